@@ -1,0 +1,93 @@
+# cinevo_test(NAME <name> SOURCES <files...> LIBS <targets...>)
+#   A GoogleTest executable whose cases CTest lists one by one. Tests run with Qt's offscreen
+#   platform, an isolated profile directory and the path of the foreign test data.
+function(cinevo_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(CINEVO_FUZZ)
+    return()
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${T_NAME} PRIVATE
+    CINEVO_TESTDATA_DIR="${CINEVO_TESTDATA_DIR}"
+    CINEVO_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CINEVO_PROFILE=${CMAKE_BINARY_DIR}/test-profile/cinevo.ini")
+endfunction()
+
+# cinevo_fuzz(NAME <fuzz_name> SOURCES <files...> LIBS <targets...> [SEEDS <dir>])
+#   A libFuzzer target, built only in the fuzz build (make fuzz); its seed corpus is copied beside it.
+function(cinevo_fuzz)
+  cmake_parse_arguments(F "" "NAME;SEEDS" "SOURCES;LIBS" ${ARGN})
+  if(NOT CINEVO_FUZZ)
+    return()
+  endif()
+  add_executable(${F_NAME} ${F_SOURCES})
+  target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+  target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(${F_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  add_dependencies(fuzz_targets ${F_NAME})
+  if(F_SEEDS)
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz/seeds)
+    add_custom_command(TARGET ${F_NAME} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E copy_directory ${F_SEEDS} ${CMAKE_BINARY_DIR}/fuzz/seeds/${F_NAME})
+  endif()
+endfunction()
+
+# cinevo_bench(NAME <bench_name> SOURCES <files...> LIBS <targets...>)
+#   A Google Benchmark program in build/bench/.
+function(cinevo_bench)
+  cmake_parse_arguments(B "" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(CINEVO_FUZZ)
+    return()
+  endif()
+  add_executable(${B_NAME} ${B_SOURCES})
+  target_link_libraries(${B_NAME} PRIVATE ${B_LIBS} benchmark::benchmark)
+  set_target_properties(${B_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endfunction()
+
+# cinevo_module(<library> [LIBS <targets...>] [TEST_LIBS <targets...>] [QT])
+#   The library of the current folder: every .cpp here except *_test.cpp, *_fuzz.cpp and *_main.cpp.
+#   Every NAME_test.cpp becomes the test executable <prefix>_NAME_test, and every NAME_fuzz.cpp the
+#   libFuzzer target fuzz_NAME (seed corpus: the folder NAME_fuzz_seeds beside it, when present).
+#   QT marks a library that needs Qt; it is left out of the fuzz build.
+function(cinevo_module LIB)
+  cmake_parse_arguments(M "QT" "" "LIBS;TEST_LIBS" ${ARGN})
+  if(CINEVO_FUZZ AND M_QT)
+    return()
+  endif()
+  file(GLOB all_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  file(GLOB fuzzers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_fuzz.cpp)
+  file(GLOB mains CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_main.cpp)
+  set(lib_sources ${all_sources})
+  foreach(f IN LISTS tests fuzzers mains)
+    list(REMOVE_ITEM lib_sources ${f})
+  endforeach()
+  if(lib_sources)
+    add_library(${LIB} STATIC ${lib_sources})
+    target_link_libraries(${LIB} PUBLIC ${M_LIBS})
+  else()
+    add_library(${LIB} INTERFACE)
+    target_link_libraries(${LIB} INTERFACE ${M_LIBS})
+  endif()
+  if(M_QT AND lib_sources)
+    set_target_properties(${LIB} PROPERTIES AUTOMOC ON)
+  endif()
+  string(REPLACE "cinevo_" "" prefix ${LIB})
+  foreach(t IN LISTS tests)
+    get_filename_component(n ${t} NAME_WE)
+    cinevo_test(NAME ${prefix}_${n} SOURCES ${t} LIBS ${LIB} ${M_TEST_LIBS})
+  endforeach()
+  foreach(f IN LISTS fuzzers)
+    get_filename_component(n ${f} NAME_WE)
+    string(REGEX REPLACE "_fuzz$" "" n ${n})
+    set(seeds "")
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${n}_fuzz_seeds)
+      set(seeds SEEDS ${CMAKE_CURRENT_SOURCE_DIR}/${n}_fuzz_seeds)
+    endif()
+    cinevo_fuzz(NAME fuzz_${n} SOURCES ${f} LIBS ${LIB} ${seeds})
+  endforeach()
+endfunction()
