@@ -1,0 +1,36 @@
+// The common dispatch of driver operations: checks an operation against the file's state word,
+// calls the driver, updates the state word and posts the outcome.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "runtime/data/driver_args.h"
+#include "runtime/data/driver_op.h"
+#include "runtime/data/file_control_block.h"
+
+namespace cinevo {
+
+// Carries out one operation on `fcb` and returns its outcome as stored in fcb.last_error
+// (0 success, a positive error code; a "skipped" -1 from the pre-check or the driver is 0).
+// The raw outcome including -1 is available through DispatchRaw.
+int Dispatch(DriverOp op, FileControlBlock& fcb, DriverArgs& args);
+int DispatchRaw(DriverOp op, FileControlBlock& fcb, DriverArgs& args);
+// The same for a numeric code (codes outside 1..93 give 80).
+int DispatchCode(int code, FileControlBlock& fcb, DriverArgs& args);
+
+// The pre-check alone: 0 when the driver may be called, else the error code or -1.
+int PreCheck(int code, const FileControlBlock& fcb, const DriverArgs& args);
+
+// Deferred BUILD. When a file has kStateBuildByEvents, BUILDfile, BUILDkey, BUILDdyn and
+// BUILDdynfilter are stored in the working state and kBuildMessage is sent to the runtime's
+// window through the installed hook with the control block as parameter; the window answers it
+// with RunDeferredBuild. Without a hook the build runs at once.
+inline constexpr uint32_t kBuildMessage = 0x2420;
+using BuildMessageHook = std::function<void(uint32_t message, FileControlBlock& fcb)>;
+void SetBuildMessageHook(BuildMessageHook hook);  // empty: no hook
+// BUILDevent: runs the stored BUILD with kStateBuildInProgress set. Returns its outcome
+// (0 when nothing was stored).
+int RunDeferredBuild(FileControlBlock& fcb);
+
+}  // namespace cinevo

@@ -1,0 +1,49 @@
+// The argument list that the dispatch hands to a driver with each operation. One record serves
+// every operation; each operation reads only the members it documents below, and a driver
+// returns its results in the result members.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace cinevo {
+
+inline constexpr int kNoKey = -1;
+
+struct DriverArgs {
+  // Key operations: the key as a 0-based index into FileDeclaration::keys (kNoKey: none).
+  int key = kNoKey;
+  // SETkeykey / SETkeykeyptr / SETfilekey: the key whose component values give the start.
+  int key2 = kNoKey;
+  // GET/SET/PUT/REGET by record pointer, SKIP count, record length of the *len operations.
+  int64_t pointer = 0;
+  uint32_t length = 0;
+  int64_t count = 0;
+  // OPEN/SHARE access mode.
+  uint32_t mode = 0;
+  // HOLD/LOCK with seconds.
+  int32_t seconds = 0;
+  // RESET/REGET position string, SEND option, SET_PROPERTY value, COPY/RENAME target name,
+  // BUILDdyn component list, LOGOUT timeout text ...
+  std::string_view text;
+  // BUILDdynfilter filter expression.
+  std::string_view text2;
+  // BLOB operations: BLOB number (1-based over FileDeclaration::memos), data and offset.
+  int blob = 0;
+  std::span<uint8_t> buffer;
+  int64_t offset = 0;
+  // Property operations: property number and index (field number, component number, -n for
+  // the contents of memo/BLOB n).
+  uint32_t property = 0;
+  int32_t index = 0;
+
+  // Results. String results (GET_PROPERTY, GETPROPERTYkey, BLOB_SET_PROP, NAME, POSITIONfile,
+  // POSITIONkey, SEND) go to `text_result`; numbers (RECORDS, POINTER, BYTES, BOF, EOF,
+  // DUPLICATE, BLOB_SIZE, NULL) to `number_result`.
+  std::string text_result;
+  int64_t number_result = 0;
+};
+
+}  // namespace cinevo
