@@ -1,0 +1,283 @@
+#include "platform/media/mpv_player.h"
+
+#include <mpv/client.h>
+#include <mpv/render.h>
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+#include <algorithm>
+#include <chrono>
+#include <clocale>
+#include <cstring>
+
+#include "platform/media_command/media_result.h"
+
+namespace cinevo::platform {
+namespace {
+
+constexpr uint64_t kEofReachedId = 1;
+constexpr int kMaxSurface = 4096;
+
+using Clock = std::chrono::steady_clock;
+
+double Remaining(Clock::time_point deadline) {
+  auto left = std::chrono::duration<double>(deadline - Clock::now()).count();
+  return std::max(0.0, left);
+}
+
+}  // namespace
+
+void MpvPlayer::HandleDeleter::operator()(mpv_handle* h) const { mpv_terminate_destroy(h); }
+void MpvPlayer::RenderDeleter::operator()(mpv_render_context* r) const { mpv_render_context_free(r); }
+
+std::unique_ptr<MpvPlayer> MpvPlayer::Create(const MpvPlayerOptions& options) {
+  // The engine refuses to start unless numbers are formatted the C way; a Qt application
+  // resets LC_NUMERIC from the environment when it is created.
+  std::setlocale(LC_NUMERIC, "C");
+  std::unique_ptr<MpvPlayer> player(new MpvPlayer());
+  player->mpv_.reset(mpv_create());
+  if (!player->mpv_) return nullptr;
+  mpv_handle* h = player->mpv_.get();
+  auto opt = [h](const char* name, const char* value) { mpv_set_option_string(h, name, value); };
+  opt("config", "no");
+  opt("load-scripts", "no");
+  opt("ytdl", "no");
+  opt("terminal", "no");
+  opt("input-default-bindings", "no");
+  opt("input-vo-keyboard", "no");
+  opt("osc", "no");
+  opt("osd-level", "0");
+  opt("sub-auto", "no");
+  opt("audio-file-auto", "no");
+  opt("load-unsafe-playlists", "no");
+  opt("idle", "yes");
+  opt("hwdec", "no");
+  opt("vd-lavc-threads", "1");
+  opt("cache", "no");
+  opt("demuxer-max-bytes", "4MiB");
+  opt("demuxer-max-back-bytes", "1MiB");
+  opt("sw-fast", "yes");
+  opt("audio-fallback-to-null", "yes");
+  opt("keep-open", options.keep_open ? "yes" : "no");
+  opt("pause", options.keep_open ? "yes" : "no");
+  opt("vo", options.render_video && options.video ? "libmpv" : "null");
+  if (!options.video) opt("vid", "no");
+  if (!options.audio_output) opt("ao", "null");
+  if (mpv_initialize(h) < 0) return nullptr;
+
+  if (options.render_video && options.video) {
+    char api_type[] = MPV_RENDER_API_TYPE_SW;
+    mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, api_type},
+                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
+    mpv_render_context* rc = nullptr;
+    if (mpv_render_context_create(&rc, h, params) < 0) return nullptr;
+    player->render_.reset(rc);
+  }
+  mpv_observe_property(h, kEofReachedId, "eof-reached", MPV_FORMAT_FLAG);
+
+  player->post_calls_ = QCoreApplication::instance() != nullptr;
+  if (player->post_calls_) {
+    mpv_set_wakeup_callback(h, &MpvPlayer::OnWakeup, player.get());
+    if (player->render_) {
+      mpv_render_context_set_update_callback(player->render_.get(), &MpvPlayer::OnRenderUpdate,
+                                             player.get());
+    }
+  }
+  return player;
+}
+
+MpvPlayer::~MpvPlayer() {
+  // After these calls return the engine makes no further callbacks into this object.
+  if (render_) mpv_render_context_set_update_callback(render_.get(), nullptr, nullptr);
+  if (mpv_) mpv_set_wakeup_callback(mpv_.get(), nullptr, nullptr);
+  render_.reset();
+  mpv_.reset();
+}
+
+void MpvPlayer::OnWakeup(void* self) {
+  auto* p = static_cast<MpvPlayer*>(self);
+  if (p->wakeup_posted_.exchange(true)) return;
+  QMetaObject::invokeMethod(p, [p] {
+    p->wakeup_posted_ = false;
+    p->DrainEvents();
+  }, Qt::QueuedConnection);
+}
+
+void MpvPlayer::OnRenderUpdate(void* self) {
+  auto* p = static_cast<MpvPlayer*>(self);
+  if (p->render_posted_.exchange(true)) return;
+  QMetaObject::invokeMethod(p, [p] {
+    p->render_posted_ = false;
+    p->RenderIfDue(false);
+  }, Qt::QueuedConnection);
+}
+
+int MpvPlayer::Load(const std::string& path, int timeout_ms) {
+  const char* cmd[] = {"loadfile", path.c_str(), nullptr};
+  if (mpv_command(mpv_.get(), cmd) < 0) return kMediaCannotPlay;
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (!loaded_ && !failed_) {
+    double left = Remaining(deadline);
+    if (left <= 0) break;
+    mpv_event* e = mpv_wait_event(mpv_.get(), left);
+    if (e->event_id != MPV_EVENT_NONE) HandleEvent(*e);
+  }
+  if (!loaded_ || failed_) return kMediaCannotPlay;
+  if (!info_.has_audio && !info_.has_video) return kMediaCannotPlay;
+  if (render_ && info_.has_video) SetRenderSize(QSize(info_.width, info_.height));
+  return kMediaOk;
+}
+
+bool MpvPlayer::WaitForEnd(int timeout_ms) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (!ended_ && !failed_) {
+    double left = Remaining(deadline);
+    if (left <= 0) return false;
+    mpv_event* e = mpv_wait_event(mpv_.get(), left);
+    if (e->event_id != MPV_EVENT_NONE) HandleEvent(*e);
+  }
+  return !failed_;
+}
+
+void MpvPlayer::DrainEvents() {
+  if (!mpv_) return;
+  for (;;) {
+    mpv_event* e = mpv_wait_event(mpv_.get(), 0);
+    if (e->event_id == MPV_EVENT_NONE) break;
+    HandleEvent(*e);
+  }
+}
+
+void MpvPlayer::HandleEvent(const mpv_event& event) {
+  switch (event.event_id) {
+    case MPV_EVENT_FILE_LOADED:
+      loaded_ = true;
+      ReadFileInfo();
+      break;
+    case MPV_EVENT_END_FILE: {
+      auto* end = static_cast<const mpv_event_end_file*>(event.data);
+      // A file that turns out to be a play list is refused rather than followed.
+      if (end->reason == MPV_END_FILE_REASON_ERROR || end->reason == MPV_END_FILE_REASON_REDIRECT) {
+        failed_ = true;
+      } else {
+        ended_ = true;
+      }
+      break;
+    }
+    case MPV_EVENT_PROPERTY_CHANGE: {
+      auto* prop = static_cast<const mpv_event_property*>(event.data);
+      if (event.reply_userdata == kEofReachedId && prop->format == MPV_FORMAT_FLAG) {
+        at_end_ = *static_cast<const int*>(prop->data) != 0;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void MpvPlayer::ReadFileInfo() {
+  info_ = MediaFileInfo{};
+  double duration = 0;
+  if (mpv_get_property(mpv_.get(), "duration", MPV_FORMAT_DOUBLE, &duration) >= 0) {
+    info_.duration = duration;
+  }
+  mpv_node list{};
+  if (mpv_get_property(mpv_.get(), "track-list", MPV_FORMAT_NODE, &list) < 0) return;
+  if (list.format == MPV_FORMAT_NODE_ARRAY) {
+    for (int i = 0; i < list.u.list->num; ++i) {
+      const mpv_node& track = list.u.list->values[i];
+      if (track.format != MPV_FORMAT_NODE_MAP) continue;
+      std::string type;
+      bool albumart = false;
+      int64_t w = 0, h = 0;
+      double fps = 0;
+      const mpv_node_list* m = track.u.list;
+      for (int k = 0; k < m->num; ++k) {
+        const char* key = m->keys[k];
+        const mpv_node& v = m->values[k];
+        if (!std::strcmp(key, "type") && v.format == MPV_FORMAT_STRING) type = v.u.string;
+        else if (!std::strcmp(key, "albumart") && v.format == MPV_FORMAT_FLAG) albumart = v.u.flag;
+        else if (!std::strcmp(key, "demux-w") && v.format == MPV_FORMAT_INT64) w = v.u.int64;
+        else if (!std::strcmp(key, "demux-h") && v.format == MPV_FORMAT_INT64) h = v.u.int64;
+        else if (!std::strcmp(key, "demux-fps") && v.format == MPV_FORMAT_DOUBLE) fps = v.u.double_;
+      }
+      if (type == "audio") info_.has_audio = true;
+      if (type == "video" && !albumart && !info_.has_video) {
+        info_.has_video = true;
+        info_.width = static_cast<int>(std::clamp<int64_t>(w, 0, kMaxSurface));
+        info_.height = static_cast<int>(std::clamp<int64_t>(h, 0, kMaxSurface));
+        info_.fps = fps > 0 && fps < 1000 ? fps : 0;
+      }
+    }
+  }
+  mpv_free_node_contents(&list);
+  if (info_.has_video && info_.fps == 0) {
+    double fps = 0;
+    if (mpv_get_property(mpv_.get(), "container-fps", MPV_FORMAT_DOUBLE, &fps) >= 0 && fps > 0 &&
+        fps < 1000) {
+      info_.fps = fps;
+    }
+  }
+}
+
+void MpvPlayer::SetPaused(bool paused) {
+  int flag = paused ? 1 : 0;
+  mpv_set_property(mpv_.get(), "pause", MPV_FORMAT_FLAG, &flag);
+}
+
+void MpvPlayer::SeekTo(double seconds) {
+  std::string target = std::to_string(std::max(0.0, seconds));
+  const char* cmd[] = {"seek", target.c_str(), "absolute+exact", nullptr};
+  mpv_command(mpv_.get(), cmd);
+  at_end_ = false;
+}
+
+double MpvPlayer::Position() const {
+  double pos = 0;
+  if (mpv_get_property(mpv_.get(), "time-pos", MPV_FORMAT_DOUBLE, &pos) < 0) return 0;
+  return std::max(0.0, pos);
+}
+
+void MpvPlayer::SetRenderSize(QSize size) {
+  size = size.boundedTo(QSize(kMaxSurface, kMaxSurface)).expandedTo(QSize(1, 1));
+  if (size == render_size_) return;
+  render_size_ = size;
+  RenderIfDue(true);
+}
+
+void MpvPlayer::RenderIfDue(bool force) {
+  if (!render_) return;
+  uint64_t flags = mpv_render_context_update(render_.get());
+  bool new_frame = (flags & MPV_RENDER_UPDATE_FRAME) != 0;
+  // A resize re-renders the current frame, but only once there has been one.
+  if (!new_frame && !(force && frames_rendered_ > 0)) return;
+  if (render_size_.isEmpty()) return;
+
+  const int w = render_size_.width();
+  const int h = render_size_.height();
+  size_t stride = (static_cast<size_t>(w) * 4 + 63) / 64 * 64;
+  size_t needed = stride * static_cast<size_t>(h) + 64;
+  if (needed > pixels_capacity_) {
+    frame_ = QImage();
+    pixels_ = std::make_unique<unsigned char[]>(needed);
+    pixels_capacity_ = needed;
+  }
+  auto base = reinterpret_cast<uintptr_t>(pixels_.get());
+  auto* surface = reinterpret_cast<unsigned char*>((base + 63) & ~uintptr_t{63});
+
+  int sw_size[2] = {w, h};
+  char format[] = "bgr0";  // byte order of QImage::Format_RGB32 on a little-endian machine
+  mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, sw_size},
+                               {MPV_RENDER_PARAM_SW_FORMAT, format},
+                               {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+                               {MPV_RENDER_PARAM_SW_POINTER, surface},
+                               {MPV_RENDER_PARAM_INVALID, nullptr}};
+  if (mpv_render_context_render(render_.get(), params) < 0) return;
+  frame_ = QImage(surface, w, h, static_cast<qsizetype>(stride), QImage::Format_RGB32);
+  if (new_frame) ++frames_rendered_;
+  emit frameRendered();
+}
+
+}  // namespace cinevo::platform
