@@ -185,7 +185,15 @@ int DispatchRaw(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
       if (row->set & kStateIndexBuilt) fcb.keys[args.key].built = true;
       if (row->clear & kStateIndexBuilt) fcb.keys[args.key].built = false;
     }
-    if (op == DriverOp::kOpen || op == DriverOp::kShare) fcb.state |= AccessModeState(args.mode);
+    if (op == DriverOp::kOpen || op == DriverOp::kShare) {
+      const uint32_t access = AccessModeState(args.mode);
+      fcb.state |= access;
+      fcb.opened_exclusive = (access & kStateExclusive) != 0;
+    }
+    // LOCK marks the file exclusive; UNLOCK gives that back unless the file was opened deny-all.
+    if (op == DriverOp::kUnlock && !fcb.opened_exclusive) {
+      fcb.state &= ~static_cast<uint32_t>(kStateExclusive);
+    }
     post = row->actions;
     if (!(row->required & kStateOpen) && !fcb.IsOpen() && !(row->actions & kPostAllowedClosed)) {
       post |= kPostFreeState;

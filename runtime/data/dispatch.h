@@ -14,6 +14,10 @@ namespace cinevo {
 // Carries out one operation on `fcb` and returns its outcome as stored in fcb.last_error
 // (0 success, a positive error code; a "skipped" -1 from the pre-check or the driver is 0).
 // The raw outcome including -1 is available through DispatchRaw.
+// Beyond the operation table, a successful OPEN/SHARE adds the state bits of its access mode
+// (AccessModeState), UNLOCK drops kStateExclusive of a file not opened deny-all, and a CLOSE that
+// reached the driver leaves only kStateBuildByEvents. A working state is never freed while the
+// file is still open, and a failed OPEN/SHARE frees it.
 int Dispatch(DriverOp op, FileControlBlock& fcb, DriverArgs& args);
 int DispatchRaw(DriverOp op, FileControlBlock& fcb, DriverArgs& args);
 // The same for a numeric code (codes outside 1..93 give 80).

@@ -30,9 +30,11 @@ struct DriverArgs {
   std::string_view text;
   // BUILDdynfilter filter expression.
   std::string_view text2;
-  // BLOB operations: BLOB number (1-based over FileDeclaration::memos), data and offset.
+  // BLOB operations: BLOB number (1-based over FileDeclaration::memos), the bytes to read into
+  // (BLOB_YIELD) or to write (BLOB_TAKE), and the offset in the BLOB.
   int blob = 0;
   std::span<uint8_t> buffer;
+  std::span<const uint8_t> data;
   int64_t offset = 0;
   // Property operations: property number and index (field number, component number, -n for
   // the contents of memo/BLOB n).
@@ -41,7 +43,7 @@ struct DriverArgs {
 
   // Results. String results (GET_PROPERTY, GETPROPERTYkey, BLOB_SET_PROP, NAME, POSITIONfile,
   // POSITIONkey, SEND) go to `text_result`; numbers (RECORDS, POINTER, BYTES, BOF, EOF,
-  // DUPLICATE, BLOB_SIZE, NULL) to `number_result`.
+  // DUPLICATE, BLOB_SIZE, BLOB_YIELD's byte count, NULL) to `number_result`.
   std::string text_result;
   int64_t number_result = 0;
 };

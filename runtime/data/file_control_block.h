@@ -67,6 +67,7 @@ struct FileControlBlock {
   DriverOp last_positioning = DriverOp::kNone;  // last op whose row has kPostPositioning
   int last_position_key = kNoKey;               // the key of that operation (kNoKey: file order)
   int os_error = 0;                             // OS error of the last "File System Error" (90)
+  bool opened_exclusive = false;                // opened deny-all: UNLOCK keeps kStateExclusive
   std::vector<KeyRuntime> keys;                 // one per FileDeclaration::keys entry
 
   bool IsOpen() const { return (state & kStateOpen) != 0; }

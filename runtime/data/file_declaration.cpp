@@ -1,6 +1,7 @@
 #include "runtime/data/file_declaration.h"
 
 #include <cstdlib>
+#include <utility>
 
 namespace cinevo {
 
@@ -35,6 +36,26 @@ uint64_t FileDeclaration::RecordSize() const {
     if (field_end > end) end = field_end;
   }
   return end;
+}
+
+FieldDeclaration MakeField(std::string label, TypeCode type, uint32_t offset, uint32_t size) {
+  FieldDeclaration f;
+  f.label = std::move(label);
+  f.type = type;
+  f.offset = offset;
+  f.size = size;
+  if (type == TypeCode::kString || type == TypeCode::kCString || type == TypeCode::kPString) {
+    f.length = size;
+  }
+  return f;
+}
+
+KeyDeclaration MakeKey(std::string label, uint32_t flags, std::vector<int32_t> components) {
+  KeyDeclaration k;
+  k.label = std::move(label);
+  k.flags = flags;
+  k.components = std::move(components);
+  return k;
 }
 
 int ValidateDeclaration(const FileDeclaration& decl) {

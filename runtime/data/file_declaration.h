@@ -97,6 +97,11 @@ struct FileDeclaration {
   uint64_t RecordSize() const;
 };
 
+// Shorthands for building declarations in code: a field of `type` at `offset` with element
+// size `size` (for the string types also the declared length), and a key.
+FieldDeclaration MakeField(std::string label, TypeCode type, uint32_t offset, uint32_t size);
+KeyDeclaration MakeKey(std::string label, uint32_t flags, std::vector<int32_t> components);
+
 // A declaration is usable when every field lies in the record, every key component names an
 // existing field and every GROUP's member count stays within the list. Returns 0 or 47
 // ("Invalid Record Declaration").
