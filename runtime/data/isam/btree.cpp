@@ -1,0 +1,273 @@
+#include "runtime/data/isam/btree.h"
+
+#include <algorithm>
+
+namespace cinevo::isam {
+namespace {
+constexpr int kMaxDepth = 48;
+}
+
+Status BTree::Descend(std::string_view key, Path& path) {
+  path.clear();
+  uint32_t address = store_.header().root;
+  int expected_level = -1;
+  while (address != kNoRoot) {
+    if (static_cast<int>(path.size()) >= kMaxDepth) return Status::Internal(kCheckTreeLevel, "tree too deep");
+    std::shared_ptr<Page> page;
+    ISAM_RETURN_IF_ERROR(store_.Load(address, page));
+    if (expected_level >= 0 && page->level != expected_level) {
+      return Status::Internal(kCheckTreeLevel, "page " + std::to_string(address) + " has level " + std::to_string(page->level));
+    }
+    if (page->records.empty()) return Status::Internal(kCheckEmptyPage, "empty page in the tree");
+    int index = page->FindFloor(key);
+    if (page->level == 0) {
+      path.push_back({page, index});
+      return Status::Ok();
+    }
+    index = std::max(index, 0);
+    expected_level = page->level - 1;
+    address = page->children[static_cast<size_t>(index)];
+    path.push_back({std::move(page), index});
+  }
+  return Status::Ok();
+}
+
+// The first (or last) record of the subtree at `address`, whose root has `level`.
+Status BTree::EdgeRecord(uint32_t address, uint8_t level, bool first, Record& out) {
+  for (int depth = 0; depth < kMaxDepth; ++depth) {
+    std::shared_ptr<Page> page;
+    ISAM_RETURN_IF_ERROR(store_.Load(address, page));
+    if (page->level != level || page->records.empty()) return Status::Internal(kCheckTreeLevel, "bad subtree");
+    size_t i = first ? 0 : page->records.size() - 1;
+    if (level == 0) {
+      out = page->records[i];
+      return Status::Ok();
+    }
+    address = page->children[i];
+    --level;
+  }
+  return Status::Internal(kCheckTreeLevel, "tree too deep");
+}
+
+// From the leaf at the end of `path`, the first record of the next leaf (or the last of the
+// previous one).
+Status BTree::StepAcross(const Path& path, bool forward, Record& out, bool& found) {
+  found = false;
+  for (size_t i = path.size() - 1; i-- > 0;) {
+    const Page& page = *path[i].page;
+    int next = path[i].index + (forward ? 1 : -1);
+    if (next >= 0 && next < static_cast<int>(page.records.size())) {
+      found = true;
+      return EdgeRecord(page.children[static_cast<size_t>(next)], static_cast<uint8_t>(page.level - 1), forward, out);
+    }
+  }
+  return Status::Ok();
+}
+
+Status BTree::Find(std::string_view key, Record& out, bool& found) {
+  Path path;
+  found = false;
+  ISAM_RETURN_IF_ERROR(Descend(key, path));
+  if (path.empty() || path.back().index < 0) return Status::Ok();
+  const Record& r = path.back().page->records[static_cast<size_t>(path.back().index)];
+  if (CompareKeys(r.key(), key) == 0) {
+    out = r;
+    found = true;
+  }
+  return Status::Ok();
+}
+
+Status BTree::AtOrAfter(std::string_view key, Record& out, bool& found) {
+  ISAM_RETURN_IF_ERROR(Find(key, out, found));
+  if (found) return Status::Ok();
+  return After(key, out, found);
+}
+
+Status BTree::After(std::string_view key, Record& out, bool& found) {
+  Path path;
+  found = false;
+  ISAM_RETURN_IF_ERROR(Descend(key, path));
+  if (path.empty()) return Status::Ok();
+  const Page& leaf = *path.back().page;
+  size_t next = static_cast<size_t>(path.back().index + 1);
+  if (next < leaf.records.size()) {
+    out = leaf.records[next];
+    found = true;
+    return Status::Ok();
+  }
+  return StepAcross(path, true, out, found);
+}
+
+Status BTree::AtOrBefore(std::string_view key, Record& out, bool& found) {
+  Path path;
+  found = false;
+  ISAM_RETURN_IF_ERROR(Descend(key, path));
+  if (path.empty()) return Status::Ok();
+  int index = path.back().index;
+  if (index >= 0) {
+    out = path.back().page->records[static_cast<size_t>(index)];
+    found = true;
+    return Status::Ok();
+  }
+  return StepAcross(path, false, out, found);
+}
+
+Status BTree::Before(std::string_view key, Record& out, bool& found) {
+  Path path;
+  found = false;
+  ISAM_RETURN_IF_ERROR(Descend(key, path));
+  if (path.empty()) return Status::Ok();
+  const Page& leaf = *path.back().page;
+  int index = path.back().index;
+  if (index >= 0 && CompareKeys(leaf.records[static_cast<size_t>(index)].key(), key) == 0) --index;
+  if (index >= 0) {
+    out = leaf.records[static_cast<size_t>(index)];
+    found = true;
+    return Status::Ok();
+  }
+  return StepAcross(path, false, out, found);
+}
+
+Status BTree::Height(int& height) {
+  height = 0;
+  if (store_.header().root == kNoRoot) return Status::Ok();
+  std::shared_ptr<Page> root;
+  ISAM_RETURN_IF_ERROR(store_.Load(store_.header().root, root));
+  height = root->level + 1;
+  return Status::Ok();
+}
+
+// The first record of the page at path[level_index] changed: replace its copy in each parent
+// for as long as the changed entry is the parent's first.
+void BTree::PropagateFirst(Path& path, size_t level_index) {
+  for (size_t i = level_index; i > 0; --i) {
+    Step& parent = path[i - 1];
+    parent.page->records[static_cast<size_t>(parent.index)] = path[i].page->records.front();
+    store_.Touch(parent.page);
+    if (parent.index != 0) break;
+  }
+}
+
+// Splits `page` (child `index` of `parent`, or the root when parent is null) while the split
+// rule fires, checking both halves again.
+Status BTree::Split(std::shared_ptr<Page> page, std::shared_ptr<Page> parent, size_t index, int depth) {
+  if (!NeedsSplit(*page)) return Status::Ok();
+  if (depth > kMaxDepth) return Status::Internal(kCheckSplitTooFew, "split does not converge");
+  if (page->records.size() < 2) return Status::Internal(kCheckSplitTooFew, "a page to split holds one record");
+  // Cut at the middle record (the root of the balanced in-page tree); it goes to the half with
+  // fewer records, which with this cut is always the right one, the new page.
+  size_t middle = page->records.size() / 2;
+  std::shared_ptr<Page> right = store_.NewPage(page->level);
+  right->records.assign(std::make_move_iterator(page->records.begin() + static_cast<long>(middle)),
+                        std::make_move_iterator(page->records.end()));
+  page->records.resize(middle);
+  if (page->level > 0) {
+    right->children.assign(page->children.begin() + static_cast<long>(middle), page->children.end());
+    page->children.resize(middle);
+  }
+  store_.Touch(page);
+  if (!parent) {
+    parent = store_.NewPage(static_cast<uint8_t>(page->level + 1));
+    parent->records = {page->records.front()};
+    parent->children = {page->address};
+    store_.set_root(parent->address);
+    index = 0;
+  }
+  parent->records.insert(parent->records.begin() + static_cast<long>(index + 1), right->records.front());
+  parent->children.insert(parent->children.begin() + static_cast<long>(index + 1), right->address);
+  store_.Touch(parent);
+  ISAM_RETURN_IF_ERROR(Split(page, parent, index, depth + 1));
+  auto it = std::find(parent->children.begin(), parent->children.end(), right->address);
+  return Split(right, parent, static_cast<size_t>(it - parent->children.begin()), depth + 1);
+}
+
+// Applies the split rule from path[deepest] up to the root, then to a root that grew.
+Status BTree::FixSizes(Path& path, size_t deepest) {
+  for (size_t i = deepest + 1; i-- > 0;) {
+    std::shared_ptr<Page> parent = i > 0 ? path[i - 1].page : nullptr;
+    size_t index = i > 0 ? static_cast<size_t>(path[i - 1].index) : 0;
+    ISAM_RETURN_IF_ERROR(Split(path[i].page, parent, index, 0));
+  }
+  for (int guard = 0; guard < kMaxDepth; ++guard) {
+    std::shared_ptr<Page> root;
+    ISAM_RETURN_IF_ERROR(store_.Load(store_.header().root, root));
+    if (!NeedsSplit(*root)) return Status::Ok();
+    ISAM_RETURN_IF_ERROR(Split(root, nullptr, 0, 0));
+  }
+  return Status::Internal(kCheckSplitTooFew, "root keeps splitting");
+}
+
+Status BTree::Insert(const Record& record, bool& existed) {
+  existed = false;
+  if (record.bytes.size() > kMaxTreeRecord || record.key_length == 0 || record.key_length > record.bytes.size()) {
+    return Status::Internal(kCheckRecordTooLong, "record of " + std::to_string(record.bytes.size()) + " bytes");
+  }
+  Path path;
+  ISAM_RETURN_IF_ERROR(Descend(record.key(), path));
+  if (path.empty()) {
+    std::shared_ptr<Page> leaf = store_.NewPage(0);
+    leaf->records.push_back(record);
+    store_.set_root(leaf->address);
+    return Status::Ok();
+  }
+  Step& leaf = path.back();
+  if (leaf.index >= 0 && CompareKeys(leaf.page->records[static_cast<size_t>(leaf.index)].key(), record.key()) == 0) {
+    existed = true;
+    return Status::Ok();
+  }
+  size_t at = static_cast<size_t>(leaf.index + 1);
+  leaf.page->records.insert(leaf.page->records.begin() + static_cast<long>(at), record);
+  store_.Touch(leaf.page);
+  if (at == 0) PropagateFirst(path, path.size() - 1);
+  return FixSizes(path, path.size() - 1);
+}
+
+Status BTree::Replace(const Record& record, bool& found) {
+  found = false;
+  if (record.bytes.size() > kMaxTreeRecord || record.key_length == 0 || record.key_length > record.bytes.size()) {
+    return Status::Internal(kCheckRecordTooLong, "record of " + std::to_string(record.bytes.size()) + " bytes");
+  }
+  Path path;
+  ISAM_RETURN_IF_ERROR(Descend(record.key(), path));
+  if (path.empty() || path.back().index < 0) return Status::Ok();
+  Step& leaf = path.back();
+  Record& slot = leaf.page->records[static_cast<size_t>(leaf.index)];
+  if (CompareKeys(slot.key(), record.key()) != 0) return Status::Ok();
+  found = true;
+  slot = record;
+  store_.Touch(leaf.page);
+  if (leaf.index == 0) PropagateFirst(path, path.size() - 1);
+  return FixSizes(path, path.size() - 1);
+}
+
+Status BTree::Erase(std::string_view key, bool& found) {
+  found = false;
+  Path path;
+  ISAM_RETURN_IF_ERROR(Descend(key, path));
+  if (path.empty() || path.back().index < 0) return Status::Ok();
+  Step& leaf = path.back();
+  if (CompareKeys(leaf.page->records[static_cast<size_t>(leaf.index)].key(), key) != 0) return Status::Ok();
+  found = true;
+  size_t removed = static_cast<size_t>(leaf.index);
+  leaf.page->records.erase(leaf.page->records.begin() + static_cast<long>(removed));
+  // Walk up while pages become empty: release them and drop their entries from the parents.
+  for (size_t i = path.size() - 1;; --i) {
+    std::shared_ptr<Page>& page = path[i].page;
+    if (!page->records.empty()) {
+      store_.Touch(page);
+      if (removed == 0) PropagateFirst(path, i);
+      return FixSizes(path, i);
+    }
+    store_.Release(page);
+    if (i == 0) {
+      store_.set_root(kNoRoot);
+      return Status::Ok();
+    }
+    Page& parent = *path[i - 1].page;
+    removed = static_cast<size_t>(path[i - 1].index);
+    parent.records.erase(parent.records.begin() + static_cast<long>(removed));
+    parent.children.erase(parent.children.begin() + static_cast<long>(removed));
+  }
+}
+
+}  // namespace cinevo::isam

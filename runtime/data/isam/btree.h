@@ -1,0 +1,58 @@
+// The B-tree of variable-length records kept in one data file.
+//
+// Every record of the file (data, key entries, memo chunks, counters, declarations, table
+// names) lives in this one tree, ordered by its key bytes. Leaves hold the records; a page of
+// level L > 0 holds, for each child, a whole copy of the child subtree's first record and the
+// child's address. The first record of a page is always copied in its parent, also after an
+// insert in front of the whole tree or the removal of a page's first record.
+//
+// Changes are made in memory through the page store; the caller ends the update with
+// PageStore::Commit (or Abort).
+#pragma once
+
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "runtime/data/isam/page_store.h"
+
+namespace cinevo::isam {
+
+class BTree {
+ public:
+  explicit BTree(PageStore& store) : store_(store) {}
+
+  // Lookups: `found` tells whether a record was found; `out` receives it.
+  Status Find(std::string_view key, Record& out, bool& found);           // key equal
+  Status AtOrAfter(std::string_view key, Record& out, bool& found);      // first >= key
+  Status AtOrBefore(std::string_view key, Record& out, bool& found);     // last <= key
+  Status After(std::string_view key, Record& out, bool& found);          // first > key
+  Status Before(std::string_view key, Record& out, bool& found);         // last < key
+
+  // Inserts a record; when one with the same key exists nothing changes and `existed` is set.
+  Status Insert(const Record& record, bool& existed);
+  // Replaces the record with the same key (its payload may change length).
+  Status Replace(const Record& record, bool& found);
+  Status Erase(std::string_view key, bool& found);
+
+  // Levels from the root to the leaves (0 for an empty tree).
+  Status Height(int& height);
+
+ private:
+  struct Step {
+    std::shared_ptr<Page> page;
+    int index;  // record chosen in this page (-1 in a leaf when every key is greater)
+  };
+  using Path = std::vector<Step>;
+
+  Status Descend(std::string_view key, Path& path);
+  Status EdgeRecord(uint32_t address, uint8_t level, bool first, Record& out);
+  Status StepAcross(const Path& path, bool forward, Record& out, bool& found);
+  void PropagateFirst(Path& path, size_t level_index);
+  Status FixSizes(Path& path, size_t deepest);
+  Status Split(std::shared_ptr<Page> page, std::shared_ptr<Page> parent, size_t index, int depth);
+
+  PageStore& store_;
+};
+
+}  // namespace cinevo::isam

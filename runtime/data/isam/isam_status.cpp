@@ -1,0 +1,16 @@
+#include "runtime/data/isam/isam_status.h"
+
+#include "runtime/core/error.h"
+
+namespace cinevo::isam {
+
+std::string InternalErrorText(const std::string& file_name, int check) {
+  std::string name = file_name.empty() ? std::string("Tarvex File Driver Error") : file_name;
+  return name + " caused an Internal error : tvxbt line " + std::to_string(check);
+}
+
+void ReportInternalError(const std::string& file_name, int check) {
+  RuntimeFatal(kErrFileSystem, InternalErrorText(file_name, check));
+}
+
+}  // namespace cinevo::isam

@@ -1,0 +1,92 @@
+// Pages of the B-tree and their bytes on disk.
+//
+// A page of size class c is c x 256 bytes at file offset address x 256 + 0x200:
+//   0x00  4  the page's own address (little-endian, like every header field)
+//   0x04  2  stored size: header, child addresses and the (possibly compressed) record bytes
+//   0x06  2  unpacked size: the same with the record bytes uncompressed
+//   0x08  2  capacity figure: 13 + sum(record length + 5) + 4 per record in an index page
+//   0x0A  2  number of records
+//   0x0C  1  level: 0 for a leaf, else the height above the leaves
+//   0x0D  4 x count  child addresses, only when level > 0
+//   then  the record bytes, run-length coded when that saves a 256-byte unit
+//   rest  filler 0xB0 up to the end of the unit.
+// Each record is a flag byte (0x80: a 2-byte record length follows, 0x40: a 2-byte key length
+// follows, low 6 bits: leading bytes shared with the previous record, at most 63), the lengths
+// that changed, and the record's bytes after the shared prefix.
+//
+// In memory a page keeps its records as a sorted array, the flattened form of a perfectly
+// balanced tree: the middle record is the root at which a split cuts the page.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/data/isam/isam_status.h"
+
+namespace cinevo::isam {
+
+inline constexpr uint32_t kUnitSize = 256;
+inline constexpr uint32_t kHeaderSize = 0x200;
+inline constexpr uint32_t kPageHeaderSize = 13;
+inline constexpr uint32_t kMaxClass = 59;
+inline constexpr uint32_t kMaxPageBytes = kMaxClass * kUnitSize;  // 0x3B00
+inline constexpr uint32_t kRecordLimit = 0x3AF6;   // records must be shorter than this
+inline constexpr uint32_t kSplitCapacity = 0x3AF7;  // a page at or above this capacity splits
+inline constexpr uint32_t kSplitSoftCapacity = 0x1000;
+inline constexpr uint32_t kSplitSoftCount = 20;
+// The longest record the tree can hold: an index page with two whole copies of it must stay
+// below the split capacity, or splitting would never end. 13 + 2 x (7531 + 9) = 0x3AF5.
+inline constexpr uint32_t kMaxTreeRecord = 7531;
+inline constexpr uint8_t kFiller = 0xB0;
+
+// One variable-length record: its ordering key is the first key_length bytes.
+struct Record {
+  std::string bytes;
+  uint16_t key_length = 0;
+
+  std::string_view key() const { return std::string_view(bytes).substr(0, key_length); }
+  friend bool operator==(const Record&, const Record&) = default;
+};
+
+// Unsigned bytewise over the shorter key; on a tie the shorter key sorts first.
+int CompareKeys(std::string_view a, std::string_view b);
+
+struct Page {
+  uint32_t address = 0;
+  uint8_t level = 0;
+  std::vector<Record> records;    // ascending by key
+  std::vector<uint32_t> children; // level > 0: one child address per record
+
+  // Figures read from disk (kept for checks and statistics; recomputed when writing).
+  uint16_t stored_size = 0;
+  uint16_t unpacked_size = 0;
+  uint16_t capacity = 0;
+
+  // Index of the last record whose key is <= key, or -1 when every key is greater.
+  int FindFloor(std::string_view key) const;
+};
+
+// 13 + sum(record length + 5), + 4 per record of an index page.
+uint32_t CapacityFigure(const Page& page);
+
+// Whether the split rule fires for this page.
+bool NeedsSplit(const Page& page);
+
+// The record bytes of a page with prefix sharing (uncompressed).
+std::string SerializeRecords(const std::vector<Record>& records);
+
+// The page's bytes, padded with filler to whole 256-byte units (compressed when that makes it
+// smaller after rounding). Fails with check 3 for a record that is too long and check 4 for a
+// page above 0x3B00 bytes.
+Status EncodePage(const Page& page, std::string& out);
+
+// The number of 256-byte units the page occupies when encoded (0 on an encoding failure).
+uint32_t EncodedUnits(const Page& page);
+
+// Parses `raw` (exactly the page's class size) read at `address`. Every count, length and size
+// is checked against the buffer before use.
+Status DecodePage(std::string_view raw, uint32_t address, Page& out);
+
+}  // namespace cinevo::isam

@@ -1,0 +1,433 @@
+#include "runtime/data/isam/page_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "runtime/data/isam/byte_order.h"
+
+namespace cinevo::isam {
+namespace {
+
+constexpr uint32_t kIoUnit = 64;
+constexpr int kMaxTreeDepth = 64;
+// Keeps every page address and the file length within 32 bits.
+constexpr uint32_t kMaxUnits = (0xFFFFFFFFu - kHeaderSize) / kUnitSize;
+
+uint64_t PageOffset(uint32_t address) { return uint64_t{address} * kUnitSize + kHeaderSize; }
+
+}  // namespace
+
+PageStore::PageStore(std::string path, int fd, const PageStoreOptions& options)
+    : path_(std::move(path)), fd_(fd), options_(options), cache_(options.cache_limit, options.cache_low) {
+  if (!options_.owner.empty()) cipher_ = std::make_unique<PageCipher>(options_.owner);
+}
+
+PageStore::~PageStore() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+Status PageStore::Open(const std::string& path, const PageStoreOptions& options, std::unique_ptr<PageStore>& out) {
+  int fd = ::open(path.c_str(), (options.read_only ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+  if (fd < 0) {
+    int err = errno;
+    if (err == ENOENT) return Status::Error(kErrFileNotFound, path);
+    if (err == EACCES || err == EROFS || err == EPERM) return Status::Error(kErrAccessDenied, path);
+    return Status::System(err, path);
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return Status::Error(kErrInvalidDataFile, path + " is not a regular file");
+  }
+  std::unique_ptr<PageStore> store(new PageStore(path, fd, options));
+  if (store->cipher_ && !store->cipher_->ok()) return Status::System(EINVAL, "cannot derive the file key");
+  ISAM_RETURN_IF_ERROR(store->Refresh());
+  out = std::move(store);
+  return Status::Ok();
+}
+
+Status PageStore::Create(const std::string& path, const PageStoreOptions& options, std::unique_ptr<PageStore>& out) {
+  if (options.read_only) return Status::Error(kErrAccessDenied, path);
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    int err = errno;
+    if (err == ENOENT) return Status::Error(3, path);
+    if (err == EACCES || err == EROFS || err == EPERM) return Status::Error(kErrAccessDenied, path);
+    return Status::System(err, path);
+  }
+  std::unique_ptr<PageStore> store(new PageStore(path, fd, options));
+  if (store->cipher_ && !store->cipher_->ok()) return Status::System(EINVAL, "cannot derive the file key");
+  store->new_file_ = true;
+  store->header_changed_ = true;
+  ISAM_RETURN_IF_ERROR(store->Commit());
+  out = std::move(store);
+  return Status::Ok();
+}
+
+uint64_t PageStore::file_size() const {
+  struct stat st {};
+  return ::fstat(fd_, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
+Status PageStore::ReadAt(uint64_t offset, size_t size, std::string& out, size_t* got) const {
+  if (offset % kIoUnit != 0 || size % kIoUnit != 0) return Status::Internal(kCheckIoLength, "read of " + std::to_string(size) + " bytes");
+  out.assign(size, '\0');
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::pread(fd_, out.data() + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Status::System(errno, "read");
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  if (got) *got = done;
+  if (cipher_) {
+    size_t whole = done - done % kIoUnit;
+    std::string part = out.substr(0, whole);
+    if (!cipher_->Decrypt(offset, part)) return Status::System(EIO, "decipher");
+    out.replace(0, whole, part);
+  }
+  return Status::Ok();
+}
+
+Status PageStore::WriteAt(uint64_t offset, std::string data) {
+  if (offset % kIoUnit != 0 || data.size() % kIoUnit != 0) return Status::Internal(kCheckIoLength, "write of " + std::to_string(data.size()) + " bytes");
+  if (cipher_ && !cipher_->Encrypt(offset, data)) return Status::System(EIO, "encipher");
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Status::System(errno, "write");
+    }
+    if (n == 0) return Status::Error(kErrAccessDenied, "short write");
+    done += static_cast<size_t>(n);
+  }
+  return Status::Ok();
+}
+
+Status PageStore::Sync() {
+  if (options_.sync && ::fdatasync(fd_) != 0) return Status::System(errno, "flush");
+  return Status::Ok();
+}
+
+Status PageStore::ReadHeader(bool& empty) {
+  std::string raw;
+  size_t got = 0;
+  ISAM_RETURN_IF_ERROR(ReadAt(0, kHeaderSize, raw, &got));
+  empty = got == 0;
+  if (empty) return Status::Ok();
+  if (got < kHeaderSize) return Status::Error(kErrInvalidDataFile, "header shorter than 0x200 bytes");
+  FileHeader h;
+  ISAM_RETURN_IF_ERROR(DecodeHeader(raw, h));
+  if (h.DataLength() != h.committed_length) {
+    return Status::Internal(kCheckFileLength, "committed length differs from the class table");
+  }
+  header_ = h;
+  return Status::Ok();
+}
+
+Status PageStore::Refresh() {
+  bool empty = false;
+  FileHeader before = disk_header_;
+  bool had_header = !new_file_ && before.change_counter != 0;
+  ISAM_RETURN_IF_ERROR(ReadHeader(empty));
+  if (empty) {
+    // A new file: nothing on disk yet; the first update writes the header.
+    header_ = FileHeader{};
+    disk_header_ = header_;
+    new_file_ = true;
+    cache_.Clear();
+    return Status::Ok();
+  }
+  new_file_ = false;
+  if (!had_header || header_.change_counter != before.change_counter) cache_.Clear();
+  recovered_.clear();
+  if (header_.written_length != header_.committed_length) {
+    // An update did not complete: collect the pages written past the committed end.
+    uint64_t offset = header_.committed_length;
+    uint64_t limit = std::min<uint64_t>(header_.written_length, file_size());
+    while (offset + kUnitSize <= limit) {
+      std::string raw;
+      ISAM_RETURN_IF_ERROR(ReadAt(offset, kUnitSize, raw));
+      const auto* p = Bytes(raw);
+      uint32_t stored = GetLe16(p + 4);
+      if (stored < kPageHeaderSize || stored > kMaxPageBytes) break;
+      recovered_.push_back(GetLe32(p));
+      offset += (stored + kUnitSize - 1) / kUnitSize * kUnitSize;
+    }
+    header_.written_length = header_.committed_length;
+    if (!options_.read_only) {
+      if (::ftruncate(fd_, static_cast<off_t>(header_.committed_length)) != 0) return Status::System(errno, "truncate");
+      ISAM_RETURN_IF_ERROR(WriteAt(0, EncodeHeader(header_)));
+      ISAM_RETURN_IF_ERROR(Sync());
+    }
+  }
+  disk_header_ = header_;
+  return Status::Ok();
+}
+
+Status PageStore::IssueNumber(uint32_t& number) {
+  uint32_t next = header_.number_counter + 1;
+  if ((next >> 24) >= 0xFE) return Status::Internal(kCheckTableCounter, "number counter exhausted");
+  header_.number_counter = next;
+  header_changed_ = true;
+  number = next;
+  return Status::Ok();
+}
+
+Status PageStore::Load(uint32_t address, std::shared_ptr<Page>& out) {
+  if (auto cached = cache_.Find(address)) {
+    out = std::move(cached);
+    return Status::Ok();
+  }
+  if (IsTemp(address)) return Status::Internal(kCheckParentLink, "unknown temporary page");
+  uint32_t cls = header_.ClassOf(address);
+  if (cls == 0) return Status::Internal(kCheckPageClass, "address " + std::to_string(address) + " lies in no class");
+  uint64_t offset = PageOffset(address);
+  size_t size = size_t{cls} * kUnitSize;
+  if (offset + size > header_.committed_length) return Status::Internal(kCheckFileLength, "page beyond the file length");
+  std::string raw;
+  size_t got = 0;
+  ISAM_RETURN_IF_ERROR(ReadAt(offset, size, raw, &got));
+  if (got != size) return Status::Internal(kCheckFileLength, "file ends inside page " + std::to_string(address));
+  auto page = std::make_shared<Page>();
+  ISAM_RETURN_IF_ERROR(DecodePage(raw, address, *page));
+  cache_.Insert(page, false);
+  out = std::move(page);
+  return Status::Ok();
+}
+
+std::shared_ptr<Page> PageStore::NewPage(uint8_t level) {
+  auto page = std::make_shared<Page>();
+  page->address = next_temp_++;
+  page->level = level;
+  cache_.Insert(page, true);
+  return page;
+}
+
+void PageStore::Touch(const std::shared_ptr<Page>& page) { cache_.MarkDirty(page); }
+
+void PageStore::Release(const std::shared_ptr<Page>& page) {
+  cache_.Erase(page->address);
+  if (!IsTemp(page->address)) released_.push_back(page->address);
+}
+
+Status PageStore::FindParent(const Page& child, uint32_t child_address, std::shared_ptr<Page>& parent, size_t& index) {
+  if (child.records.empty()) return Status::Internal(kCheckEmptyPage, "moving an empty page");
+  std::string_view key = child.records.front().key();
+  uint32_t address = header_.root;
+  for (int depth = 0; depth < kMaxTreeDepth && address != kNoRoot; ++depth) {
+    std::shared_ptr<Page> page;
+    ISAM_RETURN_IF_ERROR(Load(address, page));
+    if (page->level <= child.level) break;
+    size_t i = static_cast<size_t>(std::max(0, page->FindFloor(key)));
+    if (page->level == child.level + 1) {
+      if (page->children[i] != child_address) {
+        auto it = std::find(page->children.begin(), page->children.end(), child_address);
+        if (it == page->children.end()) break;
+        i = static_cast<size_t>(it - page->children.begin());
+      }
+      parent = std::move(page);
+      index = i;
+      return Status::Ok();
+    }
+    address = page->children[i];
+  }
+  return Status::Internal(kCheckParentLink, "no parent points to page " + std::to_string(child_address));
+}
+
+Status PageStore::Relink(const Page& page, uint32_t from, uint32_t to) {
+  if (header_.root == from) {
+    header_.root = to;
+    header_changed_ = true;
+    return Status::Ok();
+  }
+  std::shared_ptr<Page> parent;
+  size_t index = 0;
+  ISAM_RETURN_IF_ERROR(FindParent(page, from, parent, index));
+  parent->children[index] = to;
+  cache_.MarkDirty(parent);
+  return Status::Ok();
+}
+
+Status PageStore::Move(uint32_t from, uint32_t to) {
+  std::shared_ptr<Page> page;
+  ISAM_RETURN_IF_ERROR(Load(from, page));
+  cache_.Rekey(from, to);
+  page->address = to;
+  cache_.MarkDirty(page);
+  return Relink(*page, from, to);
+}
+
+// Makes the free gap below class k (down to the end of class k-1, or address 0) at least
+// `need` units by shifting lower classes down: a non-empty class moves its last page to the
+// front of its range. With apply false only the feasibility is worked out (on a copy).
+Status PageStore::GapBelow(FileHeader& h, uint32_t k, uint32_t need, bool apply, int depth) {
+  uint32_t lower = k == 1 ? 0 : h.end[k - 1];
+  uint32_t gap = h.start[k] - lower;
+  if (gap >= need) return Status::Ok();
+  if (k == 1 || depth > 64) return Status::Error(-1);
+  uint32_t j = k - 1;
+  uint32_t shortfall = need - gap;
+  if (h.start[j] == h.end[j]) {
+    ISAM_RETURN_IF_ERROR(GapBelow(h, j, shortfall, apply, depth + 1));
+    h.start[j] -= shortfall;
+    h.end[j] -= shortfall;
+    return Status::Ok();
+  }
+  uint32_t moves = (shortfall + j - 1) / j;
+  ISAM_RETURN_IF_ERROR(GapBelow(h, j, moves * j, apply, depth + 1));
+  for (uint32_t m = 0; m < moves; ++m) {
+    if (apply) ISAM_RETURN_IF_ERROR(Move(h.end[j] - j, h.start[j] - j));
+    h.start[j] -= j;
+    h.end[j] -= j;
+  }
+  return Status::Ok();
+}
+
+// Makes the free gap above class k (up to the start of class k+1) at least `need` units by
+// shifting higher classes up: a non-empty class moves its first page to its end. Class 59
+// grows into the end of the file.
+Status PageStore::GapAbove(FileHeader& h, uint32_t k, uint32_t need, bool apply, int depth) {
+  if (k == kMaxClass) {
+    return h.end[k] <= kMaxUnits - need ? Status::Ok() : Status::Internal(kCheckFileLength, "file too large");
+  }
+  uint32_t gap = h.start[k + 1] - h.end[k];
+  if (gap >= need) return Status::Ok();
+  if (depth > 64) return Status::Internal(kCheckClassTable, "class shift too deep");
+  uint32_t j = k + 1;
+  uint32_t shortfall = need - gap;
+  if (h.start[j] == h.end[j]) {
+    ISAM_RETURN_IF_ERROR(GapAbove(h, j, shortfall, apply, depth + 1));
+    h.start[j] += shortfall;
+    h.end[j] += shortfall;
+    return Status::Ok();
+  }
+  uint32_t moves = (shortfall + j - 1) / j;
+  ISAM_RETURN_IF_ERROR(GapAbove(h, j, moves * j, apply, depth + 1));
+  for (uint32_t m = 0; m < moves; ++m) {
+    if (apply) ISAM_RETURN_IF_ERROR(Move(h.start[j], h.end[j]));
+    h.start[j] += j;
+    h.end[j] += j;
+  }
+  return Status::Ok();
+}
+
+Status PageStore::Allocate(uint32_t n, uint32_t& address) {
+  if (n < 1 || n > kMaxClass) return Status::Internal(kCheckPageTooLarge, "page of " + std::to_string(n) + " units");
+  FileHeader trial = header_;
+  if (GapBelow(trial, n, n, false, 0).ok()) {
+    ISAM_RETURN_IF_ERROR(GapBelow(header_, n, n, true, 0));
+    header_.start[n] -= n;
+    address = header_.start[n];
+  } else {
+    ISAM_RETURN_IF_ERROR(GapAbove(header_, n, n, true, 0));
+    address = header_.end[n];
+    header_.end[n] += n;
+  }
+  header_changed_ = true;
+  return Status::Ok();
+}
+
+// Gives an unlinked page's address back to its class: the class shrinks at either end, or its
+// last page moves into the hole.
+Status PageStore::FreeAddress(uint32_t address) {
+  uint32_t n = header_.ClassOf(address);
+  if (n == 0) return Status::Internal(kCheckPageClass, "releasing an address outside every class");
+  cache_.Erase(address);
+  if (address == header_.start[n]) {
+    header_.start[n] += n;
+  } else if (address == header_.end[n] - n) {
+    header_.end[n] -= n;
+  } else {
+    ISAM_RETURN_IF_ERROR(Move(header_.end[n] - n, address));
+    header_.end[n] -= n;
+  }
+  header_changed_ = true;
+  return Status::Ok();
+}
+
+Status PageStore::Fit(const std::shared_ptr<Page>& page) {
+  std::string encoded;
+  ISAM_RETURN_IF_ERROR(EncodePage(*page, encoded));
+  uint32_t units = static_cast<uint32_t>(encoded.size() / kUnitSize);
+  bool temp = IsTemp(page->address);
+  if (!temp && header_.ClassOf(page->address) == units) return Status::Ok();
+  uint32_t address = 0;
+  ISAM_RETURN_IF_ERROR(Allocate(units, address));
+  uint32_t old = page->address;  // re-read: the allocation may have moved this very page
+  cache_.Rekey(old, address);
+  page->address = address;
+  ISAM_RETURN_IF_ERROR(Relink(*page, old, address));
+  if (!temp) ISAM_RETURN_IF_ERROR(FreeAddress(old));
+  return Status::Ok();
+}
+
+Status PageStore::Commit() {
+  if (options_.read_only) {
+    if (!released_.empty() || !cache_.DirtyPages().empty() || header_changed_) {
+      Abort();
+      return Status::Error(kErrAccessDenied, "file opened read-only");
+    }
+    return Status::Ok();
+  }
+  if (released_.empty() && cache_.DirtyPages().empty() && !header_changed_) return Status::Ok();
+  Status st = [&]() -> Status {
+    // Release in descending address order, so that a page moved into a hole is never one that
+    // is itself waiting for release.
+    std::sort(released_.begin(), released_.end(), std::greater<>());
+    for (uint32_t address : released_) ISAM_RETURN_IF_ERROR(FreeAddress(address));
+    released_.clear();
+    for (const auto& page : cache_.DirtyPages()) ISAM_RETURN_IF_ERROR(Fit(page));
+    uint32_t length = header_.DataLength();
+    uint32_t old_length = disk_header_.committed_length;
+    if (!new_file_ && length > old_length) {
+      FileHeader marker = disk_header_;
+      marker.written_length = length;
+      ISAM_RETURN_IF_ERROR(WriteAt(0, EncodeHeader(marker)));
+      ISAM_RETURN_IF_ERROR(Sync());
+    }
+    for (const auto& page : cache_.DirtyPages()) {
+      std::string encoded;
+      ISAM_RETURN_IF_ERROR(EncodePage(*page, encoded));
+      if (header_.ClassOf(page->address) * kUnitSize != encoded.size()) {
+        return Status::Internal(kCheckPageClass, "page does not fit its class");
+      }
+      ISAM_RETURN_IF_ERROR(WriteAt(PageOffset(page->address), std::move(encoded)));
+    }
+    header_.committed_length = length;
+    header_.written_length = length;
+    header_.change_counter += 1;
+    if (new_file_) header_.change_counter = std::max<uint32_t>(header_.change_counter, 1);
+    ISAM_RETURN_IF_ERROR(WriteAt(0, EncodeHeader(header_)));
+    if (length < file_size() && ::ftruncate(fd_, length) != 0) return Status::System(errno, "truncate");
+    return Sync();
+  }();
+  if (!st.ok()) {
+    Abort();
+    return st;
+  }
+  cache_.MarkAllClean();
+  disk_header_ = header_;
+  header_changed_ = false;
+  new_file_ = false;
+  return Status::Ok();
+}
+
+void PageStore::Abort() {
+  cache_.DropDirty();
+  released_.clear();
+  header_ = disk_header_;
+  header_changed_ = false;
+  // Pages moved or re-pointed during a failed commit may have been clean copies: start over.
+  cache_.Clear();
+}
+
+}  // namespace cinevo::isam

@@ -1,0 +1,106 @@
+// The page store: one data file's header, its size classes and its cached pages.
+//
+// An update works in two phases. While the B-tree changes records, pages are changed in
+// memory only: new pages get temporary addresses (0xF0000000 upward) and emptied pages are
+// marked for release. Commit then gives every changed page an address in the class that its
+// encoded size needs (allocating, shifting boundary pages of other classes, releasing old
+// addresses), and writes the pages and the header. Moving a page re-points its parent (found by
+// searching the tree for the page's first record) or the header's root. Abort forgets every
+// change of the update.
+//
+// Writing protocol: when the file grows, the old header is first rewritten with the new length
+// in its "written" field; then the pages, then the header with both lengths equal. A header
+// whose two lengths differ therefore marks an interrupted update; Refresh walks the pages
+// between the two lengths and discards them (truncating back when writing is allowed).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/data/isam/file_header.h"
+#include "runtime/data/isam/isam_status.h"
+#include "runtime/data/isam/page_cache.h"
+#include "runtime/data/isam/page_cipher.h"
+#include "runtime/data/isam/page_codec.h"
+
+namespace cinevo::isam {
+
+struct PageStoreOptions {
+  bool read_only = false;
+  bool sync = true;          // flush to the device at every commit
+  size_t cache_limit = kDefaultCacheLimit;
+  size_t cache_low = kDefaultCacheLow;
+  std::string owner;         // non-empty: the file is enciphered with a key from this text
+};
+
+inline constexpr uint32_t kTempAddressBase = 0xF0000000;
+
+class PageStore {
+ public:
+  ~PageStore();
+  PageStore(const PageStore&) = delete;
+  PageStore& operator=(const PageStore&) = delete;
+
+  // Opens an existing file (2 when missing). A file of 0 bytes is a new, empty file.
+  static Status Open(const std::string& path, const PageStoreOptions& options, std::unique_ptr<PageStore>& out);
+  // Creates (or empties) a file and writes its first header: change counter 1, root -1.
+  static Status Create(const std::string& path, const PageStoreOptions& options, std::unique_ptr<PageStore>& out);
+
+  // Re-reads the header before an operation; drops cached pages when the change counter moved.
+  Status Refresh();
+
+  const FileHeader& header() const { return header_; }
+  void set_root(uint32_t root) { header_.root = root; header_changed_ = true; }
+  // Issues the next number from the shared table/record counter (check 5 at 0xFE000000).
+  Status IssueNumber(uint32_t& number);
+
+  Status Load(uint32_t address, std::shared_ptr<Page>& out);
+  std::shared_ptr<Page> NewPage(uint8_t level);
+  void Touch(const std::shared_ptr<Page>& page);     // the page changed in this update
+  void Release(const std::shared_ptr<Page>& page);   // the page is unlinked and empty
+
+  Status Commit();
+  void Abort();
+
+  static bool IsTemp(uint32_t address) { return address >= kTempAddressBase; }
+  const std::string& path() const { return path_; }
+  bool read_only() const { return options_.read_only; }
+  const PageCache& cache() const { return cache_; }
+  // Page addresses found between the two header lengths at the last Refresh.
+  const std::vector<uint32_t>& recovered_pages() const { return recovered_; }
+  uint64_t file_size() const;
+
+  // Raw I/O in multiples of 64 bytes (deciphered when the file is enciphered).
+  Status ReadAt(uint64_t offset, size_t size, std::string& out, size_t* got = nullptr) const;
+  Status WriteAt(uint64_t offset, std::string data);
+
+ private:
+  PageStore(std::string path, int fd, const PageStoreOptions& options);
+
+  Status ReadHeader(bool& empty);
+  Status FindParent(const Page& child, uint32_t child_address, std::shared_ptr<Page>& parent, size_t& index);
+  Status Relink(const Page& page, uint32_t from, uint32_t to);
+  Status Move(uint32_t from, uint32_t to);
+  Status GapBelow(FileHeader& h, uint32_t k, uint32_t need, bool apply, int depth);
+  Status GapAbove(FileHeader& h, uint32_t k, uint32_t need, bool apply, int depth);
+  Status Allocate(uint32_t units, uint32_t& address);
+  Status FreeAddress(uint32_t address);
+  Status Fit(const std::shared_ptr<Page>& page);
+  Status Sync();
+
+  std::string path_;
+  int fd_;
+  PageStoreOptions options_;
+  std::unique_ptr<PageCipher> cipher_;
+  FileHeader header_;
+  FileHeader disk_header_;
+  bool header_changed_ = false;
+  bool new_file_ = false;
+  uint32_t next_temp_ = kTempAddressBase;
+  std::vector<uint32_t> released_;
+  std::vector<uint32_t> recovered_;
+  PageCache cache_;
+};
+
+}  // namespace cinevo::isam
