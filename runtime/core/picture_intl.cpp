@@ -3,6 +3,7 @@
 #include <cctype>
 #include <string>
 
+#include "platform/profile.h"
 #include "runtime/core/picture_layout.h"
 
 namespace cinevo {
@@ -183,6 +184,22 @@ void IntlLayouts::Build(const IntlSettings& s) {
 }  // namespace
 
 void ApplyIntlSettings(const IntlSettings& settings) { Layouts().Build(settings); }
+
+IntlSettings IntlSettingsFromIni(const std::string& path) {
+  const IntlSettings d;
+  IntlSettings s;
+  s.time_24h = platform::GetIniInt(path, "intl", "iTime", d.time_24h);
+  s.hour_leading_zero = platform::GetIniInt(path, "intl", "iTLzero", d.hour_leading_zero);
+  s.time_separator = platform::GetIniString(path, "intl", "sTime", d.time_separator).substr(0, 1);
+  if (s.time_separator.empty()) s.time_separator = d.time_separator;
+  s.short_date = platform::GetIniString(path, "intl", "sShortDate", d.short_date);
+  s.long_date = platform::GetIniString(path, "intl", "sLongDate", d.long_date);
+  return s;
+}
+
+IntlSettings IntlSettingsFromProfile() { return IntlSettingsFromIni(platform::ProfilePath()); }
+
+void LoadIntlPicturesFromProfile() { ApplyIntlSettings(IntlSettingsFromProfile()); }
 
 const IntlLayout& IntlDateLayout(int number) {
   return number == 18 ? Layouts().date18 : Layouts().date17;

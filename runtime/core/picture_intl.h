@@ -47,6 +47,14 @@ struct IntlLayout {
 // Rebuilds pictures 17, 18 and times 7, 8 from `settings` (process-wide; call at start-up).
 void ApplyIntlSettings(const IntlSettings& settings);
 
+// The "intl" settings of an INI file (the profile by default); missing keys take the defaults
+// above. The AM/PM texts ("s1159", "s2359") are not part of these: they live in the locale tables.
+IntlSettings IntlSettingsFromIni(const std::string& path);
+IntlSettings IntlSettingsFromProfile();
+
+// Start-up: ApplyIntlSettings(IntlSettingsFromProfile()).
+void LoadIntlPicturesFromProfile();
+
 // The layout of date picture 17 or 18, or time picture 7 or 8.
 const IntlLayout& IntlDateLayout(int number);
 const IntlLayout& IntlTimeLayout(int number);
