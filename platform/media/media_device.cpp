@@ -117,7 +117,11 @@ int MediaDevice::Put(const MediaCommand& command) {
     int w = n[2] == 0 ? r.width() : std::max(n[2], MovieWindow::kExtraWidth + 1);
     int h = n[3] == 0 ? r.height() : std::max(n[3], MovieWindow::kExtraHeight + 1);
     geometry_ = QRect(n[0], n[1], w, h);
-    if (window_) window_->setGeometry(geometry_);
+    if (window_) {
+      window_->setGeometry(geometry_);
+      // A hidden widget gets its resize event only when shown; the renderer follows now.
+      player_->SetRenderSize(window_->VideoSize());
+    }
     return kMediaOk;
   }
   if (window_) {

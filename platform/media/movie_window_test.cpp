@@ -1,0 +1,165 @@
+// Movie windows on the offscreen platform: real frames rendered by the software path, windows
+// placed in their parent's client area, and their life tied to the device.
+#include "platform/media/movie_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QWidget>
+
+#include <filesystem>
+#include <memory>
+#include <set>
+
+#include "platform/media/media_service.h"
+#include "platform/media_command/media_result.h"
+
+namespace cinevo::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The application lives from before the first test to after the last one; it must be gone
+// before the program's exit handlers run, which tear down Qt's own globals.
+class AppEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
+  void TearDown() override { app_.reset(); }
+
+ private:
+  int argc_ = 1;
+  char name_[18] = "movie_window_test";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QApplication> app_;
+};
+[[maybe_unused]] const auto* const kAppEnvironment =
+    ::testing::AddGlobalTestEnvironment(new AppEnvironment);  // gtest owns it
+
+// Runs the event loop until `done` holds or `ms` have passed.
+template <typename Pred>
+bool SpinUntil(Pred done, int ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
+
+// Number of distinct colours in a coarse sample of the image.
+size_t Colours(const QImage& image) {
+  std::set<QRgb> colours;
+  for (int y = 0; y < image.height(); y += 7) {
+    for (int x = 0; x < image.width(); x += 7) colours.insert(image.pixel(x, y) & 0xF0F0F0);
+  }
+  return colours.size();
+}
+
+class MovieWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    clip_ = (fs::path(CINEVO_TEST_MEDIA_DIR) / "clip.avi").string();
+    if (!fs::exists(clip_)) GTEST_SKIP() << "test clips missing";
+    main_ = std::make_unique<QWidget>();
+    main_->resize(800, 600);
+    main_->show();
+    service_ = std::make_unique<MediaService>();
+    service_->SetParentLookup([this](int handle) { return handle == 7 ? main_.get() : nullptr; });
+  }
+  void TearDown() override {
+    service_.reset();
+    main_.reset();
+  }
+  int Send(const std::string& command) {
+    std::string ignored;
+    return service_->Send(command, ignored);
+  }
+  std::string Ask(const std::string& command) {
+    std::string reply;
+    EXPECT_EQ(service_->Send(command, reply), kMediaOk) << command;
+    return reply;
+  }
+
+  std::string clip_;
+  std::unique_ptr<QWidget> main_;
+  std::unique_ptr<MediaService> service_;
+};
+
+TEST_F(MovieWindowTest, PlayingMovieRendersRealFramesIntoItsWindow) {
+  ASSERT_EQ(Send("open " + clip_ + " parent 7 "), kMediaOk);
+  MediaDevice* device = service_->Find(clip_);
+  ASSERT_NE(device, nullptr);
+  MovieWindow* window = device->window();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->parentWidget(), main_.get());
+  EXPECT_FALSE(window->isVisible());  // hidden until "put ... window"
+  EXPECT_EQ(window->VideoSize(), QSize(320, 240));
+
+  ASSERT_EQ(Send("put " + clip_ + " window"), kMediaOk);
+  EXPECT_TRUE(window->isVisible());
+  ASSERT_EQ(Send("play " + clip_), kMediaOk);
+  ASSERT_TRUE(SpinUntil([&] { return device->player().frames_rendered() >= 5; }, 3000));
+  QImage frame = device->player().frame().copy();
+  EXPECT_EQ(frame.size(), QSize(320, 240));
+  EXPECT_GT(Colours(frame), 8u) << "the rendered frame looks blank";
+  // What the window shows is the frame, inside its border and caption.
+  QImage shown = window->grab().toImage();
+  QRect video = window->VideoRect();
+  EXPECT_GT(Colours(shown.copy(video)), 8u);
+}
+
+TEST_F(MovieWindowTest, PlacementIsInParentClientCoordinatesAndResizesTheRenderer) {
+  ASSERT_EQ(Send("open " + clip_ + " parent 7"), kMediaOk);
+  MediaDevice* device = service_->Find(clip_);
+  ASSERT_EQ(Send("put " + clip_ + " window at 30 40 400 300"), kMediaOk);
+  MovieWindow* window = device->window();
+  EXPECT_EQ(window->geometry(), QRect(30, 40, 400, 300));
+  EXPECT_EQ(Ask("where " + clip_ + " destination"), "0 0 396 278");
+  ASSERT_EQ(Send("play " + clip_), kMediaOk);
+  ASSERT_TRUE(SpinUntil([&] { return device->player().frame().size() == QSize(396, 278); }, 3000));
+  // A user resize shows in "where" too.
+  window->resize(204, 172);
+  EXPECT_EQ(Ask("where " + clip_ + " destination"), "0 0 200 150");
+}
+
+TEST_F(MovieWindowTest, CloseDestroysTheWindowAndAClosedParentDoesNoHarm) {
+  ASSERT_EQ(Send("open " + clip_ + " parent 7"), kMediaOk);
+  QPointer<MovieWindow> window = service_->Find(clip_)->window();
+  ASSERT_EQ(Send("close " + clip_), kMediaOk);
+  EXPECT_TRUE(window.isNull());
+
+  ASSERT_EQ(Send("open " + clip_ + " parent 7"), kMediaOk);
+  ASSERT_EQ(Send("play " + clip_), kMediaOk);
+  main_.reset();  // the parent takes the movie window with it
+  EXPECT_EQ(service_->Find(clip_)->window(), nullptr);
+  EXPECT_EQ(Ask("status " + clip_ + " mode"), "playing");
+  SpinUntil([] { return false; }, 100);  // frames keep arriving with no window to show them
+  EXPECT_EQ(Send("close all"), kMediaOk);
+}
+
+TEST_F(MovieWindowTest, UnknownParentHandleIsRefusedAndZeroGivesATopLevelWindow) {
+  EXPECT_EQ(Send("open " + clip_ + " parent 8"), kMediaBadWindow);
+  EXPECT_EQ(service_->device_count(), 0u);
+  ASSERT_EQ(Send("open " + clip_ + " parent 0"), kMediaOk);
+  MovieWindow* window = service_->Find(clip_)->window();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isWindow());
+  EXPECT_EQ(window->caption(), "clip.avi");
+}
+
+TEST_F(MovieWindowTest, MovieWithoutVideoHasNoWindow) {
+  std::string wav = (fs::path(CINEVO_TEST_MEDIA_DIR) / "short.wav").string();
+  ASSERT_EQ(Send("open " + wav + " parent 7"), kMediaOk);
+  EXPECT_EQ(service_->Find(wav)->window(), nullptr);
+  EXPECT_EQ(Send("put " + wav + " window"), kMediaNoVideo);
+  EXPECT_EQ(Send("where " + wav + " destination"), kMediaNoVideo);
+  EXPECT_EQ(Send("set " + wav + " time format frames"), kMediaNoVideo);
+  EXPECT_EQ(Ask("capability " + wav + " has audio"), "true");
+  EXPECT_EQ(Ask("status " + wav + " length"), "300");
+}
+
+}  // namespace
+}  // namespace cinevo::platform
