@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "runtime/core/string_stack.h"
 #include "runtime/data/driver.h"
 #include "runtime/data/file_errors.h"
 #include "runtime/data/file_properties.h"
@@ -50,12 +51,6 @@ bool IsBlank(std::string_view s) {
   return true;
 }
 
-bool ReturnsString(DriverOp op) {
-  return op == DriverOp::kGetProperty || op == DriverOp::kGetPropertyKey ||
-         op == DriverOp::kBlobSetProp || op == DriverOp::kName || op == DriverOp::kPositionFile ||
-         op == DriverOp::kPositionKey || op == DriverOp::kSend;
-}
-
 // Calls the driver, or carries out what the dispatch does in its place: the deferred BUILD and
 // BUILDevent, and the generic property answers.
 int CallDriver(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
@@ -99,6 +94,18 @@ int CallDriver(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
 }
 
 }  // namespace
+
+bool ReturnsString(DriverOp op) {
+  return op == DriverOp::kGetProperty || op == DriverOp::kGetPropertyKey ||
+         op == DriverOp::kBlobSetProp || op == DriverOp::kName || op == DriverOp::kPositionFile ||
+         op == DriverOp::kPositionKey || op == DriverOp::kSend;
+}
+
+int DispatchToStack(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
+  int e = Dispatch(op, fcb, args);
+  if (ReturnsString(op)) TheStringStack().PushOwned(std::move(args.text_result));
+  return e;
+}
 
 void SetBuildMessageHook(BuildMessageHook hook) { Hook() = std::move(hook); }
 

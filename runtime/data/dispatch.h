@@ -23,6 +23,13 @@ int DispatchRaw(DriverOp op, FileControlBlock& fcb, DriverArgs& args);
 // The same for a numeric code (codes outside 1..93 give 80).
 int DispatchCode(int code, FileControlBlock& fcb, DriverArgs& args);
 
+// The language's calling form: Dispatch, then for the operations that return a string
+// (GET_PROPERTY, GETPROPERTYkey, BLOB_SET_PROP, NAME, POSITIONfile, POSITIONkey, SEND) the
+// string is pushed on the runtime's StringStack, an empty one when the file has no working
+// state, whatever the outcome. The C++ statements (file_statements.h) return strings directly.
+int DispatchToStack(DriverOp op, FileControlBlock& fcb, DriverArgs& args);
+bool ReturnsString(DriverOp op);
+
 // The pre-check alone: 0 when the driver may be called, else the error code or -1.
 int PreCheck(int code, const FileControlBlock& fcb, const DriverArgs& args);
 

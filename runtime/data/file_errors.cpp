@@ -45,6 +45,10 @@ void PostFileError(int code, const FileControlBlock& fcb) {
 }
 
 void ClearRuntimeError() {
+  if (ErrorCode() == 0) {  // the usual case after a success: nothing to clear
+    Record().code = 0;
+    return;
+  }
   // PostError(0) stores the pending system error; with errno cleared that is "no error".
   int saved = errno;
   errno = 0;
