@@ -1,0 +1,236 @@
+#include "runtime/data/isam/btree.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <random>
+
+#include "runtime/data/isam/byte_order.h"
+#include "runtime/data/isam/format_check.h"
+
+namespace cinevo::isam {
+namespace {
+
+class TreeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("isam_btree_" + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+    path_ = (dir_ / "T.TVX").string();
+    options_.sync = false;
+    ASSERT_TRUE(PageStore::Create(path_, options_, store_).ok());
+    tree_ = std::make_unique<BTree>(*store_);
+  }
+  void TearDown() override {
+    tree_.reset();
+    store_.reset();
+    std::filesystem::remove_all(dir_);
+  }
+
+  void Insert(const std::string& key, const std::string& payload) {
+    bool existed = false;
+    Status st = tree_->Insert(Record{key + payload, static_cast<uint16_t>(key.size())}, existed);
+    ASSERT_TRUE(st.ok()) << st.detail;
+    ASSERT_FALSE(existed) << key;
+    ASSERT_TRUE(store_->Commit().ok());
+    reference_[key] = payload;
+  }
+  void Erase(const std::string& key) {
+    bool found = false;
+    ASSERT_TRUE(tree_->Erase(key, found).ok());
+    ASSERT_TRUE(found);
+    ASSERT_TRUE(store_->Commit().ok());
+    reference_.erase(key);
+  }
+
+  // The file passes the full consistency walk and holds exactly the reference contents, in
+  // order, forwards and backwards.
+  void ExpectMatchesReference() {
+    std::vector<Violation> violations;
+    FileSummary summary;
+    ASSERT_TRUE(CheckFormat(*store_, violations, summary).ok());
+    for (const Violation& v : violations) {
+      ADD_FAILURE() << v.check << " " << v.where << " " << v.text;
+    }
+    ASSERT_EQ(summary.records, reference_.size());
+    Record r;
+    bool found = false;
+    ASSERT_TRUE(tree_->AtOrAfter("", r, found).ok());
+    for (const auto& [key, payload] : reference_) {
+      ASSERT_TRUE(found);
+      ASSERT_EQ(std::string(r.key()), key);
+      ASSERT_EQ(r.bytes.substr(r.key_length), payload);
+      ASSERT_TRUE(tree_->After(key, r, found).ok());
+    }
+    EXPECT_FALSE(found);
+    ASSERT_TRUE(tree_->AtOrBefore(std::string(20, '\xFF'), r, found).ok());
+    for (auto it = reference_.rbegin(); it != reference_.rend(); ++it) {
+      ASSERT_TRUE(found);
+      ASSERT_EQ(std::string(r.key()), it->first);
+      ASSERT_TRUE(tree_->Before(it->first, r, found).ok());
+    }
+    EXPECT_FALSE(found);
+    summary_ = summary;
+  }
+
+  std::filesystem::path dir_;
+  std::string path_;
+  PageStoreOptions options_;
+  std::unique_ptr<PageStore> store_;
+  std::unique_ptr<BTree> tree_;
+  std::map<std::string, std::string> reference_;
+  FileSummary summary_;
+};
+
+std::string Key(uint32_t n) {
+  std::string k = "\xFF";  // transaction-marker keys: the walk relates them to no table
+  AppendBe32(k, n);
+  return k;
+}
+
+TEST_F(TreeTest, EmptyFileHasNoRootAndOnlyAHeader) {
+  EXPECT_EQ(store_->header().root, kNoRoot);
+  EXPECT_EQ(store_->header().committed_length, 0x200u);
+  EXPECT_EQ(store_->header().change_counter, 1u);
+  EXPECT_EQ(std::filesystem::file_size(path_), 0x200u);
+  Record r;
+  bool found = true;
+  ASSERT_TRUE(tree_->AtOrAfter("", r, found).ok());
+  EXPECT_FALSE(found);
+}
+
+TEST_F(TreeTest, RandomInsertsAndDeletesKeepEveryInvariant) {
+  std::mt19937 rng(12345);
+  std::vector<uint32_t> live;
+  int max_height = 0;
+  std::set<uint32_t> classes_seen;
+  for (int step = 0; step < 1400; ++step) {
+    bool insert = live.empty() || rng() % 100 < 70;
+    if (insert) {
+      uint32_t n = rng() % 100000;
+      if (reference_.count(Key(n))) continue;
+      size_t len = rng() % 4 == 0 ? 300 + rng() % 900 : 20 + rng() % 200;
+      std::string payload(len, static_cast<char>('a' + rng() % 26));
+      for (size_t i = 0; i < len; i += 1 + rng() % 3) payload[i] = static_cast<char>(rng());
+      Insert(Key(n), payload);
+      live.push_back(n);
+    } else {
+      size_t i = rng() % live.size();
+      Erase(Key(live[i]));
+      live[i] = live.back();
+      live.pop_back();
+    }
+    ExpectMatchesReference();
+    if (HasFatalFailure()) return;
+    max_height = std::max(max_height, summary_.height);
+    for (uint32_t c = 1; c < 60; ++c) {
+      if (summary_.pages_per_class[c]) classes_seen.insert(c);
+    }
+  }
+  EXPECT_GE(max_height, 3);
+  EXPECT_GE(classes_seen.size(), 4u);
+  // Delete everything: pages are released down to an empty file again.
+  for (uint32_t n : live) Erase(Key(n));
+  ExpectMatchesReference();
+  EXPECT_EQ(store_->header().root, kNoRoot);
+  EXPECT_EQ(store_->header().committed_length, 0x200u);
+  EXPECT_EQ(std::filesystem::file_size(path_), 0x200u);
+}
+
+TEST_F(TreeTest, InsertingInFrontOfTheWholeTreeKeepsTheLeftmostCopiesInOrder) {
+  // Descending inserts always land before every record; leaf and parent splits follow.
+  for (uint32_t n = 3000; n-- > 2000;) {
+    Insert(Key(n), std::string(150, static_cast<char>('a' + n % 7)));
+    if (HasFatalFailure()) return;
+  }
+  ExpectMatchesReference();
+  EXPECT_GE(summary_.height, 3);
+  for (uint32_t n = 2000; n < 3000; n += 37) {
+    Record r;
+    bool found = false;
+    ASSERT_TRUE(tree_->Find(Key(n), r, found).ok());
+    EXPECT_TRUE(found) << n;
+  }
+}
+
+TEST_F(TreeTest, LookupsAtOrAfterAndBeforeMissingKeys) {
+  for (uint32_t n = 10; n <= 500; n += 10) Insert(Key(n), "payload");
+  Record r;
+  bool found = false;
+  ASSERT_TRUE(tree_->AtOrAfter(Key(15), r, found).ok());
+  EXPECT_EQ(std::string(r.key()), Key(20));
+  ASSERT_TRUE(tree_->AtOrBefore(Key(15), r, found).ok());
+  EXPECT_EQ(std::string(r.key()), Key(10));
+  ASSERT_TRUE(tree_->Find(Key(15), r, found).ok());
+  EXPECT_FALSE(found);
+  ASSERT_TRUE(tree_->AtOrAfter(Key(501), r, found).ok());
+  EXPECT_FALSE(found);
+  ASSERT_TRUE(tree_->Before(Key(10), r, found).ok());
+  EXPECT_FALSE(found);
+}
+
+TEST_F(TreeTest, ReplaceChangesThePayloadAndItsCopies) {
+  for (uint32_t n = 0; n < 300; ++n) Insert(Key(n), std::string(100, 'x'));
+  for (uint32_t n = 0; n < 300; n += 3) {
+    bool found = false;
+    Record rec{Key(n) + std::string(n % 2 ? 400 : 10, 'y'), 5};
+    ASSERT_TRUE(tree_->Replace(rec, found).ok());
+    ASSERT_TRUE(found);
+    ASSERT_TRUE(store_->Commit().ok());
+    reference_[Key(n)] = rec.bytes.substr(5);
+  }
+  ExpectMatchesReference();
+}
+
+TEST_F(TreeTest, DuplicateInsertChangesNothing) {
+  Insert(Key(1), "one");
+  bool existed = false;
+  ASSERT_TRUE(tree_->Insert(Record{Key(1) + "other", 5}, existed).ok());
+  EXPECT_TRUE(existed);
+  ExpectMatchesReference();
+}
+
+TEST_F(TreeTest, RecordsTooLongToSplitAreRefused) {
+  bool existed = false;
+  Status st = tree_->Insert(Record{Key(1) + std::string(kMaxTreeRecord, 'x'), 5}, existed);
+  EXPECT_EQ(st.code, kErrFileSystem);
+  EXPECT_EQ(st.file_error, kCheckRecordTooLong);
+  store_->Abort();
+  // The longest allowed record still splits cleanly, even many of them.
+  for (uint32_t n = 0; n < 6; ++n) Insert(Key(n), std::string(kMaxTreeRecord - 5, static_cast<char>('0' + n)));
+  ExpectMatchesReference();
+}
+
+TEST_F(TreeTest, AbortForgetsTheUpdateAndReopenSeesCommittedData) {
+  for (uint32_t n = 0; n < 200; ++n) Insert(Key(n), std::string(60, 'p'));
+  bool existed = false;
+  ASSERT_TRUE(tree_->Insert(Record{Key(999) + "gone", 5}, existed).ok());
+  store_->Abort();
+  ExpectMatchesReference();
+  tree_.reset();
+  store_.reset();
+  ASSERT_TRUE(PageStore::Open(path_, options_, store_).ok());
+  tree_ = std::make_unique<BTree>(*store_);
+  ExpectMatchesReference();
+}
+
+TEST_F(TreeTest, SmallCacheStillServesALargeTree) {
+  tree_.reset();
+  store_.reset();
+  options_.cache_limit = 3;
+  options_.cache_low = 2;
+  ASSERT_TRUE(PageStore::Create(path_, options_, store_).ok());
+  tree_ = std::make_unique<BTree>(*store_);
+  for (uint32_t n = 0; n < 600; ++n) {
+    Insert(Key(n * 7 % 600), std::string(120, static_cast<char>('a' + n % 5)));
+    if (HasFatalFailure()) return;
+  }
+  ExpectMatchesReference();
+  EXPECT_GT(store_->cache().evictions(), 0u);
+}
+
+}  // namespace
+}  // namespace cinevo::isam
