@@ -8,6 +8,7 @@ void LocaleTables::ResetToDefaults() {
   for (int i = 0; i < 256; ++i) {
     collation[i] = static_cast<uint8_t>(i);
     other_collation[i] = static_cast<uint8_t>(i);
+    startup_collation[i] = static_cast<uint8_t>(i);
     case_partner[i] = static_cast<uint8_t>(i);
     char_class[i] = 0;
   }
@@ -28,6 +29,8 @@ void LocaleTables::ResetToDefaults() {
   am = "AM";
   pm = "PM";
   digraphs = {};
+  digraphs_oem = {};
+  regional = RegionalSettings{};
   oem_charset = false;
   long_file_names = false;
   messages.clear();

@@ -24,6 +24,19 @@ struct DigraphEntry {
   char expands[2] = {};  // ... and the two characters it stands for
 };
 
+// The regional settings read at start-up from the profile's "intl" section (defaults for missing
+// keys). The AM/PM texts go into the tables themselves; the layouts of the regional date and time
+// pictures are built from these values.
+struct RegionalSettings {
+  int time_24h = 0;                   // "iTime": 1 a 24-hour clock, 0 a 12-hour clock
+  int hour_leading_zero = 1;          // "iTLzero"
+  std::string time_separator = ":";   // "sTime", one character
+  std::string am = "AM";              // "s1159", at most 2 characters
+  std::string pm = "PM";              // "s2359", at most 2 characters
+  std::string short_date = "MM/dd/yy";                  // "sShortDate"
+  std::string long_date = "ddd', 'MMMM' 'dd', 'yyyy";   // "sLongDate"
+};
+
 struct LocaleTables {
   // One weight per byte value; string comparison compares weights.
   std::array<uint8_t, 256> collation;
@@ -37,6 +50,10 @@ struct LocaleTables {
   std::string am = "AM";                    // at most 2 characters
   std::string pm = "PM";
   std::array<DigraphEntry, 16> digraphs{};  // ended by an entry whose ch is 0
+  std::array<DigraphEntry, 16> digraphs_oem{};  // the same table in the OEM code page
+  // The collating sequence as it stood after the regional settings, before the environment file.
+  std::array<uint8_t, 256> startup_collation;
+  RegionalSettings regional;
   bool oem_charset = false;
   bool long_file_names = false;
   // Replacement texts of numbered runtime messages; button captions are 0x7F00 + n.
