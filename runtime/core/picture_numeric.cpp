@@ -27,13 +27,19 @@ struct RoundedDigits {
         d[k] = 0;
       }
     }
-    for (int k = 64; k >= DecimalAccumulator::kUnits; --k) {
+    // Cells above the accumulator's highest used cell are 0; a carry reaches one further.
+    int scan_from = v.high + 1 < 64 ? v.high + 1 : 64;
+    for (int k = scan_from; k >= DecimalAccumulator::kUnits; --k) {
       if (d[k] != 0) {
         top = k;
         break;
       }
     }
-    for (int k = low < 0 ? 0 : low; k <= 64 && zero; ++k) zero = d[k] == 0;
+    if (top >= 0) {
+      zero = false;
+    } else {
+      for (int k = low < 0 ? 0 : low; k < DecimalAccumulator::kUnits && zero; ++k) zero = d[k] == 0;
+    }
   }
   uint8_t Cell(int k) const { return k >= 0 && k <= 64 ? d[k] : 0; }
 };
