@@ -1,6 +1,8 @@
 #include "runtime/data/dispatch.h"
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "runtime/core/string_stack.h"
 #include "runtime/data/driver.h"
@@ -44,11 +46,24 @@ bool ValidKey(const FileControlBlock& fcb, int key) {
   return key >= 0 && static_cast<size_t>(key) < fcb.keys.size();
 }
 
+// Only spaces count: a position string is binary key data in which zero bytes are values.
 bool IsBlank(std::string_view s) {
   for (char c : s) {
-    if (c != ' ' && c != '\0') return false;
+    if (c != ' ') return false;
   }
   return true;
+}
+
+// Control blocks with a BUILD message on its way. The message carries a bare pointer, so the
+// answer is only carried out for a block still listed here (a destroyed block leaves the list).
+std::vector<const FileControlBlock*>& PendingBuilds() {
+  static std::vector<const FileControlBlock*> pending;
+  return pending;
+}
+
+void ForgetPending(const FileControlBlock* fcb) {
+  auto& p = PendingBuilds();
+  p.erase(std::remove(p.begin(), p.end(), fcb), p.end());
 }
 
 // Calls the driver, or carries out what the dispatch does in its place: the deferred BUILD and
@@ -76,6 +91,8 @@ int CallDriver(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
       d.key = args.key;
       d.components = std::string(args.text);
       d.filter = std::string(args.text2);
+      ForgetPending(&fcb);
+      PendingBuilds().push_back(&fcb);
       Hook()(kBuildMessage, fcb);
       return 0;
     }
@@ -251,8 +268,17 @@ int DispatchCode(int code, FileControlBlock& fcb, DriverArgs& args) {
 }
 
 int RunDeferredBuild(FileControlBlock& fcb) {
+  ForgetPending(&fcb);
   DriverArgs args;
   return Dispatch(DriverOp::kBuildEvent, fcb, args);
 }
+
+int AnswerBuildMessage(FileControlBlock* fcb) {
+  auto& p = PendingBuilds();
+  if (std::find(p.begin(), p.end(), fcb) == p.end()) return -1;
+  return RunDeferredBuild(*fcb);
+}
+
+void DropPendingBuild(const FileControlBlock* fcb) { ForgetPending(fcb); }
 
 }  // namespace cinevo

@@ -43,5 +43,11 @@ void SetBuildMessageHook(BuildMessageHook hook);  // empty: no hook
 // BUILDevent: runs the stored BUILD with kStateBuildInProgress set. Returns its outcome
 // (0 when nothing was stored).
 int RunDeferredBuild(FileControlBlock& fcb);
+// The window's answer to kBuildMessage with the pointer the message carried: runs the stored
+// BUILD when that control block still waits for it, else returns -1 and touches nothing (the
+// block was destroyed or its build already ran).
+int AnswerBuildMessage(FileControlBlock* fcb);
+// Called by a control block's destructor: a message still on its way is then ignored.
+void DropPendingBuild(const FileControlBlock* fcb);
 
 }  // namespace cinevo

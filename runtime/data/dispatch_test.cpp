@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "runtime/core/error.h"
@@ -195,7 +196,7 @@ TEST_F(DispatchTest, BlankPositionGives35WithoutDriver) {
   EXPECT_EQ(RegetKey(fcb, kPk, "  "), 35);
   EXPECT_TRUE(Rec().calls.size() == 1);
   EXPECT_FALSE(fcb.state & kStateSequenceSet);
-  EXPECT_EQ(ResetKey(fcb, kPk, "\x01\x02"), 0);
+  EXPECT_EQ(ResetKey(fcb, kPk, std::string_view("\0\0\0\0", 4)), 0);  // binary key values
   EXPECT_EQ(Rec().Count(DriverOp::kResetKey), 1);
   EXPECT_EQ(ResetKey(fcb, kPk, "   "), 35);  // a failed RESET also ends the sequence
   EXPECT_FALSE(fcb.state & kStateSequenceSet);
@@ -510,6 +511,25 @@ TEST_F(DispatchTest, DeferredBuildRunsThroughBuildEvent) {
   EXPECT_EQ(posted.size(), 1u);
 }
 
+TEST_F(DispatchTest, BuildMessageForDestroyedFileIsIgnored) {
+  std::vector<FileControlBlock*> posted;
+  SetBuildMessageHook([&](uint32_t, FileControlBlock& f) { posted.push_back(&f); });
+  {
+    FileControlBlock temporary(decl);
+    ASSERT_EQ(Open(temporary, 0x12), 0);
+    BuildByEvents(temporary, true);
+    ASSERT_EQ(Build(temporary), 0);
+  }
+  ASSERT_EQ(Open(fcb, 0x12), 0);
+  BuildByEvents(fcb, true);
+  ASSERT_EQ(Build(fcb), 0);
+  ASSERT_EQ(posted.size(), 2u);
+  EXPECT_EQ(AnswerBuildMessage(posted[0]), -1);  // gone: the pointer is not followed
+  EXPECT_EQ(AnswerBuildMessage(posted[1]), 0);
+  EXPECT_EQ(AnswerBuildMessage(posted[1]), -1);  // answered once only
+  EXPECT_EQ(Rec().Count(DriverOp::kBuildFile), 1);
+}
+
 TEST_F(DispatchTest, DeferredBuildWithoutWindowRunsAtOnce) {
   ASSERT_EQ(Open(fcb, 0x12), 0);
   BuildByEvents(fcb, true);
@@ -527,6 +547,41 @@ TEST_F(DispatchTest, FailedDeferredBuildEndsTheSequence) {
   EXPECT_EQ(RunDeferredBuild(fcb), 93);
   EXPECT_EQ(ErrorCode(), 93);
   EXPECT_EQ(fcb.state & 0x6022, 0u);  // FailClr of BUILDevent, and no build in progress
+}
+
+// --- invariants over long random sequences ---------------------------------------------------
+
+TEST_F(DispatchTest, RandomSequencesKeepTheStateWordSound) {
+  std::vector<FileControlBlock*> posted;
+  SetBuildMessageHook([&](uint32_t, FileControlBlock& f) { posted.push_back(&f); });
+  std::mt19937 rng(20261207);
+  const int outcomes[] = {0, 0, 0, 0, 33, 35, 43, 90, -1, 37};
+  for (int step = 0; step < 20000; ++step) {
+    int code = static_cast<int>(rng() % 96);
+    Rec().results.clear();
+    Rec().results[static_cast<DriverOp>(code & 0xFF)] = outcomes[rng() % 10];
+    DriverArgs a;
+    a.key = static_cast<int>(rng() % 5) - 1;
+    a.text = (rng() % 4 == 0) ? std::string_view("  ") : std::string_view("pos");
+    a.mode = (rng() % 2) ? 0x12 : 0x42;
+    if (rng() % 50 == 0) BuildByEvents(fcb, true);
+    if (!posted.empty() && rng() % 3 == 0) {
+      AnswerBuildMessage(posted.back());
+      posted.pop_back();
+    } else {
+      DispatchCode(code, fcb, a);
+    }
+    SCOPED_TRACE(::testing::Message() << "step " << step << " code " << code);
+    ASSERT_EQ(fcb.state & kStateIndexBuilt, 0u);
+    ASSERT_EQ(fcb.state & kStateBuildInProgress, 0u);
+    ASSERT_GE(fcb.last_error, 0);
+    ASSERT_LE(Rec().states_live, 1);
+    if (fcb.IsOpen()) {
+      ASSERT_NE(fcb.work, nullptr);
+    } else {
+      ASSERT_EQ(fcb.state & ~static_cast<uint32_t>(kStateBuildByEvents), 0u);
+    }
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "runtime/data/file_control_block.h"
 
+#include "runtime/data/dispatch.h"
 #include "runtime/data/driver.h"
 
 namespace cinevo {
@@ -17,6 +18,6 @@ FileControlBlock::FileControlBlock(const FileDeclaration& decl, const DriverRegi
   for (size_t i = 0; i < decl.keys.size(); ++i) keys[i].needs_build = decl.keys[i].IsIndex();
 }
 
-FileControlBlock::~FileControlBlock() = default;
+FileControlBlock::~FileControlBlock() { DropPendingBuild(this); }
 
 }  // namespace cinevo
