@@ -24,7 +24,14 @@ int SystemErrorFromErrno(int err) {
     case ENOSYS: case ENOTSUP: return 50;  // Not Supported
     case EEXIST: return 80;     // File Already Exists
     case EISDIR: return 5;      // Access Denied, as for a directory opened as a file
-    case ENAMETOOLONG: return 3;
+    case ENAMETOOLONG: case ELOOP: return 3;  // Path Not Found
+    case EBUSY: case ETXTBSY: return 32;     // Sharing Violation
+    case ENOTEMPTY: return 5;                // Access Denied, as for removing a full directory
+    case EFBIG: case EDQUOT: return 39;      // Handle Disk Full
+    case ENOLCK: return 36;                  // Sharing Buffer Exceeded
+    case ENETDOWN: case ENETUNREACH: case EHOSTUNREACH: return 53;  // Invalid Network Path
+    case ECONNRESET: case ECONNABORTED: return 64;                   // Network Name Deleted
+    case ETIMEDOUT: return 54;               // Network Busy
     default: return 31;         // General Failure
   }
 }

@@ -191,7 +191,7 @@ int32_t ValueRef::ToLong() const {
   const ValueRef* r = Target();
   if (!r) return 0;
   TypeCode t = r->type_;
-  if (IsIntegerType(t)) return static_cast<int32_t>(LoadInteger(*r));
+  if (IsIntegerType(t)) return ClampToLong(LoadInteger(*r));  // a ULONG above 2^31-1 saturates
   if (IsRealType(t)) return RealToLong(LoadFloat(*r));
   r->PushDecimal();
   TheDecimalStack().Truncate();

@@ -98,7 +98,10 @@ TEST_F(ValueRefTest, ComparisonsInEachKind) {
   EXPECT_EQ(CompareRefs(ValueRef::Make(TypeCode::kDecimal, price, 3, 2), ValueRef::Make(TypeCode::kReal, &r)),
             0);
   uint32_t huge = 4000000000u;
-  EXPECT_EQ(CompareRefs(ValueRef::Make(TypeCode::kULong, &huge), ValueRef::Make(TypeCode::kLong, &ten)), 1);
+  auto U = ValueRef::Make(TypeCode::kULong, &huge);
+  EXPECT_EQ(CompareRefs(U, ValueRef::Make(TypeCode::kLong, &ten)), 1);
+  EXPECT_EQ(U.ToLong(), INT32_MAX);  // saturates rather than turning negative
+  EXPECT_EQ(U.ToText(), "4000000000");
 }
 
 TEST_F(ValueRefTest, ConversionsBetweenKinds) {
