@@ -91,6 +91,19 @@ MpvPlayer::~MpvPlayer() {
   // After these calls return the engine makes no further callbacks into this object.
   if (render_) mpv_render_context_set_update_callback(render_.get(), nullptr, nullptr);
   if (mpv_) mpv_set_wakeup_callback(mpv_.get(), nullptr, nullptr);
+  if (render_) {
+    // Unload the file while still serving frames: the video output may be waiting for the
+    // frame it just queued to be rendered, and freeing the render context would wait for it.
+    const char* stop[] = {"stop", nullptr};
+    mpv_command_async(mpv_.get(), 0, stop);
+    auto deadline = Clock::now() + std::chrono::milliseconds(500);
+    bool idle = false;
+    while (!idle && Clock::now() < deadline) {
+      RenderIfDue(false);
+      mpv_event* e = mpv_wait_event(mpv_.get(), 0.005);
+      if (e->event_id == MPV_EVENT_IDLE || e->event_id == MPV_EVENT_SHUTDOWN) idle = true;
+    }
+  }
   render_.reset();
   mpv_.reset();
 }
@@ -223,14 +236,16 @@ void MpvPlayer::ReadFileInfo() {
 }
 
 void MpvPlayer::SetPaused(bool paused) {
+  // Asynchronous: a synchronous set waits for the playback core, which may be busy starting
+  // its outputs for a good part of a second.
   int flag = paused ? 1 : 0;
-  mpv_set_property(mpv_.get(), "pause", MPV_FORMAT_FLAG, &flag);
+  mpv_set_property_async(mpv_.get(), 0, "pause", MPV_FORMAT_FLAG, &flag);
 }
 
 void MpvPlayer::SeekTo(double seconds) {
   std::string target = std::to_string(std::max(0.0, seconds));
   const char* cmd[] = {"seek", target.c_str(), "absolute+exact", nullptr};
-  mpv_command(mpv_.get(), cmd);
+  mpv_command_async(mpv_.get(), 0, cmd);
   at_end_ = false;
 }
 
