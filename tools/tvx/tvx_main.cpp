@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "tools/tvx/tvx_check.h"
+#include "tools/tvx/tvx_eval.h"
 #include "tools/tvx/tvx_info.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
   }
   if (std::strcmp(argv[1], "info") == 0) return cinevo::tvx::RunInfo(argc - 2, argv + 2, stdout, stderr);
   if (std::strcmp(argv[1], "check") == 0) return cinevo::tvx::RunCheck(argc - 2, argv + 2, stdout, stderr);
+  if (std::strcmp(argv[1], "eval") == 0) return cinevo::tvx::RunEval(argc - 2, argv + 2, stdout, stderr);
   std::fprintf(stderr, "tvx: unknown command '%s'\n", argv[1]);
   return 2;
 }
