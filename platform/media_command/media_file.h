@@ -2,7 +2,7 @@
 //
 // Device names come upper-cased from the application, while the files on disk keep their own
 // spelling. A path that exists as written is taken as it is; otherwise each component is looked
-// up in its directory without regard to ASCII case (the first match in directory order wins).
+// up in its directory without regard to ASCII case (see platform/path_resolver.h).
 #pragma once
 
 #include <string>
