@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
+#include "runtime/core/locale.h"
 #include "runtime/core/picture.h"
 #include "runtime/core/picture_intl.h"
 #include "runtime/core/std_date.h"
@@ -198,29 +200,28 @@ TEST_F(PictureDate, LongDateFromRegionalSettings) {
   EXPECT_EQ(Read("@D18", "January 05, 1998"), DateFromParts(5, 1, 1998));
 }
 
-TEST_F(PictureDate, RegionalSettingsFromTheIntlSection) {
+TEST_F(PictureDate, RegionalSettingsFromTheIntlSectionOfTheProfile) {
   const std::string path = ::testing::TempDir() + "picture_intl_test.ini";
-  std::remove(path.c_str());
-  IntlSettings missing = IntlSettingsFromIni(path);  // no file: every default
-  EXPECT_EQ(missing.time_24h, 0);
-  EXPECT_EQ(missing.hour_leading_zero, 1);
-  EXPECT_EQ(missing.time_separator, ":");
-  EXPECT_EQ(missing.short_date, "MM/dd/yy");
-  EXPECT_EQ(missing.long_date, "ddd', 'MMMM' 'dd', 'yyyy");
+  const char* old = std::getenv("CINEVO_PROFILE");
+  const std::string saved = old ? old : "";
+  setenv("CINEVO_PROFILE", path.c_str(), 1);
   {
     std::ofstream f(path);
     f << "[other]\nsTime=-\n[Intl]\niTime=1\nstime=.x\nsShortDate=dd.MM.yyyy\n";
   }
-  IntlSettings s = IntlSettingsFromIni(path);
-  EXPECT_EQ(s.time_24h, 1);
-  EXPECT_EQ(s.hour_leading_zero, 1);
-  EXPECT_EQ(s.time_separator, ".");  // one character
-  EXPECT_EQ(s.short_date, "dd.MM.yyyy");
-  EXPECT_EQ(s.long_date, missing.long_date);
-  ApplyIntlSettings(s);
+  locale::LoadRegionalSettings();
   EXPECT_EQ(Show("@D17", 5, 1, 1998), "05.01.1998");
+  EXPECT_EQ(Show("@D18", 5, 1, 1998), "January 05, 1998  ");  // missing key: the default
   EXPECT_EQ(Format(CompilePicture("@T8"), int64_t{TimeFromParts(19, 5, 7, 0)}), "19.05.07");
   std::remove(path.c_str());
+  locale::LoadRegionalSettings();  // no file: every default again
+  EXPECT_EQ(Show("@D17", 5, 1, 1998), "01/05/98");
+  EXPECT_EQ(Format(CompilePicture("@T8"), int64_t{TimeFromParts(19, 5, 7, 0)}), "07:05:07 PM");
+  if (old) {
+    setenv("CINEVO_PROFILE", saved.c_str(), 1);
+  } else {
+    unsetenv("CINEVO_PROFILE");
+  }
 }
 
 // Times.

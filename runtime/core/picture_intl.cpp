@@ -3,22 +3,31 @@
 #include <cctype>
 #include <string>
 
-#include "platform/profile.h"
 #include "runtime/core/picture_layout.h"
 
 namespace cinevo {
 
 namespace {
 
+bool SameSettings(const IntlSettings& a, const IntlSettings& b) {
+  return a.time_24h == b.time_24h && a.hour_leading_zero == b.hour_leading_zero &&
+         a.time_separator == b.time_separator && a.short_date == b.short_date &&
+         a.long_date == b.long_date;
+}
+
+// The layouts and the settings they were built from. Process-wide like the locale tables they
+// follow: rebuilt when the tables' regional settings differ from `built_from`.
 struct IntlLayouts {
+  IntlSettings built_from;
   IntlLayout date17, date18, time7, time8;
   IntlLayouts() { Build(IntlSettings{}); }
   void Build(const IntlSettings& s);
 };
 
-// Process-wide: filled at start-up, read by every compile of pictures 17, 18, T7 and T8.
-IntlLayouts& Layouts() {
+const IntlLayouts& Layouts() {
   static IntlLayouts layouts;
+  const IntlSettings& now = Locale().regional;
+  if (!SameSettings(now, layouts.built_from)) layouts.Build(now);
   return layouts;
 }
 
@@ -174,6 +183,7 @@ void BuildTime(const IntlSettings& s, bool seconds, IntlLayout& out) {
 }
 
 void IntlLayouts::Build(const IntlSettings& s) {
+  built_from = s;
   date17 = date18 = time7 = time8 = IntlLayout{};
   BuildShortDate(s.short_date, date17);
   BuildLongDate(s.long_date, date18);
@@ -183,23 +193,7 @@ void IntlLayouts::Build(const IntlSettings& s) {
 
 }  // namespace
 
-void ApplyIntlSettings(const IntlSettings& settings) { Layouts().Build(settings); }
-
-IntlSettings IntlSettingsFromIni(const std::string& path) {
-  const IntlSettings d;
-  IntlSettings s;
-  s.time_24h = platform::GetIniInt(path, "intl", "iTime", d.time_24h);
-  s.hour_leading_zero = platform::GetIniInt(path, "intl", "iTLzero", d.hour_leading_zero);
-  s.time_separator = platform::GetIniString(path, "intl", "sTime", d.time_separator).substr(0, 1);
-  if (s.time_separator.empty()) s.time_separator = d.time_separator;
-  s.short_date = platform::GetIniString(path, "intl", "sShortDate", d.short_date);
-  s.long_date = platform::GetIniString(path, "intl", "sLongDate", d.long_date);
-  return s;
-}
-
-IntlSettings IntlSettingsFromProfile() { return IntlSettingsFromIni(platform::ProfilePath()); }
-
-void LoadIntlPicturesFromProfile() { ApplyIntlSettings(IntlSettingsFromProfile()); }
+void ApplyIntlSettings(const IntlSettings& settings) { Locale().regional = settings; }
 
 const IntlLayout& IntlDateLayout(int number) {
   return number == 18 ? Layouts().date18 : Layouts().date17;

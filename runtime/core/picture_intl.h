@@ -1,9 +1,9 @@
 // The date and time pictures that follow the user's regional settings: date pictures 17 (short
 // date) and 18 (long date) and time pictures 7 (short time) and 8 (long time).
 //
-// They are built once at start-up from the "intl" section of the profile and kept process-wide;
-// pictures compiled afterwards copy the layout. Until ApplyIntlSettings is called the layouts of
-// the default settings are in force.
+// They are made from the regional settings of the locale tables, which the locale loader fills at
+// start-up from the "intl" section of the profile, and kept process-wide; a picture compiled
+// afterwards copies the layout into its record.
 //
 // Short date (picture 17): the first letter gives the order ("d" day-month-year, "y"
 //   year-month-day, else month-day-year); "dd" zero-fills the day and "d" blank-fills it, "MM"
@@ -23,20 +23,17 @@
 //   follow.
 #pragma once
 
+#include <array>
 #include <string>
 
+#include "runtime/core/locale_tables.h"
 #include "runtime/core/picture.h"
 
 namespace cinevo {
 
-// The "intl" settings with their defaults for missing keys.
-struct IntlSettings {
-  int time_24h = 0;          // "iTime": 1 a 24-hour clock, 0 a 12-hour clock
-  int hour_leading_zero = 1; // "iTLzero"
-  std::string time_separator = ":";  // "sTime", first character used
-  std::string short_date = "MM/dd/yy";                       // "sShortDate"
-  std::string long_date = "ddd', 'MMMM' 'dd', 'yyyy";        // "sLongDate"
-};
+// The "intl" settings: the regional settings of the locale tables (filled at start-up from the
+// profile by the locale loader; defaults for missing keys).
+using IntlSettings = RegionalSettings;
 
 // A layout made from the settings.
 struct IntlLayout {
@@ -44,18 +41,12 @@ struct IntlLayout {
   uint8_t width = 0;
 };
 
-// Rebuilds pictures 17, 18 and times 7, 8 from `settings` (process-wide; call at start-up).
+// Replaces the regional settings of the locale tables (process-wide). The layouts follow
+// whatever settings the tables hold: they are rebuilt on first use after a change, so pictures
+// compiled afterwards see the new layouts.
 void ApplyIntlSettings(const IntlSettings& settings);
 
-// The "intl" settings of an INI file (the profile by default); missing keys take the defaults
-// above. The AM/PM texts ("s1159", "s2359") are not part of these: they live in the locale tables.
-IntlSettings IntlSettingsFromIni(const std::string& path);
-IntlSettings IntlSettingsFromProfile();
-
-// Start-up: ApplyIntlSettings(IntlSettingsFromProfile()).
-void LoadIntlPicturesFromProfile();
-
-// The layout of date picture 17 or 18, or time picture 7 or 8.
+// The layout of date picture 17 or 18, or time picture 7 or 8, for the current settings.
 const IntlLayout& IntlDateLayout(int number);
 const IntlLayout& IntlTimeLayout(int number);
 
