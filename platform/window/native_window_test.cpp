@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/window/test_application.h"
+
 #include <memory>
 #include <vector>
 
@@ -16,14 +18,6 @@
 
 namespace cinevo::platform {
 namespace {
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "native_window_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
 
 class Recorder : public WindowProcedure {
  public:
@@ -49,7 +43,6 @@ struct CountedPayload : MessagePayload {
 class NativeWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
     ASSERT_TRUE(StartWindowSystem());
     SetFatalHandler([](int, const std::string&) {});
   }

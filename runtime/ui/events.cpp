@@ -1,0 +1,168 @@
+#include "runtime/ui/events.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include <vector>
+
+#include "platform/window/private_message.h"
+#include "platform/window/window_system.h"
+#include "runtime/core/error.h"
+#include "runtime/ui/key_code.h"
+#include "runtime/ui/runtime_thread.h"
+#include "runtime/ui/window.h"
+
+namespace cinevo {
+namespace {
+
+// Watches all input of the application and keeps the keyboard state of the runtime thread that
+// is reading it, so that records made later carry the key and mouse position of their moment.
+class InputTracker : public QObject {
+ public:
+  explicit InputTracker(QObject* parent) : QObject(parent) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease: {
+        auto* k = static_cast<QKeyEvent*>(event);
+        QString text = k->text();
+        char16_t ch = text.isEmpty() ? 0 : text.at(0).unicode();
+        uint32_t code = KeyCodeFromQt(k->key(), static_cast<int>(k->modifiers()), ch);
+        std::lock_guard lock(RuntimeLock());
+        if (ThreadState* ts = ThreadStateFor(CurrentThreadNumber())) {
+          if (code != 0 && event->type() == QEvent::KeyPress) ts->keyboard.keyCode = code;
+          ts->keyboard.keyState[0] = static_cast<uint8_t>(code >> 8);
+          ts->keyboard.keyState[1] = event->type() == QEvent::KeyPress ? 1 : 0;
+        }
+        break;
+      }
+      case QEvent::MouseMove:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease: {
+        QPointF p = static_cast<QMouseEvent*>(event)->globalPosition();
+        std::lock_guard lock(RuntimeLock());
+        if (ThreadState* ts = ThreadStateFor(CurrentThreadNumber())) {
+          ts->keyboard.mouseX = static_cast<int32_t>(p.x());
+          ts->keyboard.mouseY = static_cast<int32_t>(p.y());
+        }
+        break;
+      }
+      default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+bool g_trackerInstalled = false;  // GUI thread only
+
+const EventRecord* CurrentRecord(Window** window) {
+  Window* top = TopWindow();
+  if (window) *window = top;
+  return top ? top->Current() : nullptr;
+}
+
+}  // namespace
+
+bool StartEventRuntime() {
+  if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return false;
+  if (!platform::StartWindowSystem()) return false;
+  if (!g_trackerInstalled) {
+    QCoreApplication::instance()->installEventFilter(new InputTracker(QCoreApplication::instance()));
+    g_trackerInstalled = true;
+  }
+  return true;
+}
+
+void ShutdownEvents() {
+  SetShuttingDown(true);
+  std::vector<Window*> mainTops;
+  std::vector<platform::WindowHandle> waiting;
+  {
+    std::lock_guard lock(RuntimeLock());
+    for (uint32_t t = 1; t <= kMaxRuntimeThreads; ++t) {
+      ThreadState* ts = ThreadStateFor(t);
+      if (ts->top == nullptr) continue;
+      if (t == 1) {
+        mainTops.push_back(ts->top);
+      } else {
+        waiting.push_back(ts->top->Handle());
+      }
+    }
+  }
+  for (platform::WindowHandle h : waiting) {
+    platform::PostPrivateMessage(h, platform::kMsgQueryContinueThread);
+  }
+  // Closing the top window ends its loop; the loops below it end as each resumes on a closed
+  // window of its own only when their procedures close them. Here the main thread's whole chain
+  // of top windows is closed.
+  while (!mainTops.empty()) {
+    Window* w = mainTops.back();
+    mainTops.pop_back();
+    w->Close();
+    std::lock_guard lock(RuntimeLock());
+    ThreadState* ts = ThreadStateFor(1);
+    if (ts->top != nullptr && ts->top != w && ts->top->IsOpen()) mainTops.push_back(ts->top);
+  }
+}
+
+Window* TopWindow() {
+  std::lock_guard lock(RuntimeLock());
+  ThreadState* ts = ThreadStateFor(CurrentThreadNumber());
+  return ts ? ts->top : nullptr;
+}
+
+int CurrentEvent() {
+  const EventRecord* r = CurrentRecord(nullptr);
+  return r ? LanguageEventCode(r->code) : 0;
+}
+
+int CurrentField() {
+  Window* w = nullptr;
+  CurrentRecord(&w);
+  return w ? w->Field() : 0;
+}
+
+int AcceptedField() { return CurrentEvent() == EVENT::Accepted ? CurrentField() : 0; }
+
+uint32_t CurrentKeyCode() {
+  if (const EventRecord* r = CurrentRecord(nullptr)) return r->keyCode & kKeyCodeMask;
+  std::lock_guard lock(RuntimeLock());
+  ThreadState* ts = ThreadStateFor(CurrentThreadNumber());
+  return ts ? ts->keyboard.keyCode & kKeyCodeMask : 0;
+}
+
+bool PostEvent(Window* target, int event, int control) {
+  if (target == nullptr) {
+    RuntimeFatal(536, "");
+    return false;
+  }
+  return target->Post(event, control);
+}
+
+bool PostEvent(int event, int control) { return PostEvent(TopWindow(), event, control); }
+
+bool Press(std::string_view keys) {
+  platform::WindowHandle wake = platform::kNoWindow;
+  bool ok = true;
+  {
+    std::lock_guard lock(RuntimeLock());
+    ThreadState* ts = ThreadStateFor(CurrentThreadNumber());
+    if (ts == nullptr) return false;
+    for (char c : keys) {
+      if (!ts->press.Push(static_cast<unsigned char>(c))) {
+        ok = false;
+        break;
+      }
+    }
+    if (ts->top != nullptr) wake = ts->top->Handle();
+  }
+  if (wake != platform::kNoWindow) platform::PostPrivateMessage(wake, platform::kMsgWakeUp);
+  if (!ok) RuntimeFatal(534, "");
+  return ok;
+}
+
+}  // namespace cinevo
