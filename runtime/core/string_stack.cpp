@@ -90,32 +90,51 @@ std::string LongToText(int32_t value) {
   return std::string(buf, static_cast<size_t>(n));
 }
 
-std::string RealToText(double value) {
-  if (std::isnan(value)) return "0";
-  if (std::isinf(value)) return value < 0 ? "-1.7976931348623E+308" : "1.7976931348623E+308";
-  if (value == 0) return "0";
-  char buf[64];
-  // Round to 14 significant digits first, then decide the notation from the rounded exponent.
+namespace {
+
+// Writes the text of a REAL into `out` (at least 32 bytes) and returns its length: 14
+// significant digits, trailing zeros and a trailing "." dropped; exponent notation ("1.5E+20",
+// "1E-20") from 10^15 up and below 10^-14.
+size_t FormatReal(double value, char* out) {
+  if (std::isnan(value) || value == 0) {
+    out[0] = '0';
+    return 1;
+  }
+  if (std::isinf(value)) value = value < 0 ? -1.7976931348623e308 : 1.7976931348623e308;
+  char buf[40];
+  // Round to 14 significant digits first, then choose the notation from the rounded exponent.
   std::snprintf(buf, sizeof buf, "%.13e", value);
   const char* e = std::strchr(buf, 'e');
   int exponent = e ? std::atoi(e + 1) : 0;
-  std::string text;
+  size_t n;
   if (exponent >= 15 || exponent < -14) {
-    std::string mantissa(buf, static_cast<size_t>(e - buf));
-    while (!mantissa.empty() && mantissa.back() == '0') mantissa.pop_back();
-    if (!mantissa.empty() && mantissa.back() == '.') mantissa.pop_back();
-    std::snprintf(buf, sizeof buf, "E%c%d", exponent < 0 ? '-' : '+', std::abs(exponent));
-    return mantissa + buf;
+    n = static_cast<size_t>(e - buf);
+    while (n > 0 && buf[n - 1] == '0') --n;
+    if (n > 0 && buf[n - 1] == '.') --n;
+    std::memcpy(out, buf, n);
+    n += static_cast<size_t>(std::snprintf(out + n, 16, "E%c%d", exponent < 0 ? '-' : '+',
+                                           std::abs(exponent)));
+    return n;
   }
   int decimals = std::max(0, 13 - exponent);
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
-  text = buf;
-  if (text.find('.') != std::string::npos) {
-    while (text.back() == '0') text.pop_back();
-    if (text.back() == '.') text.pop_back();
+  n = static_cast<size_t>(std::snprintf(buf, sizeof buf, "%.*f", decimals, value));
+  if (std::memchr(buf, '.', n)) {
+    while (buf[n - 1] == '0') --n;
+    if (buf[n - 1] == '.') --n;
   }
-  if (text == "-0") text = "0";
-  return text;
+  if (n == 2 && buf[0] == '-' && buf[1] == '0') {
+    buf[0] = '0';
+    n = 1;
+  }
+  std::memcpy(out, buf, n);
+  return n;
+}
+
+}  // namespace
+
+std::string RealToText(double value) {
+  char buf[48];
+  return std::string(buf, FormatReal(value, buf));
 }
 
 int CompareStrings(std::string_view a, std::string_view b) {
@@ -207,7 +226,9 @@ void StringStack::PushLong(int32_t value) {
 
 void StringStack::PushReal(double value) {
   StringStackEntry* e = PushSlot("push");
-  if (e) SetCopy(*e, RealToText(value));
+  if (!e) return;
+  char buf[48];
+  SetCopy(*e, std::string_view(buf, FormatReal(value, buf)));
 }
 
 void StringStack::Materialize() {
@@ -276,9 +297,27 @@ void StringStack::Concat() {
   if (!Need(2, "concatenate")) return;
   StringStackEntry& a = entries_[count_ - 2];
   StringStackEntry& b = entries_[count_ - 1];
+  size_t total = static_cast<size_t>(a.length) + static_cast<size_t>(b.length);
+  if (total <= static_cast<size_t>(StringStackEntry::kInlineSize)) {
+    // Short results stay in the inline buffer: they never touch the heap.
+    char joined[StringStackEntry::kInlineSize];
+    size_t n = 0;
+    for (char c : a.view()) joined[n++] = c;
+    for (char c : b.view()) joined[n++] = c;
+    Clear(b);
+    --count_;
+    SetCopy(a, std::string_view(joined, total));
+    return;
+  }
   std::string joined;
-  joined.reserve(static_cast<size_t>(a.length) + static_cast<size_t>(b.length));
-  joined.append(a.view()).append(b.view());
+  if (a.kind == StringEntryKind::kOwned && a.text == a.owned.data()) {
+    joined = std::move(a.owned);  // grow the block the entry already owns
+    joined.resize(static_cast<size_t>(a.length));
+  } else {
+    joined.reserve(total);
+    joined.append(a.view());
+  }
+  joined.append(b.view());
   Clear(b);
   --count_;
   SetOwned(a, std::move(joined));

@@ -124,6 +124,7 @@ TEST_F(StringStackTest, ClipLenAndConcatenationInBothOrders) {
   stack_.Concat();
   EXPECT_EQ(stack_.Count(), 1);
   EXPECT_EQ(stack_.Peek(), "Hello, world");
+  EXPECT_EQ(stack_.Entry(0).kind, StringEntryKind::kInline);  // short results stay off the heap
   stack_.PushText(">> ");
   stack_.ConcatReversed();
   EXPECT_EQ(stack_.PopToHeap(), ">> Hello, world");
@@ -132,8 +133,12 @@ TEST_F(StringStackTest, ClipLenAndConcatenationInBothOrders) {
   stack_.PushBorrowed(big.data(), 30);
   stack_.PushText("   ");
   stack_.Concat();
+  EXPECT_EQ(stack_.Entry(0).kind, StringEntryKind::kOwned);
   stack_.Clip();  // clipping an owned entry keeps its block
-  EXPECT_EQ(stack_.PopLen(), 30);
+  stack_.PushText("!");
+  stack_.Concat();  // appends after the clipped length, not after the block's old end
+  EXPECT_EQ(stack_.Peek(), std::string(30, 'a') + "!");
+  EXPECT_EQ(stack_.PopLen(), 31);
   EXPECT_EQ(stack_.Count(), 0);
 }
 
