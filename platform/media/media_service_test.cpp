@@ -228,3 +228,21 @@ TEST_F(MediaServiceTest, CallerBufferGetsAZeroTerminatedCutReply) {
 
 }  // namespace
 }  // namespace cinevo::platform
+
+namespace cinevo::platform {
+namespace {
+
+TEST(SendMedia, ProcessWideEntryKeepsDevicesBetweenCalls) {
+  std::string avi = std::string(CINEVO_TEST_MEDIA_DIR) + "/clip.avi";
+  if (!std::filesystem::exists(avi)) GTEST_SKIP() << "test clips missing";
+  char reply[128];
+  ASSERT_EQ(SendMedia(("open " + avi + " parent 0 ").c_str(), reply, sizeof reply), kMediaOk);
+  EXPECT_EQ(SendMedia(("open " + avi + " parent 0 ").c_str(), reply, sizeof reply), kMediaAlreadyOpen);
+  ASSERT_EQ(SendMedia(("capability " + avi + " has audio").c_str(), reply, sizeof reply), kMediaOk);
+  EXPECT_STREQ(reply, "true");
+  EXPECT_EQ(SendMedia("close all", reply, sizeof reply), kMediaOk);
+  EXPECT_EQ(DefaultMediaService().device_count(), 0u);
+}
+
+}  // namespace
+}  // namespace cinevo::platform
