@@ -371,6 +371,37 @@ int SetKeyProperty(FileControlBlock& f, int key, uint32_t property, std::string_
   return Run(DriverOp::kSetPropertyKey, f, a);
 }
 
+std::string DoProperty(FileControlBlock& f, uint32_t property, std::string_view value,
+                       int32_t index) {
+  DriverArgs a;
+  a.property = property;
+  a.index = index;
+  a.text = value;
+  Dispatch(DriverOp::kDoProperty, f, a);
+  return std::move(a.text_result);
+}
+
+std::string DoKeyProperty(FileControlBlock& f, int key, uint32_t property, std::string_view value,
+                          int32_t index) {
+  DriverArgs a;
+  a.key = key;
+  a.property = property;
+  a.index = index;
+  a.text = value;
+  Dispatch(DriverOp::kDoPropertyKey, f, a);
+  return std::move(a.text_result);
+}
+
+std::string DoBlobProperty(FileControlBlock& f, int blob, uint32_t property,
+                           std::string_view value) {
+  DriverArgs a;
+  a.blob = blob;
+  a.property = property;
+  a.text = value;
+  Dispatch(DriverOp::kDoPropertyBlob, f, a);
+  return std::move(a.text_result);
+}
+
 int64_t BlobSize(FileControlBlock& f, int blob) {
   DriverArgs a;
   a.blob = blob;

@@ -108,6 +108,14 @@ std::string GetKeyProperty(FileControlBlock& f, int key, uint32_t property, int3
 int SetKeyProperty(FileControlBlock& f, int key, uint32_t property, std::string_view value,
                    int32_t index = 0);
 
+// Property actions (DO_PROPERTY on the file, a key or a BLOB); the driver's string answer.
+std::string DoProperty(FileControlBlock& f, uint32_t property, std::string_view value,
+                       int32_t index = 0);
+std::string DoKeyProperty(FileControlBlock& f, int key, uint32_t property, std::string_view value,
+                          int32_t index = 0);
+std::string DoBlobProperty(FileControlBlock& f, int blob, uint32_t property,
+                           std::string_view value);
+
 // BLOBs (numbered from 1 over the file's memos): size, reading into `dest` from `offset`
 // (returns the bytes read), writing `data` at `offset`, and their properties.
 int64_t BlobSize(FileControlBlock& f, int blob);
