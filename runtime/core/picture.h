@@ -20,6 +20,13 @@
 // Sub-kinds: numeric pictures keep their sign style there; dates 1 when the layout shows month
 // names; times 1 when the layout is a 12-hour one; other classes 0.
 //
+// Masks: "@P...P" lays out a number: "#" is a digit position showing leading zeros, "<" one
+// showing blanks for them, every other character is shown as it stands (the last character
+// closes the mask, so a "P" inside it is text). "@K...K" lays out a text: "#" a digit, "<" a
+// digit or blank, "@" a letter, "^" a letter shown in upper case, "_" a letter shown in lower
+// case, "?" any character, "|" (not shown) the positions after it may stay empty, "\" makes the
+// next character text; other characters are shown as they stand.
+//
 // Invalid pictures are no error: they compile with width 0, and formatting them gives an empty
 // text. No picture text of any length or content is read or written out of bounds.
 #pragma once
