@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QWidget>
 
@@ -159,6 +160,41 @@ TEST_F(MovieWindowTest, MovieWithoutVideoHasNoWindow) {
   EXPECT_EQ(Send("set " + wav + " time format frames"), kMediaNoVideo);
   EXPECT_EQ(Ask("capability " + wav + " has audio"), "true");
   EXPECT_EQ(Ask("status " + wav + " length"), "300");
+}
+
+// Sends a left-button drag from `from` to `to` (window coordinates) through the window.
+void Drag(QWidget& w, QPoint from, QPoint to) {
+  QPointF global_from = w.mapToGlobal(QPointF(from));
+  QPointF global_to = global_from + QPointF(to - from);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(from), global_from, Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&w, &press);
+  QMouseEvent move(QEvent::MouseMove, QPointF(to), global_to, Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(&w, &move);
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(to), global_to, Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(&w, &release);
+}
+
+TEST(MovieWindowFrame, CaptionMovesCornerResizesVideoAreaDoesNeither) {
+  QWidget parent;
+  parent.resize(600, 400);
+  QImage frame;
+  MovieWindow w(&parent, "a.avi", &frame);
+  w.setGeometry(10, 10, 324, 262);
+  w.show();
+  EXPECT_EQ(w.VideoRect(), QRect(2, 20, 320, 240));
+
+  Drag(w, QPoint(50, 8), QPoint(80, 28));  // the caption bar
+  EXPECT_EQ(w.geometry(), QRect(40, 30, 324, 262));
+  Drag(w, QPoint(100, 100), QPoint(150, 150));  // the picture
+  EXPECT_EQ(w.geometry(), QRect(40, 30, 324, 262));
+  Drag(w, QPoint(320, 258), QPoint(300, 238));  // the bottom-right corner
+  EXPECT_EQ(w.geometry(), QRect(40, 30, 304, 242));
+  EXPECT_EQ(w.VideoSize(), QSize(300, 220));
+  Drag(w, QPoint(300, 238), QPoint(-500, -500));  // never smaller than its frame
+  EXPECT_EQ(w.size(), QSize(MovieWindow::kExtraWidth + 1, MovieWindow::kExtraHeight + 1));
 }
 
 }  // namespace
