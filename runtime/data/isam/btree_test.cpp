@@ -132,6 +132,10 @@ TEST_F(TreeTest, RandomInsertsAndDeletesKeepEveryInvariant) {
   }
   EXPECT_GE(max_height, 3);
   EXPECT_GE(classes_seen.size(), 4u);
+  // Both ways of growing a class were taken, and boundary pages moved.
+  EXPECT_GT(store_->space_stats().grown_down, 0u);
+  EXPECT_GT(store_->space_stats().grown_up, 0u);
+  EXPECT_GT(store_->space_stats().moved_pages, 0u);
   // Delete everything: pages are released down to an empty file again.
   for (uint32_t n : live) Erase(Key(n));
   ExpectMatchesReference();

@@ -263,6 +263,7 @@ Status PageStore::Move(uint32_t from, uint32_t to) {
   cache_.Rekey(from, to);
   page->address = to;
   cache_.MarkDirty(page);
+  ++stats_.moved_pages;
   return Relink(*page, from, to);
 }
 
@@ -327,10 +328,12 @@ Status PageStore::Allocate(uint32_t n, uint32_t& address) {
     ISAM_RETURN_IF_ERROR(GapBelow(header_, n, n, true, 0));
     header_.start[n] -= n;
     address = header_.start[n];
+    ++stats_.grown_down;
   } else {
     ISAM_RETURN_IF_ERROR(GapAbove(header_, n, n, true, 0));
     address = header_.end[n];
     header_.end[n] += n;
+    ++stats_.grown_up;
   }
   header_changed_ = true;
   return Status::Ok();
@@ -342,6 +345,7 @@ Status PageStore::FreeAddress(uint32_t address) {
   uint32_t n = header_.ClassOf(address);
   if (n == 0) return Status::Internal(kCheckPageClass, "releasing an address outside every class");
   cache_.Erase(address);
+  ++stats_.released;
   if (address == header_.start[n]) {
     header_.start[n] += n;
   } else if (address == header_.end[n] - n) {

@@ -36,6 +36,14 @@ struct PageStoreOptions {
 
 inline constexpr uint32_t kTempAddressBase = 0xF0000000;
 
+// Counts of the page-space work done since the store was opened.
+struct PageSpaceStats {
+  uint64_t grown_down = 0;   // allocations where a class grew into the gap below it
+  uint64_t grown_up = 0;     // allocations where a class grew upward
+  uint64_t moved_pages = 0;  // boundary pages moved to shift a class or fill a hole
+  uint64_t released = 0;     // page addresses given back
+};
+
 class PageStore {
  public:
   ~PageStore();
@@ -67,6 +75,7 @@ class PageStore {
   const std::string& path() const { return path_; }
   bool read_only() const { return options_.read_only; }
   const PageCache& cache() const { return cache_; }
+  const PageSpaceStats& space_stats() const { return stats_; }
   // Page addresses found between the two header lengths at the last Refresh.
   const std::vector<uint32_t>& recovered_pages() const { return recovered_; }
   uint64_t file_size() const;
@@ -101,6 +110,7 @@ class PageStore {
   std::vector<uint32_t> released_;
   std::vector<uint32_t> recovered_;
   PageCache cache_;
+  PageSpaceStats stats_;
 };
 
 }  // namespace cinevo::isam

@@ -1,0 +1,312 @@
+#include "runtime/data/isam/page_store.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "runtime/data/isam/btree.h"
+#include "runtime/data/isam/byte_order.h"
+
+namespace cinevo::isam {
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+class StoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("isam_store_" + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+    path_ = (dir_ / "S.TVX").string();
+    options_.sync = false;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::filesystem::path dir_;
+  std::string path_;
+  PageStoreOptions options_;
+};
+
+// One record of the given payload size whose bytes have no runs (so the page is not compressed).
+Record One(size_t payload) {
+  std::string bytes = "\xFFkey";
+  for (size_t i = 0; i < payload; ++i) bytes.push_back(static_cast<char>(i % 7 + 'a'));
+  return Record{bytes, 4};
+}
+
+TEST(FileHeaderCodec, EmptyHeaderLayout) {
+  FileHeader h;
+  h.change_counter = 1;
+  h.number_counter = 0x01020304;
+  std::string b = EncodeHeader(h);
+  ASSERT_EQ(b.size(), 0x200u);
+  const auto* p = Bytes(b);
+  EXPECT_EQ(GetLe16(p + 4), 0x200);
+  EXPECT_EQ(GetLe32(p + 6), 0x200u);
+  EXPECT_EQ(GetLe32(p + 0x0A), 0x200u);
+  EXPECT_EQ(b.substr(0x0E, 4), "tArV");
+  EXPECT_EQ(b.substr(0x14, 4), "\x01\x02\x03\x04") << "number counter is big-endian";
+  EXPECT_EQ(GetLe32(p + 0x1C), 0xFFFFFFFFu);
+  FileHeader back;
+  ASSERT_TRUE(DecodeHeader(b, back).ok());
+  EXPECT_EQ(back, h);
+}
+
+TEST(FileHeaderCodec, BadHeadersGive36Or90) {
+  FileHeader h;
+  std::string b = EncodeHeader(h);
+  FileHeader out;
+  EXPECT_EQ(DecodeHeader(b.substr(0, 0x1FF), out).code, kErrInvalidDataFile);
+  std::string magic = b;
+  magic[0x0E] = 'T';
+  EXPECT_EQ(DecodeHeader(magic, out).code, kErrInvalidDataFile);
+  std::string classes = b;
+  PutLe32(reinterpret_cast<uint8_t*>(classes.data()) + 0x20 + 4 * 3, 0);
+  PutLe32(reinterpret_cast<uint8_t*>(classes.data()) + 0x110 + 4 * 3, 4);  // 4 units is not whole class-3 pages
+  Status st = DecodeHeader(classes, out);
+  EXPECT_EQ(st.code, kErrFileSystem);
+  EXPECT_EQ(st.file_error, kCheckClassTable);
+}
+
+TEST(FileHeaderCodec, ClassOfAnAddressAndFileLength) {
+  FileHeader h;
+  h.start[1] = 0; h.end[1] = 2;
+  for (int i = 2; i <= 3; ++i) h.start[i] = h.end[i] = 2;
+  h.start[4] = 4; h.end[4] = 12;  // gap 2..4
+  for (int i = 5; i < 60; ++i) h.start[i] = h.end[i] = 12;
+  EXPECT_EQ(h.ClassOf(1), 1u);
+  EXPECT_EQ(h.ClassOf(2), 0u) << "in the gap";
+  EXPECT_EQ(h.ClassOf(8), 4u);
+  EXPECT_EQ(h.ClassOf(9), 0u) << "inside a class-4 page, not at its start";
+  EXPECT_EQ(h.ClassOf(12), 0u);
+  EXPECT_EQ(h.DataLength(), 12u * 256 + 0x200);
+}
+
+TEST_F(StoreTest, AGrowingPageChangesClassAndLeavesAGapThatLaterPagesUse) {
+  std::unique_ptr<PageStore> store;
+  ASSERT_TRUE(PageStore::Create(path_, options_, store).ok());
+  BTree tree(*store);
+  bool flag = false;
+  ASSERT_TRUE(tree.Insert(One(100), flag).ok());
+  ASSERT_TRUE(store->Commit().ok());
+  const FileHeader& h = store->header();
+  EXPECT_EQ(h.root, 0u);
+  EXPECT_EQ(h.end[1], 1u);
+  for (int c = 2; c < 60; ++c) EXPECT_EQ(h.start[c], 1u) << "empty classes above move up with class 1";
+
+  // The page needs two units: class 2 grows upward, class 1 gives its page back.
+  ASSERT_TRUE(tree.Replace(One(300), flag).ok());
+  ASSERT_TRUE(store->Commit().ok());
+  EXPECT_EQ(h.root, 1u);
+  EXPECT_EQ(h.start[2], 1u);
+  EXPECT_EQ(h.end[2], 3u);
+  EXPECT_EQ(h.start[1], h.end[1]);
+  EXPECT_EQ(h.committed_length, 3u * 256 + 0x200);
+  EXPECT_EQ(std::filesystem::file_size(path_), h.committed_length);
+
+  // Three units: class 3 grows upward again; the free space below class 3 is a gap now.
+  ASSERT_TRUE(tree.Replace(One(600), flag).ok());
+  ASSERT_TRUE(store->Commit().ok());
+  EXPECT_EQ(h.root, 3u);
+  EXPECT_EQ(h.start[3], 3u);
+  EXPECT_EQ(h.end[3], 6u);
+  EXPECT_EQ(h.start[2], h.end[2]);
+
+  // Back to one unit: class 1 grows downward into that gap.
+  uint64_t down_before = store->space_stats().grown_down;
+  ASSERT_TRUE(tree.Replace(One(10), flag).ok());
+  ASSERT_TRUE(store->Commit().ok());
+  EXPECT_EQ(store->space_stats().grown_down, down_before + 1);
+  EXPECT_LT(h.root, 3u);
+  EXPECT_EQ(h.ClassOf(h.root), 1u);
+  EXPECT_EQ(h.committed_length, 0x200u + 256 * h.end[1]) << "class 3 emptied, the file shrinks";
+  EXPECT_EQ(std::filesystem::file_size(path_), h.committed_length);
+}
+
+TEST_F(StoreTest, InterruptedUpdateIsWalkedAndDiscarded) {
+  {
+    std::unique_ptr<PageStore> store;
+    ASSERT_TRUE(PageStore::Create(path_, options_, store).ok());
+    BTree tree(*store);
+    bool flag = false;
+    ASSERT_TRUE(tree.Insert(One(50), flag).ok());
+    ASSERT_TRUE(store->Commit().ok());
+  }
+  std::string good = ReadAll(path_);
+  // A page of two units written past the end, header marked with the longer length.
+  std::string page(512, '\xB0');
+  PutLe32(reinterpret_cast<uint8_t*>(page.data()), 1);
+  PutLe16(reinterpret_cast<uint8_t*>(page.data()) + 4, 300);
+  std::string broken = good + page;
+  PutLe32(reinterpret_cast<uint8_t*>(broken.data()) + 0x0A, static_cast<uint32_t>(broken.size()));
+  WriteAll(path_, broken);
+
+  PageStoreOptions ro = options_;
+  ro.read_only = true;
+  std::unique_ptr<PageStore> reader;
+  ASSERT_TRUE(PageStore::Open(path_, ro, reader).ok());
+  EXPECT_EQ(reader->recovered_pages(), std::vector<uint32_t>{1});
+  EXPECT_EQ(ReadAll(path_), broken) << "a read-only open writes nothing";
+  reader.reset();
+
+  std::unique_ptr<PageStore> writer;
+  ASSERT_TRUE(PageStore::Open(path_, options_, writer).ok());
+  EXPECT_EQ(writer->recovered_pages().size(), 1u);
+  EXPECT_EQ(ReadAll(path_), good) << "the unfinished pages are cut off and the header made whole";
+}
+
+TEST_F(StoreTest, AReaderDropsItsCachedPagesWhenTheChangeCounterMoves) {
+  std::unique_ptr<PageStore> writer, reader;
+  ASSERT_TRUE(PageStore::Create(path_, options_, writer).ok());
+  BTree wtree(*writer);
+  bool flag = false;
+  ASSERT_TRUE(wtree.Insert(Record{"\xFF" "a1", 3}, flag).ok());
+  ASSERT_TRUE(writer->Commit().ok());
+  ASSERT_TRUE(PageStore::Open(path_, options_, reader).ok());
+  BTree rtree(*reader);
+  Record r;
+  ASSERT_TRUE(rtree.Find("\xFF" "a2", r, flag).ok());
+  EXPECT_FALSE(flag);
+  ASSERT_TRUE(wtree.Insert(Record{"\xFF" "a2", 3}, flag).ok());
+  ASSERT_TRUE(writer->Commit().ok());
+  ASSERT_TRUE(reader->Refresh().ok());
+  EXPECT_EQ(reader->header().change_counter, writer->header().change_counter);
+  ASSERT_TRUE(rtree.Find("\xFF" "a2", r, flag).ok());
+  EXPECT_TRUE(flag);
+}
+
+TEST_F(StoreTest, OpeningMissingShortAndForeignFiles) {
+  std::unique_ptr<PageStore> store;
+  EXPECT_EQ(PageStore::Open(path_, options_, store).code, kErrFileNotFound);
+  WriteAll(path_, std::string(100, 'x'));
+  EXPECT_EQ(PageStore::Open(path_, options_, store).code, kErrInvalidDataFile);
+  WriteAll(path_, std::string(0x400, 'x'));
+  EXPECT_EQ(PageStore::Open(path_, options_, store).code, kErrInvalidDataFile);
+  WriteAll(path_, "");
+  ASSERT_TRUE(PageStore::Open(path_, options_, store).ok()) << "a file of 0 bytes is a new file";
+  EXPECT_EQ(store->header().root, kNoRoot);
+  BTree tree(*store);
+  bool flag = false;
+  ASSERT_TRUE(tree.Insert(One(5), flag).ok());
+  ASSERT_TRUE(store->Commit().ok());
+  EXPECT_EQ(store->header().change_counter, 1u) << "the first update of a new file";
+}
+
+TEST_F(StoreTest, InputOutputIsInWholeMultiplesOf64Bytes) {
+  std::unique_ptr<PageStore> store;
+  ASSERT_TRUE(PageStore::Create(path_, options_, store).ok());
+  std::string out;
+  EXPECT_EQ(store->ReadAt(0, 100, out).file_error, kCheckIoLength);
+  EXPECT_EQ(store->ReadAt(32, 64, out).file_error, kCheckIoLength);
+  EXPECT_EQ(store->WriteAt(0, std::string(65, 'x')).file_error, kCheckIoLength);
+  EXPECT_TRUE(store->ReadAt(0, 64, out).ok());
+}
+
+TEST_F(StoreTest, EncipheredFilesNeedTheirOwnerText) {
+  options_.owner = "secret owner";
+  {
+    std::unique_ptr<PageStore> store;
+    ASSERT_TRUE(PageStore::Create(path_, options_, store).ok());
+    BTree tree(*store);
+    bool flag = false;
+    for (int i = 0; i < 200; ++i) {
+      ASSERT_TRUE(tree.Insert(Record{"\xFFplaintext-" + std::to_string(1000 + i) + std::string(80, 'q'), 15}, flag).ok());
+    }
+    ASSERT_TRUE(store->Commit().ok());
+  }
+  std::string raw = ReadAll(path_);
+  EXPECT_EQ(raw.find("tArV"), std::string::npos);
+  EXPECT_EQ(raw.find("plaintext"), std::string::npos);
+  std::unique_ptr<PageStore> store;
+  ASSERT_TRUE(PageStore::Open(path_, options_, store).ok());
+  BTree tree(*store);
+  Record r;
+  bool found = false;
+  ASSERT_TRUE(tree.Find("\xFFplaintext-1100", r, found).ok());
+  EXPECT_TRUE(found);
+  PageStoreOptions wrong = options_;
+  wrong.owner = "other";
+  EXPECT_EQ(PageStore::Open(path_, wrong, store).code, kErrInvalidDataFile);
+  wrong.owner.clear();
+  EXPECT_EQ(PageStore::Open(path_, wrong, store).code, kErrInvalidDataFile);
+}
+
+TEST_F(StoreTest, NumberCounterStopsBefore0xFE) {
+  std::unique_ptr<PageStore> store;
+  ASSERT_TRUE(PageStore::Create(path_, options_, store).ok());
+  std::string raw = ReadAll(path_);
+  PutBe32(reinterpret_cast<uint8_t*>(raw.data()) + 0x14, 0xFDFFFFFE);
+  WriteAll(path_, raw);
+  ASSERT_TRUE(PageStore::Open(path_, options_, store).ok());
+  uint32_t n = 0;
+  ASSERT_TRUE(store->IssueNumber(n).ok());
+  EXPECT_EQ(n, 0xFDFFFFFFu);
+  Status st = store->IssueNumber(n);
+  EXPECT_EQ(st.code, kErrFileSystem);
+  EXPECT_EQ(st.file_error, kCheckTableCounter);
+}
+
+TEST(PageCacheRules, HoldsAtMostTheLimitAndNeverDropsDirtyOrHeldPages) {
+  PageCache cache;  // 100 / 20
+  auto held = std::make_shared<Page>();
+  held->address = 5;
+  cache.Insert(held, false);
+  auto dirty = std::make_shared<Page>();
+  dirty->address = 105;  // same chain as 5
+  cache.Insert(dirty, true);
+  for (uint32_t a = 1000; a < 1300; ++a) {
+    auto p = std::make_shared<Page>();
+    p->address = a;
+    cache.Insert(p, false);
+    EXPECT_LE(cache.size(), 100u);
+  }
+  EXPECT_EQ(cache.Find(5), held);
+  EXPECT_EQ(cache.Find(105), dirty);
+  EXPECT_EQ(cache.DirtyPages().size(), 1u);
+}
+
+TEST(PageCacheRules, AboveTheLowMarkStalePagesGoFirst) {
+  PageCache cache(100, 20);
+  for (uint32_t a = 0; a < 30; ++a) {
+    auto p = std::make_shared<Page>();
+    p->address = a;
+    cache.Insert(p, false);
+  }
+  // Only page 0 stays in use; the others grow stale and are dropped as new pages come in.
+  for (uint32_t a = 100; a < 200; ++a) {
+    cache.Find(0);
+    cache.Find(a - 1);
+    auto p = std::make_shared<Page>();
+    p->address = a;
+    cache.Insert(p, false);
+  }
+  EXPECT_LT(cache.size(), 100u);
+  EXPECT_GE(cache.size(), 19u);
+  EXPECT_NE(cache.Find(0), nullptr);
+  EXPECT_EQ(cache.Find(5), nullptr);
+}
+
+TEST(PageCacheRules, RekeyMovesAPageBetweenChains) {
+  PageCache cache;
+  auto p = std::make_shared<Page>();
+  p->address = 7;
+  cache.Insert(p, true);
+  cache.Rekey(7, 42);
+  EXPECT_EQ(cache.Find(7), nullptr);
+  EXPECT_EQ(cache.Find(42), p);
+  cache.DropDirty();
+  EXPECT_EQ(cache.Find(42), nullptr);
+}
+
+}  // namespace
+}  // namespace cinevo::isam
