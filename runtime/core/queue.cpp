@@ -7,6 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
+#include <new>
+#include <utility>
+#include <vector>
 
 #include "runtime/core/error.h"
 #include "runtime/core/locale_tables.h"
@@ -16,10 +20,14 @@ namespace cinevo {
 
 namespace {
 
-struct FreeRecord {
+struct FreeBlock {
   void operator()(uint8_t* p) const { std::free(p); }
 };
-using RecordList = PointerList<uint8_t, FreeRecord>;
+// The entries point into the queue's record pool, which owns the memory.
+struct PoolOwned {
+  void operator()(uint8_t*) const {}
+};
+using RecordList = PointerList<uint8_t, PoolOwned>;
 
 void ClearPendingError() {
   // Posting 0 with no system error pending makes the current code 0.
@@ -189,46 +197,260 @@ int CompareQueueField(const QueueKey& key, const uint8_t* a, const uint8_t* b) {
   }
 }
 
+namespace {
+
+// Order-preserving 64-bit prefix of a key field: when the prefixes of two values differ they
+// order the values as CompareQueueField does; when they are equal the full comparison decides.
+// Only for field types whose equality is exact (not the floating types).
+enum class PrefixKind { kNone, kSigned, kUnsigned, kDate, kTime, kText, kCText, kPText };
+
+PrefixKind PrefixKindOf(const QueueKey& key) {
+  switch (key.type) {
+    case TypeCode::kByte:
+    case TypeCode::kUShort:
+    case TypeCode::kULong: return PrefixKind::kUnsigned;
+    case TypeCode::kShort:
+    case TypeCode::kLong: return PrefixKind::kSigned;
+    case TypeCode::kDate: return PrefixKind::kDate;
+    case TypeCode::kTime: return PrefixKind::kTime;
+    case TypeCode::kString:
+    case TypeCode::kGroup: return PrefixKind::kText;
+    case TypeCode::kCString: return PrefixKind::kCText;
+    case TypeCode::kPString: return PrefixKind::kPText;
+    default: return PrefixKind::kNone;
+  }
+}
+
+// Text compares as if the shorter value were padded with spaces, so the prefix is the weights of
+// the first eight bytes, padded with the weight of a space.
+uint64_t TextPrefix(const uint8_t* p, size_t length) {
+  const LocaleTables& t = Locale();
+  uint64_t v = 0;
+  for (size_t i = 0; i < 8; ++i) v = v << 8 | (i < length ? t.collation[p[i]] : t.collation[uint8_t{' '}]);
+  return v;
+}
+
+uint64_t Prefix(PrefixKind kind, const QueueKey& key, const uint8_t* record) {
+  const uint8_t* p = record + key.offset;
+  uint64_t v = 0;
+  switch (kind) {
+    case PrefixKind::kNone: return 0;
+    case PrefixKind::kUnsigned:
+      v = key.size == 1 ? p[0] : key.size == 2 ? Load<uint16_t>(p) : Load<uint32_t>(p);
+      break;
+    case PrefixKind::kSigned: {
+      int64_t s = key.size == 2 ? Load<int16_t>(p) : Load<int32_t>(p);
+      v = static_cast<uint64_t>(s) ^ (uint64_t{1} << 63);
+      break;
+    }
+    case PrefixKind::kDate:
+      v = (uint64_t{Load<uint16_t>(p + 2)} << 16) | (uint64_t{p[1]} << 8) | p[0];
+      break;
+    case PrefixKind::kTime:
+      v = (uint64_t{p[3]} << 24) | (uint64_t{p[2]} << 16) | (uint64_t{p[1]} << 8) | p[0];
+      break;
+    case PrefixKind::kText: v = TextPrefix(p, key.size); break;
+    case PrefixKind::kCText: v = TextPrefix(p, strnlen(reinterpret_cast<const char*>(p), key.size)); break;
+    case PrefixKind::kPText: v = TextPrefix(p + 1, std::min<size_t>(p[0], key.size - 1)); break;
+  }
+  return key.descending ? ~v : v;
+}
+
+// Fixed-size record copies carved from growing chunks, with a free list threaded through released
+// slots. All memory goes back when the pool (the queue object) is destroyed.
+class RecordPool {
+ public:
+  explicit RecordPool(uint32_t record_size)
+      : record_size_(record_size),
+        slot_((std::max<uint32_t>(record_size, sizeof(void*)) + 7u) & ~7u) {}
+
+  uint32_t record_size() const { return record_size_; }
+
+  // A slot of at least record_size bytes, or nullptr when no memory can be had.
+  uint8_t* Allocate() {
+    if (free_) {
+      uint8_t* slot = free_;
+      std::memcpy(&free_, slot, sizeof free_);
+      return slot;
+    }
+    if (next_ == end_ && !NewChunk()) return nullptr;
+    uint8_t* slot = next_;
+    next_ += slot_;
+    return slot;
+  }
+
+  void Release(uint8_t* slot) {
+    std::memcpy(slot, &free_, sizeof free_);
+    free_ = slot;
+  }
+
+ private:
+  bool NewChunk() {
+    size_t bytes = size_t{chunk_slots_} * slot_;
+    std::unique_ptr<uint8_t, FreeBlock> chunk(static_cast<uint8_t*>(std::malloc(bytes)));
+    if (!chunk) return false;
+    try {
+      chunks_.push_back(std::move(chunk));
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    next_ = chunks_.back().get();
+    end_ = next_ + bytes;
+    if (chunk_slots_ < 65536) chunk_slots_ *= 2;
+    return true;
+  }
+
+  uint32_t record_size_;
+  uint32_t slot_;
+  std::vector<std::unique_ptr<uint8_t, FreeBlock>> chunks_;
+  uint8_t* next_ = nullptr;
+  uint8_t* end_ = nullptr;
+  uint8_t* free_ = nullptr;
+  uint32_t chunk_slots_ = 64;
+};
+
+}  // namespace
+
 class QueueObject {
  public:
-  QueueObject() : changes_(static_cast<uint32_t>(StandardTimeNow()) * 25781083u) {}
+  explicit QueueObject(uint32_t record_size)
+      : pool(record_size), changes_(static_cast<uint32_t>(StandardTimeNow()) * 25781083u) {}
 
+  RecordPool pool;
   RecordList entries;
-  std::vector<QueueKey> keys;
   int32_t pointer = 0;  // 1-based position of the last entry read or written; 0 for none
 
   uint32_t changes() const { return changes_; }
   void Changed() { ++changes_; }
+  bool sorted() const { return !keys_.empty(); }
 
   int Compare(const uint8_t* a, const uint8_t* b) const {
-    for (const QueueKey& key : keys) {
+    for (const QueueKey& key : keys_) {
       int r = CompareQueueField(key, a + key.offset, b + key.offset);
       if (r != 0) return key.descending ? -r : r;
     }
     return 0;
   }
 
+  // The entry at `index` (below size), read through the slot array when there is one: a search
+  // has just brought that part of it into the cache.
+  const uint8_t* RecordAt(uint32_t index) const {
+    return prefix_kind_ != PrefixKind::kNone ? slots_[index].record : entries.at(index);
+  }
+
+  uint64_t PrefixOf(const uint8_t* record) const {
+    return prefix_kind_ == PrefixKind::kNone ? 0 : Prefix(prefix_kind_, keys_[0], record);
+  }
+
+  // Compares `record` (with prefix `p`) with the entry at `index`.
+  int CompareWithEntry(const uint8_t* record, uint64_t p, uint32_t index) const {
+    if (prefix_kind_ != PrefixKind::kNone) {
+      const Slot& slot = slots_[index];
+      if (slot.prefix != p) return p < slot.prefix ? -1 : 1;
+      if (prefix_exact_) return 0;
+      return Compare(record, slot.record);
+    }
+    return Compare(record, entries.at(index));
+  }
+
   // Index of the first entry that sorts after `record` (insert position: after equal entries).
   uint32_t UpperBound(const uint8_t* record) const {
+    uint64_t p = PrefixOf(record);
     uint32_t lo = 0, hi = entries.size();
+    // Filling in key order is the common case: one comparison with the last entry settles it.
+    if (hi > 0 && CompareWithEntry(record, p, hi - 1) >= 0) return hi;
     while (lo < hi) {
       uint32_t mid = lo + (hi - lo) / 2;
-      if (Compare(record, entries.at(mid)) < 0) hi = mid; else lo = mid + 1;
+      if (CompareWithEntry(record, p, mid) < 0) hi = mid; else lo = mid + 1;
     }
     return lo;
   }
 
   // Index of the first entry that does not sort before `record` (the first of equal entries).
   uint32_t LowerBound(const uint8_t* record) const {
+    uint64_t p = PrefixOf(record);
     uint32_t lo = 0, hi = entries.size();
     while (lo < hi) {
       uint32_t mid = lo + (hi - lo) / 2;
-      if (Compare(entries.at(mid), record) < 0) lo = mid + 1; else hi = mid;
+      if (CompareWithEntry(record, p, mid) > 0) lo = mid + 1; else hi = mid;
     }
     return lo;
   }
 
+  // Stores `record` (a pool slot) before `index`; false (nothing stored, slot released) when
+  // memory runs out.
+  bool Insert(uint32_t index, uint8_t* record) {
+    if (prefix_kind_ != PrefixKind::kNone) {
+      try {
+        slots_.insert(slots_.begin() + index, Slot{PrefixOf(record), record});
+      } catch (const std::bad_alloc&) {
+        pool.Release(record);
+        return false;
+      }
+    }
+    if (!entries.Insert(index, std::unique_ptr<uint8_t, PoolOwned>(record))) {
+      if (prefix_kind_ != PrefixKind::kNone) slots_.erase(slots_.begin() + index);
+      pool.Release(record);
+      return false;
+    }
+    return true;
+  }
+
+  // Takes the entry at `index` out of the list (the slot stays allocated).
+  uint8_t* Take(uint32_t index) {
+    if (prefix_kind_ != PrefixKind::kNone) slots_.erase(slots_.begin() + index);
+    return entries.Take(index).release();
+  }
+
+  // Sets the keys and re-sorts the entries stably. Without memory for the key prefixes the queue
+  // goes on without them (full comparisons only).
+  void SetKeys(std::vector<QueueKey> keys) {
+    keys_ = std::move(keys);
+    prefix_kind_ = keys_.empty() ? PrefixKind::kNone : PrefixKindOf(keys_[0]);
+    // A single key whose whole value fits in the prefix needs no other comparison.
+    prefix_exact_ = keys_.size() == 1 && prefix_kind_ != PrefixKind::kNone &&
+                    (keys_[0].size <= 8 || (prefix_kind_ != PrefixKind::kText &&
+                                            prefix_kind_ != PrefixKind::kCText &&
+                                            prefix_kind_ != PrefixKind::kPText));
+    slots_.clear();
+    uint32_t n = entries.size();
+    if (prefix_kind_ != PrefixKind::kNone) {
+      try {
+        slots_.resize(n);
+        for (uint32_t i = 0; i < n; ++i) slots_[i] = Slot{PrefixOf(entries.at(i)), entries.at(i)};
+        std::stable_sort(slots_.begin(), slots_.end(), [this](const Slot& a, const Slot& b) {
+          if (a.prefix != b.prefix) return a.prefix < b.prefix;
+          return !prefix_exact_ && Compare(a.record, b.record) < 0;
+        });
+        void** data = entries.base().data();
+        for (uint32_t i = 0; i < n; ++i) data[i] = slots_[i].record;
+        return;
+      } catch (const std::bad_alloc&) {
+        prefix_kind_ = PrefixKind::kNone;  // sort without the prefixes below
+        prefix_exact_ = false;
+        slots_.clear();
+        slots_.shrink_to_fit();
+      }
+    }
+    if (!keys_.empty() && n > 1) {
+      void** data = entries.base().data();
+      std::stable_sort(data, data + n, [this](void* a, void* b) {
+        return Compare(static_cast<const uint8_t*>(a), static_cast<const uint8_t*>(b)) < 0;
+      });
+    }
+  }
+
  private:
+  std::vector<QueueKey> keys_;
+  PrefixKind prefix_kind_ = PrefixKind::kNone;
+  bool prefix_exact_ = false;  // equal prefixes mean equal keys
+  // Parallel to entries when prefix_kind_ is not kNone: each entry's key prefix beside a copy of
+  // its pointer, so that a search reads one array.
+  struct Slot {
+    uint64_t prefix;
+    uint8_t* record;
+  };
+  std::vector<Slot> slots_;
   uint32_t changes_;
 };
 
@@ -237,40 +459,45 @@ Queue::~Queue() = default;
 
 namespace {
 
-// The common start of every operation; nullptr (with error 7) when the descriptor is missing.
+// The common start of every operation; nullptr (with error 7) when the descriptor is missing or
+// no longer matches the queue object.
 QueueObject* Begin(Queue* queue) {
   ClearPendingError();
   if (queue == nullptr || queue->buffer == nullptr || queue->record_size == 0) {
     PostError(7);
     return nullptr;
   }
-  if (!queue->object) queue->object = std::make_unique<QueueObject>();
+  if (!queue->object) {
+    try {
+      queue->object = std::make_unique<QueueObject>(queue->record_size);
+    } catch (const std::bad_alloc&) {
+      PostError(8);
+      return nullptr;
+    }
+  }
+  if (queue->object->pool.record_size() != queue->record_size) {
+    PostError(7);
+    return nullptr;
+  }
   return queue->object.get();
 }
 
-// A heap copy of the record buffer, or null (error 8).
-std::unique_ptr<uint8_t, FreeRecord> CopyBuffer(const Queue* queue) {
-  std::unique_ptr<uint8_t, FreeRecord> copy(static_cast<uint8_t*>(std::malloc(queue->record_size)));
-  if (!copy) {
-    PostError(8);
-    return nullptr;
-  }
-  std::memcpy(copy.get(), queue->buffer, queue->record_size);
-  return copy;
-}
-
-// Stores a copy of the buffer at `index` (an unsorted store) or at its key place (sorted); returns
-// the 1-based position or 0 when nothing was stored.
+// Stores a copy of the buffer at `index` (unsorted) or at its key place (sorted); returns the
+// 1-based position or 0 when nothing was stored.
 int32_t Store(Queue* queue, QueueObject* q, uint32_t index, bool by_key) {
   if (q->entries.size() >= kQueueMaxEntries) {
     PostError(8);
     return 0;
   }
-  auto copy = CopyBuffer(queue);
-  if (!copy) return 0;
-  if (by_key) index = q->UpperBound(copy.get());
+  uint8_t* copy = q->pool.Allocate();
+  if (!copy) {
+    PostError(8);
+    return 0;
+  }
+  std::memcpy(copy, queue->buffer, queue->record_size);
+  if (by_key) index = q->UpperBound(copy);
   if (index > q->entries.size()) index = q->entries.size();
-  if (!q->entries.Insert(index, std::move(copy))) {
+  if (!q->Insert(index, copy)) {
     PostError(8);
     return 0;
   }
@@ -287,7 +514,7 @@ bool ValidPosition(const QueueObject* q, int32_t position) {
 void QueueAdd(Queue* queue) {
   QueueObject* q = Begin(queue);
   if (!q) return;
-  int32_t pos = Store(queue, q, q->entries.size(), !q->keys.empty());
+  int32_t pos = Store(queue, q, q->entries.size(), q->sorted());
   if (pos) q->pointer = pos;
 }
 
@@ -314,17 +541,17 @@ void QueueGetAt(Queue* queue, int32_t position) {
 void QueueGetByKey(Queue* queue) {
   QueueObject* q = Begin(queue);
   if (!q) return;
-  if (q->keys.empty()) {
+  if (!q->sorted()) {
     PostError(30);
     return;
   }
   const auto* record = static_cast<const uint8_t*>(queue->buffer);
   uint32_t index = q->LowerBound(record);
-  if (index >= q->entries.size() || q->Compare(q->entries.at(index), record) != 0) {
+  if (index >= q->entries.size() || q->CompareWithEntry(record, q->PrefixOf(record), index) != 0) {
     PostError(30);
     return;
   }
-  std::memcpy(queue->buffer, q->entries.at(index), queue->record_size);
+  std::memcpy(queue->buffer, q->RecordAt(index), queue->record_size);
   q->pointer = static_cast<int32_t>(index) + 1;
 }
 
@@ -336,18 +563,22 @@ void QueuePutAt(Queue* queue, int32_t position) {
     return;
   }
   uint32_t index = static_cast<uint32_t>(position - 1);
-  if (q->keys.empty()) {
+  if (!q->sorted()) {
     std::memcpy(q->entries.at(index), queue->buffer, queue->record_size);
     q->Changed();
     q->pointer = position;
     return;
   }
-  // Sorted: the entry leaves its place and is added again at its place in key order. The old copy
-  // is rewritten and re-inserted as a pointer, so no memory is needed and nothing can be lost.
-  auto entry = q->entries.Take(index);
-  std::memcpy(entry.get(), queue->buffer, queue->record_size);
-  uint32_t target = q->UpperBound(entry.get());
-  q->entries.Insert(target, std::move(entry));  // the array has room: one entry just left it
+  // Sorted: the entry leaves its place and is added again at its place in key order. Its own slot
+  // is rewritten and re-inserted, and the arrays have room for the entry that just left them.
+  uint8_t* entry = q->Take(index);
+  std::memcpy(entry, queue->buffer, queue->record_size);
+  uint32_t target = q->UpperBound(entry);
+  if (!q->Insert(target, entry)) {
+    PostError(8);  // not reachable in practice; the entry is then gone and the change reported
+    q->Changed();
+    return;
+  }
   q->Changed();
   q->pointer = static_cast<int32_t>(target) + 1;
 }
@@ -359,7 +590,7 @@ void QueueDeleteAt(Queue* queue, int32_t position) {
     PostError(30);
     return;
   }
-  q->entries.Remove(static_cast<uint32_t>(position - 1));
+  q->pool.Release(q->Take(static_cast<uint32_t>(position - 1)));
   q->Changed();
 }
 
@@ -393,13 +624,7 @@ void QueueSort(Queue* queue, std::vector<QueueKey> keys) {
       return;
     }
   }
-  q->keys = std::move(keys);
-  if (!q->keys.empty() && q->entries.size() > 1) {
-    void** data = q->entries.base().data();
-    std::stable_sort(data, data + q->entries.size(), [q](void* a, void* b) {
-      return q->Compare(static_cast<const uint8_t*>(a), static_cast<const uint8_t*>(b)) < 0;
-    });
-  }
+  q->SetKeys(std::move(keys));
   q->Changed();
 }
 
