@@ -1,5 +1,6 @@
 #include "runtime/core/std_date.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 
@@ -49,6 +50,7 @@ void SetCurrentYear(int year) { g_current_year = year; }
 
 int WidenYear(int year, int window) {
   if (year < 0 || year >= 100) return year;
+  window = std::clamp(window, 0, 100);  // a window only makes sense within one century
   int c = CurrentYear();
   int y = c - c % 100 + year;
   if (y - c >= 100 - window) y -= 100;

@@ -1,5 +1,6 @@
 #include "runtime/core/std_date.h"
 
+#include <climits>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -76,6 +77,9 @@ TEST_F(StdDateTest, TwoDigitYearsFollowTheWindow) {
   EXPECT_EQ(WidenYear(67, 50), 2067);  // window 1968 .. 2067
   EXPECT_EQ(WidenYear(68, 50), 1968);
   EXPECT_EQ(DateFromParts(1, 1, 37), DateFromParts(1, 1, 2037));
+  // Windows beyond one century are clamped instead of overflowing.
+  EXPECT_EQ(WidenYear(17, INT_MIN), 2117);  // window 0: 2018 .. 2117
+  EXPECT_EQ(WidenYear(18, INT_MAX), 1918);  // window 100: 1918 .. 2017
   SetCurrentYear(2095);
   EXPECT_EQ(WidenYear(14), 2114);  // 2095 - 80 .. 2095 + 19
   EXPECT_EQ(WidenYear(15), 2015);
