@@ -79,34 +79,19 @@ bool StartEventRuntime() {
 
 void ShutdownEvents() {
   SetShuttingDown(true);
-  std::vector<Window*> mainTops;
   std::vector<platform::WindowHandle> waiting;
   {
     std::lock_guard lock(RuntimeLock());
-    for (uint32_t t = 1; t <= kMaxRuntimeThreads; ++t) {
+    for (uint32_t t = 2; t <= kMaxRuntimeThreads; ++t) {
       ThreadState* ts = ThreadStateFor(t);
-      if (ts->top == nullptr) continue;
-      if (t == 1) {
-        mainTops.push_back(ts->top);
-      } else {
-        waiting.push_back(ts->top->Handle());
-      }
+      if (ts->top != nullptr) waiting.push_back(ts->top->Handle());
     }
   }
   for (platform::WindowHandle h : waiting) {
     platform::PostPrivateMessage(h, platform::kMsgQueryContinueThread);
   }
-  // Closing the top window ends its loop; the loops below it end as each resumes on a closed
-  // window of its own only when their procedures close them. Here the main thread's whole chain
-  // of top windows is closed.
-  while (!mainTops.empty()) {
-    Window* w = mainTops.back();
-    mainTops.pop_back();
-    w->Close();
-    std::lock_guard lock(RuntimeLock());
-    ThreadState* ts = ThreadStateFor(1);
-    if (ts->top != nullptr && ts->top != w && ts->top->IsOpen()) mainTops.push_back(ts->top);
-  }
+  // Every loop of the main thread ends when it next resumes on its closed window.
+  Window::CloseThreadWindows(1);
 }
 
 Window* TopWindow() {

@@ -75,6 +75,18 @@ Window::~Window() {
   }
 }
 
+void Window::CloseThreadWindows(uint32_t thread) {
+  std::vector<Window*> open;
+  {
+    std::lock_guard lock(RuntimeLock());
+    for (Window* w : LiveWindows()) {
+      if (w->IsOpen() && w->thread_ == thread) open.push_back(w);
+    }
+  }
+  // Owned windows go with their owners; Close() on an already closed window does nothing.
+  for (Window* w : open) w->Close();
+}
+
 void Window::SetSystemModal(bool on) { g_systemModal.store(on); }
 bool Window::SystemModal() { return g_systemModal.load(); }
 

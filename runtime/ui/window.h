@@ -115,6 +115,9 @@ class Window : private platform::WindowProcedure {
   uint64_t DestroyedRecords() const { return destroyedRecords_; }  // misaddressed or stale
   bool Suspended() const { return suspended_; }
 
+  // Closes every open window of runtime thread `thread` (used at shutdown).
+  static void CloseThreadWindows(uint32_t thread);
+
   // Process-wide switches.
   static void SetSystemModal(bool on);
   static bool SystemModal();

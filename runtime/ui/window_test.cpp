@@ -4,11 +4,13 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include "platform/window/test_application.h"
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -424,6 +426,80 @@ TEST_F(WindowTest, PostingFromAnotherThreadArrivesInOrder) {
     }
   }
   EXPECT_EQ(seen.size(), 100u);
+}
+
+TEST_F(WindowTest, PrivateMessagesRaiseDropAndTimerWithoutAField) {
+  Window w;
+  ASSERT_TRUE(w.Open());
+  std::vector<int> seen;
+  while (w.Accept()) {
+    int e = CurrentEvent();
+    if (e == EVENT::OpenWindow) {
+      platform::PostPrivateMessage(w.Handle(), platform::kMsgDrop);
+      platform::PostPrivateMessage(w.Handle(), platform::kMsgTimerToTop);
+      platform::PostPrivateMessage(w.Handle(), platform::kMsgWakeUp);
+      platform::PostPrivateMessage(w.Handle(), platform::kMsgQueryEditDone);
+      PostEvent(&w, EVENT::Notify);
+    } else if (e == EVENT::Drop || e == EVENT::Timer || e == EVENT::Notify) {
+      seen.push_back(e);
+      EXPECT_EQ(CurrentField(), 0);
+      if (e == EVENT::Notify) w.Close();
+    }
+  }
+  // The timer is a direct send and may overtake the drop; the drop keeps its queue order.
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen.back(), EVENT::Notify);
+  EXPECT_NE(std::find(seen.begin(), seen.end(), EVENT::Drop), seen.end());
+  EXPECT_NE(std::find(seen.begin(), seen.end(), EVENT::Timer), seen.end());
+}
+
+TEST_F(WindowTest, ResizingAnOpenWindowRaisesSized) {
+  Window w;
+  ASSERT_TRUE(w.Open(Titled("sized", 200, 100)));
+  bool sized = false;
+  while (w.Accept()) {
+    if (CurrentEvent() == EVENT::OpenWindow) {
+      w.SetSize(300, 150);
+      QTimer::singleShot(2000, w.Native(), [&w] { w.Close(); });  // guard against a hang
+    } else if (CurrentEvent() == EVENT::Sized) {
+      sized = true;
+      w.Close();
+    }
+  }
+  EXPECT_TRUE(sized);
+}
+
+TEST_F(WindowTest, ShutdownClosesEveryWindowOfTheMainThreadAndStopsPosting) {
+  Window outer;
+  ASSERT_TRUE(outer.Open());
+  int outerRuns = 0;
+  while (outer.Accept()) {
+    ++outerRuns;
+    Window inner;
+    inner.Open();
+    while (inner.Accept()) {
+      if (CurrentEvent() == EVENT::OpenWindow) ShutdownEvents();
+    }
+    EXPECT_FALSE(PostEvent(&outer, EVENT::Notify));
+  }
+  EXPECT_EQ(outerRuns, 1);
+  EXPECT_FALSE(outer.IsOpen());
+}
+
+TEST_F(WindowTest, HandleMapsBackToTheWindowAndItsClientArea) {
+  Window w;
+  ASSERT_TRUE(w.Open());
+  platform::WindowHandle h = w.Handle();
+  EXPECT_GT(h, 0);
+  EXPECT_EQ(platform::WindowFromHandle(h), w.Native());
+  EXPECT_EQ(platform::ClientFromHandle(h), w.Client());
+  w.SetCaption("Movies");
+  EXPECT_EQ(w.Caption(), "Movies");
+  w.Close();
+  EXPECT_EQ(w.Handle(), platform::kNoWindow);
+  EXPECT_FALSE(platform::IsWindow(h));
+  w.SetCaption("closed");
+  EXPECT_EQ(fatals, (std::vector<int>{536}));
 }
 
 }  // namespace
