@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QImage>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -146,6 +147,38 @@ TEST_F(NativeWindowTest, DetachedProcedureReceivesNothing) {
   w.close();
   EXPECT_TRUE(proc.messages.empty());
   EXPECT_EQ(proc.closeRequests, 0);
+}
+
+TEST_F(NativeWindowTest, NoHandleIsGivenWhenAllAreInUse) {
+  Recorder proc;
+  NativeWindow holder(&proc, nullptr);
+  std::vector<WindowHandle> claimed;
+  for (WindowHandle h = detail::ClaimHandle(&holder); h != kNoWindow;
+       h = detail::ClaimHandle(&holder)) {
+    claimed.push_back(h);
+  }
+  EXPECT_EQ(LiveWindowCount(), kMaxWindowHandle);
+  {
+    NativeWindow extra(&proc, nullptr);
+    EXPECT_EQ(extra.handle(), kNoWindow);
+    EXPECT_FALSE(PostPrivateMessage(extra.handle(), kMsgDrop));
+  }
+  for (WindowHandle h : claimed) detail::ReleaseHandle(h);
+  EXPECT_EQ(WindowFromHandle(holder.handle()), &holder);  // its own handle survived
+  NativeWindow again(&proc, nullptr);
+  EXPECT_NE(again.handle(), kNoWindow);
+}
+
+TEST_F(NativeWindowTest, IconIsTakenFromAPictureFile) {
+  Recorder proc;
+  NativeWindow w(&proc, nullptr);
+  QImage picture(16, 16, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  std::string path = ::testing::TempDir() + "native_window_icon.png";
+  ASSERT_TRUE(picture.save(QString::fromStdString(path)));
+  EXPECT_TRUE(w.SetIconFile(path));
+  EXPECT_FALSE(w.windowIcon().isNull());
+  std::remove(path.c_str());
 }
 
 // The fatal report with a window system: a modal box titled "Runtime error" whose text is the

@@ -209,6 +209,21 @@ TEST_F(WindowTest, RuntimeErrorsOfWindowsAndLoops) {
   EXPECT_EQ(fatals.back(), 537);
 }
 
+TEST_F(WindowTest, WindowThatGetsNoHandleIsNotOpened) {
+  platform::NativeWindow holder(nullptr, nullptr);
+  std::vector<platform::WindowHandle> claimed;
+  for (auto h = platform::detail::ClaimHandle(&holder); h != platform::kNoWindow;
+       h = platform::detail::ClaimHandle(&holder)) {
+    claimed.push_back(h);
+  }
+  Window w;
+  EXPECT_FALSE(w.Open());
+  for (auto h : claimed) platform::detail::ReleaseHandle(h);
+  EXPECT_EQ(fatals, (std::vector<int>{529}));
+  EXPECT_FALSE(w.IsOpen());
+  EXPECT_TRUE(w.Open());  // handles are free again
+}
+
 TEST_F(WindowTest, ThousandTwentyFifthPressedKeystrokeRaises534) {
   EXPECT_TRUE(Press(std::string(1000, 'a')));
   EXPECT_TRUE(Press(std::string(24, 'b')));
