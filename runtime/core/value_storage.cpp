@@ -59,11 +59,11 @@ void StoreBFloat(uint8_t* p, int bytes, double v) {
   uint64_t mantissa;
   if (std::isinf(magnitude)) {
     e = 127;
-    mantissa = (bits == 64 ? ~uint64_t{0} : ((uint64_t{1} << bits) - 1));
+    mantissa = (uint64_t{1} << bits) - 1;  // bits is 24 or 56
   } else {
     double scaled = std::ldexp(fraction, bits);
     mantissa = static_cast<uint64_t>(std::llround(scaled));
-    if (bits < 64 && mantissa >> bits) {  // rounding carried into a new bit
+    if (mantissa >> bits) {  // rounding carried into a new bit
       mantissa >>= 1;
       ++e;
     }
