@@ -71,6 +71,7 @@ class StringStack {
   void Clip();                 // shrink the top past trailing spaces (nothing is copied)
   int32_t Len() const;         // length of the top entry (0 when empty)
   int32_t PopLen();            // its length, and pop it
+  // Concatenation: the result is owned, or inline when it has at most 20 bytes.
   void Concat();               // [.., a, b] -> [.., a+b]
   void ConcatReversed();       // [.., a, b] -> [.., b+a]
   int Compare();               // [.., a, b] -> []; sign of a compared with b (CompareStrings)
