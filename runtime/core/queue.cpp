@@ -164,17 +164,15 @@ int CompareQueueField(const QueueKey& key, const uint8_t* a, const uint8_t* b) {
     case TypeCode::kULong:
       return Sign(static_cast<long long>(Load<uint32_t>(a)) - Load<uint32_t>(b));
     case TypeCode::kDate: {
-      // day, month, then a 16-bit year: the order of the calendar.
+      // day, month, then a 16-bit year: compared year first, then month, then day.
       auto value = [](const uint8_t* p) {
-        return static_cast<long long>(Load<uint16_t>(p + 2)) * 10000 + p[1] * 100 + p[0];
+        return (static_cast<long long>(Load<uint16_t>(p + 2)) << 16) | (p[1] << 8) | p[0];
       };
       return Sign(value(a) - value(b));
     }
     case TypeCode::kTime: {
-      // hundredths, seconds, minutes, hours.
-      auto value = [](const uint8_t* p) {
-        return ((static_cast<long long>(p[3]) * 60 + p[2]) * 60 + p[1]) * 100 + p[0];
-      };
+      // hundredths, seconds, minutes, hours: compared hours first.
+      auto value = [](const uint8_t* p) { return static_cast<long long>(Load<uint32_t>(p)); };
       return Sign(value(a) - value(b));
     }
     case TypeCode::kSReal: return CompareReal(Load<float>(a), Load<float>(b));

@@ -1,6 +1,8 @@
 #include "runtime/core/queue.h"
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -298,6 +300,126 @@ TEST(QueueFieldTest, PackedDecimalsCompareBySignAndDigits) {
   EXPECT_LT(CompareQueueField(pdec, m12, p3), 0);
   EXPECT_GT(CompareQueueField(pdec, p12, p3), 0);
 }
+
+// Random adds, puts, deletes and key lookups on sorted queues, checked against a plain model: a
+// vector kept in order by insertion after the last equal record. Covers keys whose prefixes decide
+// alone, long texts that need the full comparison, descending keys and several keys.
+struct ModelCase {
+  const char* name;
+  std::vector<QueueKey> keys;
+};
+
+class QueueModelTest : public testing::TestWithParam<ModelCase> {};
+
+constexpr uint32_t kModelSize = 18;  // NAME STRING(12), SH SHORT, NUM LONG
+using ModelRec = std::array<uint8_t, kModelSize>;
+
+void PrintTo(const ModelCase& c, std::ostream* os) { *os << c.name; }
+
+// The field comparison itself is tested above; the model uses it to check the searching, the
+// prefixes kept beside the entries and the stable order.
+int ModelCompare(const std::vector<QueueKey>& keys, const ModelRec& a, const ModelRec& b) {
+  for (const QueueKey& k : keys) {
+    int r = CompareQueueField(k, a.data() + k.offset, b.data() + k.offset);
+    if (r != 0) return (r < 0 ? -1 : 1) * (k.descending ? -1 : 1);
+  }
+  return 0;
+}
+
+TEST_P(QueueModelTest, MatchesTheModelOverRandomOperations) {
+  const std::vector<QueueKey>& keys = GetParam().keys;
+  std::mt19937 rng(7);
+  auto random_record = [&] {
+    // Few distinct byte values, so that equal keys are common and texts often agree in their
+    // first eight bytes and differ after them.
+    static const uint8_t bytes[] = {0, 1, ' ', 'a', 0xFF};
+    ModelRec r;
+    for (uint8_t& b : r) b = bytes[rng() % 5];
+    for (int i = 0; i < 8; ++i) r[i] = rng() % 4 == 0 ? bytes[rng() % 5] : 'a';
+    return r;
+  };
+  ModelRec buffer{};
+  Queue q(buffer.data(), kModelSize);
+  QueueSort(&q, keys);
+  std::vector<ModelRec> model;
+  auto upper = [&](const ModelRec& r) {
+    size_t i = 0;
+    while (i < model.size() && ModelCompare(keys, model[i], r) <= 0) ++i;
+    return i;
+  };
+  for (int step = 0; step < 3000; ++step) {
+    int op = static_cast<int>(rng() % 10);
+    if (op < 5 || model.empty()) {
+      buffer = random_record();
+      // Records with equal keys may differ in their other bytes; the final comparisons check that
+      // they kept the order in which they were added.
+      size_t at = upper(buffer);
+      model.insert(model.begin() + static_cast<long>(at), buffer);
+      QueueAdd(&q);
+      ASSERT_EQ(QueuePointer(&q), static_cast<int32_t>(at) + 1);
+    } else if (op < 7) {
+      int32_t pos = static_cast<int32_t>(rng() % model.size()) + 1;
+      buffer = random_record();
+      model.erase(model.begin() + pos - 1);
+      size_t at = upper(buffer);
+      model.insert(model.begin() + static_cast<long>(at), buffer);
+      QueuePutAt(&q, pos);
+      ASSERT_EQ(QueuePointer(&q), static_cast<int32_t>(at) + 1);
+    } else if (op < 8) {
+      int32_t pos = static_cast<int32_t>(rng() % model.size()) + 1;
+      model.erase(model.begin() + pos - 1);
+      QueueDeleteAt(&q, pos);
+    } else {
+      ModelRec probe = random_record();
+      buffer = probe;
+      QueueGetByKey(&q);
+      auto it = std::find_if(model.begin(), model.end(),
+                             [&](const ModelRec& r) { return ModelCompare(keys, r, probe) == 0; });
+      if (it == model.end()) {
+        ASSERT_EQ(ErrorCode(), 30);
+      } else {
+        ASSERT_EQ(ErrorCode(), 0);
+        ASSERT_EQ(QueuePointer(&q), it - model.begin() + 1);
+        ASSERT_EQ(buffer, *it);
+      }
+    }
+    ASSERT_EQ(QueueRecords(&q), static_cast<int32_t>(model.size()));
+  }
+  for (size_t i = 0; i < model.size(); ++i) {
+    QueueGetAt(&q, static_cast<int32_t>(i + 1));
+    ASSERT_EQ(buffer, model[i]) << i;
+  }
+  // Re-sorting by the reverse key order keeps equal records in their present order.
+  std::vector<QueueKey> reversed(keys.rbegin(), keys.rend());
+  QueueSort(&q, reversed);
+  std::stable_sort(model.begin(), model.end(), [&](const ModelRec& a, const ModelRec& b) {
+    return ModelCompare(reversed, a, b) < 0;
+  });
+  for (size_t i = 0; i < model.size(); ++i) {
+    QueueGetAt(&q, static_cast<int32_t>(i + 1));
+    ASSERT_EQ(buffer, model[i]) << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, QueueModelTest,
+    testing::Values(ModelCase{"LongName", {QueueKey{0, 12, TypeCode::kString, false}}},
+                    ModelCase{"ShortNameDescending", {QueueKey{0, 6, TypeCode::kString, true}}},
+                    ModelCase{"Number", {QueueKey{14, 4, TypeCode::kLong, false}}},
+                    ModelCase{"NumberDescendingThenName",
+                              {QueueKey{14, 4, TypeCode::kLong, true},
+                               QueueKey{0, 12, TypeCode::kString, false}}},
+                    ModelCase{"ShortThenNumber",
+                              {QueueKey{12, 2, TypeCode::kShort, false},
+                               QueueKey{14, 4, TypeCode::kLong, false}}},
+                    ModelCase{"CString", {QueueKey{0, 12, TypeCode::kCString, false}}},
+                    ModelCase{"PStringDescending", {QueueKey{0, 12, TypeCode::kPString, true}}},
+                    ModelCase{"UShortThenDate",
+                              {QueueKey{12, 2, TypeCode::kUShort, false},
+                               QueueKey{14, 4, TypeCode::kDate, false}}},
+                    ModelCase{"Time", {QueueKey{14, 4, TypeCode::kTime, false}}},
+                    ModelCase{"Decimal", {QueueKey{12, 6, TypeCode::kDecimal, false}}}),
+    [](const testing::TestParamInfo<ModelCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace cinevo
