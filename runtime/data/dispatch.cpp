@@ -180,6 +180,13 @@ int DispatchRaw(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
     PostFileError(80, fcb);
     return 80;
   }
+  if (fcb.driver == nullptr) {
+    // Bound late: the block may have been made before its driver registered.
+    if (const DriverRegistration* d = FindDriver(fcb.declaration->driver)) {
+      fcb.driver = d;
+      fcb.entry = d->entry;
+    }
+  }
   if (!fcb.work && fcb.driver != nullptr && fcb.driver->create_state != nullptr) {
     fcb.work = fcb.driver->create_state(fcb);
   }

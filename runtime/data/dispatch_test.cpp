@@ -445,6 +445,20 @@ TEST_F(DispatchTest, UnknownDriverGives80) {
   EXPECT_EQ(Close(f), 37);
 }
 
+TEST_F(DispatchTest, DriverRegisteredLaterIsBoundOnFirstUse) {
+  static const DriverRegistration late{{}, {}, "LATEDRV", "", "", &testing::RecordingEntry,
+                                       &testing::CreateRecordingState};
+  FileDeclaration d = MakeDeclaration();
+  d.driver = "LateDrv";
+  FileControlBlock f(d);
+  EXPECT_EQ(Open(f), 80);
+  ASSERT_TRUE(RegisterDriver(late));
+  EXPECT_EQ(Open(f), 0);
+  EXPECT_EQ(f.driver, &late);
+  EXPECT_EQ(Close(f), 0);
+  UnregisterDriver("LATEDRV");
+}
+
 TEST_F(DispatchTest, StringResultsNeedAWorkingState) {
   static constexpr uint8_t kOps[] = {23};
   static const DriverRegistration stateless{kOps, {}, "STATELESS", "", "", &testing::RecordingEntry,

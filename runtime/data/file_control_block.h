@@ -48,8 +48,9 @@ struct KeyRuntime {
 };
 
 struct FileControlBlock {
-  // Binds the declaration to the driver registered under decl.driver (none when no such driver
-  // is registered: every operation then gives 80). The record buffer gets RecordSize() bytes.
+  // Binds the declaration to the driver registered under decl.driver. When no such driver is
+  // registered yet, the first operation after its registration binds it; until then every
+  // operation gives 80. The record buffer gets RecordSize() bytes.
   explicit FileControlBlock(const FileDeclaration& decl);
   FileControlBlock(const FileDeclaration& decl, const DriverRegistration* driver);
   FileControlBlock(const FileControlBlock&) = delete;
