@@ -60,7 +60,8 @@ std::unique_ptr<MpvPlayer> MpvPlayer::Create(const MpvPlayerOptions& options) {
   opt("sw-fast", "yes");
   opt("audio-fallback-to-null", "yes");
   opt("keep-open", options.keep_open ? "yes" : "no");
-  opt("pause", options.keep_open ? "yes" : "no");
+  // Files load paused, so that what is read about them at load time is still there.
+  opt("pause", "yes");
   opt("vo", options.render_video && options.video ? "libmpv" : "null");
   if (!options.video) opt("vid", "no");
   if (!options.audio_output) opt("ao", "null");

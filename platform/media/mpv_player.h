@@ -53,7 +53,8 @@ class MpvPlayer : public QObject {
   MpvPlayer(const MpvPlayer&) = delete;
   MpvPlayer& operator=(const MpvPlayer&) = delete;
 
-  // Loads an existing file (absolute path) and waits at most `timeout_ms` until it is ready.
+  // Loads an existing file (absolute path) and waits at most `timeout_ms` until it is ready;
+  // the file is then paused at its start.
   // Returns kMediaOk, or kMediaCannotPlay when the file cannot be decoded (or has neither audio
   // nor video, or does not get ready in time).
   int Load(const std::string& path, int timeout_ms);

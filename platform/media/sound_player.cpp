@@ -27,6 +27,7 @@ int PlaySoundFile(std::string_view path) {
   rc = player->Load(file, 5000);
   if (rc != kMediaOk) return rc;
   if (!player->info().has_audio) return kMediaCannotPlay;
+  player->SetPaused(false);
   // Generous margin: a busy machine may start the output late.
   int limit_ms = static_cast<int>(player->info().duration * 1000) + 10000;
   return player->WaitForEnd(limit_ms) ? kMediaOk : kMediaCannotPlay;
