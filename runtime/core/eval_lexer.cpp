@@ -293,9 +293,10 @@ Token EvalLexer::ReadString() {
   return t;
 }
 
-// "@" and the picture text. It ends at a blank, "," or a ")" that does not close a "(" opened
-// inside the picture; a "~...~" part and the mask of a "P...P" or "K...K" pattern keep every
-// character. An unclosed "~" or pattern mask is an error.
+// "@" and the picture text. It ends at a blank, ",", ")" or "]" (so that "[@N6]" can be written)
+// outside the parts it keeps whole: a "(...)" opened inside the picture (so "FORMAT(X,@N(6))"
+// reads the picture "@N(6)"), a "~...~" text, and the mask of a "P...P" or "K...K" pattern. A
+// part left open is an error.
 Token EvalLexer::ReadPicture() {
   Token t;
   t.position = pos_;
@@ -316,7 +317,7 @@ Token EvalLexer::ReadPicture() {
       if (AsciiUpper(static_cast<unsigned char>(c)) == static_cast<unsigned char>(closer)) closer = '\0';
       continue;
     }
-    if (c == ' ' || c == '\t' || c == ',') break;
+    if ((c == ' ' || c == '\t' || c == ',' || c == ']') && depth == 0) break;
     if (c == ')') {
       if (depth == 0) break;
       --depth;
@@ -328,7 +329,7 @@ Token EvalLexer::ReadPicture() {
     ++pos_;
   }
   t.text = text_.substr(start, pos_ - start);
-  t.kind = closer != '\0' ? TokenKind::kError : TokenKind::kPicture;
+  t.kind = closer != '\0' || depth != 0 ? TokenKind::kError : TokenKind::kPicture;
   return t;
 }
 

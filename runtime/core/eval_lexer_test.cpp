@@ -80,10 +80,14 @@ TEST(EvalLexerTest, PictureConstantsKeepTheirOwnParenthesesAndQuotedParts) {
   EXPECT_EQ(t[5].op, kOpCloseParen);
   EXPECT_EQ(One("@N6)").text, "@N6");
   EXPECT_EQ(One("@n6,x").text, "@n6");
+  EXPECT_EQ(One("@n6]").text, "@n6");
   EXPECT_EQ(One("@D2 ").text, "@D2");
   EXPECT_EQ(One("@P(###) ###-####P").text, "@P(###) ###-####P");
   EXPECT_EQ(One("@k, )#K)").text, "@k, )#K");
   EXPECT_EQ(One("@N~ kr, )~9").text, "@N~ kr, )~9");
+  EXPECT_EQ(One("@N(6 ,2)").text, "@N(6 ,2)");  // blanks and commas inside "(...)" are kept
+  EXPECT_EQ(One("@N(6").kind, TokenKind::kError);
+  EXPECT_EQ(One("@N((6)").kind, TokenKind::kError);
   EXPECT_EQ(One("@P##").kind, TokenKind::kError);
   EXPECT_EQ(One("@N~kr").kind, TokenKind::kError);
   EXPECT_EQ(One("@").text, "@");

@@ -220,9 +220,10 @@ TEST_F(EvalTest, WriteBackSpacesBinaryOperatorsAndKeepsTheStructure) {
   EXPECT_EQ(Back("a and b or a xor b"), "a AND b OR a XOR b");
   EXPECT_EQ(Back("a and (b or a)"), "a AND (b OR a)");
   EXPECT_EQ(Back("'it''s'&1FH"), "'it''s' & 1FH");
-  EXPECT_EQ(Back("SUB('abc',2,1)"), "SUB('abc',2,1)");
-  EXPECT_EQ(Back("[1:2,3]"), "[1:2,3]");
-  EXPECT_EQ(Back("FORMAT(A,@N(6))"), "FORMAT(A,@N(6))");
+  EXPECT_EQ(Back("SUB('abc',2,1)"), "SUB('abc', 2, 1)");
+  EXPECT_EQ(Back("[1:2,3]"), "[1 : 2, 3]");
+  EXPECT_EQ(Back("[A :1]"), "[A : 1]");
+  EXPECT_EQ(Back("FORMAT(A,@N(6))"), "FORMAT(A, @N(6))");
 }
 
 TEST_F(EvalTest, WrittenBackTextCompilesToTheSameValue) {
@@ -230,7 +231,9 @@ TEST_F(EvalTest, WrittenBackTextCompilesToTheSameValue) {
                          "(1 OR 0) AND 0",  "'a'&('b'&'c')",        "2^(1+1)^2",
                          "-(-(3))",         "7%(2+1)",              "SUB('hello',2+0,3) & LEN('x')",
                          "1 - 2 + 3",       "1 - (2 + 3)",          "~(1 < 2) = 0",
-                         "(1 = 1) = (2 = 2)", "[1+2, 3]*2",          "10/(4/2)"};
+                         "(1 = 1) = (2 = 2)", "[1+2, 3]*2",          "10/(4/2)",
+                         "[2 :1]",          "FORMAT(-5,@N(6)) & '|'", "'x' & (1 = 1)",
+                         "FORMAT(1,@N(6\t)) & 'x'", "[+-@N6 ]"};
   for (const char* t : texts) {
     auto first = Compile(t);
     ASSERT_TRUE(first) << t;

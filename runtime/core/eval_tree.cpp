@@ -471,8 +471,10 @@ std::vector<ExprNode*> ListNodes(const std::vector<ListItem>& items) {
 }
 
 void WriteList(const std::vector<ListItem>& items, std::string& out) {
+  // ", " and " : ". The blank before ":" matters: "A:1" would read back as one name.
   for (const ListItem& i : items) {
-    if (i.separator != kOpNone) out += EvalOpText(i.separator);
+    if (i.separator == kOpComma) out += ", ";
+    if (i.separator == kOpColon) out += " : ";
     i.node->Write(out);
   }
 }
