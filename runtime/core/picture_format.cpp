@@ -28,22 +28,33 @@ size_t Blank(const CompiledPicture& pic, char* out) {
   return static_cast<size_t>(pic.Width());
 }
 
-// Writes `value` into the run of `n` tokens starting at `tok`; returns the characters written
-// (all n, or fewer in compact mode).
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes `value` (not negative) into the run of `n` tokens (n <= 9) starting at `tok`; a leading
+// zero shows its token's character. Returns the characters written: all n, or in compact mode
+// fewer when leading positions show blanks.
 size_t WriteDigits(const PictureToken* tok, int n, int value, bool compact, char* out) {
-  char digits[12];
-  for (int i = n - 1, v = value; i >= 0; --i, v /= 10) digits[i] = static_cast<char>('0' + v % 10);
+  // Digits straight into `out`, two at a time from the right (no library call for so few).
+  int i = n;
+  unsigned v = static_cast<unsigned>(value);
+  while (i >= 2) {
+    unsigned r = v % 100;
+    v /= 100;
+    out[i - 2] = kDigitPairs[2 * r];
+    out[i - 1] = kDigitPairs[2 * r + 1];
+    i -= 2;
+  }
+  if (i == 1) out[0] = static_cast<char>('0' + v % 10);
+  int lead = 0;
+  for (; lead < n - 1 && out[lead] == '0'; ++lead) out[lead] = tok[lead].ch;
+  if (!compact) return static_cast<size_t>(n);
   size_t o = 0;
-  bool leading = true;
-  for (int i = 0; i < n; ++i) {
-    if (leading && digits[i] == '0' && i < n - 1) {
-      char c = tok[i].ch;
-      if (c == ' ' && compact) continue;
-      out[o++] = c;
-    } else {
-      leading = false;
-      out[o++] = digits[i];
-    }
+  for (int k = 0; k < n; ++k) {
+    if (k < lead && out[k] == ' ') continue;
+    out[o++] = out[k];
   }
   return o;
 }
@@ -97,7 +108,7 @@ size_t FormatDateInto(const CompiledPicture& pic, int64_t value, char* out) {
     }
     i += n;
   }
-  std::memset(out + o, ' ', static_cast<size_t>(width) - o);
+  while (o < static_cast<size_t>(width)) out[o++] = ' ';
   return static_cast<size_t>(width);
 }
 
