@@ -32,6 +32,14 @@ NativeWindow::~NativeWindow() {
   procedure_ = nullptr;
 }
 
+void NativeWindow::Retire() {
+  detail::ReleaseHandle(handle_);
+  handle_ = kNoWindow;
+  procedure_ = nullptr;
+  timers_.clear();
+  hide();
+}
+
 void NativeWindow::SetCaption(const std::string& caption) {
   caption_ = caption;
   setWindowTitle(BytesToQString(caption));

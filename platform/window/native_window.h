@@ -58,6 +58,10 @@ class NativeWindow : public QWidget {
   // The procedure stops receiving calls (used while the runtime window is being torn down).
   void DetachProcedure() { procedure_ = nullptr; }
 
+  // Ends the window's life as a window while the widget may still exist: its handle is freed,
+  // its procedure detached, its timers stopped and it is hidden. Deleting it then is only memory.
+  void Retire();
+
   // True while Qt is dispatching an event to this window; it must then not be deleted directly.
   bool InDispatch() const { return dispatchDepth_ > 0; }
 

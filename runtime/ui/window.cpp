@@ -41,14 +41,28 @@ Window* TopOf(uint32_t thread) {
   return ts ? ts->top : nullptr;
 }
 
-// Destroys a native window. Qt may still be dispatching to it (a direct send from inside one of
-// its events); it is then retired now and deleted when control is back in the event loop.
+// Native windows that were closed while Qt was dispatching one of their events (a direct send
+// run from inside it). They are retired at once and deleted by the next wait, outside dispatch.
+std::vector<QPointer<platform::NativeWindow>>& Retired() {
+  static std::vector<QPointer<platform::NativeWindow>> retired;  // GUI thread only
+  return retired;
+}
+
+void ReapRetired() {
+  auto& retired = Retired();
+  std::erase_if(retired, [](QPointer<platform::NativeWindow>& w) {
+    if (w.isNull()) return true;  // deleted by Qt with its owner
+    if (w->InDispatch()) return false;
+    std::unique_ptr<platform::NativeWindow> owned(w.data());
+    return true;
+  });
+}
+
 void DestroyNative(platform::NativeWindow* w) {
   if (w == nullptr) return;
-  w->DetachProcedure();
+  w->Retire();
   if (w->InDispatch()) {
-    w->hide();
-    w->deleteLater();
+    Retired().emplace_back(w);
   } else {
     std::unique_ptr<platform::NativeWindow> owned(w);  // we own top-level and owned windows alike
   }
@@ -85,6 +99,7 @@ void Window::CloseThreadWindows(uint32_t thread) {
   }
   // Owned windows go with their owners; Close() on an already closed window does nothing.
   for (Window* w : open) w->Close();
+  ReapRetired();
 }
 
 void Window::SetSystemModal(bool on) { g_systemModal.store(on); }
@@ -347,6 +362,7 @@ bool Window::Accept() {
   current_.reset();
   closeCancelled_ = false;
   for (;;) {
+    if (!Retired().empty()) ReapRetired();
     if (!IsOpen()) {
       LeaveLoop();
       return false;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -222,6 +223,29 @@ TEST_F(WindowTest, WindowThatGetsNoHandleIsNotOpened) {
   EXPECT_EQ(fatals, (std::vector<int>{529}));
   EXPECT_FALSE(w.IsOpen());
   EXPECT_TRUE(w.Open());  // handles are free again
+}
+
+TEST_F(WindowTest, HandlerClosingItsWindowFromInsideQtDispatchIsSafe) {
+  Window w;
+  ASSERT_TRUE(w.Open());
+  platform::WindowHandle h = w.Handle();
+  QPointer<platform::NativeWindow> native(w.Native());
+  w.SetEventHandler([&](Window& self) {
+    if (self.Event() == EVENT::Timer) {
+      self.Close();  // runs inside the window's own message dispatch
+      EXPECT_FALSE(platform::IsWindow(h));
+    }
+  });
+  int runs = 0;
+  while (w.Accept()) {
+    ++runs;
+    if (CurrentEvent() == EVENT::OpenWindow) {
+      platform::PostPrivateMessage(h, platform::kMsgTimerToTop);
+    }
+  }
+  EXPECT_GE(runs, 1);
+  EXPECT_FALSE(w.IsOpen());
+  EXPECT_TRUE(native.isNull());  // deleted by the wait once the dispatch was over
 }
 
 TEST_F(WindowTest, ThousandTwentyFifthPressedKeystrokeRaises534) {
