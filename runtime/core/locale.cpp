@@ -1,5 +1,6 @@
 #include "runtime/core/locale.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -180,13 +181,21 @@ bool MessageNumber(std::string_view digits, int& number) {
   return true;
 }
 
+// An environment file is a few lines; more than this is not read.
+constexpr size_t kEnvFileMaxBytes = 16u << 20;
+
+// The bytes of a regular file (devices, pipes and folders are refused).
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
   std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!f) return false;
+  struct stat st;
+  if (::fstat(::fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   char chunk[8192];
   size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) bytes.append(chunk, n);
-  return std::ferror(f.get()) == 0;  // a folder opens but cannot be read
+  while (bytes.size() < kEnvFileMaxBytes && (n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) {
+    bytes.append(chunk, n);
+  }
+  return std::ferror(f.get()) == 0;
 }
 
 }  // namespace

@@ -42,8 +42,8 @@ void LoadRegionalSettings();
 
 // "WINDOWS" (any case): the collating sequence, case table and AM/PM texts from the platform, no
 // file read. Otherwise the named file is read (matched without regard to case when it does not
-// exist as given) and every entry applied in order; false with error code 2 when it cannot be
-// read, the tables untouched.
+// exist as given; its first 16 MiB at most) and every entry applied in order; false with error
+// code 2 when it is missing or no regular file, the tables untouched.
 bool Load(std::string_view name);
 
 // Sets one table from one key and its value (the escapes of the file already decoded).

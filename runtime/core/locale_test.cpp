@@ -211,6 +211,9 @@ TEST_F(LocaleTest, MissingOrUnreadableFilePostsErrorTwoAndChangesNothing) {
   PostError(30);
   EXPECT_FALSE(locale::Load(dir_.string()));  // a folder
   EXPECT_EQ(ErrorCode(), 2);
+  PostError(30);
+  EXPECT_FALSE(locale::Load("/dev/zero"));  // no regular file: never read
+  EXPECT_EQ(ErrorCode(), 2);
   EXPECT_EQ(t.month_long[0], "Jan");
 }
 
