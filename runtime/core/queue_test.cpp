@@ -118,6 +118,14 @@ TEST_F(QueueTest, MissingDescriptorPostsMemoryCorrupted) {
   QueueAdd(&no_buffer);
   EXPECT_EQ(ErrorCode(), 7);
   EXPECT_FALSE(no_buffer.object);
+  // A descriptor whose record size no longer matches its queue object is refused, not over-read.
+  QueueAdd(&q);
+  q.record_size = 64;
+  QueueGetAt(&q, 1);
+  EXPECT_EQ(ErrorCode(), 7);
+  q.record_size = sizeof(Rec);
+  QueueGetAt(&q, 1);
+  EXPECT_EQ(ErrorCode(), 0);
 }
 
 TEST_F(QueueTest, SortedQueueKeepsEqualKeysInOrderAddedAndFindsTheFirst) {
