@@ -1,0 +1,187 @@
+#include "runtime/data/isam/key_encoding.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/code_page.h"
+#include "runtime/core/locale_tables.h"
+#include "runtime/core/type_code.h"
+#include "runtime/data/isam/byte_order.h"
+
+namespace cinevo::isam {
+namespace {
+
+void AppendReversed(std::span<const uint8_t> f, std::string& out) {
+  for (size_t i = f.size(); i-- > 0;) out.push_back(static_cast<char>(f[i]));
+}
+
+void InvertFrom(std::string& out, size_t from) {
+  for (size_t i = from; i < out.size(); ++i) out[i] = static_cast<char>(0xFF - static_cast<uint8_t>(out[i]));
+}
+
+// Text of a string component made to the field's size: CSTRING up to its zero byte and
+// PSTRING by its length byte, both zero-filled.
+std::string ComponentText(uint8_t type, std::span<const uint8_t> f) {
+  std::string text(f.size(), '\0');
+  if (type == static_cast<uint8_t>(TypeCode::kCString)) {
+    size_t n = 0;
+    while (n < f.size() && f[n] != 0) ++n;
+    std::memcpy(text.data(), f.data(), n);
+  } else if (type == static_cast<uint8_t>(TypeCode::kPString)) {
+    size_t n = f.empty() ? 0 : std::min<size_t>(f[0], f.size() - 1);
+    if (n) std::memcpy(text.data(), f.data() + 1, n);
+  } else if (!f.empty()) {
+    std::memcpy(text.data(), f.data(), f.size());
+  }
+  return text;
+}
+
+void EncodeText(std::string text, bool nocase, const KeyCodec& codec, std::string& out) {
+  const LocaleTables& loc = Locale();
+  if (nocase) {
+    for (char& c : text) c = static_cast<char>(ToUpperChar(static_cast<uint8_t>(c)));
+  }
+  if (codec.oem) text = platform::AnsiToOem(text);
+  const auto& weights = codec.oem ? loc.other_collation : loc.collation;
+  const auto& digraphs = codec.oem ? loc.digraphs_oem : loc.digraphs;
+  size_t size = text.size();
+  size_t start = out.size();
+  for (size_t i = 0; i < size && out.size() - start < size; ++i) {
+    uint8_t c = static_cast<uint8_t>(text[i]);
+    const DigraphEntry* d = nullptr;
+    for (const DigraphEntry& e : digraphs) {
+      if (e.ch == 0) break;
+      if (static_cast<uint8_t>(e.ch) == c) {
+        d = &e;
+        break;
+      }
+    }
+    if (d == nullptr) {
+      out.push_back(static_cast<char>(weights[c]));
+      continue;
+    }
+    out.push_back(static_cast<char>(weights[static_cast<uint8_t>(d->expands[0])]));
+    if (out.size() - start < size) out.push_back(static_cast<char>(weights[static_cast<uint8_t>(d->expands[1])]));
+  }
+}
+
+bool AllZero(std::span<const uint8_t> f) {
+  return std::all_of(f.begin(), f.end(), [](uint8_t b) { return b == 0; });
+}
+
+}  // namespace
+
+size_t KeyValueSize(const TableDeclaration& decl, const StreamKey& key) {
+  size_t n = 0;
+  for (const StreamKeyComponent& c : key.components) {
+    if (c.field < decl.fields.size()) n += decl.fields[c.field].length;
+  }
+  return n;
+}
+
+void EncodeComponent(uint8_t type, std::span<const uint8_t> f, bool nocase, bool descending, const KeyCodec& codec,
+                     std::string& out) {
+  size_t start = out.size();
+  switch (static_cast<TypeCode>(type)) {
+    case TypeCode::kString:
+    case TypeCode::kGroup:
+    case TypeCode::kCString:
+    case TypeCode::kPString:
+      EncodeText(ComponentText(type, f), nocase, codec, out);
+      break;
+    case TypeCode::kUShort:
+    case TypeCode::kULong:
+    case TypeCode::kDate:
+    case TypeCode::kTime:
+      AppendReversed(f, out);
+      break;
+    case TypeCode::kShort:
+    case TypeCode::kLong:
+      AppendReversed(f, out);
+      if (out.size() > start) out[start] = static_cast<char>(static_cast<uint8_t>(out[start]) ^ 0x80);
+      break;
+    case TypeCode::kSReal:
+    case TypeCode::kReal: {
+      AppendReversed(f, out);
+      if (out.size() == start) break;
+      bool negative = (static_cast<uint8_t>(out[start]) & 0x80) != 0;
+      bool zero = std::all_of(out.begin() + static_cast<std::ptrdiff_t>(start) + 1, out.end(), [](char c) { return c == 0; }) &&
+                  (static_cast<uint8_t>(out[start]) & 0x7F) == 0;
+      if (negative && !zero) {
+        InvertFrom(out, start);
+      } else {
+        out[start] = static_cast<char>((static_cast<uint8_t>(out[start]) & 0x7F) | 0x80);  // -0.0 as +0.0
+      }
+      break;
+    }
+    case TypeCode::kDecimal: {
+      out.append(reinterpret_cast<const char*>(f.data()), f.size());
+      if (out.size() == start) break;
+      uint8_t& first = reinterpret_cast<uint8_t&>(out[start]);
+      bool negative = (first & 0xF0) != 0;
+      first &= 0x0F;
+      bool zero = std::all_of(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), [](char c) { return c == 0; });
+      first ^= 0x80;
+      if (negative && !zero) InvertFrom(out, start);  // -0 encodes as +0
+      break;
+    }
+    default:
+      out.append(reinterpret_cast<const char*>(f.data()), f.size());
+      break;
+  }
+  if (descending) InvertFrom(out, start);
+}
+
+std::string EncodeKeyValue(const TableDeclaration& decl, const StreamKey& key, std::span<const uint8_t> record,
+                           const KeyCodec& codec) {
+  std::string out;
+  out.reserve(KeyValueSize(decl, key));
+  bool nocase = (key.flags & 0x04) != 0;
+  for (const StreamKeyComponent& c : key.components) {
+    if (c.field >= decl.fields.size()) continue;
+    const StreamField& fd = decl.fields[c.field];
+    std::string bytes(fd.length, '\0');
+    if (fd.offset < record.size()) {
+      size_t n = std::min<size_t>(fd.length, record.size() - fd.offset);
+      std::memcpy(bytes.data(), record.data() + fd.offset, n);
+    }
+    EncodeComponent(fd.type, std::span<const uint8_t>(Bytes(bytes), bytes.size()), nocase, c.descending != 0, codec,
+                    out);
+  }
+  return out;
+}
+
+bool KeyIsNull(const TableDeclaration& decl, const StreamKey& key, std::span<const uint8_t> record) {
+  for (const StreamKeyComponent& c : key.components) {
+    if (c.field >= decl.fields.size()) continue;
+    const StreamField& fd = decl.fields[c.field];
+    if (fd.offset >= record.size()) continue;
+    std::span<const uint8_t> f = record.subspan(fd.offset, std::min<size_t>(fd.length, record.size() - fd.offset));
+    switch (static_cast<TypeCode>(fd.type)) {
+      case TypeCode::kString:
+      case TypeCode::kGroup:
+        if (!std::all_of(f.begin(), f.end(), [](uint8_t b) { return b == ' '; })) return false;
+        break;
+      case TypeCode::kCString:
+      case TypeCode::kPString:
+        if (!f.empty() && f[0] != 0) return false;
+        break;
+      default:
+        if (!AllZero(f)) return false;
+        break;
+    }
+  }
+  return true;
+}
+
+std::string KeyEntryKey(uint32_t table, uint8_t key_number, std::string_view value, bool dup, uint32_t record_number) {
+  std::string k;
+  k.reserve(4 + 1 + value.size() + 4);
+  AppendBe32(k, table);
+  k.push_back(static_cast<char>(key_number));
+  k.append(value);
+  if (dup) AppendBe32(k, record_number);
+  return k;
+}
+
+}  // namespace cinevo::isam
