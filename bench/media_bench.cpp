@@ -153,7 +153,7 @@ void Concurrent(benchmark::State& state) {
     state.counters["cpu_pct_of_2_cores"] = 100.0 * cpu / seconds / 2.0;
   }
 }
-BENCHMARK(Concurrent)->Arg(1)->Arg(4)->Arg(8)->Arg(12)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Concurrent)->Arg(1)->Arg(4)->Arg(8)->Arg(12)->Arg(16)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void MemoryPerMovie(benchmark::State& state) {
   const int n = 8;
