@@ -18,6 +18,9 @@ namespace {
 
 constexpr uint64_t kEofReachedId = 1;
 constexpr int kMaxSurface = 4096;
+// Lengths and positions beyond this (about 3 years) are taken as unknown; in milliseconds or
+// frames they still fit the 64-bit reply numbers with room to spare.
+constexpr double kMaxSeconds = 1e8;
 
 using Clock = std::chrono::steady_clock;
 
@@ -194,7 +197,9 @@ void MpvPlayer::HandleEvent(const mpv_event& event) {
 void MpvPlayer::ReadFileInfo() {
   info_ = MediaFileInfo{};
   double duration = 0;
-  if (mpv_get_property(mpv_.get(), "duration", MPV_FORMAT_DOUBLE, &duration) >= 0) {
+  // A damaged file may claim any length; keep it to what the reply numbers can hold.
+  if (mpv_get_property(mpv_.get(), "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 &&
+      duration >= 0 && duration < kMaxSeconds) {
     info_.duration = duration;
   }
   mpv_node list{};
@@ -253,7 +258,8 @@ void MpvPlayer::SeekTo(double seconds) {
 double MpvPlayer::Position() const {
   double pos = 0;
   if (mpv_get_property(mpv_.get(), "time-pos", MPV_FORMAT_DOUBLE, &pos) < 0) return 0;
-  return std::max(0.0, pos);
+  if (!(pos >= 0 && pos < kMaxSeconds)) return 0;  // also false for NaN
+  return pos;
 }
 
 void MpvPlayer::SetRenderSize(QSize size) {
