@@ -1,0 +1,40 @@
+// Byte-range locks on a file that exclude every other holder: other processes and other opens
+// in this process alike. Each FileLock opens the file on its own, and its locks belong to that
+// open (open-file-description locks), so two FileLocks on one file exclude each other even
+// within one process, and closing one never drops the locks of another.
+//
+// Locks may lie beyond the end of the file; they need not cover data.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace cinevo::platform {
+
+class FileLock {
+ public:
+  // Opens `path` for locking (read/write when possible, else read-only, where locks are
+  // shared and only exclude writers' locks). Returns nullptr and sets `error` (an errno
+  // value) on failure.
+  static std::unique_ptr<FileLock> Open(const std::string& path, int& error);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  // Takes [offset, offset + length) without waiting. 0 on success, EAGAIN when another holder
+  // has a conflicting lock, else another errno value.
+  int TryLock(uint64_t offset, uint64_t length);
+  // Takes the range, retrying every few milliseconds for up to `timeout_ms` (negative: wait
+  // for ever). 0 or the errno value of the last try.
+  int Lock(uint64_t offset, uint64_t length, int timeout_ms);
+  // Releases the range (0 or errno). Releasing a range not held is not an error.
+  int Unlock(uint64_t offset, uint64_t length);
+
+ private:
+  FileLock(int fd, bool writable) : fd_(fd), writable_(writable) {}
+  int fd_;
+  bool writable_;
+};
+
+}  // namespace cinevo::platform
