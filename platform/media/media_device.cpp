@@ -108,8 +108,9 @@ int MediaDevice::Put(const MediaCommand& command) {
   if (!player_->info().has_video) return kMediaNoVideo;
   if (command.item == MediaItem::kWindowAt) {
     const int* n = command.number;
-    if (n[2] < 0 || n[3] < 0 || n[2] > kMaxWindowSide || n[3] > kMaxWindowSide ||
-        std::abs(n[0]) > kMaxWindowSide * 4 || std::abs(n[1]) > kMaxWindowSide * 4) {
+    constexpr int kFar = kMaxWindowSide * 4;  // positions beyond this are surely mistakes
+    if (n[2] < 0 || n[3] < 0 || n[2] > kMaxWindowSide || n[3] > kMaxWindowSide || n[0] < -kFar ||
+        n[0] > kFar || n[1] < -kFar || n[1] > kFar) {
       return kMediaBadParameter;
     }
     QRect r = Geometry();

@@ -109,6 +109,7 @@ TEST_F(MediaServiceTest, WhereFollowsPutWindowAt) {
   EXPECT_EQ(Ask("where " + mov + " destination"), "0 0 396 278");
   EXPECT_EQ(Send("put " + mov + " window at 0 0 -5 10"), kMediaBadParameter);
   EXPECT_EQ(Send("put " + mov + " window at 0 0 99999 10"), kMediaBadParameter);
+  EXPECT_EQ(Send("put " + mov + " window at -2147483648 0 10 10"), kMediaBadParameter);
   EXPECT_EQ(Ask("where " + mov + " destination"), "0 0 396 278");
 }
 
