@@ -15,22 +15,14 @@ namespace {
 
 constexpr int kStackErrorCode = 501;
 
-// Copies of up to 20 bytes go byte by byte; longer ones through memcpy (which moves aligned
-// words itself).
-inline void CopyBytes(char* dest, const char* src, size_t n) {
-  if (n <= StringStackEntry::kInlineSize) {
-    for (size_t i = 0; i < n; ++i) dest[i] = src[i];
-  } else {
-    std::memcpy(dest, src, n);
-  }
-}
-
 // Makes `e` an inline or owned entry holding a copy of `text` (which may alias e's own text).
 void SetCopy(StringStackEntry& e, std::string_view text) {
   if (text.size() <= static_cast<size_t>(StringStackEntry::kInlineSize)) {
+    // Through a temporary, because `text` may lie in e's own buffer.
     char tmp[StringStackEntry::kInlineSize];
-    CopyBytes(tmp, text.data(), text.size());
-    CopyBytes(e.inline_buf, tmp, text.size());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n; ++i) tmp[i] = text[i];
+    for (size_t i = 0; i < n; ++i) e.inline_buf[i] = tmp[i];
     e.owned = std::string();
     e.kind = StringEntryKind::kInline;
     e.text = e.inline_buf;
