@@ -56,9 +56,8 @@ struct Status {
   static Status Internal(Check check, std::string detail = {}) {
     return {kErrFileSystem, static_cast<int>(check), std::move(detail)};
   }
-  static Status System(int err, std::string detail = {}) {
-    return {kErrFileSystem, err, std::move(detail)};
-  }
+  // An operating-system failure; `err` is the errno value, reported as the system error number.
+  static Status System(int err, std::string detail = {});
 };
 
 // "NAME caused an Internal error : tvxbt line N".

@@ -106,12 +106,6 @@ Status EncodePage(const Page& page, std::string& out) {
   return Status::Ok();
 }
 
-uint32_t EncodedUnits(const Page& page) {
-  std::string out;
-  if (!EncodePage(page, out).ok()) return 0;
-  return static_cast<uint32_t>(out.size() / kUnitSize);
-}
-
 Status DecodePage(std::string_view raw, uint32_t address, Page& out) {
   const auto* p = reinterpret_cast<const uint8_t*>(raw.data());
   auto where = [address](const std::string& what) { return "page " + std::to_string(address) + ": " + what; };

@@ -82,9 +82,6 @@ std::string SerializeRecords(const std::vector<Record>& records);
 // page above 0x3B00 bytes.
 Status EncodePage(const Page& page, std::string& out);
 
-// The number of 256-byte units the page occupies when encoded (0 on an encoding failure).
-uint32_t EncodedUnits(const Page& page);
-
 // Parses `raw` (exactly the page's class size) read at `address`. Every count, length and size
 // is checked against the buffer before use.
 Status DecodePage(std::string_view raw, uint32_t address, Page& out);
