@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
+#include <QTimer>
 
 #include <vector>
 
@@ -16,8 +18,11 @@
 namespace cinevo {
 namespace {
 
+MessageHook g_messageHook;  // GUI thread only
+
 // Watches all input of the application and keeps the keyboard state of the runtime thread that
-// is reading it, so that records made later carry the key and mouse position of their moment.
+// is reading it, so that records made later carry the key and mouse position of their moment;
+// then offers every message to the installed message hook.
 class InputTracker : public QObject {
  public:
   explicit InputTracker(QObject* parent) : QObject(parent) {}
@@ -53,11 +58,13 @@ class InputTracker : public QObject {
       default:
         break;
     }
+    if (g_messageHook && g_messageHook(watched, event)) return true;
     return QObject::eventFilter(watched, event);
   }
 };
 
 bool g_trackerInstalled = false;  // GUI thread only
+QPointer<QTimer> g_applicationTimer;
 
 const EventRecord* CurrentRecord(Window** window) {
   Window* top = TopWindow();
@@ -92,6 +99,18 @@ void ShutdownEvents() {
   }
   // Every loop of the main thread ends when it next resumes on its closed window.
   Window::CloseThreadWindows(1);
+}
+
+void SetMessageHook(MessageHook hook) { g_messageHook = std::move(hook); }
+
+void SetApplicationTimer(int hundredths, std::function<void()> handler) {
+  if (g_applicationTimer) g_applicationTimer->deleteLater();
+  g_applicationTimer.clear();
+  if (hundredths <= 0 || !handler || QCoreApplication::instance() == nullptr) return;
+  auto* timer = new QTimer(QCoreApplication::instance());  // owned by the application object
+  QObject::connect(timer, &QTimer::timeout, timer, std::move(handler));
+  timer->start(hundredths * 10);
+  g_applicationTimer = timer;
 }
 
 Window* TopWindow() {

@@ -5,9 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "runtime/ui/event_code.h"
+
+class QEvent;
+class QObject;
 
 namespace cinevo {
 
@@ -37,6 +41,16 @@ bool PostEvent(int event, int control = 0);
 // Puts keystrokes (characters) into the thread's 1,024-entry PRESS buffer; they are typed into
 // the top window by its wait. Raises 534 and stops at the first keystroke that does not fit.
 bool Press(std::string_view keys);
+
+// A hook that sees every message of the application before it is dispatched (keyboard
+// pre-translation, tracing). It receives the Qt receiver and event; returning true consumes the
+// message (the runtime's input tracking has seen it already). An empty hook removes it. GUI thread only.
+using MessageHook = std::function<bool(QObject* receiver, QEvent* message)>;
+void SetMessageHook(MessageHook hook);
+
+// The application's timer, which belongs to no window: every `hundredths` hundredths of a
+// second it calls `handler`. 0 (or an empty handler) stops it. GUI thread only.
+void SetApplicationTimer(int hundredths, std::function<void()> handler);
 
 // The process-wide active thread. Changing it sends EVENT::Suspend to the top window of the
 // thread that was active and EVENT::Resume to the newly active one when it had been suspended;

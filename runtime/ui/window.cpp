@@ -240,11 +240,12 @@ EventRecord Window::MakeRecord(int event, int control) const {
   EventRecord r;
   r.target = id_.load();
   r.code = InternalEventCode(event);
-  r.thread = thread_;
+  const uint32_t thread = thread_.load();
+  r.thread = thread;
   r.control = control;
   r.windowValue = value_.load();
   std::lock_guard lock(RuntimeLock());
-  if (ThreadState* ts = ThreadStateFor(thread_)) {
+  if (ThreadState* ts = ThreadStateFor(thread)) {
     r.keyCode = ts->keyboard.keyCode;
     r.keyState[0] = ts->keyboard.keyState[0];
     r.keyState[1] = ts->keyboard.keyState[1];

@@ -69,7 +69,7 @@ class Window : private platform::WindowProcedure {
 
   platform::WindowHandle Handle() const { return handle_.load(); }
   uint32_t Id() const { return id_.load(); }  // unique per opening; 0 while never opened
-  uint32_t Thread() const { return thread_; }
+  uint32_t Thread() const { return thread_.load(); }
   platform::NativeWindow* Native() const { return native_.data(); }
   QWidget* Client() const;
 
@@ -144,7 +144,7 @@ class Window : private platform::WindowProcedure {
   std::atomic<platform::WindowHandle> handle_{platform::kNoWindow};
   std::atomic<uint32_t> id_{0};
   std::atomic<int32_t> value_{0};
-  uint32_t thread_ = 0;
+  std::atomic<uint32_t> thread_{0};
   std::vector<QPointer<QPushButton>> controls_;  // control n is controls_[n - 1]
   PendingEventList pending_;
   std::deque<EventRecord> urgent_;  // direct sends waiting for the loop

@@ -248,6 +248,49 @@ TEST_F(WindowTest, HandlerClosingItsWindowFromInsideQtDispatchIsSafe) {
   EXPECT_TRUE(native.isNull());  // deleted by the wait once the dispatch was over
 }
 
+TEST_F(WindowTest, MessageHookSeesAndMayConsumeMessages) {
+  Window w;
+  ASSERT_TRUE(w.Open());
+  int b = w.AddButton("x", 0, 0, 40, 20);
+  int hooked = 0;
+  SetMessageHook([&](QObject* receiver, QEvent* e) {
+    if (receiver == w.Button(b) && e->type() == QEvent::MouseButtonPress) {
+      ++hooked;
+      return true;  // the button never sees the press: no click
+    }
+    return false;
+  });
+  std::vector<int> seen;
+  while (w.Accept()) {
+    if (!Interesting(CurrentEvent())) continue;
+    seen.push_back(CurrentEvent());
+    if (CurrentEvent() == EVENT::OpenWindow) {
+      QueueClick(w.Button(b));
+      PostEvent(&w, EVENT::Notify);
+    } else {
+      w.Close();
+    }
+  }
+  SetMessageHook(nullptr);
+  EXPECT_EQ(hooked, 1);
+  EXPECT_EQ(seen, (std::vector<int>{EVENT::OpenWindow, EVENT::Notify}));
+}
+
+TEST_F(WindowTest, ApplicationTimerRunsWithoutAWindowTimer) {
+  Window w;
+  ASSERT_TRUE(w.Open());
+  int ticks = 0;
+  SetApplicationTimer(1, [&] {
+    if (++ticks == 3) PostEvent(&w, EVENT::Notify);
+  });
+  while (w.Accept()) {
+    EXPECT_NE(CurrentEvent(), EVENT::Timer);
+    if (CurrentEvent() == EVENT::Notify) w.Close();
+  }
+  SetApplicationTimer(0, nullptr);
+  EXPECT_GE(ticks, 3);
+}
+
 TEST_F(WindowTest, ThousandTwentyFifthPressedKeystrokeRaises534) {
   EXPECT_TRUE(Press(std::string(1000, 'a')));
   EXPECT_TRUE(Press(std::string(24, 'b')));
