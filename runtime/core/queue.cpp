@@ -260,7 +260,7 @@ class RecordPool {
  public:
   explicit RecordPool(uint32_t record_size)
       : record_size_(record_size),
-        slot_((std::max<uint32_t>(record_size, sizeof(void*)) + 7u) & ~7u) {}
+        slot_((std::max<size_t>(record_size, sizeof(void*)) + 7) & ~size_t{7}) {}
 
   uint32_t record_size() const { return record_size_; }
 
@@ -284,7 +284,9 @@ class RecordPool {
 
  private:
   bool NewChunk() {
-    size_t bytes = size_t{chunk_slots_} * slot_;
+    // Chunks double in slots but stay near 4 MiB once records are large (at least one slot).
+    size_t slots = std::max<size_t>(1, std::min<size_t>(chunk_slots_, (size_t{4} << 20) / slot_));
+    size_t bytes = slots * slot_;
     std::unique_ptr<uint8_t, FreeBlock> chunk(static_cast<uint8_t*>(std::malloc(bytes)));
     if (!chunk) return false;
     try {
@@ -299,7 +301,7 @@ class RecordPool {
   }
 
   uint32_t record_size_;
-  uint32_t slot_;
+  size_t slot_;  // record_size_ rounded up to 8, room for the free-list link
   std::vector<std::unique_ptr<uint8_t, FreeBlock>> chunks_;
   uint8_t* next_ = nullptr;
   uint8_t* end_ = nullptr;

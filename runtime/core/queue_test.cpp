@@ -234,6 +234,33 @@ TEST_F(QueueTest, FreeDropsEverythingAndTheNextUseStartsEmpty) {
   EXPECT_EQ(All(), (std::vector<std::string>{"z/1", "a/1"}));  // keys went with the object
 }
 
+TEST_F(QueueTest, LargeRecordsAndRecordsBelowAPointerSurviveReuse) {
+  std::vector<uint8_t> big(3 << 20, 'x');  // a record larger than a pool chunk
+  Queue qb(big.data(), static_cast<uint32_t>(big.size()));
+  QueueAdd(&qb);
+  big[0] = 'y';
+  QueueAdd(&qb);
+  QueueGetAt(&qb, 1);
+  EXPECT_EQ(big[0], 'x');
+  EXPECT_EQ(big.back(), 'x');
+  uint8_t tiny = 1;
+  Queue qt(&tiny, 1);
+  for (uint8_t i = 1; i <= 5; ++i) {
+    tiny = i;
+    QueueAdd(&qt);
+  }
+  QueueDeleteAt(&qt, 2);
+  QueueDeleteAt(&qt, 3);
+  tiny = 9;
+  QueueAdd(&qt);  // reuses a released slot
+  std::string seen;
+  for (int32_t i = 1; i <= QueueRecords(&qt); ++i) {
+    QueueGetAt(&qt, i);
+    seen += static_cast<char>('0' + tiny);
+  }
+  EXPECT_EQ(seen, "1359");
+}
+
 TEST_F(QueueTest, AddBeyondTheLimitIsRefusedWithoutLosingEntries) {
   Rec small{};
   Queue big(&small, 1);
