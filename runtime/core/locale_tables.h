@@ -40,7 +40,8 @@ struct RegionalSettings {
 struct LocaleTables {
   // One weight per byte value; string comparison compares weights.
   std::array<uint8_t, 256> collation;
-  // The collating sequence for the other code page, kept when the OEM character set is chosen.
+  // The weights of the bytes of the OEM code page (for OEM data files): the weight of each byte's
+  // ANSI counterpart, or the environment's list as written when the OEM character set is chosen.
   std::array<uint8_t, 256> other_collation;
   // The other-case partner of each byte (itself when it has none) and its class flags.
   std::array<uint8_t, 256> case_partner;
