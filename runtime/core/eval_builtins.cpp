@@ -114,7 +114,11 @@ std::mt19937_64& Random() {
   return engine;
 }
 
-bool IsPure(uint8_t fn) { return fn != kClock && fn != kToday && fn != kRandom && fn != kMemory; }
+// Functions whose value can change between two calls with the same arguments (AGE reads today's
+// date when no base date is given).
+bool IsPure(uint8_t fn) {
+  return fn != kClock && fn != kToday && fn != kRandom && fn != kMemory && fn != kAge;
+}
 
 // What every call node shares: the function, its arguments and writing back.
 struct CallParts {

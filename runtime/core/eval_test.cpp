@@ -252,6 +252,8 @@ TEST_F(EvalTest, ConstantsAreReportedAsConstant) {
   EXPECT_FALSE(Compile("1 + A")->IsConstant());
   EXPECT_FALSE(Compile("TODAY()")->IsConstant());
   EXPECT_FALSE(Compile("RANDOM(1, 2) + 1")->IsConstant());
+  EXPECT_FALSE(Compile("AGE(4)")->IsConstant());  // measured from today
+  EXPECT_TRUE(Compile("FORMAT(1, @N6) & [2, 3]")->IsConstant());
 }
 
 }  // namespace
