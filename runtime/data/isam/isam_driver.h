@@ -1,0 +1,159 @@
+// The native driver "TARVEX": its registration and the working state it keeps per open table.
+//
+// The working state holds the opened table (file, table number, stored declaration), the key
+// descriptors, the memo buffers, the current record, the sequence point of SET/NEXT/PREVIOUS,
+// the hold and watch marks and the locks through which other users are kept out.
+//
+// Sequence point: the tree key from which the next step starts (a data key for file order, a
+// key entry for key order) and how the first step after SET/RESET treats it: a step taken
+// "fresh" may return the record at the point itself; later steps go strictly past it. A SET
+// without a starting value starts NEXT at the first record and PREVIOUS at the last. After a
+// DELETE of the current record the point stays where that record was, so NEXT and PREVIOUS
+// go on with its neighbours.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/data/driver.h"
+#include "runtime/data/file_control_block.h"
+#include "runtime/data/isam/isam_file.h"
+#include "runtime/data/isam/isam_locking.h"
+#include "runtime/data/isam/key_encoding.h"
+
+namespace cinevo::isam {
+
+inline constexpr std::string_view kDriverName = "TARVEX";
+
+// The driver's registration record (70 operation codes, 17 field types).
+const DriverRegistration& IsamRegistration();
+// Registers the driver under "TARVEX" (idempotent).
+void RegisterIsamDriver();
+
+// Page-store settings for the files the driver opens from now on (cache size, flushing to the
+// device at every update). Process-wide: set once before files are opened.
+void SetIsamStoreDefaults(const PageStoreOptions& options);
+const PageStoreOptions& IsamStoreDefaults();
+
+// A FILE declaration made from a table's stored declaration, for programs and tools that open
+// a file without declaring its record: `name` becomes the NAME, the driver is "TARVEX".
+FileDeclaration ToFileDeclaration(const TableDeclaration& stored, const std::string& name);
+
+struct KeyDesc {
+  StreamKey key;
+  uint8_t number = 0;
+  bool dup = false;
+  bool opt = false;
+  bool on_demand = false;  // an INDEX: not kept up to date on update, built by BUILD
+};
+
+class IsamTable : public DriverWorkingState {
+ public:
+  explicit IsamTable(FileControlBlock& fcb) : fcb_(fcb) {}
+  ~IsamTable() override;
+
+  int Run(DriverOp op, DriverArgs& args);
+
+ private:
+  enum class Order { kNone, kFile, kKey };
+  struct Counters {
+    uint32_t entries = 0;
+    uint32_t mark = 0;
+    bool found = false;
+  };
+
+  // Opening and file-level operations (isam_driver.cpp).
+  int OpenTable(DriverArgs& args);
+  int CloseTable();
+  int CreateFile();
+  int RemoveFile();
+  int RenameOrCopy(DriverArgs& args, bool copy);
+  int Send(DriverArgs& args);
+  int GetProperty(DriverArgs& args);
+  int SetProperty(DriverArgs& args);
+  int LockFile(DriverArgs& args);
+  int UnlockFile();
+  int StartStream();
+  int FlushStream();
+  int HoldRequested(DriverArgs& args);
+  int ReleaseHold();
+
+  // Begin/end of an operation: the update lock and a fresh header for shared files; End
+  // commits (unless streaming) or forgets the changes on failure.
+  int Begin();
+  int End(int result, bool changed);
+  int Fail(const Status& st);
+  std::string DeclaredName() const;
+
+  // Records and keys (isam_handlers_records.cpp).
+  int AddRecord(bool append);
+  int PutRecord(int64_t pointer);
+  int DeleteRecord();
+  int GetByKey(int key);
+  int GetByPointer(int64_t pointer);
+  int Duplicate(int key, DriverArgs& args);
+  int Build(int key);
+  int EmptyTable();
+  Status ReadCountersOf(uint8_t which, Counters& out);
+  Status WriteCountersOf(uint8_t which, const Counters& c);
+  Status ReadData(uint32_t recno, std::string& payload, bool& found);
+  // Loads a stored record into the buffer (with holds, watches and memos) and makes it current.
+  int Load(uint32_t recno, const std::string& payload);
+  std::string EntryKeyFor(const KeyDesc& k, std::span<const uint8_t> record, uint32_t recno) const;
+  bool HasEntry(const KeyDesc& k, std::span<const uint8_t> record) const;
+  // The record number holding the entry of `value` in a unique key, or 0.
+  Status UniqueOwner(const KeyDesc& k, const std::string& entry, uint32_t& owner);
+  // Key maintenance for one change; `old_image`/`new_image` may be empty (ADD / DELETE).
+  Status CheckKeys(const std::string& old_image, const std::string& new_image, uint32_t recno, int& result);
+  Status ApplyKeys(const std::string& old_image, const std::string& new_image, uint32_t recno, bool append);
+  std::string StoredImage() const;              // the record buffer as it is stored (OEM)
+  void ToBuffer(const std::string& stored);     // a stored record into the buffer
+  void ToImage(const std::string& stored, std::string& image) const;  // stored -> buffer form
+
+  // Sequence (isam_handlers_sequence.cpp).
+  int SetOrder(DriverOp op, DriverArgs& args);
+  int Step(bool forward, bool read, int64_t count = 1);
+  int TestEnd(bool forward, DriverArgs& args);
+  int Position(int key, DriverArgs& args);
+  int Reset(int key, std::string_view position);
+  int Reget(std::string_view position);
+  Status Neighbour(bool forward, bool fresh, const std::string& point, std::string& found_key, uint32_t& recno,
+                   bool& found);
+  std::string OrderPrefix() const;
+  std::string OrderEnd() const;
+
+  // Memos and BLOBs (isam_memo.cpp).
+  Status ReadMemos(uint32_t recno);
+  Status WriteMemos(uint32_t recno);
+  Status EraseMemos(uint32_t recno);
+  int BlobOp(DriverOp op, DriverArgs& args);
+
+  FileControlBlock& fcb_;
+  OpenedTable table_;
+  std::unique_ptr<TableLocks> locks_;
+  KeyCodec codec_;
+  std::vector<KeyDesc> keys_;
+  std::vector<std::string> memos_;  // contents of each memo/BLOB of the current record
+  bool skip_memos_ = false;         // NOMEMO: the next read leaves the memo buffers alone
+  uint32_t current_ = 0;            // record number of the current record, 0 none
+  std::string watched_;             // the stored record as read under WATCH
+  bool watch_armed_ = false;
+  uint32_t held_ = 0;               // record held by this user, 0 none
+  int hold_wait_ms_ = 0;            // how long the pending HOLD waits for the record
+  bool streaming_ = false;
+  bool locked_ = false;             // LOCK or a deny-all open
+  bool full_build_ = false;
+  int64_t flags_ = 0;
+  std::string tcf_;
+  // Sequence.
+  Order order_ = Order::kNone;
+  int seq_key_ = -1;
+  std::string point_;
+  std::string back_point_;  // where a fresh PREVIOUS starts (after an equal value)
+  bool fresh_ = false;
+  bool whole_ = false;  // SET without a start: NEXT from the first, PREVIOUS from the last
+};
+
+}  // namespace cinevo::isam

@@ -1,0 +1,444 @@
+// The native driver through the file statements: records and keys, sequences, positions,
+// holds and watches between opens, two processes changing one file, builds, memos, and the
+// files written by another implementation.
+#include "runtime/data/isam/isam_driver.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <set>
+
+#include "runtime/core/value_storage.h"
+#include "runtime/data/file_statements.h"
+#include "runtime/data/isam/byte_order.h"
+#include "runtime/data/isam/format_check.h"
+#include "runtime/data/isam/record_kinds.h"
+
+namespace cinevo::isam {
+namespace {
+
+namespace fs = std::filesystem;
+
+// MOV: ID LONG @0, NAME STRING(20) @4, SCORE SREAL @24, NOTE STRING(8) @28.
+// Keys: 0 ID unique; 1 NAME NOCASE DUP; 2 SCORE unique; 3 NOTE OPT unique; 4 -ID (descending).
+FileDeclaration MovieDeclaration(const std::string& path) {
+  FileDeclaration d;
+  d.label = "MOV";
+  d.name = path;
+  d.driver = std::string(kDriverName);
+  d.fields = {MakeField("MOV:ID", TypeCode::kLong, 0, 4), MakeField("MOV:NAME", TypeCode::kString, 4, 20),
+              MakeField("MOV:SCORE", TypeCode::kSReal, 24, 4), MakeField("MOV:NOTE", TypeCode::kString, 28, 8)};
+  d.keys = {MakeKey("MOV:KID", kKeyPrimary, {1}), MakeKey("MOV:KNAME", kKeyDup | kKeyNoCase, {2}),
+            MakeKey("MOV:KSCORE", 0, {3}), MakeKey("MOV:KNOTE", kKeyOpt, {4}), MakeKey("MOV:KDESC", kKeyDup, {-1})};
+  d.memos = {MemoDeclaration{"MOV:TEXT", "", 0, 100}, MemoDeclaration{"MOV:PIC", "", kMemoBlob | kMemoBinary, 0}};
+  return d;
+}
+
+class IsamDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterIsamDriver();
+    PageStoreOptions o;
+    o.sync = false;
+    SetIsamStoreDefaults(o);
+    dir_ = fs::temp_directory_path() / ("isam_driver_" + std::to_string(::getpid()) + "_" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+    path_ = (dir_ / "MOVIES.TVX").string();
+    decl_ = MovieDeclaration(path_);
+    f_ = std::make_unique<FileControlBlock>(decl_);
+    ASSERT_EQ(Create(*f_), 0);
+    ASSERT_EQ(Open(*f_), 0);
+  }
+  void TearDown() override {
+    f_.reset();
+    fs::remove_all(dir_);
+  }
+
+  static void Fill(FileControlBlock& f, int32_t id, const std::string& name, float score, const std::string& note = "") {
+    std::fill(f.record.begin(), f.record.end(), 0);
+    StoreU32(f.record.data(), static_cast<uint32_t>(id));
+    StoreString(reinterpret_cast<char*>(f.record.data() + 4), 20, name);
+    StoreSReal(f.record.data() + 24, score);
+    StoreString(reinterpret_cast<char*>(f.record.data() + 28), 8, note);
+  }
+  static int32_t Id(const FileControlBlock& f) { return static_cast<int32_t>(LoadU32(f.record.data())); }
+  int AddMovie(int32_t id, const std::string& name, float score, const std::string& note = "") {
+    Fill(*f_, id, name, score, note);
+    return Add(*f_);
+  }
+  std::vector<int32_t> ReadAll(FileControlBlock& f, int key, bool forward = true) {
+    std::vector<int32_t> ids;
+    EXPECT_EQ(key < 0 ? Set(f) : SetKey(f, key), 0);
+    while ((forward ? Next(f) : Previous(f)) == 0) ids.push_back(Id(f));
+    EXPECT_EQ(f.last_error, 33);
+    return ids;
+  }
+  void ExpectClean() {
+    std::unique_ptr<PageStore> store;
+    PageStoreOptions o;
+    o.read_only = true;
+    ASSERT_TRUE(PageStore::Open(path_, o, store).ok());
+    std::vector<Violation> v;
+    FileSummary s;
+    ASSERT_TRUE(CheckFormat(*store, v, s).ok());
+    for (const Violation& x : v) ADD_FAILURE() << x.where << ": " << x.text;
+  }
+
+  fs::path dir_;
+  std::string path_;
+  FileDeclaration decl_;
+  std::unique_ptr<FileControlBlock> f_;
+};
+
+TEST_F(IsamDriverTest, KeysOrderNumbersTextAndDuplicates) {
+  ASSERT_EQ(AddMovie(1, "beta", 3.0f, "x"), 0);
+  ASSERT_EQ(AddMovie(-1, "Alpha", -2.5f), 0);
+  ASSERT_EQ(AddMovie(0, "BETA", -1.0f), 0);
+  ASSERT_EQ(AddMovie(7, "alpha", 0.0f), 0);
+  EXPECT_EQ(ReadAll(*f_, 0), (std::vector<int32_t>{-1, 0, 1, 7}));
+  EXPECT_EQ(ReadAll(*f_, 0, false), (std::vector<int32_t>{7, 1, 0, -1}));
+  EXPECT_EQ(ReadAll(*f_, 4), (std::vector<int32_t>{7, 1, 0, -1}));        // descending
+  EXPECT_EQ(ReadAll(*f_, 1), (std::vector<int32_t>{-1, 7, 1, 0}));        // NOCASE, DUP in order added
+  EXPECT_EQ(ReadAll(*f_, 2), (std::vector<int32_t>{-1, 0, 7, 1}));        // -2.5 -1 0 3
+  EXPECT_EQ(ReadAll(*f_, -1), (std::vector<int32_t>{1, -1, 0, 7}));       // file order
+  EXPECT_EQ(ReadAll(*f_, 3), (std::vector<int32_t>{1}));                  // OPT: blanks left out
+  EXPECT_EQ(Records(*f_), 4);
+  EXPECT_EQ(RecordsKey(*f_, 3), 1);
+  EXPECT_EQ(RecordsKey(*f_, 1), 4);
+  // GET by key finds any case through the NOCASE key, the first added of equal values.
+  Fill(*f_, 0, "ALPHA", 0);
+  ASSERT_EQ(Get(*f_, 1), 0);
+  EXPECT_EQ(Id(*f_), -1);
+  Fill(*f_, 99, "", 0);
+  EXPECT_EQ(Get(*f_, 0), 35);
+  ExpectClean();
+}
+
+TEST_F(IsamDriverTest, DuplicateKeyWritesNothing) {
+  ASSERT_EQ(AddMovie(1, "a", 1.0f, "n1"), 0);
+  uint64_t size = fs::file_size(path_);
+  // Unique on ID fails after NAME (DUP) would have been fine; nothing may remain of it.
+  EXPECT_EQ(AddMovie(1, "b", 2.0f, "n2"), 40);
+  EXPECT_EQ(AddMovie(2, "c", 1.0f, "n3"), 40);  // SCORE
+  EXPECT_EQ(AddMovie(3, "d", 4.0f, "n1"), 40);  // NOTE
+  EXPECT_EQ(Records(*f_), 1);
+  EXPECT_EQ(RecordsKey(*f_, 1), 1);
+  EXPECT_EQ(ReadAll(*f_, 1), (std::vector<int32_t>{1}));
+  EXPECT_EQ(fs::file_size(path_), size);
+  ASSERT_EQ(AddMovie(5, "e", 5.0f), 0);
+  // DUPLICATE tells without writing (the current record does not count against itself).
+  Fill(*f_, 1, "zz", 9.0f);
+  EXPECT_TRUE(Duplicate(*f_));
+  EXPECT_TRUE(DuplicateKey(*f_, 0));
+  EXPECT_FALSE(DuplicateKey(*f_, 2));
+  ExpectClean();
+}
+
+TEST_F(IsamDriverTest, NegativeZeroIsTheSameKeyAsZero) {
+  ASSERT_EQ(AddMovie(1, "a", 0.0f), 0);
+  EXPECT_EQ(AddMovie(2, "b", -0.0f), 40);
+  Fill(*f_, 0, "", -0.0f);
+  ASSERT_EQ(Get(*f_, 2), 0);
+  EXPECT_EQ(Id(*f_), 1);
+}
+
+TEST_F(IsamDriverTest, AddWithoutCountersRecordFailsBeforeWriting) {
+  ASSERT_EQ(Close(*f_), 0);
+  {
+    std::unique_ptr<IsamFile> file;
+    ASSERT_TRUE(IsamFile::Open(path_, {}, file).ok());
+    bool found = false;
+    ASSERT_TRUE(file->tree().Erase(CountersKey(1, kTagData), found).ok());
+    ASSERT_TRUE(found);
+    ASSERT_TRUE(file->store().Commit().ok());
+  }
+  uint64_t size = fs::file_size(path_);
+  ASSERT_EQ(Open(*f_), 0);
+  EXPECT_EQ(AddMovie(1, "a", 1.0f), 5);
+  EXPECT_EQ(Set(*f_), 0);
+  EXPECT_EQ(Next(*f_), 33);
+  EXPECT_EQ(SetKey(*f_, 0), 0);
+  EXPECT_EQ(Next(*f_), 33);
+  EXPECT_EQ(fs::file_size(path_), size);
+}
+
+TEST_F(IsamDriverTest, PutDeleteAndSequenceAfterDelete) {
+  for (int i = 1; i <= 5; ++i) ASSERT_EQ(AddMovie(i * 10, "m" + std::to_string(i), static_cast<float>(i)), 0);
+  ASSERT_EQ(SetKey(*f_, 0), 0);
+  ASSERT_EQ(Next(*f_), 0);
+  ASSERT_EQ(Next(*f_), 0);
+  EXPECT_EQ(Id(*f_), 20);
+  ASSERT_EQ(Delete(*f_), 0);
+  EXPECT_EQ(Put(*f_), 33);  // no current record after DELETE
+  ASSERT_EQ(Next(*f_), 0);  // goes on with the neighbour of the deleted record
+  EXPECT_EQ(Id(*f_), 30);
+  ASSERT_EQ(Previous(*f_), 0);
+  EXPECT_EQ(Id(*f_), 10);
+  // PUT moves the record in its keys.
+  StoreU32(f_->record.data(), 99);
+  ASSERT_EQ(Put(*f_), 0);
+  EXPECT_EQ(ReadAll(*f_, 0), (std::vector<int32_t>{30, 40, 50, 99}));
+  // A PUT that would duplicate changes nothing.
+  ASSERT_EQ(Next(*f_), 33);
+  Fill(*f_, 30, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  StoreU32(f_->record.data(), 40);
+  EXPECT_EQ(Put(*f_), 40);
+  EXPECT_EQ(ReadAll(*f_, 0), (std::vector<int32_t>{30, 40, 50, 99}));
+  EXPECT_EQ(Records(*f_), 4);
+  EXPECT_EQ(RecordsKey(*f_, 4), 4);
+  ExpectClean();
+}
+
+TEST_F(IsamDriverTest, SetVariantsPositionsResetAndSkip) {
+  for (int i = 1; i <= 6; ++i) ASSERT_EQ(AddMovie(i, i % 2 ? "odd" : "even", static_cast<float>(i)), 0);
+  // SET(key, key): from a value on; PREVIOUS from it takes the last of equal values.
+  Fill(*f_, 0, "ODD", 0);
+  ASSERT_EQ(SetKeyFromKey(*f_, 1, 1), 0);
+  ASSERT_EQ(Next(*f_), 0);
+  EXPECT_EQ(Id(*f_), 1);
+  Fill(*f_, 0, "odd", 0);
+  ASSERT_EQ(SetKeyFromKey(*f_, 1, 1), 0);
+  ASSERT_EQ(Previous(*f_), 0);
+  EXPECT_EQ(Id(*f_), 5);
+  // POSITION(key) is four bytes longer than the key value and RESET resumes there.
+  Fill(*f_, 0, "even", 0);
+  ASSERT_EQ(SetKeyFromKey(*f_, 1, 1), 0);
+  ASSERT_EQ(Next(*f_), 0);
+  ASSERT_EQ(Next(*f_), 0);
+  EXPECT_EQ(Id(*f_), 4);
+  std::string pos = PositionKey(*f_, 1);
+  EXPECT_EQ(pos.size(), 24u);
+  ASSERT_EQ(Next(*f_), 0);
+  ASSERT_EQ(ResetKey(*f_, 1, pos), 0);
+  ASSERT_EQ(Next(*f_), 0);
+  EXPECT_EQ(Id(*f_), 4);
+  std::string fpos = Position(*f_);
+  EXPECT_EQ(fpos.size(), 4u);
+  ASSERT_EQ(Reget(*f_, fpos), 0);
+  EXPECT_EQ(Id(*f_), 4);
+  // SKIP steps over records; SET(key, pointer) starts at a record; BOF/EOF look ahead.
+  ASSERT_EQ(SetKey(*f_, 0), 0);
+  ASSERT_EQ(Skip(*f_, 2), 0);
+  ASSERT_EQ(Next(*f_), 0);
+  EXPECT_EQ(Id(*f_), 3);
+  int64_t ptr = Pointer(*f_);
+  ASSERT_EQ(SetKeyFromPointer(*f_, 0, ptr), 0);
+  ASSERT_EQ(Next(*f_), 0);
+  EXPECT_EQ(Id(*f_), 3);
+  ASSERT_EQ(SetFromPointer(*f_, ptr), 0);
+  ASSERT_EQ(Next(*f_), 0);
+  EXPECT_EQ(Id(*f_), 3);
+  ASSERT_EQ(SetKey(*f_, 0), 0);
+  EXPECT_FALSE(Eof(*f_));
+  EXPECT_TRUE(Bof(*f_) == false);
+  Fill(*f_, 6, "", 0);
+  ASSERT_EQ(SetKeyFromKey(*f_, 0, 0), 0);
+  ASSERT_EQ(Next(*f_), 0);
+  EXPECT_TRUE(Eof(*f_));
+  EXPECT_EQ(Skip(*f_, 1), 33);
+}
+
+TEST_F(IsamDriverTest, AppendLeavesKeysForBuild) {
+  ASSERT_EQ(AddMovie(2, "b", 2.0f), 0);
+  Fill(*f_, 1, "a", 1.0f);
+  ASSERT_EQ(Append(*f_), 0);
+  Fill(*f_, 3, "c", 3.0f);
+  ASSERT_EQ(Add(*f_), 0);  // after an APPEND the keys wait for their BUILD
+  EXPECT_EQ(ReadAll(*f_, 0), (std::vector<int32_t>{2}));
+  EXPECT_EQ(Records(*f_), 3);
+  ASSERT_EQ(Close(*f_), 0);
+  ASSERT_EQ(Open(*f_, 0x12), 0);  // BUILD needs exclusive access
+  ASSERT_EQ(Build(*f_), 0);
+  EXPECT_EQ(ReadAll(*f_, 0), (std::vector<int32_t>{1, 2, 3}));
+  EXPECT_EQ(RecordsKey(*f_, 0), 3);
+  ExpectClean();
+}
+
+TEST_F(IsamDriverTest, MemosAndBlobsRoundTrip) {
+  std::string big(700, 'q');
+  Fill(*f_, 1, "m", 1.0f);
+  ASSERT_EQ(SetProperty(*f_, 0x7CBF, "a note   ", -1), 0);
+  std::vector<uint8_t> blob(600);
+  for (size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<uint8_t>(i * 7);
+  ASSERT_EQ(BlobWrite(*f_, 2, blob, 0), 0);
+  ASSERT_EQ(Add(*f_), 0);
+  ASSERT_EQ(AddMovie(2, "n", 2.0f), 0);  // the buffers still hold the memos: record 2 has them too
+  ASSERT_EQ(SetProperty(*f_, 0x7CBF, "", -1), 0);
+  Fill(*f_, 1, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  EXPECT_EQ(GetProperty(*f_, 0x7CBF, -1), "a note");
+  EXPECT_EQ(BlobSize(*f_, 2), 600);
+  std::vector<uint8_t> back(600);
+  EXPECT_EQ(BlobRead(*f_, 2, back, 0), 600);
+  EXPECT_EQ(back, blob);
+  ASSERT_EQ(NoMemo(*f_), 0);
+  Fill(*f_, 2, "", 0);
+  ASSERT_EQ(SetProperty(*f_, 0x7CBF, "kept", -1), 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  EXPECT_EQ(GetProperty(*f_, 0x7CBF, -1), "kept");  // NOMEMO: this read left the buffers alone
+  ASSERT_EQ(Delete(*f_), 0);
+  ExpectClean();
+}
+
+TEST_F(IsamDriverTest, HoldsAndWatchesBetweenTwoOpens) {
+  ASSERT_EQ(AddMovie(1, "a", 1.0f), 0);
+  ASSERT_EQ(AddMovie(2, "b", 2.0f), 0);
+  FileControlBlock g(decl_);
+  ASSERT_EQ(Close(*f_), 0);
+  ASSERT_EQ(Share(*f_), 0);
+  ASSERT_EQ(Share(g), 0);
+  ASSERT_EQ(Hold(*f_), 0);
+  Fill(*f_, 1, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  EXPECT_EQ(GetProperty(*f_, 0x7305), "1");
+  // The other open cannot hold or change the held record.
+  ASSERT_EQ(Hold(g), 0);
+  Fill(g, 1, "", 0);
+  EXPECT_EQ(Get(g, 0), 43);
+  Fill(g, 2, "", 0);
+  ASSERT_EQ(Get(g, 0), 0);  // the pending HOLD takes another record
+  Fill(g, 1, "", 0);
+  ASSERT_EQ(Get(g, 0), 0);
+  StoreString(reinterpret_cast<char*>(g.record.data() + 4), 20, "changed");
+  EXPECT_EQ(Put(g), 5);
+  ASSERT_EQ(Release(*f_), 0);
+  ASSERT_EQ(Put(g), 0);
+  // WATCH: a change by the other open since the read makes PUT fail with 89.
+  ASSERT_EQ(Watch(*f_), 0);
+  Fill(*f_, 2, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  Fill(g, 2, "", 0);
+  ASSERT_EQ(Get(g, 0), 0);
+  StoreString(reinterpret_cast<char*>(g.record.data() + 4), 20, "by g");
+  ASSERT_EQ(Put(g), 0);
+  StoreString(reinterpret_cast<char*>(f_->record.data() + 4), 20, "by f");
+  EXPECT_EQ(Put(*f_), 89);
+  Fill(*f_, 1, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(f_->record.data() + 4), 7), "changed");
+  // LOCK excludes the other open; after UNLOCK it may lock.
+  EXPECT_EQ(Lock(g, 1), 32);
+  ASSERT_EQ(Close(*f_), 0);
+  EXPECT_EQ(Lock(g, 1), 0);
+  EXPECT_EQ(Open(*f_, 0x42), 5);
+  ASSERT_EQ(Unlock(g), 0);
+  EXPECT_EQ(Open(*f_, 0x42), 0);
+}
+
+TEST_F(IsamDriverTest, TwoProcessesAddAndChangeOneFile) {
+  ASSERT_EQ(Close(*f_), 0);
+  constexpr int kEach = 150;
+  pid_t pids[2];
+  for (int p = 0; p < 2; ++p) {
+    pids[p] = ::fork();
+    if (pids[p] == 0) {
+      FileControlBlock f(decl_);
+      int bad = Share(f) != 0;
+      for (int i = 0; i < kEach && !bad; ++i) {
+        int id = p * 1000 + i;
+        Fill(f, id, "p" + std::to_string(p), static_cast<float>(id));
+        bad |= Add(f) != 0;
+        // Change it: a new NOTE, unique across both processes.
+        StoreString(reinterpret_cast<char*>(f.record.data() + 28), 8, std::to_string(id));
+        bad |= Put(f) != 0;
+        if (i % 10 == 0) bad |= Delete(f) != 0;
+      }
+      ::_exit(bad ? 1 : 0);
+    }
+  }
+  for (pid_t pid : pids) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  ASSERT_EQ(Open(*f_), 0);
+  const int expected = 2 * (kEach - kEach / 10);
+  EXPECT_EQ(Records(*f_), expected);
+  std::vector<int32_t> ids = ReadAll(*f_, 0);
+  EXPECT_EQ(static_cast<int>(ids.size()), expected);
+  EXPECT_EQ(static_cast<int>(ReadAll(*f_, 3).size()), expected);
+  EXPECT_EQ(std::set<int32_t>(ids.begin(), ids.end()).size(), ids.size());
+  ExpectClean();
+}
+
+TEST_F(IsamDriverTest, SendOptionsAndFileOperations) {
+  EXPECT_EQ(Send(*f_, "FULLBUILD"), "OFF");
+  EXPECT_EQ(Send(*f_, "FULLBUILD=ON"), "ON");
+  EXPECT_EQ(Send(*f_, "FLAGS=12"), "12");
+  EXPECT_EQ(Send(*f_, "FLAGS"), "12");
+  ASSERT_EQ(AddMovie(1, "a", 1.0f), 0);
+  ASSERT_EQ(Close(*f_), 0);
+  std::string copy = (dir_ / "COPY").string();
+  ASSERT_EQ(Copy(*f_, copy), 0);
+  EXPECT_TRUE(fs::exists(copy + ".TVX"));
+  ASSERT_EQ(Open(*f_, 0x12), 0);
+  ASSERT_EQ(Empty(*f_), 0);
+  EXPECT_EQ(Records(*f_), 0);
+  ASSERT_EQ(Close(*f_), 0);
+  ASSERT_EQ(Remove(*f_), 0);
+  EXPECT_FALSE(fs::exists(path_));
+  EXPECT_EQ(Open(*f_), 2);
+}
+
+TEST_F(IsamDriverTest, StreamDefersWritingUntilFlush) {
+  ASSERT_EQ(Stream(*f_), 0);
+  for (int i = 0; i < 300; ++i) ASSERT_EQ(AddMovie(i, "s", static_cast<float>(i)), 0);
+  EXPECT_EQ(Records(*f_), 300);
+  ASSERT_EQ(Flush(*f_), 0);
+  ASSERT_EQ(Close(*f_), 0);
+  ASSERT_EQ(Open(*f_), 0);
+  EXPECT_EQ(static_cast<int>(ReadAll(*f_, 0).size()), 300);
+  ExpectClean();
+}
+
+// Files written by another implementation: every record is reached in file order and through
+// every key, in the order of that key's entries.
+TEST(IsamDriverForeignFiles, EveryRecordThroughEveryKey) {
+  fs::path dir = fs::path(CINEVO_TESTDATA_DIR) / "tvx";
+  if (!fs::exists(dir)) GTEST_SKIP() << "test data not present: " << dir;
+  RegisterIsamDriver();
+  for (const char* name : {"types.tvx", "catalogue/GRUPA.TVX", "catalogue/PODGRU.TVX"}) {
+    std::string path = (dir / name).string();
+    std::unique_ptr<IsamFile> file;
+    PageStoreOptions ro;
+    ro.read_only = true;
+    ASSERT_TRUE(IsamFile::Open(path, ro, file).ok());
+    TableDeclaration decl;
+    ASSERT_TRUE(file->ReadDeclaration(1, decl).ok());
+    FileDeclaration d = ToFileDeclaration(decl, path);
+    FileControlBlock f(d);
+    ASSERT_EQ(Open(f, 0x40), 0) << name;  // read-only, deny none
+    int64_t records = Records(f);
+    EXPECT_GT(records, 0) << name;
+    ASSERT_EQ(Set(f), 0);
+    int64_t n = 0;
+    while (Next(f) == 0) ++n;
+    EXPECT_EQ(n, records) << name;
+    for (size_t k = 0; k < decl.keys.size(); ++k) {
+      // The record numbers in the order of the key's entries, straight from the tree.
+      std::vector<int64_t> expected;
+      std::string prefix = KeyEntryPrefix(1, static_cast<uint8_t>(k));
+      Record r;
+      bool found = false;
+      ASSERT_TRUE(file->tree().AtOrAfter(prefix, r, found).ok());
+      while (found && r.key().substr(0, 5) == prefix) {
+        expected.push_back(GetBe32(Bytes(r.bytes) + r.key_length));
+        std::string at(r.key());
+        ASSERT_TRUE(file->tree().After(at, r, found).ok());
+      }
+      std::vector<int64_t> got;
+      ASSERT_EQ(SetKey(f, static_cast<int>(k)), 0);
+      while (Next(f) == 0) got.push_back(Pointer(f));
+      EXPECT_EQ(got, expected) << name << " key " << k;
+      EXPECT_EQ(RecordsKey(f, static_cast<int>(k)), static_cast<int64_t>(expected.size())) << name << " key " << k;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace cinevo::isam

@@ -1,0 +1,437 @@
+// Record handlers of the native driver: ADD/APPEND, PUT, DELETE, GET, DUPLICATE, BUILD and
+// EMPTY, with the key maintenance that keeps every key entry in step with its data record.
+//
+// Every change is checked before anything is written: a missing counters record (5), a
+// record held elsewhere (5), a watched record changed meanwhile (89) and a duplicate in a
+// unique key (40) all leave the file as it was.
+//
+// Out-of-date keys: a key's record-number mark (the second counter of its counters record) is
+// 0 while the key holds every record. APPEND sets it to the first record number it did not
+// enter; from then on records at or above the mark are left out of that key until a BUILD
+// enters them all and clears the mark.
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/code_page.h"
+#include "runtime/core/type_code.h"
+#include "runtime/data/isam/byte_order.h"
+#include "runtime/data/isam/isam_driver.h"
+#include "runtime/data/isam/record_kinds.h"
+
+namespace cinevo::isam {
+namespace {
+
+constexpr int kErrRecordNotAvailable = 33;
+constexpr int kErrRecordHeld = 43;
+constexpr int kErrChangedElsewhere = 89;
+constexpr int kErrUnsupported = 80;
+
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+std::string RecnoPayload(uint32_t recno) {
+  std::string p;
+  AppendBe32(p, recno);
+  return p;
+}
+
+// Converts the string fields of a record image between the code pages.
+std::string ConvertStrings(const TableDeclaration& d, std::string image, bool to_oem) {
+  for (const StreamField& f : d.fields) {
+    if (f.type != 18 && f.type != 19 && f.type != 20) continue;
+    size_t len = size_t{f.length} * std::max<uint16_t>(f.elements, 1);
+    if (f.offset >= image.size()) continue;
+    len = std::min(len, image.size() - f.offset);
+    std::string part = image.substr(f.offset, len);
+    part = to_oem ? platform::AnsiToOem(part) : platform::OemToAnsi(part);
+    image.replace(f.offset, len, part);
+  }
+  return image;
+}
+
+}  // namespace
+
+std::string IsamTable::StoredImage() const {
+  std::string image(table_.declaration.record_length, '\0');
+  std::copy_n(fcb_.record.begin(), std::min(fcb_.record.size(), image.size()), image.begin());
+  return codec_.oem ? ConvertStrings(table_.declaration, std::move(image), true) : image;
+}
+
+void IsamTable::ToBuffer(const std::string& stored) {
+  std::string image = codec_.oem ? ConvertStrings(table_.declaration, stored, false) : stored;
+  std::fill(fcb_.record.begin(), fcb_.record.end(), 0);
+  std::copy_n(image.begin(), std::min(image.size(), fcb_.record.size()), fcb_.record.begin());
+}
+
+void IsamTable::ToImage(const std::string& stored, std::string& image) const {
+  image = codec_.oem ? ConvertStrings(table_.declaration, stored, false) : stored;
+}
+
+std::string IsamTable::EntryKeyFor(const KeyDesc& k, std::span<const uint8_t> record, uint32_t recno) const {
+  return KeyEntryKey(table_.number, k.number, EncodeKeyValue(table_.declaration, k.key, record, codec_), k.dup, recno);
+}
+
+bool IsamTable::HasEntry(const KeyDesc& k, std::span<const uint8_t> record) const {
+  return !(k.opt && KeyIsNull(table_.declaration, k.key, record));
+}
+
+Status IsamTable::ReadCountersOf(uint8_t which, Counters& out) {
+  out = Counters{};
+  return table_.file->ReadCounters(table_.number, which, out.entries, out.mark, out.found);
+}
+
+Status IsamTable::WriteCountersOf(uint8_t which, const Counters& c) {
+  bool found = false;
+  ISAM_RETURN_IF_ERROR(table_.file->tree().Replace(CountersRecord(table_.number, which, c.entries, c.mark), found));
+  if (!found) {
+    bool existed = false;
+    ISAM_RETURN_IF_ERROR(table_.file->tree().Insert(CountersRecord(table_.number, which, c.entries, c.mark), existed));
+  }
+  return Status::Ok();
+}
+
+Status IsamTable::ReadData(uint32_t recno, std::string& payload, bool& found) {
+  Record r;
+  ISAM_RETURN_IF_ERROR(table_.file->tree().Find(DataKey(table_.number, recno), r, found));
+  if (found) payload = r.bytes.substr(r.key_length);
+  return Status::Ok();
+}
+
+Status IsamTable::UniqueOwner(const KeyDesc& k, const std::string& entry, uint32_t& owner) {
+  owner = 0;
+  Record r;
+  bool found = false;
+  ISAM_RETURN_IF_ERROR(table_.file->tree().Find(entry, r, found));
+  if (found && r.bytes.size() >= size_t{r.key_length} + 4) owner = GetBe32(Bytes(r.bytes) + r.key_length);
+  (void)k;
+  return Status::Ok();
+}
+
+namespace {
+std::span<const uint8_t> Span(const std::string& s) { return {Bytes(s), s.size()}; }
+}  // namespace
+
+Status IsamTable::CheckKeys(const std::string& old_image, const std::string& new_image, uint32_t recno, int& result) {
+  result = 0;
+  if (new_image.empty()) return Status::Ok();
+  for (const KeyDesc& k : keys_) {
+    if (k.on_demand || k.dup || !HasEntry(k, Span(new_image))) continue;
+    Counters c;
+    ISAM_RETURN_IF_ERROR(ReadCountersOf(k.number, c));
+    if (c.mark != 0 && (recno == 0 || recno >= c.mark)) continue;  // ADD: recno not issued yet
+    std::string entry = EntryKeyFor(k, Span(new_image), recno);
+    if (!old_image.empty() && HasEntry(k, Span(old_image)) && EntryKeyFor(k, Span(old_image), recno) == entry) continue;
+    uint32_t owner = 0;
+    ISAM_RETURN_IF_ERROR(UniqueOwner(k, entry, owner));
+    if (owner != 0 && owner != recno) {
+      result = kErrCreatesDuplicateKey;
+      return Status::Ok();
+    }
+  }
+  return Status::Ok();
+}
+
+Status IsamTable::ApplyKeys(const std::string& old_image, const std::string& new_image, uint32_t recno, bool append) {
+  BTree& tree = table_.file->tree();
+  for (const KeyDesc& k : keys_) {
+    if (k.on_demand) continue;
+    Counters c;
+    ISAM_RETURN_IF_ERROR(ReadCountersOf(k.number, c));
+    if (append) {
+      if (c.mark == 0) {
+        c.mark = recno;
+        ISAM_RETURN_IF_ERROR(WriteCountersOf(k.number, c));
+      }
+      continue;
+    }
+    if (c.mark != 0 && recno >= c.mark) continue;
+    bool has_old = !old_image.empty() && HasEntry(k, Span(old_image));
+    bool has_new = !new_image.empty() && HasEntry(k, Span(new_image));
+    std::string old_entry = has_old ? EntryKeyFor(k, Span(old_image), recno) : std::string();
+    std::string new_entry = has_new ? EntryKeyFor(k, Span(new_image), recno) : std::string();
+    if (has_old && has_new && old_entry == new_entry) continue;
+    int64_t net = 0;
+    if (has_new) {
+      bool existed = false;
+      ISAM_RETURN_IF_ERROR(tree.Insert(MakeRecord(new_entry, RecnoPayload(recno)), existed));
+      if (existed) return Status::Error(kErrCreatesDuplicateKey, "duplicate key entry");
+      ++net;
+    }
+    if (has_old) {
+      uint32_t owner = 0;
+      ISAM_RETURN_IF_ERROR(UniqueOwner(k, old_entry, owner));
+      if (owner == recno) {
+        bool erased = false;
+        ISAM_RETURN_IF_ERROR(tree.Erase(old_entry, erased));
+        if (erased) --net;
+      }
+    }
+    if (net != 0) {
+      c.entries = static_cast<uint32_t>(static_cast<int64_t>(c.entries) + net);
+      ISAM_RETURN_IF_ERROR(WriteCountersOf(k.number, c));
+    }
+  }
+  return Status::Ok();
+}
+
+int IsamTable::AddRecord(bool append) {
+  int e = Begin();
+  if (e != 0) return e;
+  Counters data;
+  Status st = ReadCountersOf(kTagData, data);
+  if (!st.ok()) return End(Fail(st), false);
+  if (!data.found) return End(kErrAccessDenied, false);  // checked before anything is written
+  std::string image(fcb_.record.begin(), fcb_.record.begin() + std::min<size_t>(fcb_.record.size(), table_.declaration.record_length));
+  image.resize(table_.declaration.record_length, '\0');
+  if (!append) {
+    int dup = 0;
+    st = CheckKeys({}, image, 0, dup);
+    if (!st.ok()) return End(Fail(st), false);
+    if (dup != 0) return End(dup, false);
+  }
+  uint32_t recno = 0;
+  st = [&]() -> Status {
+    ISAM_RETURN_IF_ERROR(table_.file->store().IssueNumber(recno));
+    ISAM_RETURN_IF_ERROR(ApplyKeys({}, image, recno, append));
+    bool existed = false;
+    ISAM_RETURN_IF_ERROR(table_.file->tree().Insert(MakeRecord(DataKey(table_.number, recno), StoredImage()), existed));
+    if (existed) return Status::Internal(kCheckRecordOrder, "record number issued twice");
+    ++data.entries;
+    ISAM_RETURN_IF_ERROR(WriteCountersOf(kTagData, data));
+    return WriteMemos(recno);
+  }();
+  if (!st.ok()) return End(Fail(st), true);
+  ReleaseHold();
+  current_ = recno;
+  return End(0, true);
+}
+
+int IsamTable::PutRecord(int64_t pointer) {
+  uint32_t recno = pointer > 0 ? static_cast<uint32_t>(pointer) : current_;
+  if (recno == 0) return kErrRecordNotAvailable;
+  int e = Begin();
+  if (e != 0) return e;
+  if (held_ != recno && locks_ && locks_->HeldElsewhere(recno)) return End(kErrAccessDenied, false);
+  std::string stored;
+  bool found = false;
+  Status st = ReadData(recno, stored, found);
+  if (!st.ok()) return End(Fail(st), false);
+  if (!found) return End(kErrRecordNotAvailable, false);
+  if ((fcb_.state & kStateRecordWatched) && recno == current_ && stored != watched_) {
+    return End(kErrChangedElsewhere, false);
+  }
+  std::string old_image = codec_.oem ? ConvertStrings(table_.declaration, stored, false) : stored;
+  old_image.resize(table_.declaration.record_length, '\0');
+  std::string new_image(fcb_.record.begin(),
+                        fcb_.record.begin() + std::min<size_t>(fcb_.record.size(), table_.declaration.record_length));
+  new_image.resize(table_.declaration.record_length, '\0');
+  int dup = 0;
+  st = CheckKeys(old_image, new_image, recno, dup);
+  if (!st.ok()) return End(Fail(st), false);
+  if (dup != 0) return End(dup, false);
+  st = [&]() -> Status {
+    ISAM_RETURN_IF_ERROR(ApplyKeys(old_image, new_image, recno, false));
+    bool replaced = false;
+    ISAM_RETURN_IF_ERROR(table_.file->tree().Replace(MakeRecord(DataKey(table_.number, recno), StoredImage()), replaced));
+    return WriteMemos(recno);
+  }();
+  if (!st.ok()) return End(Fail(st), true);
+  ReleaseHold();
+  current_ = recno;
+  return End(0, true);
+}
+
+int IsamTable::DeleteRecord() {
+  uint32_t recno = current_;
+  if (recno == 0) return kErrRecordNotAvailable;
+  int e = Begin();
+  if (e != 0) return e;
+  if (held_ != recno && locks_ && locks_->HeldElsewhere(recno)) return End(kErrAccessDenied, false);
+  std::string stored;
+  bool found = false;
+  Status st = ReadData(recno, stored, found);
+  if (!st.ok()) return End(Fail(st), false);
+  if (!found) return End(kErrRecordNotAvailable, false);
+  std::string old_image = codec_.oem ? ConvertStrings(table_.declaration, stored, false) : stored;
+  old_image.resize(table_.declaration.record_length, '\0');
+  st = [&]() -> Status {
+    ISAM_RETURN_IF_ERROR(ApplyKeys(old_image, {}, recno, false));
+    bool erased = false;
+    ISAM_RETURN_IF_ERROR(table_.file->tree().Erase(DataKey(table_.number, recno), erased));
+    ISAM_RETURN_IF_ERROR(EraseMemos(recno));
+    Counters data;
+    ISAM_RETURN_IF_ERROR(ReadCountersOf(kTagData, data));
+    if (data.entries > 0) --data.entries;
+    return WriteCountersOf(kTagData, data);
+  }();
+  if (!st.ok()) return End(Fail(st), true);
+  ReleaseHold();
+  current_ = 0;
+  return End(0, true);
+}
+
+int IsamTable::Load(uint32_t recno, const std::string& stored) {
+  if (fcb_.state & kStateHoldRequested) {
+    if (held_ != recno) {
+      int e = locks_ ? locks_->TakeRecord(recno, hold_wait_ms_) : 0;
+      if (e == EAGAIN) return kErrRecordHeld;
+      if (e != 0) {
+        fcb_.os_error = e;
+        return kErrFileSystem;
+      }
+      if (held_ != 0 && locks_) locks_->GiveRecord(held_);
+      held_ = recno;
+    }
+    fcb_.state |= kStateRecordHeld;
+  } else if (held_ != 0) {
+    locks_->GiveRecord(held_);
+    held_ = 0;
+  }
+  if (fcb_.state & kStateWatchRequested) {
+    watched_ = stored;
+    fcb_.state |= kStateRecordWatched;
+  }
+  ToBuffer(stored);
+  if (skip_memos_) {
+    skip_memos_ = false;
+  } else {
+    Status st = ReadMemos(recno);
+    if (!st.ok()) return Fail(st);
+  }
+  current_ = recno;
+  return 0;
+}
+
+int IsamTable::GetByKey(int key) {
+  if (key < 0 || static_cast<size_t>(key) >= keys_.size()) return kErrUnsupported;
+  int e = Begin();
+  if (e != 0) return e;
+  const KeyDesc& k = keys_[static_cast<size_t>(key)];
+  std::string image(fcb_.record.begin(), fcb_.record.end());
+  std::string prefix = KeyEntryKey(table_.number, k.number, EncodeKeyValue(table_.declaration, k.key, Span(image), codec_),
+                                   false, 0);
+  Record r;
+  bool found = false;
+  Status st = k.dup ? table_.file->tree().AtOrAfter(prefix, r, found) : table_.file->tree().Find(prefix, r, found);
+  if (!st.ok()) return End(Fail(st), false);
+  if (!found || !StartsWith(r.key(), prefix) || r.bytes.size() < size_t{r.key_length} + 4) {
+    return End(kErrRecordNotFound, false);
+  }
+  uint32_t recno = GetBe32(Bytes(r.bytes) + r.key_length);
+  std::string stored;
+  st = ReadData(recno, stored, found);
+  if (!st.ok()) return End(Fail(st), false);
+  if (!found) return End(kErrRecordNotFound, false);
+  return End(Load(recno, stored), false);
+}
+
+int IsamTable::GetByPointer(int64_t pointer) {
+  if (pointer <= 0 || pointer > 0xFFFFFFFFll) return kErrRecordNotFound;
+  int e = Begin();
+  if (e != 0) return e;
+  std::string stored;
+  bool found = false;
+  Status st = ReadData(static_cast<uint32_t>(pointer), stored, found);
+  if (!st.ok()) return End(Fail(st), false);
+  if (!found) return End(kErrRecordNotFound, false);
+  return End(Load(static_cast<uint32_t>(pointer), stored), false);
+}
+
+int IsamTable::Duplicate(int key, DriverArgs& args) {
+  args.number_result = 0;
+  int e = Begin();
+  if (e != 0) return e;
+  std::string image(fcb_.record.begin(), fcb_.record.end());
+  image.resize(table_.declaration.record_length, '\0');
+  for (const KeyDesc& k : keys_) {
+    if ((key >= 0 && k.number != key) || k.dup || !HasEntry(k, Span(image))) continue;
+    uint32_t owner = 0;
+    Status st = UniqueOwner(k, EntryKeyFor(k, Span(image), 0), owner);
+    if (!st.ok()) return End(Fail(st), false);
+    if (owner != 0 && owner != current_) {
+      args.number_result = 1;
+      break;
+    }
+  }
+  return End(0, false);
+}
+
+int IsamTable::Build(int key) {
+  if (key >= static_cast<int>(keys_.size())) return kErrUnsupported;
+  int e = Begin();
+  if (e != 0) return e;
+  BTree& tree = table_.file->tree();
+  int result = 0;
+  Status st = [&]() -> Status {
+    for (const KeyDesc& k : keys_) {
+      if (key >= 0 && k.number != key) continue;
+      std::string prefix = KeyEntryPrefix(table_.number, k.number);
+      Record r;
+      bool found = false;
+      for (;;) {
+        ISAM_RETURN_IF_ERROR(tree.AtOrAfter(prefix, r, found));
+        if (!found || !StartsWith(r.key(), prefix)) break;
+        bool erased = false;
+        ISAM_RETURN_IF_ERROR(tree.Erase(std::string(r.key()), erased));
+      }
+      Counters c;
+      ISAM_RETURN_IF_ERROR(ReadCountersOf(k.number, c));
+      c.entries = 0;
+      c.mark = 0;
+      std::string data_prefix = DataKey(table_.number, 0).substr(0, 5);
+      ISAM_RETURN_IF_ERROR(tree.AtOrAfter(data_prefix, r, found));
+      while (found && StartsWith(r.key(), data_prefix)) {
+        uint32_t recno = GetBe32(Bytes(r.bytes) + 5);
+        std::string stored = r.bytes.substr(r.key_length);
+        std::string image = codec_.oem ? ConvertStrings(table_.declaration, stored, false) : stored;
+        image.resize(table_.declaration.record_length, '\0');
+        if (HasEntry(k, Span(image))) {
+          bool existed = false;
+          ISAM_RETURN_IF_ERROR(tree.Insert(MakeRecord(EntryKeyFor(k, Span(image), recno), RecnoPayload(recno)), existed));
+          if (existed) {
+            result = kErrCreatesDuplicateKey;
+            return Status::Ok();
+          }
+          ++c.entries;
+        }
+        std::string at(r.key());
+        ISAM_RETURN_IF_ERROR(tree.After(at, r, found));
+      }
+      ISAM_RETURN_IF_ERROR(WriteCountersOf(k.number, c));
+    }
+    return Status::Ok();
+  }();
+  if (!st.ok()) return End(Fail(st), true);
+  // A failed build outside a stream leaves the key as it was; inside one the stream's earlier
+  // changes must stay, and the key stays incomplete until a BUILD succeeds.
+  return End(result, true);
+}
+
+int IsamTable::EmptyTable() {
+  int e = Begin();
+  if (e != 0) return e;
+  BTree& tree = table_.file->tree();
+  Status st = [&]() -> Status {
+    std::string prefix = TablePrefix(table_.number);
+    std::string key = prefix;
+    Record r;
+    bool found = false;
+    ISAM_RETURN_IF_ERROR(tree.AtOrAfter(key, r, found));
+    while (found && StartsWith(r.key(), prefix)) {
+      RecordKind kind = ClassifyKey(r.key());
+      key.assign(r.key());
+      if (kind == RecordKind::kKeyEntry || kind == RecordKind::kData || kind == RecordKind::kMemo) {
+        bool erased = false;
+        ISAM_RETURN_IF_ERROR(tree.Erase(key, erased));
+      }
+      ISAM_RETURN_IF_ERROR(tree.After(key, r, found));
+    }
+    ISAM_RETURN_IF_ERROR(WriteCountersOf(kTagData, Counters{}));
+    for (const KeyDesc& k : keys_) ISAM_RETURN_IF_ERROR(WriteCountersOf(k.number, Counters{}));
+    return Status::Ok();
+  }();
+  if (!st.ok()) return End(Fail(st), true);
+  current_ = 0;
+  return End(0, true);
+}
+
+}  // namespace cinevo::isam

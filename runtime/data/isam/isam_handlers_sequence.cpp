@@ -1,0 +1,234 @@
+// Sequence handlers of the native driver: the SET family, NEXT, PREVIOUS, SKIP, BOF, EOF,
+// POSITION, RESET and REGET.
+//
+// Position strings: for file order the record number (4 bytes, big-endian); for a key the
+// record number followed by the key value (key size + 4 bytes).
+#include "runtime/data/isam/byte_order.h"
+#include "runtime/data/isam/isam_driver.h"
+#include "runtime/data/isam/record_kinds.h"
+
+namespace cinevo::isam {
+namespace {
+
+constexpr int kErrRecordNotAvailable = 33;
+constexpr int kErrUnsupported = 80;
+
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+std::span<const uint8_t> Span(const std::string& s) { return {Bytes(s), s.size()}; }
+
+}  // namespace
+
+std::string IsamTable::OrderPrefix() const {
+  std::string p = TablePrefix(table_.number);
+  p.push_back(static_cast<char>(order_ == Order::kKey ? seq_key_ : kTagData));
+  return p;
+}
+
+std::string IsamTable::OrderEnd() const {
+  std::string p = OrderPrefix();
+  p.back() = static_cast<char>(static_cast<uint8_t>(p.back()) + 1);
+  return p;
+}
+
+Status IsamTable::Neighbour(bool forward, bool fresh, const std::string& point, std::string& found_key, uint32_t& recno,
+                            bool& found) {
+  BTree& tree = table_.file->tree();
+  Record r;
+  if (forward) {
+    ISAM_RETURN_IF_ERROR(fresh ? tree.AtOrAfter(point, r, found) : tree.After(point, r, found));
+  } else {
+    ISAM_RETURN_IF_ERROR(fresh ? tree.AtOrBefore(point, r, found) : tree.Before(point, r, found));
+  }
+  if (!found) return Status::Ok();
+  std::string prefix = OrderPrefix();
+  if (!StartsWith(r.key(), prefix)) {
+    found = false;
+    return Status::Ok();
+  }
+  found_key.assign(r.key());
+  if (order_ == Order::kFile) {
+    if (r.key_length != 9) return Status::Internal(kCheckRecordFields, "data record key of the wrong length");
+    recno = GetBe32(Bytes(r.bytes) + 5);
+  } else {
+    if (r.bytes.size() < size_t{r.key_length} + 4) return Status::Internal(kCheckRecordFields, "key entry without a record number");
+    recno = GetBe32(Bytes(r.bytes) + r.key_length);
+  }
+  return Status::Ok();
+}
+
+int IsamTable::SetOrder(DriverOp op, DriverArgs& args) {
+  bool by_key = op == DriverOp::kSetKey || op == DriverOp::kSetKeyKey || op == DriverOp::kSetKeyPtr ||
+                op == DriverOp::kSetKeyKeyPtr;
+  if ((by_key || op == DriverOp::kSetFileKey) && (args.key < 0 || static_cast<size_t>(args.key) >= keys_.size())) {
+    return kErrUnsupported;
+  }
+  int e = Begin();
+  if (e != 0) return e;
+  order_ = by_key ? Order::kKey : Order::kFile;
+  seq_key_ = by_key ? args.key : -1;
+  whole_ = false;
+  fresh_ = true;
+  std::string image(fcb_.record.begin(), fcb_.record.end());
+  image.resize(table_.declaration.record_length, '\0');
+  switch (op) {
+    case DriverOp::kSetFile:
+    case DriverOp::kSetKey:
+      whole_ = true;
+      point_ = OrderPrefix();
+      back_point_ = OrderEnd();
+      break;
+    case DriverOp::kSetFilePtr:
+      point_ = back_point_ = DataKey(table_.number, static_cast<uint32_t>(args.pointer));
+      break;
+    case DriverOp::kSetFileKey: {
+      // File order from the first record whose key value is at or after the buffer's.
+      const KeyDesc& k = keys_[static_cast<size_t>(args.key)];
+      std::string value_prefix = EntryKeyFor(k, Span(image), 0);
+      if (k.dup) value_prefix.resize(value_prefix.size() - 4);
+      std::string key_prefix = KeyEntryPrefix(table_.number, k.number);
+      Record r;
+      bool found = false;
+      Status st = table_.file->tree().AtOrAfter(value_prefix, r, found);
+      if (!st.ok()) return End(Fail(st), false);
+      if (found && StartsWith(r.key(), key_prefix) && r.bytes.size() >= size_t{r.key_length} + 4) {
+        point_ = back_point_ = DataKey(table_.number, GetBe32(Bytes(r.bytes) + r.key_length));
+      } else {
+        point_ = OrderEnd();  // nothing at or after the value
+        back_point_ = OrderEnd();
+      }
+      break;
+    }
+    case DriverOp::kSetKeyKey: {
+      const KeyDesc& k = keys_[static_cast<size_t>(args.key)];
+      point_ = EntryKeyFor(k, Span(image), 0);
+      if (k.dup) point_.resize(point_.size() - 4);
+      back_point_ = point_ + std::string(5, '\xFF');  // the last entry of an equal value
+      break;
+    }
+    case DriverOp::kSetKeyPtr: {
+      const KeyDesc& k = keys_[static_cast<size_t>(args.key)];
+      std::string stored;
+      bool found = false;
+      Status st = ReadData(static_cast<uint32_t>(args.pointer), stored, found);
+      if (!st.ok()) return End(Fail(st), false);
+      if (!found) return End(kErrRecordNotFound, false);
+      ToBuffer(stored);  // as the language's SET(key, pointer): the record's values start it
+      std::string img(fcb_.record.begin(), fcb_.record.end());
+      img.resize(table_.declaration.record_length, '\0');
+      point_ = back_point_ = EntryKeyFor(k, Span(img), static_cast<uint32_t>(args.pointer));
+      break;
+    }
+    case DriverOp::kSetKeyKeyPtr: {
+      const KeyDesc& k = keys_[static_cast<size_t>(args.key)];
+      point_ = back_point_ = EntryKeyFor(k, Span(image), static_cast<uint32_t>(args.pointer));
+      break;
+    }
+    default:
+      return End(kErrUnsupported, false);
+  }
+  return End(0, false);
+}
+
+int IsamTable::Step(bool forward, bool read, int64_t count) {
+  if (order_ == Order::kNone) return kErrRecordNotAvailable;
+  int e = Begin();
+  if (e != 0) return e;
+  std::string stored;
+  uint32_t recno = 0;
+  for (int64_t done = 0; done < count;) {
+    std::string point = fresh_ && !forward ? back_point_ : point_;
+    bool fresh = fresh_;
+    if (whole_) {
+      point = forward ? OrderPrefix() : OrderEnd();
+      fresh = forward;
+    }
+    std::string found_key;
+    bool found = false;
+    Status st = Neighbour(forward, fresh, point, found_key, recno, found);
+    if (!st.ok()) return End(Fail(st), false);
+    if (!found) return End(kErrRecordNotAvailable, false);
+    point_ = found_key;
+    fresh_ = false;
+    whole_ = false;
+    if (order_ == Order::kKey || read) {
+      bool exists = false;
+      st = ReadData(recno, stored, exists);
+      if (!st.ok()) return End(Fail(st), false);
+      if (!exists) continue;  // a key entry whose record is gone is stepped over
+    }
+    ++done;
+  }
+  if (!read) return End(0, false);
+  return End(Load(recno, stored), false);
+}
+
+int IsamTable::TestEnd(bool forward, DriverArgs& args) {
+  if (order_ == Order::kNone) return kErrRecordNotAvailable;
+  int e = Begin();
+  if (e != 0) return e;
+  std::string point = fresh_ && !forward ? back_point_ : point_;
+  bool fresh = fresh_;
+  if (whole_) {
+    point = forward ? OrderPrefix() : OrderEnd();
+    fresh = forward;
+  }
+  std::string found_key;
+  uint32_t recno = 0;
+  bool found = false;
+  Status st = Neighbour(forward, fresh, point, found_key, recno, found);
+  if (!st.ok()) return End(Fail(st), false);
+  args.number_result = found ? 0 : 1;
+  return End(0, false);
+}
+
+int IsamTable::Position(int key, DriverArgs& args) {
+  args.text_result.clear();
+  if (current_ == 0) return kErrRecordNotAvailable;
+  AppendBe32(args.text_result, current_);
+  if (key < 0) return 0;
+  if (static_cast<size_t>(key) >= keys_.size()) return kErrUnsupported;
+  int e = Begin();
+  if (e != 0) return e;
+  std::string stored;
+  bool found = false;
+  Status st = ReadData(current_, stored, found);
+  if (!st.ok()) return End(Fail(st), false);
+  std::string image;
+  if (found) {
+    ToImage(stored, image);
+  } else {
+    image.assign(fcb_.record.begin(), fcb_.record.end());
+  }
+  image.resize(table_.declaration.record_length, '\0');
+  const KeyDesc& k = keys_[static_cast<size_t>(key)];
+  args.text_result += EncodeKeyValue(table_.declaration, k.key, Span(image), codec_);
+  return End(0, false);
+}
+
+int IsamTable::Reset(int key, std::string_view position) {
+  if (position.size() < 4) return kErrRecordNotFound;
+  uint32_t recno = GetBe32(reinterpret_cast<const uint8_t*>(position.data()));
+  whole_ = false;
+  fresh_ = true;
+  if (key < 0) {
+    order_ = Order::kFile;
+    seq_key_ = -1;
+    point_ = back_point_ = DataKey(table_.number, recno);
+    return 0;
+  }
+  if (static_cast<size_t>(key) >= keys_.size()) return kErrUnsupported;
+  const KeyDesc& k = keys_[static_cast<size_t>(key)];
+  std::string value(position.substr(4));
+  value.resize(KeyValueSize(table_.declaration, k.key), '\0');
+  order_ = Order::kKey;
+  seq_key_ = key;
+  point_ = back_point_ = KeyEntryKey(table_.number, k.number, value, k.dup, recno);
+  return 0;
+}
+
+int IsamTable::Reget(std::string_view position) {
+  if (position.size() < 4) return kErrRecordNotFound;
+  return GetByPointer(GetBe32(reinterpret_cast<const uint8_t*>(position.data())));
+}
+
+}  // namespace cinevo::isam
