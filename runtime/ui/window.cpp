@@ -129,7 +129,10 @@ bool Window::Open(const WindowOptions& options, Window* owner) {
   // From here on the widget is deleted by Close(), or by Qt together with its owner.
   native_ = created.release();
   handle_.store(native_->handle());
-  QObject::connect(native_.data(), &QObject::destroyed, [this] { handle_.store(0); });
+  // Qt deletes an owned window with its owner; the handle then goes at once. Disconnected by
+  // Close(), so a retired widget deleted later never reaches a Window that is gone.
+  nativeDestroyed_ =
+      QObject::connect(native_.data(), &QObject::destroyed, [this] { handle_.store(0); });
   id_.store(g_nextWindowId.fetch_add(1));
   thread_ = CurrentThreadNumber();
   controls_.clear();
@@ -155,6 +158,7 @@ void Window::Close() {
     return;
   }
   platform::NativeWindow* w = native_.data();
+  QObject::disconnect(nativeDestroyed_);
   native_.clear();
   handle_.store(0);
   DestroyNative(w);

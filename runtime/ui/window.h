@@ -141,6 +141,7 @@ class Window : private platform::WindowProcedure {
   void OnSized() override;
 
   QPointer<platform::NativeWindow> native_;
+  QMetaObject::Connection nativeDestroyed_;
   std::atomic<platform::WindowHandle> handle_{platform::kNoWindow};
   std::atomic<uint32_t> id_{0};
   std::atomic<int32_t> value_{0};
