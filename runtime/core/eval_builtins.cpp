@@ -280,12 +280,15 @@ class StringCall final : public StringNode {
       }
       case kUpper:
       case kLower: {
+        // Through the locale's case table: a character of the other case class becomes its
+        // partner, every other one stays.
         std::string_view t = a[0]->Text();
         text_.resize(t.size());
-        const bool upper = p_.fn == kUpper;
+        const LocaleTables& locale = Locale();
+        const uint8_t from = p_.fn == kUpper ? kCharLower : kCharUpper;
         for (size_t i = 0; i < t.size(); ++i) {
           auto c = static_cast<uint8_t>(t[i]);
-          text_[i] = static_cast<char>(upper ? ToUpperChar(c) : ToLowerChar(c));
+          text_[i] = static_cast<char>((locale.char_class[c] & from) ? locale.case_partner[c] : c);
         }
         return text_;
       }

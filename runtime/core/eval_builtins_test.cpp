@@ -8,6 +8,7 @@
 
 #include "runtime/core/error.h"
 #include "runtime/core/eval.h"
+#include "runtime/core/locale_tables.h"
 #include "runtime/core/std_date.h"
 
 namespace cinevo {
@@ -151,6 +152,20 @@ TEST(EvalBuiltinsTest, TextFunctions) {
   EXPECT_EQ(Str("ALL('',3)"), "   ");
   EXPECT_EQ(Str("ALL('ab',0)"), "");
   EXPECT_EQ(Str("GETINI('a','b','c','d')"), "");
+}
+
+TEST(EvalBuiltinsTest, CaseChangesFollowTheLocaleCaseTable) {
+  LocaleTables& t = Locale();
+  LocaleTables saved = t;
+  t.case_partner[0xE9] = 0xC9;  // a lower-case letter and its upper-case partner
+  t.case_partner[0xC9] = 0xE9;
+  t.char_class[0xE9] = kCharLower;
+  t.char_class[0xC9] = kCharUpper;
+  EXPECT_EQ(Str("VAL(UPPER(CHR(233)))"), "201");
+  EXPECT_EQ(Str("VAL(LOWER(CHR(201)))"), "233");
+  EXPECT_EQ(Str("VAL(UPPER(CHR(201)))"), "201");
+  t = saved;
+  EXPECT_EQ(Str("VAL(UPPER(CHR(233)))"), "233");
 }
 
 TEST(EvalBuiltinsTest, ChooseAndInlist) {
