@@ -73,7 +73,8 @@ class EvalLexer {
  public:
   explicit EvalLexer(std::string_view text) : text_(text) {}
 
-  // The next token; kEnd for ever once the text is used up, kError for ever after an error.
+  // The next token; kEnd for ever once the text is used up. After a kError token the caller
+  // stops: what follows it is not meaningful.
   Token Next();
 
  private:
