@@ -1,0 +1,26 @@
+// `tvx export FILE [--json|--csv] [--table NAME]`: every table of a data file as one JSON
+// document (declarations, every record in file order with its values, buffer and memos, and
+// the record numbers in each key's order), or one table's records as CSV with a header line
+// of field names. Never writes.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "tools/tvx/tvx_table.h"
+
+namespace cinevo::tvx {
+
+int RunExport(int argc, char** argv, std::FILE* out, std::FILE* err);
+
+// Reads the table's records in file order (key < 0) or in the key's order, with their memos
+// (MEMO as text, BLOB as bytes). Returns 0 or the driver's error code.
+int ForEachRecord(ToolTable& t, int key,
+                  const std::function<void(uint32_t recno, const std::vector<uint8_t>& record,
+                                           const std::vector<std::string>& memos)>& visit);
+
+// CSV line of the texts (quoted where needed) and the CSV header of a table.
+std::string CsvLine(const std::vector<std::string>& cells);
+
+}  // namespace cinevo::tvx
