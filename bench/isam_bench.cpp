@@ -81,7 +81,7 @@ struct Figures {
 };
 
 Figures RunDriver(const std::string& dir, const std::vector<Row>& rows, const std::vector<size_t>& order,
-                  const std::vector<Row>& durable_rows, size_t cache_pages) {
+                  const std::vector<Row>& durable_rows, size_t cache_pages, uint32_t mode) {
   Figures fig;
   isam::PageStoreOptions o;
   o.cache_limit = cache_pages;
@@ -90,7 +90,7 @@ Figures RunDriver(const std::string& dir, const std::vector<Row>& rows, const st
   std::string path = dir + "/MOVIES.TVX";
   FileDeclaration decl = MoviesDeclaration(path);
   FileControlBlock f(decl);
-  Check(Create(f) == 0 && Open(f) == 0, "driver open");
+  Check(Create(f) == 0 && Open(f, mode) == 0, "driver open");
   fig.insert = Seconds([&] {
     Check(Stream(f) == 0, "STREAM");
     for (const Row& r : rows) {
@@ -298,10 +298,15 @@ int main(int argc, char** argv) {
   std::shuffle(order.begin(), order.end(), std::mt19937(3));
   std::printf("sqlite %s, %zu records of %u bytes\n", sqlite3_libversion(), n, kRecordLength);
   Figures q = RunSqlite(dir, rows, order, durable_rows);
-  Figures d = RunDriver(dir, rows, order, durable_rows, isam::kDefaultCacheLimit);
-  Report("default page cache (100 pages)", d, q, n, durable);
-  Figures big = RunDriver(dir, rows, order, durable_rows, 4000);
-  Report("larger page cache (4000 pages)", big, q, n, durable);
+  // Shared (deny none): every operation takes the update lock and re-reads the header, as
+  // SQLite's every transaction takes its lock and checks its change counter. Exclusive (deny
+  // all): one user, no per-operation lock or header check.
+  Figures shared = RunDriver(dir, rows, order, durable_rows, isam::kDefaultCacheLimit, 0x42);
+  Report("shared open, default page cache (100 pages)", shared, q, n, durable);
+  Figures d = RunDriver(dir, rows, order, durable_rows, isam::kDefaultCacheLimit, 0x12);
+  Report("exclusive open, default page cache (100 pages)", d, q, n, durable);
+  Figures big = RunDriver(dir, rows, order, durable_rows, 4000, 0x12);
+  Report("exclusive open, larger page cache (4000 pages)", big, q, n, durable);
   fs::remove_all(dir);
   return 0;
 }
