@@ -15,6 +15,7 @@
 #include "runtime/core/error.h"
 #include "runtime/core/locale_tables.h"
 #include "runtime/core/pointer_list.h"
+#include "runtime/core/queue_prefix_index.h"
 
 namespace cinevo {
 
@@ -30,6 +31,7 @@ struct PoolOwned {
 using RecordList = PointerList<uint8_t, PoolOwned>;
 
 void ClearPendingError() {
+  if (ErrorCode() == 0) return;  // the common case: nothing pending
   // Posting 0 with no system error pending makes the current code 0.
   int saved = errno;
   errno = 0;
@@ -323,6 +325,7 @@ class QueueObject {
   uint32_t changes() const { return changes_; }
   void Changed() { ++changes_; }
   bool sorted() const { return !keys_.empty(); }
+  bool prefixed() const { return prefix_kind_ != PrefixKind::kNone; }
 
   int Compare(const uint8_t* a, const uint8_t* b) const {
     for (const QueueKey& key : keys_) {
@@ -332,64 +335,60 @@ class QueueObject {
     return 0;
   }
 
-  // The entry at `index` (below size), read through the slot array when there is one: a search
-  // has just brought that part of it into the cache.
-  const uint8_t* RecordAt(uint32_t index) const {
-    return prefix_kind_ != PrefixKind::kNone ? slots_[index].record : entries.at(index);
-  }
-
   uint64_t PrefixOf(const uint8_t* record) const {
-    return prefix_kind_ == PrefixKind::kNone ? 0 : Prefix(prefix_kind_, keys_[0], record);
+    return prefixed() ? Prefix(prefix_kind_, keys_[0], record) : 0;
   }
 
-  // Compares `record` (with prefix `p`) with the entry at `index`.
-  int CompareWithEntry(const uint8_t* record, uint64_t p, uint32_t index) const {
-    if (prefix_kind_ != PrefixKind::kNone) {
-      const Slot& slot = slots_[index];
-      if (slot.prefix != p) return p < slot.prefix ? -1 : 1;
-      if (prefix_exact_) return 0;
-      return Compare(record, slot.record);
+  // Index of the first entry that sorts after `record`, whose prefix is `p` (insert position:
+  // after equal entries).
+  uint32_t UpperBound(const uint8_t* record, uint64_t p) const {
+    uint32_t n = entries.size();
+    if (!prefixed()) {
+      // Filling in key order is the common case: one comparison with the last entry settles it.
+      if (n > 0 && Compare(record, entries.at(n - 1)) >= 0) return n;
+      return FullUpperBound(record, 0, n);
     }
-    return Compare(record, entries.at(index));
-  }
-
-  // Index of the first entry that sorts after `record` (insert position: after equal entries).
-  uint32_t UpperBound(const uint8_t* record) const {
-    uint64_t p = PrefixOf(record);
-    uint32_t lo = 0, hi = entries.size();
-    // Filling in key order is the common case: one comparison with the last entry settles it.
-    if (hi > 0 && CompareWithEntry(record, p, hi - 1) >= 0) return hi;
-    while (lo < hi) {
-      uint32_t mid = lo + (hi - lo) / 2;
-      if (CompareWithEntry(record, p, mid) < 0) hi = mid; else lo = mid + 1;
-    }
-    return lo;
-  }
-
-  // Index of the first entry that does not sort before `record` (the first of equal entries).
-  uint32_t LowerBound(const uint8_t* record) const {
-    uint64_t p = PrefixOf(record);
-    uint32_t lo = 0, hi = entries.size();
-    while (lo < hi) {
-      uint32_t mid = lo + (hi - lo) / 2;
-      if (CompareWithEntry(record, p, mid) > 0) lo = mid + 1; else hi = mid;
-    }
-    return lo;
-  }
-
-  // Stores `record` (a pool slot) before `index`; false (nothing stored, slot released) when
-  // memory runs out.
-  bool Insert(uint32_t index, uint8_t* record) {
-    if (prefix_kind_ != PrefixKind::kNone) {
-      try {
-        slots_.insert(slots_.begin() + index, Slot{PrefixOf(record), record});
-      } catch (const std::bad_alloc&) {
-        pool.Release(record);
-        return false;
+    if (n > 0) {
+      // As above: at or after the last entry appends.
+      uint64_t last = prefixes_.at(n - 1);
+      if (last < p || (last == p && (prefix_exact_ || Compare(record, entries.at(n - 1)) >= 0))) {
+        return n;
       }
     }
+    uint32_t first_after = prefixes_.UpperBound(p, 0, n);
+    if (prefix_exact_) return first_after;
+    // The entries with the same prefix sit just before first_after; the full keys order them.
+    uint32_t first_equal = prefixes_.LowerBound(p, 0, first_after);
+    return FullUpperBound(record, first_equal, first_after);
+  }
+
+  // Index of the first entry with keys equal to `record`'s, or entries.size() when there is none.
+  uint32_t Find(const uint8_t* record) {
+    uint32_t n = entries.size();
+    uint32_t index;
+    if (!prefixed()) {
+      index = FullLowerBound(record, 0, n);
+      return index < n && Compare(record, entries.at(index)) == 0 ? index : n;
+    }
+    uint64_t p = PrefixOf(record);
+    // The pointer array around the answer is fetched during the search: the copy reads it next.
+    index = prefixes_.LowerBound(p, 0, n, entries.base().data());
+    if (index == n || prefixes_.at(index) != p) return n;
+    if (prefix_exact_) return index;
+    uint32_t end = prefixes_.UpperBound(p, index, n);
+    index = FullLowerBound(record, index, end);
+    return index < end && Compare(record, entries.at(index)) == 0 ? index : n;
+  }
+
+  // Stores `record` (a pool slot, whose prefix is `p`) before `index`; false (nothing stored, slot
+  // released) when memory runs out.
+  bool Insert(uint32_t index, uint8_t* record, uint64_t p) {
+    if (prefixed() && !prefixes_.Insert(index, p)) {
+      pool.Release(record);
+      return false;
+    }
     if (!entries.Insert(index, std::unique_ptr<uint8_t, PoolOwned>(record))) {
-      if (prefix_kind_ != PrefixKind::kNone) slots_.erase(slots_.begin() + index);
+      if (prefixed()) prefixes_.Erase(index);  // index is at most the old size: where it went
       pool.Release(record);
       return false;
     }
@@ -398,7 +397,7 @@ class QueueObject {
 
   // Takes the entry at `index` out of the list (the slot stays allocated).
   uint8_t* Take(uint32_t index) {
-    if (prefix_kind_ != PrefixKind::kNone) slots_.erase(slots_.begin() + index);
+    if (prefixed()) prefixes_.Erase(index);
     return entries.Take(index).release();
   }
 
@@ -412,28 +411,39 @@ class QueueObject {
                     (keys_[0].size <= 8 || (prefix_kind_ != PrefixKind::kText &&
                                             prefix_kind_ != PrefixKind::kCText &&
                                             prefix_kind_ != PrefixKind::kPText));
-    slots_.clear();
+    prefixes_.Clear();
     uint32_t n = entries.size();
-    if (prefix_kind_ != PrefixKind::kNone) {
+    void** data = entries.base().data();
+    if (prefixed()) {
+      struct Slot {
+        uint64_t prefix;
+        void* record;
+      };
       try {
-        slots_.resize(n);
-        for (uint32_t i = 0; i < n; ++i) slots_[i] = Slot{PrefixOf(entries.at(i)), entries.at(i)};
-        std::stable_sort(slots_.begin(), slots_.end(), [this](const Slot& a, const Slot& b) {
+        if (!prefixes_.Reserve(n)) throw std::bad_alloc();
+        std::vector<Slot> slots(n);
+        for (uint32_t i = 0; i < n; ++i) {
+          slots[i] = Slot{PrefixOf(static_cast<const uint8_t*>(data[i])), data[i]};
+        }
+        std::stable_sort(slots.begin(), slots.end(), [this](const Slot& a, const Slot& b) {
           if (a.prefix != b.prefix) return a.prefix < b.prefix;
-          return !prefix_exact_ && Compare(a.record, b.record) < 0;
+          return !prefix_exact_ && Compare(static_cast<const uint8_t*>(a.record),
+                                           static_cast<const uint8_t*>(b.record)) < 0;
         });
-        void** data = entries.base().data();
-        for (uint32_t i = 0; i < n; ++i) data[i] = slots_[i].record;
+        prefixes_.Resize(n);
+        uint64_t* prefixes = prefixes_.data();
+        for (uint32_t i = 0; i < n; ++i) {
+          data[i] = slots[i].record;
+          prefixes[i] = slots[i].prefix;
+        }
         return;
       } catch (const std::bad_alloc&) {
         prefix_kind_ = PrefixKind::kNone;  // sort without the prefixes below
         prefix_exact_ = false;
-        slots_.clear();
-        slots_.shrink_to_fit();
+        prefixes_.Clear();
       }
     }
     if (!keys_.empty() && n > 1) {
-      void** data = entries.base().data();
       std::stable_sort(data, data + n, [this](void* a, void* b) {
         return Compare(static_cast<const uint8_t*>(a), static_cast<const uint8_t*>(b)) < 0;
       });
@@ -441,16 +451,27 @@ class QueueObject {
   }
 
  private:
+  // Binary searches with the full comparison over entries [lo, hi).
+  uint32_t FullUpperBound(const uint8_t* record, uint32_t lo, uint32_t hi) const {
+    while (lo < hi) {
+      uint32_t mid = lo + (hi - lo) / 2;
+      if (Compare(record, entries.at(mid)) < 0) hi = mid; else lo = mid + 1;
+    }
+    return lo;
+  }
+  uint32_t FullLowerBound(const uint8_t* record, uint32_t lo, uint32_t hi) const {
+    while (lo < hi) {
+      uint32_t mid = lo + (hi - lo) / 2;
+      if (Compare(record, entries.at(mid)) > 0) lo = mid + 1; else hi = mid;
+    }
+    return lo;
+  }
+
   std::vector<QueueKey> keys_;
   PrefixKind prefix_kind_ = PrefixKind::kNone;
   bool prefix_exact_ = false;  // equal prefixes mean equal keys
-  // Parallel to entries when prefix_kind_ is not kNone: each entry's key prefix beside a copy of
-  // its pointer, so that a search reads one array.
-  struct Slot {
-    uint64_t prefix;
-    uint8_t* record;
-  };
-  std::vector<Slot> slots_;
+  // When prefix_kind_ is not kNone: the first key's prefix of every entry, parallel to entries.
+  QueuePrefixIndex prefixes_;
   uint32_t changes_;
 };
 
@@ -495,9 +516,10 @@ int32_t Store(Queue* queue, QueueObject* q, uint32_t index, bool by_key) {
     return 0;
   }
   std::memcpy(copy, queue->buffer, queue->record_size);
-  if (by_key) index = q->UpperBound(copy);
+  uint64_t p = q->PrefixOf(copy);
+  if (by_key) index = q->UpperBound(copy, p);
   if (index > q->entries.size()) index = q->entries.size();
-  if (!q->Insert(index, copy)) {
+  if (!q->Insert(index, copy, p)) {
     PostError(8);
     return 0;
   }
@@ -545,13 +567,12 @@ void QueueGetByKey(Queue* queue) {
     PostError(30);
     return;
   }
-  const auto* record = static_cast<const uint8_t*>(queue->buffer);
-  uint32_t index = q->LowerBound(record);
-  if (index >= q->entries.size() || q->CompareWithEntry(record, q->PrefixOf(record), index) != 0) {
+  uint32_t index = q->Find(static_cast<const uint8_t*>(queue->buffer));
+  if (index >= q->entries.size()) {
     PostError(30);
     return;
   }
-  std::memcpy(queue->buffer, q->RecordAt(index), queue->record_size);
+  std::memcpy(queue->buffer, q->entries.at(index), queue->record_size);
   q->pointer = static_cast<int32_t>(index) + 1;
 }
 
@@ -573,8 +594,9 @@ void QueuePutAt(Queue* queue, int32_t position) {
   // is rewritten and re-inserted, and the arrays have room for the entry that just left them.
   uint8_t* entry = q->Take(index);
   std::memcpy(entry, queue->buffer, queue->record_size);
-  uint32_t target = q->UpperBound(entry);
-  if (!q->Insert(target, entry)) {
+  uint64_t p = q->PrefixOf(entry);
+  uint32_t target = q->UpperBound(entry, p);
+  if (!q->Insert(target, entry, p)) {
     PostError(8);  // not reachable in practice; the entry is then gone and the change reported
     q->Changed();
     return;
