@@ -24,6 +24,24 @@ uint64_t PageOffset(uint32_t address) { return uint64_t{address} * kUnitSize + k
 PageStore::PageStore(std::string path, int fd, const PageStoreOptions& options)
     : path_(std::move(path)), fd_(fd), options_(options), cache_(options.cache_limit, options.cache_low) {
   if (!options_.owner.empty()) cipher_ = std::make_unique<PageCipher>(options_.owner);
+  if (options_.journal && !options_.read_only) journal_ = std::make_unique<Journal>(path_, io_, options_.sync);
+}
+
+void PageStore::set_io(FileIo* io) {
+  io_ = io ? io : &SystemFileIo();
+  if (journal_) journal_->set_io(io_);
+}
+
+Status PageStore::UndoJournalled() {
+  if (!journal_) return Status::Ok();
+  Status st = journal_->Undo(fd_);
+  cache_.Clear();
+  released_.clear();
+  header_changed_ = false;
+  disk_header_ = FileHeader{};
+  new_file_ = false;
+  Status reread = Refresh();
+  return st.ok() ? reread : st;
 }
 
 PageStore::~PageStore() {
@@ -31,6 +49,10 @@ PageStore::~PageStore() {
 }
 
 Status PageStore::Open(const std::string& path, const PageStoreOptions& options, std::unique_ptr<PageStore>& out) {
+  if (options.journal) {
+    bool recovered = false;
+    ISAM_RETURN_IF_ERROR(RecoverJournal(path, recovered));
+  }
   int fd = ::open(path.c_str(), (options.read_only ? O_RDONLY : O_RDWR) | O_CLOEXEC);
   if (fd < 0) {
     int err = errno;
@@ -101,7 +123,7 @@ Status PageStore::WriteAt(uint64_t offset, std::string data) {
   if (cipher_ && !cipher_->Encrypt(offset, data)) return Status::System(EIO, "encipher");
   size_t done = 0;
   while (done < data.size()) {
-    ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
+    ssize_t n = io_->Pwrite(fd_, data.data() + done, data.size() - done, offset + done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return Status::System(errno, "write");
@@ -113,7 +135,7 @@ Status PageStore::WriteAt(uint64_t offset, std::string data) {
 }
 
 Status PageStore::Sync() {
-  if (options_.sync && ::fdatasync(fd_) != 0) return Status::System(errno, "flush");
+  if (options_.sync && io_->Fdatasync(fd_) != 0) return Status::System(errno, "flush");
   return Status::Ok();
 }
 
@@ -134,6 +156,8 @@ Status PageStore::ReadHeader(bool& empty) {
 }
 
 Status PageStore::Refresh() {
+  // Changes not yet committed (a transaction, a stream) are built on the header in memory.
+  if (has_changes()) return Status::Ok();
   bool empty = false;
   FileHeader before = disk_header_;
   bool had_header = !new_file_ && before.change_counter != 0;
@@ -164,7 +188,7 @@ Status PageStore::Refresh() {
     }
     header_.written_length = header_.committed_length;
     if (!options_.read_only) {
-      if (::ftruncate(fd_, static_cast<off_t>(header_.committed_length)) != 0) return Status::System(errno, "truncate");
+      if (io_->Ftruncate(fd_, header_.committed_length) != 0) return Status::System(errno, "truncate");
       ISAM_RETURN_IF_ERROR(WriteAt(0, EncodeHeader(header_)));
       ISAM_RETURN_IF_ERROR(Sync());
     }
@@ -392,6 +416,15 @@ Status PageStore::Commit() {
     for (const auto& page : cache_.DirtyPages()) ISAM_RETURN_IF_ERROR(Fit(page));
     uint32_t length = header_.DataLength();
     uint32_t old_length = disk_header_.committed_length;
+    if (journal_) {
+      std::vector<JournalRegion> regions{{0, kHeaderSize}};
+      for (const auto& page : cache_.DirtyPages()) {
+        regions.push_back({PageOffset(page->address), uint64_t{header_.ClassOf(page->address)} * kUnitSize});
+      }
+      uint64_t size = file_size();
+      if (length < size) regions.push_back({length, size - length});
+      ISAM_RETURN_IF_ERROR(journal_->Begin(fd_, size, regions));
+    }
     if (!new_file_ && length > old_length) {
       FileHeader marker = disk_header_;
       marker.written_length = length;
@@ -411,10 +444,14 @@ Status PageStore::Commit() {
     header_.change_counter += 1;
     if (new_file_) header_.change_counter = std::max<uint32_t>(header_.change_counter, 1);
     ISAM_RETURN_IF_ERROR(WriteAt(0, EncodeHeader(header_)));
-    if (length < file_size() && ::ftruncate(fd_, length) != 0) return Status::System(errno, "truncate");
-    return Sync();
+    if (length < file_size() && io_->Ftruncate(fd_, length) != 0) return Status::System(errno, "truncate");
+    ISAM_RETURN_IF_ERROR(Sync());
+    return journal_ ? journal_->Finish() : Status::Ok();
   }();
   if (!st.ok()) {
+    // Whatever reached the file goes back; when even that fails the journal stays for the
+    // next open.
+    if (journal_ && journal_->hot()) journal_->Undo(fd_);
     Abort();
     return st;
   }

@@ -12,6 +12,8 @@
 // in its "written" field; then the pages, then the header with both lengths equal. A header
 // whose two lengths differ therefore marks an interrupted update; Refresh walks the pages
 // between the two lengths and discards them (truncating back when writing is allowed).
+// Atomicity comes from the journal: the original bytes of every region a commit writes are
+// saved and flushed first, and a journal left behind is replayed before the file is opened.
 #pragma once
 
 #include <memory>
@@ -19,6 +21,8 @@
 #include <vector>
 
 #include "runtime/data/isam/file_header.h"
+#include "runtime/data/isam/file_io.h"
+#include "runtime/data/isam/journal.h"
 #include "runtime/data/isam/isam_status.h"
 #include "runtime/data/isam/page_cache.h"
 #include "runtime/data/isam/page_cipher.h"
@@ -32,6 +36,7 @@ struct PageStoreOptions {
   size_t cache_limit = kDefaultCacheLimit;
   size_t cache_low = kDefaultCacheLow;
   std::string owner;         // non-empty: the file is enciphered with a key from this text
+  bool journal = true;       // every commit is made atomic through a rollback journal (journal.h)
 };
 
 inline constexpr uint32_t kTempAddressBase = 0xF0000000;
@@ -70,6 +75,16 @@ class PageStore {
 
   Status Commit();
   void Abort();
+  // Whether the cache holds changes not yet committed.
+  bool has_changes() const { return header_changed_ || !released_.empty() || !cache_.DirtyPages().empty(); }
+
+  // The journal of this store's commits (null for read-only stores or with journal off).
+  Journal* journal() { return journal_.get(); }
+  // Puts the file back as it was before the last journalled commit (a held phase one) and
+  // re-reads its header; cached pages are dropped.
+  Status UndoJournalled();
+  // All writes, flushes and truncations go through `io` from now on (tests inject faults).
+  void set_io(FileIo* io);
 
   static bool IsTemp(uint32_t address) { return address >= kTempAddressBase; }
   const std::string& path() const { return path_; }
@@ -111,6 +126,8 @@ class PageStore {
   std::vector<uint32_t> recovered_;
   PageCache cache_;
   PageSpaceStats stats_;
+  FileIo* io_ = &SystemFileIo();
+  std::unique_ptr<Journal> journal_;
 };
 
 }  // namespace cinevo::isam

@@ -1,0 +1,38 @@
+// The file operations through which a data file's updates and its journal reach the disk.
+//
+// Every write, flush and truncation of the commit path goes through a FileIo, so that a test
+// can stand a faulty one in its place (see FaultyFileIo): a write that fails, a write that
+// stops halfway, a flush that fails, or a "dead" process whose every write after a given
+// moment is lost.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "runtime/data/isam/isam_status.h"
+
+namespace cinevo::isam {
+
+class FileIo {
+ public:
+  virtual ~FileIo() = default;
+  // As pwrite/fdatasync/ftruncate: -1 with errno set on failure.
+  virtual ssize_t Pwrite(int fd, const void* data, size_t size, uint64_t offset) = 0;
+  virtual int Fdatasync(int fd) = 0;
+  virtual int Ftruncate(int fd, uint64_t size) = 0;
+};
+
+// The operating system's own calls. Stateless; shared by every file.
+FileIo& SystemFileIo();
+
+// Writes all of `data` at `offset` (a short write is retried; a write of 0 bytes is an error).
+Status WriteFully(FileIo& io, int fd, std::string_view data, uint64_t offset, const char* what);
+// Reads up to `size` bytes at `offset`; `out` holds what the file had (shorter at its end).
+Status ReadUpTo(int fd, uint64_t offset, size_t size, std::string& out);
+// Flushes the directory entry of `path` (its parent directory) to the device.
+Status SyncParentDirectory(const std::string& path);
+
+}  // namespace cinevo::isam

@@ -1,0 +1,241 @@
+#include "runtime/data/isam/journal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "runtime/data/isam/byte_order.h"
+#include "runtime/data/isam/transaction_control.h"
+
+namespace cinevo::isam {
+namespace {
+
+constexpr char kMagic[8] = {'C', 'V', 'J', 'R', 'N', 'L', '1', '\n'};
+constexpr size_t kFixedSize = 26;
+
+uint64_t Fnv1a(const char* p, size_t n) {
+  uint64_t h = 1469598103934665603ull;
+  for (size_t i = 0; i < n; ++i) {
+    h ^= static_cast<uint8_t>(p[i]);
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
+void Put(std::string& out, uint64_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+uint64_t Get(const std::string& in, size_t at, int bytes) {
+  uint64_t v = 0;
+  for (int i = 0; i < bytes; ++i) v |= uint64_t{static_cast<uint8_t>(in[at + i])} << (8 * i);
+  return v;
+}
+
+// Takes the exclusive lock that marks a journal as owned by a live writer.
+bool TryOwn(int fd) {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = 0;
+  fl.l_len = 0;
+  return ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
+}
+
+// Writes the journal's original bytes back into the data file and cuts it to its old length.
+Status Replay(FileIo& io, int data_fd, const JournalContents& c, bool sync) {
+  for (const auto& [offset, bytes] : c.regions) {
+    ISAM_RETURN_IF_ERROR(WriteFully(io, data_fd, bytes, offset, "journal replay"));
+  }
+  if (io.Ftruncate(data_fd, c.original_length) != 0) return Status::System(errno, "journal replay: truncate");
+  if (sync && io.Fdatasync(data_fd) != 0) return Status::System(errno, "journal replay: flush");
+  return Status::Ok();
+}
+
+Status ReadWholeFile(int fd, std::string& out) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return Status::System(errno, "journal");
+  return ReadUpTo(fd, 0, static_cast<size_t>(st.st_size), out);
+}
+
+}  // namespace
+
+std::string JournalPathFor(const std::string& data_path) { return data_path + "-journal"; }
+
+std::string EncodeJournal(const JournalContents& c) {
+  std::string out(kMagic, sizeof kMagic);
+  Put(out, c.original_length, 8);
+  Put(out, c.regions.size(), 4);
+  Put(out, c.transaction, 4);
+  Put(out, c.control_file.size(), 2);
+  out += c.control_file;
+  for (const auto& [offset, bytes] : c.regions) {
+    Put(out, offset, 8);
+    Put(out, bytes.size(), 4);
+    out += bytes;
+  }
+  Put(out, Fnv1a(out.data(), out.size()), 8);
+  return out;
+}
+
+bool DecodeJournal(const std::string& in, JournalContents& out) {
+  if (in.size() < kFixedSize + 8 || std::memcmp(in.data(), kMagic, sizeof kMagic) != 0) return false;
+  size_t body = in.size() - 8;
+  if (Get(in, body, 8) != Fnv1a(in.data(), body)) return false;
+  JournalContents c;
+  c.original_length = Get(in, 8, 8);
+  uint64_t count = Get(in, 16, 4);
+  c.transaction = static_cast<uint32_t>(Get(in, 20, 4));
+  size_t name = Get(in, 24, 2);
+  size_t at = kFixedSize;
+  if (name > body - at) return false;
+  c.control_file = in.substr(at, name);
+  at += name;
+  for (uint64_t i = 0; i < count; ++i) {
+    if (body - at < 12) return false;
+    uint64_t offset = Get(in, at, 8);
+    uint64_t length = Get(in, at + 8, 4);
+    at += 12;
+    if (length > body - at) return false;
+    c.regions.emplace_back(offset, in.substr(at, length));
+    at += length;
+  }
+  if (at != body) return false;
+  out = std::move(c);
+  return true;
+}
+
+Journal::Journal(std::string data_path, FileIo* io, bool sync)
+    : data_path_(std::move(data_path)), journal_path_(JournalPathFor(data_path_)), io_(io), sync_(sync) {}
+
+Journal::~Journal() { Close(); }
+
+void Journal::Close() {
+  if (fd_ >= 0) ::close(fd_);  // a journal still on disk is recovered at the next open
+  fd_ = -1;
+}
+
+void Journal::HoldFor(uint32_t number, std::string control_file) {
+  hold_number_ = number;
+  hold_control_ = std::move(control_file);
+}
+
+Status Journal::Begin(int data_fd, uint64_t data_length, const std::vector<JournalRegion>& regions) {
+  if (hot_) {
+    if (held()) return Status::Error(kErrUnableToLog, "the file's part of a transaction is not finished");
+    // An earlier failed update whose originals could not be put back: try again first.
+    ISAM_RETURN_IF_ERROR(Undo(data_fd));
+  }
+  JournalContents c;
+  c.original_length = data_length;
+  c.transaction = hold_number_;
+  c.control_file = hold_control_;
+  for (const auto& r : regions) {
+    if (r.offset >= data_length || r.length == 0) continue;
+    uint64_t length = std::min(r.length, data_length - r.offset);
+    std::string bytes;
+    ISAM_RETURN_IF_ERROR(ReadUpTo(data_fd, r.offset, static_cast<size_t>(length), bytes));
+    c.regions.emplace_back(r.offset, std::move(bytes));
+  }
+  Close();
+  // Emptied only once owned: a journal another process is recovering stays intact.
+  fd_ = ::open(journal_path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd_ < 0) return Status::System(errno, "create " + journal_path_);
+  if (!TryOwn(fd_) || ::ftruncate(fd_, 0) != 0) {
+    int err = errno;
+    Close();
+    return Status::System(err, "lock " + journal_path_);
+  }
+  Status st = WriteFully(*io_, fd_, EncodeJournal(c), 0, "journal");
+  if (st.ok() && sync_ && io_->Fdatasync(fd_) != 0) st = Status::System(errno, "journal flush");
+  if (st.ok() && sync_) st = SyncParentDirectory(journal_path_);
+  if (!st.ok()) {
+    // The data file is untouched; an incomplete journal is of no use.
+    Remove();
+    return st;
+  }
+  contents_ = std::move(c);
+  hot_ = true;
+  return Status::Ok();
+}
+
+Status Journal::Remove() {
+  Status st;
+  if (::unlink(journal_path_.c_str()) != 0 && errno != ENOENT) st = Status::System(errno, "remove " + journal_path_);
+  Close();
+  if (st.ok()) {
+    hot_ = false;
+    contents_ = {};
+  }
+  return st;
+}
+
+Status Journal::Finish() {
+  if (!hot_) return Status::Ok();
+  if (held()) return Status::Ok();
+  return Remove();
+}
+
+Status Journal::Release() {
+  hold_number_ = 0;
+  hold_control_.clear();
+  if (!hot_) return Status::Ok();
+  return Remove();
+}
+
+Status Journal::Undo(int data_fd) {
+  hold_number_ = 0;
+  hold_control_.clear();
+  if (!hot_) return Status::Ok();
+  Status st = Replay(*io_, data_fd, contents_, sync_);
+  if (!st.ok()) return Status::Error(kErrUnableToRollback, st.detail);
+  return Remove();
+}
+
+Status RecoverJournal(const std::string& data_path, bool& recovered) {
+  recovered = false;
+  std::string journal_path = JournalPathFor(data_path);
+  int jfd = ::open(journal_path.c_str(), O_RDWR | O_CLOEXEC);
+  if (jfd < 0) {
+    if (errno == ENOENT) return Status::Ok();
+    return Status::Error(kErrUnableToRollback, "cannot open " + journal_path);
+  }
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{jfd};
+  if (!TryOwn(jfd)) return Status::Ok();  // its writer is still at work
+  std::string bytes;
+  ISAM_RETURN_IF_ERROR(ReadWholeFile(jfd, bytes));
+  JournalContents c;
+  if (!DecodeJournal(bytes, c)) {
+    // Never completed, so never acted upon.
+    if (::unlink(journal_path.c_str()) != 0 && errno != ENOENT) return Status::System(errno, "remove " + journal_path);
+    return Status::Ok();
+  }
+  bool undo = true;
+  if (c.transaction != 0) {
+    bool pending = false;
+    Status st = TransactionStillRecorded(c.control_file, c.transaction, pending);
+    if (!st.ok()) {
+      return Status::Error(kErrUnableToLog, "transaction control file " + c.control_file + ": " + st.detail);
+    }
+    undo = pending;
+  }
+  if (undo) {
+    int dfd = ::open(data_path.c_str(), O_RDWR | O_CLOEXEC);
+    if (dfd < 0) return Status::Error(kErrUnableToRollback, "cannot open " + data_path + " to restore it");
+    Status st = Replay(SystemFileIo(), dfd, c, true);
+    ::close(dfd);
+    if (!st.ok()) return Status::Error(kErrUnableToRollback, st.detail);
+    recovered = true;
+  }
+  if (::unlink(journal_path.c_str()) != 0 && errno != ENOENT) return Status::System(errno, "remove " + journal_path);
+  return Status::Ok();
+}
+
+}  // namespace cinevo::isam

@@ -1,0 +1,144 @@
+#include "runtime/data/isam/transaction.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "runtime/data/isam/btree.h"
+#include "runtime/data/isam/byte_order.h"
+
+namespace cinevo::isam {
+namespace {
+
+// The changes are lost either way; what matters is that the cache forgets them.
+void DropAll(const std::vector<PageStore*>& stores) {
+  for (PageStore* s : stores) DropChanges(*s);
+}
+
+}  // namespace
+
+Record MarkerRecord(uint32_t number, const std::string& control) {
+  std::string bytes(1, static_cast<char>(kMarkerKey));
+  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>((number >> (8 * i)) & 0xFF));
+  bytes += control;
+  bytes.push_back('\0');
+  return Record{bytes, 1};
+}
+
+Status ReadMarker(PageStore& store, uint32_t& number, std::string& control, bool& found) {
+  BTree tree(store);
+  Record r;
+  ISAM_RETURN_IF_ERROR(tree.Find(std::string(1, static_cast<char>(kMarkerKey)), r, found));
+  if (!found) return Status::Ok();
+  std::string_view payload = std::string_view(r.bytes).substr(r.key_length);
+  if (payload.size() < 5 || payload.back() != '\0') {
+    return Status::Internal(kCheckRecordFields, "transaction marker without number and name");
+  }
+  number = GetLe32(reinterpret_cast<const uint8_t*>(payload.data()));
+  control.assign(payload.substr(4, payload.size() - 5));
+  return Status::Ok();
+}
+
+void DropChanges(PageStore& store) {
+  store.Abort();
+  store.Refresh();  // a header that cannot be read now is read again by the next operation
+}
+
+void Transaction::Logout(PageStore& store) {
+  if (!Listed(store)) files_.push_back(&store);
+}
+
+bool Transaction::Listed(const PageStore& store) const {
+  return std::find(files_.begin(), files_.end(), &store) != files_.end();
+}
+
+void Transaction::Rollback() {
+  std::vector<PageStore*> listed;
+  listed.swap(files_);
+  for (PageStore* s : listed) {
+    if (s->has_changes()) DropChanges(*s);
+  }
+}
+
+Status Transaction::Commit() {
+  std::vector<PageStore*> listed;
+  listed.swap(files_);
+  std::vector<PageStore*> changed;
+  for (PageStore* s : listed) {
+    if (s->has_changes()) changed.push_back(s);
+  }
+  if (changed.empty()) return Status::Ok();
+  if (changed.size() == 1) return changed.front()->Commit();  // drops the changes itself on failure
+  return CommitSeveral(changed);
+}
+
+Status Transaction::CommitSeveral(const std::vector<PageStore*>& changed) {
+  std::string control = ControlFilePathFor(changed.front()->path());
+  std::unique_ptr<ControlFile> cf;
+  Status st = ControlFile::Open(control, cf);
+  if (!st.ok()) {
+    DropAll(changed);
+    return st;
+  }
+  uint32_t number = 0;
+  st = cf->Start(ClockTicks(), number);
+  if (!st.ok()) {
+    DropAll(changed);
+    return Status::Error(kErrUnableToLog, control + ": " + st.detail);
+  }
+  last_number_ = number;
+  last_control_ = control;
+
+  // Phase one, in list order.
+  size_t written = 0;
+  Status failure;
+  for (PageStore* s : changed) {
+    BTree tree(*s);
+    Record marker = MarkerRecord(number, control);
+    bool found = false;
+    st = tree.Replace(marker, found);
+    if (st.ok() && !found) st = tree.Insert(marker, found);
+    if (st.ok()) {
+      if (s->journal()) s->journal()->HoldFor(number, control);
+      st = s->Commit();
+    }
+    if (!st.ok()) {
+      failure = st;
+      break;
+    }
+    ++written;
+  }
+
+  bool restored = true;
+  auto undo_written = [&] {
+    for (size_t i = 0; i < written; ++i) {
+      if (!changed[i]->UndoJournalled().ok()) restored = false;
+    }
+  };
+  if (!failure.ok()) {
+    undo_written();
+    // The failing file put itself back unless its journal is still waiting to be replayed.
+    PageStore* failed = changed[written];
+    if (failed->journal() && failed->journal()->hot()) restored = false;
+    for (size_t i = written; i < changed.size(); ++i) DropChanges(*changed[i]);
+  }
+  if (!restored) {
+    // The record stays: every file still journalled for it is restored at its next open.
+    return Status::Error(kErrUnableToRollback, failure.detail);
+  }
+  // The commit point (or the end of an undone transaction).
+  Status fin = cf->Finish(number);
+  if (!failure.ok()) return failure;
+  if (!fin.ok()) {
+    undo_written();
+    if (!restored) return Status::Error(kErrUnableToRollback, fin.detail);
+    return Status::Error(kErrUnableToLog, control + ": " + fin.detail);
+  }
+  // Phase two. A journal that cannot be removed now is removed at the next open, where the
+  // missing record tells that its transaction committed.
+  for (PageStore* s : changed) {
+    if (s->journal()) s->journal()->Release();
+  }
+  return Status::Ok();
+}
+
+}  // namespace cinevo::isam

@@ -1,0 +1,70 @@
+// LOGOUT, COMMIT and ROLLBACK: the updates of several data files made as one unit.
+//
+// While a file is listed its changes stay in its page cache (the caller does not commit after
+// each update). COMMIT then writes them:
+//   - no file with changes: nothing is written;
+//   - one: an ordinary commit of that file (atomic through its journal);
+//   - several: the control file (transaction_control.h) records a new transaction; each file
+//     receives the marker record (key 0xFF; payload: the transaction number, 4 bytes
+//     little-endian, the control file's name and a zero byte) and is written and flushed with
+//     its journal held (phase one); the deletion of the transaction record is the commit
+//     point; phase two removes the journals. A failure in phase one puts back every file
+//     written so far from its journal and removes the record; the error is returned.
+// ROLLBACK drops the cached changes of every listed file and re-reads its header from disk.
+//
+// Recovery rule (at the next open of each data file, journal.h): a file with a held journal
+// whose transaction is still recorded is restored to its state before the transaction; when
+// the record is gone the transaction had committed and the file keeps its new state. Since the
+// record is one fact in one file, every file of a transaction makes the same choice: all of
+// the transaction or none of it.
+//
+// Errors: 48 "Unable To Log Transaction" when the transaction record cannot be written or
+// removed; 65 "Unable To ROLLBACK Transaction" when a file written in phase one cannot be put
+// back (its record then stays, so that the next open restores it); otherwise the error of the
+// control file's open or of the failing file's write.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "runtime/data/isam/page_store.h"
+#include "runtime/data/isam/transaction_control.h"
+
+namespace cinevo::isam {
+
+inline constexpr uint8_t kMarkerKey = 0xFF;
+
+// The marker record naming transaction `number` coordinated through `control`.
+Record MarkerRecord(uint32_t number, const std::string& control);
+// Reads a file's marker; `found` is false when it has none.
+Status ReadMarker(PageStore& store, uint32_t& number, std::string& control, bool& found);
+
+class Transaction {
+ public:
+  // LOGOUT of one file: listed once however often it is named.
+  void Logout(PageStore& store);
+  bool Listed(const PageStore& store) const;
+  size_t size() const { return files_.size(); }
+
+  // COMMIT; the list is empty afterwards in every case (changes not written are dropped).
+  Status Commit();
+  // ROLLBACK; the list is empty afterwards.
+  void Rollback();
+
+  // The number and control file of the last commit over several files (0 when none yet).
+  uint32_t last_number() const { return last_number_; }
+  const std::string& last_control() const { return last_control_; }
+
+ private:
+  Status CommitSeveral(const std::vector<PageStore*>& changed);
+
+  std::vector<PageStore*> files_;
+  uint32_t last_number_ = 0;
+  std::string last_control_;
+};
+
+// Forgets a file's cached changes and has its header read again before the next use.
+void DropChanges(PageStore& store);
+
+}  // namespace cinevo::isam

@@ -1,0 +1,141 @@
+#include "runtime/data/isam/transaction_control.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+
+namespace cinevo::isam {
+namespace {
+
+// The same byte as the update lock of every data file, so that a program opening the control
+// file as a data file is kept out as well.
+constexpr uint64_t kControlUpdateLock = 0x80000000ull + 0x3FF;
+constexpr int kControlLockWaitMs = 10000;
+
+std::string& Setting() {
+  static std::string name;  // process-wide, as SEND "TCF=" is
+  return name;
+}
+
+std::string TransactionKey(uint32_t number) {
+  std::string k(4, '\0');
+  for (int i = 0; i < 4; ++i) k[i] = static_cast<char>((number >> (24 - 8 * i)) & 0xFF);
+  return k;
+}
+
+PageStoreOptions ControlOptions() {
+  PageStoreOptions o;
+  o.sync = true;
+  return o;
+}
+
+}  // namespace
+
+void SetControlFileName(std::string name) { Setting() = std::move(name); }
+const std::string& ControlFileName() { return Setting(); }
+
+std::string ControlFilePathFor(const std::string& data_path) {
+  if (!Setting().empty()) return Setting();
+  auto slash = data_path.find_last_of('/');
+  std::string dir = slash == std::string::npos ? std::string() : data_path.substr(0, slash + 1);
+  return dir + std::string(kDefaultControlFileName);
+}
+
+uint32_t ClockTicks() {
+  std::time_t now = std::time(nullptr);
+  std::tm local {};
+  localtime_r(&now, &local);
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::system_clock::now().time_since_epoch()).count() % 1000;
+  return static_cast<uint32_t>((local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) * 100 + ms / 10 + 1);
+}
+
+Status ControlFile::Open(const std::string& path, std::unique_ptr<ControlFile>& out) {
+  std::unique_ptr<ControlFile> cf(new ControlFile());
+  cf->path_ = path;
+  int err = 0;
+  struct stat st {};
+  bool exists = ::stat(path.c_str(), &st) == 0;
+  if (!exists) {
+    std::unique_ptr<PageStore> created;
+    ISAM_RETURN_IF_ERROR(PageStore::Create(path, ControlOptions(), created));
+  }
+  cf->lock_ = platform::FileLock::Open(path, err);
+  if (!cf->lock_) {
+    if (err == ENOENT) return Status::Error(kErrFileNotFound, path);
+    if (err == EACCES || err == EPERM || err == EROFS) return Status::Error(kErrAccessDenied, path);
+    return Status::System(err, path);
+  }
+  ISAM_RETURN_IF_ERROR(PageStore::Open(path, ControlOptions(), cf->store_));
+  out = std::move(cf);
+  return Status::Ok();
+}
+
+ControlFile::~ControlFile() = default;
+
+Status ControlFile::Locked() {
+  int e = lock_->Lock(kControlUpdateLock, 1, kControlLockWaitMs);
+  if (e != 0) return Status::System(e, "update lock of " + path_);
+  Status st = store_->Refresh();
+  if (!st.ok()) Unlocked();
+  return st;
+}
+
+void ControlFile::Unlocked() { lock_->Unlock(kControlUpdateLock, 1); }
+
+Status ControlFile::Start(uint32_t start, uint32_t& number) {
+  ISAM_RETURN_IF_ERROR(Locked());
+  Status st = [&]() -> Status {
+    BTree tree(*store_);
+    uint32_t n = start == 0 ? 1 : start;
+    for (;;) {
+      bool existed = false;
+      ISAM_RETURN_IF_ERROR(tree.Insert(Record{TransactionKey(n), 4}, existed));
+      if (!existed) break;
+      if (++n == 0) n = 1;
+    }
+    number = n;
+    return store_->Commit();
+  }();
+  if (!st.ok()) store_->Abort();
+  Unlocked();
+  return st;
+}
+
+Status ControlFile::Finish(uint32_t number) {
+  ISAM_RETURN_IF_ERROR(Locked());
+  Status st = [&]() -> Status {
+    BTree tree(*store_);
+    bool found = false;
+    ISAM_RETURN_IF_ERROR(tree.Erase(TransactionKey(number), found));
+    return store_->Commit();
+  }();
+  if (!st.ok()) store_->Abort();
+  Unlocked();
+  return st;
+}
+
+Status ControlFile::Recorded(uint32_t number, bool& recorded) {
+  ISAM_RETURN_IF_ERROR(Locked());
+  BTree tree(*store_);
+  Record r;
+  Status st = tree.Find(TransactionKey(number), r, recorded);
+  Unlocked();
+  return st;
+}
+
+Status TransactionStillRecorded(const std::string& control, uint32_t number, bool& recorded) {
+  recorded = false;
+  struct stat st {};
+  if (::stat(control.c_str(), &st) != 0) {
+    if (errno == ENOENT) return Status::Ok();
+    return Status::System(errno, control);
+  }
+  std::unique_ptr<ControlFile> cf;
+  ISAM_RETURN_IF_ERROR(ControlFile::Open(control, cf));
+  return cf->Recorded(number, recorded);
+}
+
+}  // namespace cinevo::isam

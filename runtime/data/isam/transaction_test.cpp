@@ -1,0 +1,295 @@
+#include "runtime/data/isam/transaction.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "runtime/data/isam/btree.h"
+#include "runtime/data/isam/faulty_file_io.h"
+#include "runtime/data/isam/record_kinds.h"
+
+namespace cinevo::isam {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+Record Rec(uint32_t n, const std::string& text) {
+  std::string key = DataKey(1, n);
+  return Record{key + text, static_cast<uint16_t>(key.size())};
+}
+
+class TransactionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("isam_txn_" + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+    SetControlFileName("");
+    for (const char* name : {"A.TVX", "B.TVX"}) {
+      std::unique_ptr<PageStore> s;
+      ASSERT_TRUE(PageStore::Create(P(name), options_, s).ok());
+      BTree tree(*s);
+      bool existed = false;
+      for (uint32_t n = 1; n <= 60; ++n) ASSERT_TRUE(tree.Insert(Rec(n, std::string(50, 'o')), existed).ok());
+      ASSERT_TRUE(s->Commit().ok());
+    }
+    Reopen();
+  }
+  void TearDown() override {
+    a_.reset();
+    b_.reset();
+    SetControlFileName("");
+    fs::remove_all(dir_);
+  }
+  std::string P(const std::string& name) const { return (dir_ / name).string(); }
+  void Reopen() {
+    a_.reset();
+    b_.reset();
+    ASSERT_TRUE(PageStore::Open(P("A.TVX"), options_, a_).ok());
+    ASSERT_TRUE(PageStore::Open(P("B.TVX"), options_, b_).ok());
+  }
+  // A cascade: every record of A renamed, the matching records of B rewritten, some deleted.
+  static void Cascade(PageStore& a, PageStore& b, const std::string& text) {
+    BTree ta(a), tb(b);
+    bool found = false;
+    for (uint32_t n = 1; n <= 60; ++n) ASSERT_TRUE(ta.Replace(Rec(n, text + std::string(n % 5 * 40, '+')), found).ok());
+    for (uint32_t n = 1; n <= 60; n += 2) ASSERT_TRUE(tb.Replace(Rec(n, text), found).ok());
+    for (uint32_t n = 2; n <= 60; n += 6) ASSERT_TRUE(tb.Erase(Rec(n, "").key(), found).ok());
+  }
+  static std::string Text(PageStore& s, uint32_t n) {
+    BTree t(s);
+    Record r;
+    bool found = false;
+    if (!t.Find(Rec(n, "").key(), r, found).ok()) return "<error>";
+    return found ? r.bytes.substr(r.key_length) : "<none>";
+  }
+
+  fs::path dir_;
+  PageStoreOptions options_;
+  std::unique_ptr<PageStore> a_, b_;
+};
+
+TEST(Marker, RecordLayoutAndReadingBack) {
+  Record m = MarkerRecord(0x01020304, "/x/tarvex.tcf");
+  EXPECT_EQ(m.key(), "\xFF");
+  EXPECT_EQ(m.bytes.substr(1, 4), std::string("\x04\x03\x02\x01", 4));
+  EXPECT_EQ(m.bytes.substr(5), std::string("/x/tarvex.tcf") + '\0');
+  EXPECT_EQ(ControlFilePathFor("/data/films/GRUPA.TVX"), "/data/films/tarvex.tcf");
+  EXPECT_EQ(ControlFilePathFor("GRUPA.TVX"), "tarvex.tcf");
+  SetControlFileName("/shared/x.tcf");
+  EXPECT_EQ(ControlFilePathFor("/data/films/GRUPA.TVX"), "/shared/x.tcf");
+  SetControlFileName("");
+  uint32_t clock = ClockTicks();
+  EXPECT_GE(clock, 1u);
+  EXPECT_LE(clock, 8640000u);
+}
+
+TEST_F(TransactionTest, CommitOverTwoFilesWritesBothWithMarkersAndLeavesNoRecordOrJournal) {
+  Transaction t;
+  t.Logout(*a_);
+  t.Logout(*b_);
+  t.Logout(*a_);
+  EXPECT_EQ(t.size(), 2u) << "a file is listed once";
+  Cascade(*a_, *b_, "renamed");
+  ASSERT_TRUE(t.Commit().ok());
+  EXPECT_EQ(t.size(), 0u);
+  EXPECT_FALSE(fs::exists(JournalPathFor(P("A.TVX"))));
+  EXPECT_FALSE(fs::exists(JournalPathFor(P("B.TVX"))));
+  Reopen();
+  EXPECT_EQ(Text(*a_, 7).substr(0, 7), "renamed");
+  EXPECT_EQ(Text(*b_, 7), "renamed");
+  EXPECT_EQ(Text(*b_, 8), "<none>");
+  for (PageStore* s : {a_.get(), b_.get()}) {
+    uint32_t number = 0;
+    std::string control;
+    bool found = false;
+    ASSERT_TRUE(ReadMarker(*s, number, control, found).ok());
+    ASSERT_TRUE(found);
+    EXPECT_EQ(number, t.last_number());
+    EXPECT_EQ(control, P("tarvex.tcf"));
+  }
+  bool recorded = true;
+  ASSERT_TRUE(TransactionStillRecorded(P("tarvex.tcf"), t.last_number(), recorded).ok());
+  EXPECT_FALSE(recorded);
+  // A second transaction replaces the marker: still one per file.
+  uint32_t first = t.last_number();
+  t.Logout(*a_);
+  t.Logout(*b_);
+  Cascade(*a_, *b_, "again");
+  ASSERT_TRUE(t.Commit().ok());
+  uint32_t number = 0;
+  std::string control;
+  bool found = false;
+  ASSERT_TRUE(ReadMarker(*a_, number, control, found).ok());
+  EXPECT_EQ(number, t.last_number());
+  EXPECT_NE(number, 0u);
+  (void)first;
+}
+
+TEST_F(TransactionTest, ChangesInOneFileDoNotTouchTheControlFile) {
+  Transaction t;
+  t.Logout(*a_);
+  t.Logout(*b_);
+  BTree ta(*a_);
+  bool found = false;
+  ASSERT_TRUE(ta.Replace(Rec(3, "single"), found).ok());
+  ASSERT_TRUE(t.Commit().ok());
+  EXPECT_FALSE(fs::exists(P("tarvex.tcf")));
+  uint32_t number = 0;
+  std::string control;
+  ASSERT_TRUE(ReadMarker(*a_, number, control, found).ok());
+  EXPECT_FALSE(found) << "no marker without a control file";
+  Reopen();
+  EXPECT_EQ(Text(*a_, 3), "single");
+  // Nothing changed at all: nothing written.
+  std::string before = ReadAll(P("A.TVX"));
+  t.Logout(*a_);
+  ASSERT_TRUE(t.Commit().ok());
+  EXPECT_EQ(ReadAll(P("A.TVX")), before);
+}
+
+TEST_F(TransactionTest, RollbackDropsTheCascadeAndReadsTheDiskAgain) {
+  const std::string a_before = ReadAll(P("A.TVX")), b_before = ReadAll(P("B.TVX"));
+  Transaction t;
+  t.Logout(*a_);
+  t.Logout(*b_);
+  Cascade(*a_, *b_, "never");
+  EXPECT_EQ(Text(*a_, 1).substr(0, 5), "never") << "the transaction sees its own changes";
+  t.Rollback();
+  EXPECT_EQ(t.size(), 0u);
+  EXPECT_FALSE(a_->has_changes());
+  EXPECT_EQ(Text(*a_, 1), std::string(50, 'o'));
+  EXPECT_EQ(Text(*b_, 8), std::string(50, 'o'));
+  EXPECT_EQ(ReadAll(P("A.TVX")), a_before);
+  EXPECT_EQ(ReadAll(P("B.TVX")), b_before);
+}
+
+TEST_F(TransactionTest, TheSendSettingNamesTheControlFileAndAnUnusableOneDropsTheChanges) {
+  SetControlFileName(P("elsewhere.tcf"));
+  Transaction t;
+  t.Logout(*a_);
+  t.Logout(*b_);
+  Cascade(*a_, *b_, "moved");
+  ASSERT_TRUE(t.Commit().ok());
+  EXPECT_TRUE(fs::exists(P("elsewhere.tcf")));
+  EXPECT_FALSE(fs::exists(P("tarvex.tcf")));
+  EXPECT_EQ(t.last_control(), P("elsewhere.tcf"));
+
+  const std::string a_before = ReadAll(P("A.TVX"));
+  SetControlFileName(P("no/such/dir/x.tcf"));
+  t.Logout(*a_);
+  t.Logout(*b_);
+  Cascade(*a_, *b_, "lost");
+  Status st = t.Commit();
+  EXPECT_FALSE(st.ok());
+  EXPECT_EQ(ReadAll(P("A.TVX")), a_before);
+  EXPECT_FALSE(a_->has_changes());
+  EXPECT_EQ(Text(*a_, 1).substr(0, 5), "moved");
+}
+
+// Phase one fails on either file at every write and flush in turn: a file written before is
+// put back, the record removed, the error returned; both files are as before.
+TEST_F(TransactionTest, AFailureInPhaseOneRestoresTheFilesBefore) {
+  const std::string a_before = ReadAll(P("A.TVX")), b_before = ReadAll(P("B.TVX"));
+  int cases = 0;
+  for (int target = 0; target < 2; ++target)
+  for (auto kind : {FaultPlan::Kind::kFailWrite, FaultPlan::Kind::kHalfWrite, FaultPlan::Kind::kFailSync}) {
+    for (uint64_t at = 0; at < 40; ++at) {
+      SCOPED_TRACE(testing::Message() << "kind " << static_cast<int>(kind) << " at " << at);
+      FaultyFileIo io(FaultPlan{kind, at, false});
+      PageStore& faulty = target == 0 ? *a_ : *b_;
+      faulty.set_io(&io);
+      Transaction t;
+      t.Logout(*a_);
+      t.Logout(*b_);
+      Cascade(*a_, *b_, "half");
+      Status st = t.Commit();
+      faulty.set_io(nullptr);
+      if (!io.fired()) {
+        ASSERT_TRUE(st.ok());
+        break;  // past the last call of a commit
+      }
+      ++cases;
+      EXPECT_FALSE(st.ok());
+      EXPECT_NE(st.code, kErrUnableToRollback);
+      EXPECT_EQ(ReadAll(P("A.TVX")), a_before);
+      EXPECT_EQ(ReadAll(P("B.TVX")), b_before);
+      EXPECT_EQ(Text(*a_, 1), std::string(50, 'o'));
+      bool recorded = true;
+      ASSERT_TRUE(TransactionStillRecorded(P("tarvex.tcf"), t.last_number(), recorded).ok());
+      EXPECT_FALSE(recorded);
+    }
+    // Undo the successful last round.
+    SetUp();
+  }
+  EXPECT_GT(cases, 20);
+}
+
+// What a process that died between phase one and the commit point, or after it, leaves
+// behind is recovered at the next open: none of the transaction, or all of it, in both files.
+TEST_F(TransactionTest, RecoveryAtOpenFollowsTheControlRecord) {
+  const std::string a_before = ReadAll(P("A.TVX")), b_before = ReadAll(P("B.TVX"));
+  // The state after phase one of both files: held journals, the record present.
+  std::unique_ptr<ControlFile> cf;
+  ASSERT_TRUE(ControlFile::Open(P("tarvex.tcf"), cf).ok());
+  uint32_t number = 0;
+  ASSERT_TRUE(cf->Start(ClockTicks(), number).ok());
+  Cascade(*a_, *b_, "phase1");
+  for (PageStore* s : {a_.get(), b_.get()}) {
+    s->journal()->HoldFor(number, P("tarvex.tcf"));
+    ASSERT_TRUE(s->Commit().ok());
+  }
+  const std::string a_after = ReadAll(P("A.TVX")), b_after = ReadAll(P("B.TVX"));
+  // "Die": copy the files with their journals as they are now, then let this process go on.
+  fs::create_directories(dir_ / "crash");
+  for (const char* f : {"A.TVX", "B.TVX", "A.TVX-journal", "B.TVX-journal"}) fs::copy_file(P(f), dir_ / "crash" / f);
+  // Not committed yet: the copies open as the files before the transaction.
+  auto copy = [&](const char* f) { return (dir_ / "crash" / f).string(); };
+  {
+    std::unique_ptr<PageStore> ra, rb;
+    ASSERT_TRUE(PageStore::Open(copy("A.TVX"), options_, ra).ok());
+    ASSERT_TRUE(PageStore::Open(copy("B.TVX"), options_, rb).ok());
+    EXPECT_EQ(ReadAll(copy("A.TVX")), a_before);
+    EXPECT_EQ(ReadAll(copy("B.TVX")), b_before);
+    EXPECT_FALSE(fs::exists(copy("A.TVX-journal")));
+  }
+  // Committed (record removed) but phase two not done: the copies keep the new state.
+  ASSERT_TRUE(cf->Finish(number).ok());
+  for (const char* f : {"A.TVX", "B.TVX", "A.TVX-journal", "B.TVX-journal"}) {
+    fs::copy_file(P(f), dir_ / "crash" / f, fs::copy_options::overwrite_existing);
+  }
+  {
+    std::unique_ptr<PageStore> ra, rb;
+    ASSERT_TRUE(PageStore::Open(copy("A.TVX"), options_, ra).ok());
+    ASSERT_TRUE(PageStore::Open(copy("B.TVX"), options_, rb).ok());
+    EXPECT_EQ(ReadAll(copy("A.TVX")), a_after);
+    EXPECT_EQ(ReadAll(copy("B.TVX")), b_after);
+    EXPECT_FALSE(fs::exists(copy("B.TVX-journal")));
+  }
+  // A control file that cannot be read: the file does not open (48) and keeps its journal.
+  ASSERT_TRUE(fs::remove(copy("A.TVX")));
+  fs::copy_file(P("A.TVX"), copy("A.TVX"));
+  std::string journal_path = copy("A.TVX-journal");
+  fs::copy_file(P("A.TVX-journal"), journal_path);
+  fs::create_directories(dir_ / "locked");
+  JournalContents c;
+  ASSERT_TRUE(DecodeJournal(ReadAll(journal_path), c));
+  c.control_file = (dir_ / "locked" / "x.tcf").string();
+  std::ofstream(c.control_file) << "not a data file at all, far too short";
+  std::ofstream(journal_path, std::ios::binary | std::ios::trunc) << EncodeJournal(c);
+  std::unique_ptr<PageStore> broken;
+  EXPECT_EQ(PageStore::Open(copy("A.TVX"), options_, broken).code, kErrUnableToLog);
+  EXPECT_TRUE(fs::exists(journal_path));
+  for (PageStore* s : {a_.get(), b_.get()}) ASSERT_TRUE(s->journal()->Release().ok());
+}
+
+}  // namespace
+}  // namespace cinevo::isam
