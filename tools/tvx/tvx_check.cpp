@@ -5,6 +5,7 @@
 
 #include "runtime/data/isam/format_check.h"
 #include "runtime/data/isam/isam_file.h"
+#include "runtime/data/isam/key_check.h"
 
 namespace cinevo::tvx {
 
@@ -34,6 +35,22 @@ int RunCheck(int argc, char** argv, std::FILE* out, std::FILE* err) {
   }
   for (const Violation& v : violations) {
     std::fprintf(out, "%s: check %d: %s: %s\n", path.c_str(), v.check, v.where.c_str(), v.text.c_str());
+  }
+  // With a sound tree, every key entry and counter is checked against the data records.
+  if (violations.empty()) {
+    std::unique_ptr<IsamFile> file;
+    KeyCheckResult keys;
+    st = IsamFile::Open(path, options, file);
+    if (st.ok()) st = CrossCheckKeys(*file, keys);
+    if (!st.ok()) {
+      std::fprintf(out, "%s: error %d (check %d): %s\n", path.c_str(), st.code, st.file_error, st.detail.c_str());
+      return 1;
+    }
+    for (const KeyProblem& p : keys.problems) {
+      std::fprintf(out, "%s: keys: %s: %s\n", path.c_str(), p.where.c_str(), p.text.c_str());
+      violations.push_back({0, p.where, p.text});
+    }
+    for (const std::string& note : keys.notes) std::fprintf(out, "%s: note: %s\n", path.c_str(), note.c_str());
   }
   std::fprintf(out, "%s: %llu pages, %llu records, %zu violations\n", path.c_str(),
                static_cast<unsigned long long>(summary.pages), static_cast<unsigned long long>(summary.records),

@@ -1,5 +1,6 @@
 // `tvx check FILE`: walks every page and record and reports each violation of the format's
-// rules. Never writes. Exit status 0 when clean, 1 when any violation, 2 when unreadable.
+// rules, then cross-checks every key entry and counter against the data records. Never
+// writes. Exit status 0 when clean, 1 when any violation, 2 when unreadable.
 #pragma once
 
 #include <cstdio>

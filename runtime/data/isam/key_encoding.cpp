@@ -107,7 +107,7 @@ void EncodeComponent(uint8_t type, std::span<const uint8_t> f, bool nocase, bool
       bool negative = (static_cast<uint8_t>(out[start]) & 0x80) != 0;
       bool zero = std::all_of(out.begin() + static_cast<std::ptrdiff_t>(start) + 1, out.end(), [](char c) { return c == 0; }) &&
                   (static_cast<uint8_t>(out[start]) & 0x7F) == 0;
-      if (negative && !zero) {
+      if (negative && (!zero || codec.distinct_negative_zero)) {
         InvertFrom(out, start);
       } else {
         out[start] = static_cast<char>((static_cast<uint8_t>(out[start]) & 0x7F) | 0x80);  // -0.0 as +0.0
@@ -120,9 +120,10 @@ void EncodeComponent(uint8_t type, std::span<const uint8_t> f, bool nocase, bool
       uint8_t& first = reinterpret_cast<uint8_t&>(out[start]);
       bool negative = (first & 0xF0) != 0;
       first &= 0x0F;
+      bool keep_sign = codec.distinct_negative_zero;
       bool zero = std::all_of(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), [](char c) { return c == 0; });
       first ^= 0x80;
-      if (negative && !zero) InvertFrom(out, start);  // -0 encodes as +0
+      if (negative && (!zero || keep_sign)) InvertFrom(out, start);  // -0 encodes as +0
       break;
     }
     default:

@@ -34,6 +34,9 @@ namespace cinevo::isam {
 
 struct KeyCodec {
   bool oem = false;  // the file keeps its text in the OEM code page
+  // Encode negative zero apart from zero, as some writers of these files did; used only to
+  // recognise their entries when checking a file, never to write.
+  bool distinct_negative_zero = false;
 };
 
 // Bytes of the key value (sum of the component field sizes).
