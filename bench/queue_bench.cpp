@@ -53,6 +53,23 @@ const std::vector<int32_t>& LookupKeys() {
   return keys;
 }
 
+// Every lookup finds the first of the two records with its key, whose payload is twice the key;
+// each side checks its sum against this, so that no side can skip work unnoticed.
+int64_t ExpectedLookupSum() {
+  int64_t sum = 0;
+  for (int32_t k : LookupKeys()) sum += 2 * int64_t{k};
+  return sum;
+}
+
+void Check(benchmark::State& state, int64_t sum) {
+  if (sum != ExpectedLookupSum()) state.SkipWithError("a lookup found the wrong record");
+}
+
+// The queue must hold every record it was given (a failed add posts an error and stores nothing).
+void CheckFilled(benchmark::State& state, cinevo::Queue& q) {
+  if (cinevo::QueueRecords(&q) != kEntries) state.SkipWithError("the queue lost records");
+}
+
 void FillQueue(cinevo::Queue& q, Rec& buffer, const std::vector<int32_t>& keys) {
   cinevo::QueueSort(&q, {kKey});
   for (int i = 0; i < kEntries; ++i) {
@@ -66,8 +83,8 @@ void BM_Queue_InsertInOrder(benchmark::State& state) {
     Rec buffer{};
     cinevo::Queue q(&buffer, sizeof buffer);
     FillQueue(q, buffer, InsertKeys());
-    benchmark::DoNotOptimize(cinevo::QueueRecords(&q));
     state.PauseTiming();
+    CheckFilled(state, q);
     cinevo::QueueFree(&q);
     state.ResumeTiming();
   }
@@ -107,8 +124,8 @@ void BM_Queue_InsertShuffled(benchmark::State& state) {
       cinevo::QueueAdd(&q);
     }
     cinevo::QueueSort(&q, {kKey});
-    benchmark::DoNotOptimize(cinevo::QueueRecords(&q));
     state.PauseTiming();
+    CheckFilled(state, q);
     cinevo::QueueFree(&q);
     state.ResumeTiming();
   }
@@ -149,6 +166,9 @@ void BM_Queue_Lookup(benchmark::State& state) {
       sum += buffer.payload;
     }
     benchmark::DoNotOptimize(sum);
+    state.PauseTiming();
+    Check(state, sum);
+    state.ResumeTiming();
   }
 }
 
@@ -166,6 +186,9 @@ void BM_Multimap_Lookup(benchmark::State& state) {
       sum += buffer.payload;
     }
     benchmark::DoNotOptimize(sum);
+    state.PauseTiming();
+    Check(state, sum);
+    state.ResumeTiming();
   }
 }
 
@@ -184,6 +207,9 @@ void BM_Vector_Lookup(benchmark::State& state) {
       sum += buffer.payload;
     }
     benchmark::DoNotOptimize(sum);
+    state.PauseTiming();
+    Check(state, sum);
+    state.ResumeTiming();
   }
 }
 

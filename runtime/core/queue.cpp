@@ -286,10 +286,19 @@ class RecordPool {
 
  private:
   bool NewChunk() {
-    // Chunks double in slots but stay near 4 MiB once records are large (at least one slot).
-    size_t slots = std::max<size_t>(1, std::min<size_t>(chunk_slots_, (size_t{4} << 20) / slot_));
+    // Chunks double in slots up to 2 MiB, or one slot when a record is larger.
+    size_t slots = std::max<size_t>(1, std::min<size_t>(chunk_slots_, kLargeChunk / slot_));
     size_t bytes = slots * slot_;
-    std::unique_ptr<uint8_t, FreeBlock> chunk(static_cast<uint8_t*>(std::malloc(bytes)));
+    uint8_t* block = nullptr;
+    if (bytes >= kLargeChunk) {
+      // Large chunks start on a 2 MiB boundary, so that huge pages can back them whole.
+      size_t rounded = (bytes + kLargeChunk - 1) & ~(kLargeChunk - 1);
+      block = static_cast<uint8_t*>(std::aligned_alloc(kLargeChunk, rounded));
+      if (block) AdviseHugePages(block, rounded);
+    } else {
+      block = static_cast<uint8_t*>(std::malloc(bytes));
+    }
+    std::unique_ptr<uint8_t, FreeBlock> chunk(block);
     if (!chunk) return false;
     try {
       chunks_.push_back(std::move(chunk));
@@ -298,17 +307,18 @@ class RecordPool {
     }
     next_ = chunks_.back().get();
     end_ = next_ + bytes;
-    if (chunk_slots_ < 65536) chunk_slots_ *= 2;
+    if (chunk_slots_ * slot_ < kLargeChunk) chunk_slots_ *= 2;
     return true;
   }
 
+  static constexpr size_t kLargeChunk = size_t{2} << 20;
   uint32_t record_size_;
   size_t slot_;  // record_size_ rounded up to 8, room for the free-list link
   std::vector<std::unique_ptr<uint8_t, FreeBlock>> chunks_;
   uint8_t* next_ = nullptr;
   uint8_t* end_ = nullptr;
   uint8_t* free_ = nullptr;
-  uint32_t chunk_slots_ = 64;
+  size_t chunk_slots_ = 64;
 };
 
 }  // namespace

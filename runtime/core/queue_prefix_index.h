@@ -9,20 +9,26 @@
 // Memory failures are returned (false) and leave the index as it was.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <memory>
 
 namespace cinevo {
+
+// Asks the system to back the 2 MiB-aligned part of a large block with huge pages: a queue of
+// many entries then takes one page fault per 2 MiB as it fills and few address-translation misses
+// when searched. Only a hint; small blocks and systems without the feature are left alone.
+void AdviseHugePages(void* block, std::size_t bytes);
 
 class QueuePrefixIndex {
  public:
   QueuePrefixIndex() = default;
+  ~QueuePrefixIndex() { Clear(); }
   QueuePrefixIndex(const QueuePrefixIndex&) = delete;
   QueuePrefixIndex& operator=(const QueuePrefixIndex&) = delete;
 
   uint32_t size() const { return size_; }
-  uint64_t at(uint32_t index) const { return data_.get()[index]; }  // index below size()
-  uint64_t* data() { return data_.get(); }
+  uint64_t at(uint32_t index) const { return data_[index]; }  // index below size()
+  uint64_t* data() { return data_; }
 
   // Makes room for `count` prefixes; false when the memory cannot be had.
   bool Reserve(uint32_t count);
@@ -45,10 +51,10 @@ class QueuePrefixIndex {
                       void* const* companion = nullptr) const;
 
  private:
-  struct Free {
-    void operator()(uint64_t* p) const;
-  };
-  std::unique_ptr<uint64_t, Free> data_;
+  // Small arrays come from the heap; from 2 MiB on the array is a mapping of its own
+  // (mapped_bytes_ long), advised for huge pages, which grows by remapping without copying.
+  uint64_t* data_ = nullptr;
+  std::size_t mapped_bytes_ = 0;
   uint32_t size_ = 0;
   uint32_t capacity_ = 0;
 };
