@@ -15,6 +15,7 @@
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/byte_order.h"
 #include "runtime/data/isam/format_check.h"
+#include "runtime/data/isam/key_check.h"
 #include "runtime/data/isam/record_kinds.h"
 
 namespace cinevo::isam {
@@ -86,6 +87,11 @@ class IsamDriverTest : public ::testing::Test {
     FileSummary s;
     ASSERT_TRUE(CheckFormat(*store, v, s).ok());
     for (const Violation& x : v) ADD_FAILURE() << x.where << ": " << x.text;
+    std::unique_ptr<IsamFile> file;
+    ASSERT_TRUE(IsamFile::Open(path_, o, file).ok());
+    KeyCheckResult keys;
+    ASSERT_TRUE(CrossCheckKeys(*file, keys).ok());
+    for (const KeyProblem& x : keys.problems) ADD_FAILURE() << x.where << ": " << x.text;
   }
 
   fs::path dir_;
@@ -394,6 +400,38 @@ TEST_F(IsamDriverTest, StreamDefersWritingUntilFlush) {
   ASSERT_EQ(Open(*f_), 0);
   EXPECT_EQ(static_cast<int>(ReadAll(*f_, 0).size()), 300);
   ExpectClean();
+}
+
+// A copy of a file from another implementation, whose entries keep negative zero apart from
+// zero: changing and deleting its records leaves no stale entry behind.
+TEST(IsamDriverForeignFiles, ChangesOfNegativeZeroRecordsLeaveNoStaleEntry) {
+  fs::path src = fs::path(CINEVO_TESTDATA_DIR) / "tvx" / "types.tvx";
+  if (!fs::exists(src)) GTEST_SKIP() << "test data not present: " << src;
+  RegisterIsamDriver();
+  fs::path dir = fs::temp_directory_path() / ("isam_driver_types_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::string path = (dir / "TYPES.TVX").string();
+  fs::copy_file(src, path, fs::copy_options::overwrite_existing);
+  std::unique_ptr<IsamFile> file;
+  ASSERT_TRUE(IsamFile::Open(path, {}, file).ok());
+  TableDeclaration decl;
+  ASSERT_TRUE(file->ReadDeclaration(1, decl).ok());
+  file.reset();
+  FileDeclaration d = ToFileDeclaration(decl, path);
+  FileControlBlock f(d);
+  ASSERT_EQ(Open(f, 0x12), 0);
+  ASSERT_EQ(GetByPointer(f, 3), 0);  // record 3 holds SREAL -0.0
+  f.record[0] ^= 1;                  // BYTE: no key changes
+  ASSERT_EQ(Put(f), 0);
+  ASSERT_EQ(GetByPointer(f, 3), 0);
+  ASSERT_EQ(Delete(f), 0);
+  ASSERT_EQ(Close(f), 0);
+  ASSERT_TRUE(IsamFile::Open(path, {}, file).ok());
+  KeyCheckResult keys;
+  ASSERT_TRUE(CrossCheckKeys(*file, keys).ok());
+  for (const KeyProblem& x : keys.problems) ADD_FAILURE() << x.where << ": " << x.text;
+  file.reset();
+  fs::remove_all(dir);
 }
 
 // Files written by another implementation: every record is reached in file order and through

@@ -159,6 +159,17 @@ Status IsamTable::ApplyKeys(const std::string& old_image, const std::string& new
     if (has_old) {
       uint32_t owner = 0;
       ISAM_RETURN_IF_ERROR(UniqueOwner(k, old_entry, owner));
+      if (owner != recno) {
+        // Another writer may have kept a negative zero apart from zero: its entry goes too.
+        KeyCodec legacy = codec_;
+        legacy.distinct_negative_zero = true;
+        std::string other = KeyEntryKey(table_.number, k.number,
+                                        EncodeKeyValue(table_.declaration, k.key, Span(old_image), legacy), k.dup, recno);
+        if (other != old_entry) {
+          ISAM_RETURN_IF_ERROR(UniqueOwner(k, other, owner));
+          if (owner == recno) old_entry = other;
+        }
+      }
       if (owner == recno) {
         bool erased = false;
         ISAM_RETURN_IF_ERROR(tree.Erase(old_entry, erased));
