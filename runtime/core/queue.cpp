@@ -15,6 +15,7 @@
 #include "runtime/core/error.h"
 #include "runtime/core/locale_tables.h"
 #include "runtime/core/pointer_list.h"
+#include "runtime/core/queue_memory.h"
 #include "runtime/core/queue_prefix_index.h"
 
 namespace cinevo {
@@ -287,34 +288,36 @@ class RecordPool {
  private:
   bool NewChunk() {
     // Chunks double in slots up to 2 MiB, or one slot when a record is larger.
-    size_t slots = std::max<size_t>(1, std::min<size_t>(chunk_slots_, kLargeChunk / slot_));
+    size_t slots = std::max<size_t>(1, std::min<size_t>(chunk_slots_, LargeBlock::kUnit / slot_));
     size_t bytes = slots * slot_;
     uint8_t* block = nullptr;
-    if (bytes >= kLargeChunk) {
-      // Large chunks start on a 2 MiB boundary, so that huge pages can back them whole.
-      size_t rounded = (bytes + kLargeChunk - 1) & ~(kLargeChunk - 1);
-      block = static_cast<uint8_t*>(std::aligned_alloc(kLargeChunk, rounded));
-      if (block) AdviseHugePages(block, rounded);
-    } else {
-      block = static_cast<uint8_t*>(std::malloc(bytes));
-    }
-    std::unique_ptr<uint8_t, FreeBlock> chunk(block);
-    if (!chunk) return false;
     try {
-      chunks_.push_back(std::move(chunk));
+      if (bytes >= LargeBlock::kUnit) {
+        LargeBlock large;
+        if (large.Map(bytes)) {
+          large_chunks_.push_back(std::move(large));
+          block = large_chunks_.back().data();
+        }
+      }
+      if (block == nullptr) {
+        std::unique_ptr<uint8_t, FreeBlock> chunk(static_cast<uint8_t*>(std::malloc(bytes)));
+        if (!chunk) return false;
+        chunks_.push_back(std::move(chunk));
+        block = chunks_.back().get();
+      }
     } catch (const std::bad_alloc&) {
       return false;
     }
-    next_ = chunks_.back().get();
+    next_ = block;
     end_ = next_ + bytes;
-    if (chunk_slots_ * slot_ < kLargeChunk) chunk_slots_ *= 2;
+    if (chunk_slots_ * slot_ < LargeBlock::kUnit) chunk_slots_ *= 2;
     return true;
   }
 
-  static constexpr size_t kLargeChunk = size_t{2} << 20;
   uint32_t record_size_;
   size_t slot_;  // record_size_ rounded up to 8, room for the free-list link
-  std::vector<std::unique_ptr<uint8_t, FreeBlock>> chunks_;
+  std::vector<std::unique_ptr<uint8_t, FreeBlock>> chunks_;  // the small ones
+  std::vector<LargeBlock> large_chunks_;                     // from 2 MiB on
   uint8_t* next_ = nullptr;
   uint8_t* end_ = nullptr;
   uint8_t* free_ = nullptr;

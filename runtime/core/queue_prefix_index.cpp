@@ -4,8 +4,7 @@
 #include <cstdlib>
 #include <cstdint>
 #include <cstring>
-
-#include <sys/mman.h>
+#include <utility>
 
 namespace cinevo {
 
@@ -46,54 +45,29 @@ uint32_t Search(const uint64_t* a, uint64_t p, uint32_t from, uint32_t to,
 
 }  // namespace
 
-void AdviseHugePages(void* block, std::size_t bytes) {
-#ifdef MADV_HUGEPAGE
-  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-  if (bytes < kHuge) return;  // smaller than one huge page
-  std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(block) + kHuge - 1) & ~(kHuge - 1);
-  std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(kHuge - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-  (void)block;
-  (void)bytes;
-#endif
-}
-
 bool QueuePrefixIndex::Reserve(uint32_t count) {
   if (count <= capacity_) return true;
   // Grows geometrically, so that a queue filled entry by entry moves its prefixes rarely.
   uint32_t capacity = std::max<uint32_t>({count, 64, capacity_ + capacity_ / 2});
   std::size_t bytes = std::size_t{capacity} * sizeof(uint64_t);
-  constexpr std::size_t kMapFrom = std::size_t{2} << 20;
-  if (bytes < kMapFrom) {
+  if (bytes < LargeBlock::kUnit) {
     void* block = std::realloc(data_, bytes);
     if (block == nullptr) return false;  // the old array is untouched
     data_ = static_cast<uint64_t*>(block);
     capacity_ = capacity;
     return true;
   }
-  constexpr std::size_t kPage = 4096;
-  bytes = (bytes + kPage - 1) & ~(kPage - 1);
-  void* block = MAP_FAILED;
-  if (mapped_bytes_ != 0) block = mremap(data_, mapped_bytes_, bytes, MREMAP_MAYMOVE);
-  if (block == MAP_FAILED) {
-    // A first mapping, or one that cannot be moved: a new one and a copy.
-    block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block == MAP_FAILED) return false;  // the old array is untouched
-    if (size_ != 0) std::memcpy(block, data_, std::size_t{size_} * sizeof(uint64_t));
-    if (mapped_bytes_ != 0) {
-      munmap(data_, mapped_bytes_);
-    } else {
-      std::free(data_);
-    }
-  }
-#ifdef MADV_HUGEPAGE
-  // The whole mapping, not only its aligned part: a mapping split in two could not be remapped.
-  madvise(block, bytes, MADV_HUGEPAGE);
-#endif
-  data_ = static_cast<uint64_t*>(block);
-  mapped_bytes_ = bytes;
-  capacity_ = static_cast<uint32_t>(std::min<std::size_t>(bytes / sizeof(uint64_t), UINT32_MAX));
+  // Room for the most entries a queue holds (rounded up to 2^20) or twice the present room.
+  constexpr std::size_t kFullQueue = std::size_t{1} << 20;
+  bytes = std::max({bytes, kFullQueue * sizeof(uint64_t), 2 * std::size_t{capacity_} * sizeof(uint64_t)});
+  bytes = std::min<std::size_t>(bytes, std::size_t{UINT32_MAX} * sizeof(uint64_t));
+  LargeBlock block;
+  if (!block.Map(bytes)) return false;  // the old array is untouched
+  if (size_ != 0) std::memcpy(block.data(), data_, std::size_t{size_} * sizeof(uint64_t));
+  if (large_.data() == nullptr) std::free(data_);
+  large_ = std::move(block);
+  data_ = reinterpret_cast<uint64_t*>(large_.data());
+  capacity_ = static_cast<uint32_t>(std::min<std::size_t>(large_.size() / sizeof(uint64_t), UINT32_MAX));
   return true;
 }
 
@@ -114,13 +88,9 @@ void QueuePrefixIndex::Erase(uint32_t index) {
 }
 
 void QueuePrefixIndex::Clear() {
-  if (mapped_bytes_ != 0) {
-    munmap(data_, mapped_bytes_);
-  } else {
-    std::free(data_);
-  }
+  if (large_.data() == nullptr) std::free(data_);
+  large_.Unmap();
   data_ = nullptr;
-  mapped_bytes_ = 0;
   size_ = 0;
   capacity_ = 0;
 }

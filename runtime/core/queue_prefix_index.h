@@ -12,12 +12,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace cinevo {
+#include "runtime/core/queue_memory.h"
 
-// Asks the system to back the 2 MiB-aligned part of a large block with huge pages: a queue of
-// many entries then takes one page fault per 2 MiB as it fills and few address-translation misses
-// when searched. Only a hint; small blocks and systems without the feature are left alone.
-void AdviseHugePages(void* block, std::size_t bytes);
+namespace cinevo {
 
 class QueuePrefixIndex {
  public:
@@ -51,10 +48,10 @@ class QueuePrefixIndex {
                       void* const* companion = nullptr) const;
 
  private:
-  // Small arrays come from the heap; from 2 MiB on the array is a mapping of its own
-  // (mapped_bytes_ long), advised for huge pages, which grows by remapping without copying.
+  // Small arrays come from the heap; from 2 MiB on the array lives in large_, which reserves
+  // room for a full queue at once, so that it does not move again as the queue fills.
   uint64_t* data_ = nullptr;
-  std::size_t mapped_bytes_ = 0;
+  LargeBlock large_;
   uint32_t size_ = 0;
   uint32_t capacity_ = 0;
 };
