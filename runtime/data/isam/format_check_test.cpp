@@ -265,6 +265,19 @@ TEST_F(CheckTest, FlippedBitsInPageHeadersAreAlwaysFound) {
   EXPECT_GT(pages, 5);
 }
 
+TEST_F(CheckTest, AHeaderClaimingAHugeFileIsReportedWithoutVisitingItsClaims) {
+  // Found by fuzzing: class ranges of millions of units over a file of a few hundred bytes.
+  FileHeader h;
+  h.change_counter = 1;
+  h.end[1] = 0xFFFFF0;
+  for (uint32_t c = 2; c < kClassCount; ++c) h.start[c] = h.end[c] = 0xFFFFF0;
+  h.committed_length = h.written_length = h.DataLength();
+  WriteAll(path_, EncodeHeader(h));
+  auto v = Check();
+  EXPECT_TRUE(Mentions(v, kCheckFileLength));
+  EXPECT_FALSE(Mentions(v, kCheckParentLink)) << "the claimed class slots are not walked";
+}
+
 TEST(InternalErrors, OutsideAnOperationTheyRaiseTheFatalReport) {
   EXPECT_EQ(InternalErrorText("GRUPA.TVX", 3), "GRUPA.TVX caused an Internal error : tvxbt line 3");
   EXPECT_EQ(InternalErrorText("", 12), "Tarvex File Driver Error caused an Internal error : tvxbt line 12");
