@@ -103,7 +103,7 @@ void SetIsamStoreDefaults(const PageStoreOptions& options) { StoreDefaults() = o
 const PageStoreOptions& IsamStoreDefaults() { return StoreDefaults(); }
 
 IsamTable::~IsamTable() {
-  if (table_.file && streaming_) table_.file->store().Commit();
+  if (table_.file && streaming_ && StoreCounters().ok()) table_.file->store().Commit();
 }
 
 std::string IsamTable::DeclaredName() const { return std::string(fcb_.declaration->ExternalName()); }
@@ -124,6 +124,7 @@ int IsamTable::Begin() {
     fcb_.os_error = e;
     return kErrFileSystem;
   }
+  ForgetCounters();  // another user may have changed them since
   Status st = table_.file->store().Refresh();
   if (!st.ok()) {
     locks_->GiveUpdate();
@@ -136,16 +137,20 @@ int IsamTable::End(int result, bool changed) {
   PageStore& store = table_.file->store();
   if (changed && !streaming_) {
     if (result == 0) {
-      Status st = store.Commit();
+      Status st = StoreCounters();
+      if (st.ok()) st = store.Commit();
       if (!st.ok()) {
         store.Abort();
+        ForgetCounters();
         result = Fail(st);
       }
     } else {
       store.Abort();
+      ForgetCounters();
     }
   } else if (changed && result == kErrFileSystem) {
     store.Abort();
+    ForgetCounters();
   }
   if (locks_) locks_->GiveUpdate();
   return result;
@@ -327,6 +332,12 @@ int IsamTable::LockFile(DriverArgs& args) {
   int e = locks_->TakeExclusive(wait);
   if (e != 0) return e == EAGAIN ? kErrFileLocked : kErrFileSystem;
   locked_ = true;
+  // From now on nobody else changes the file: read its state once more, then trust the cache.
+  ForgetCounters();
+  if (!streaming_) {
+    Status st = table_.file->store().Refresh();
+    if (!st.ok()) return Fail(st);
+  }
   return 0;
 }
 
@@ -347,10 +358,12 @@ int IsamTable::StartStream() {
 int IsamTable::FlushStream() {
   if (!streaming_) return 0;
   streaming_ = false;
-  Status st = table_.file->store().Commit();
+  Status st = StoreCounters();
+  if (st.ok()) st = table_.file->store().Commit();
   int result = 0;
   if (!st.ok()) {
     table_.file->store().Abort();
+    ForgetCounters();
     result = Fail(st);
   }
   if (locks_) locks_->GiveUpdate();

@@ -63,6 +63,14 @@ class IsamTable : public DriverWorkingState {
     uint32_t mark = 0;
     bool found = false;
   };
+  // Counters as read or changed during an update, by which (key number or 0xF3). Changes
+  // reach the tree before each commit; the copies stay valid while no other user can change
+  // the file (update lock held across a stream, or exclusive access).
+  struct CachedCounters {
+    Counters value;
+    bool loaded = false;
+    bool dirty = false;
+  };
 
   // Opening and file-level operations (isam_driver.cpp).
   int OpenTable(DriverArgs& args);
@@ -98,6 +106,8 @@ class IsamTable : public DriverWorkingState {
   int EmptyTable();
   Status ReadCountersOf(uint8_t which, Counters& out);
   Status WriteCountersOf(uint8_t which, const Counters& c);
+  Status StoreCounters();  // the changed counters into the tree
+  void ForgetCounters();
   Status ReadData(uint32_t recno, std::string& payload, bool& found);
   // Loads a stored record into the buffer (with holds, watches and memos) and makes it current.
   int Load(uint32_t recno, const std::string& payload);
@@ -135,6 +145,7 @@ class IsamTable : public DriverWorkingState {
   std::unique_ptr<TableLocks> locks_;
   KeyCodec codec_;
   std::vector<KeyDesc> keys_;
+  std::vector<CachedCounters> counters_ = std::vector<CachedCounters>(256);
   std::vector<std::string> memos_;  // contents of each memo/BLOB of the current record
   bool skip_memos_ = false;         // NOMEMO: the next read leaves the memo buffers alone
   uint32_t current_ = 0;            // record number of the current record, 0 none

@@ -75,18 +75,43 @@ bool IsamTable::HasEntry(const KeyDesc& k, std::span<const uint8_t> record) cons
 }
 
 Status IsamTable::ReadCountersOf(uint8_t which, Counters& out) {
-  out = Counters{};
-  return table_.file->ReadCounters(table_.number, which, out.entries, out.mark, out.found);
+  CachedCounters& c = counters_[which];
+  if (!c.loaded) {
+    c.value = Counters{};
+    ISAM_RETURN_IF_ERROR(table_.file->ReadCounters(table_.number, which, c.value.entries, c.value.mark, c.value.found));
+    c.loaded = true;
+  }
+  out = c.value;
+  return Status::Ok();
 }
 
-Status IsamTable::WriteCountersOf(uint8_t which, const Counters& c) {
-  bool found = false;
-  ISAM_RETURN_IF_ERROR(table_.file->tree().Replace(CountersRecord(table_.number, which, c.entries, c.mark), found));
-  if (!found) {
-    bool existed = false;
-    ISAM_RETURN_IF_ERROR(table_.file->tree().Insert(CountersRecord(table_.number, which, c.entries, c.mark), existed));
+Status IsamTable::WriteCountersOf(uint8_t which, const Counters& value) {
+  CachedCounters& c = counters_[which];
+  c.value = value;
+  c.value.found = true;
+  c.loaded = true;
+  c.dirty = true;
+  return Status::Ok();
+}
+
+Status IsamTable::StoreCounters() {
+  for (size_t which = 0; which < counters_.size(); ++which) {
+    CachedCounters& c = counters_[which];
+    if (!c.dirty) continue;
+    Record r = CountersRecord(table_.number, static_cast<uint8_t>(which), c.value.entries, c.value.mark);
+    bool found = false;
+    ISAM_RETURN_IF_ERROR(table_.file->tree().Replace(r, found));
+    if (!found) {
+      bool existed = false;
+      ISAM_RETURN_IF_ERROR(table_.file->tree().Insert(r, existed));
+    }
+    c.dirty = false;
   }
   return Status::Ok();
+}
+
+void IsamTable::ForgetCounters() {
+  for (CachedCounters& c : counters_) c = CachedCounters{};
 }
 
 Status IsamTable::ReadData(uint32_t recno, std::string& payload, bool& found) {
