@@ -332,7 +332,7 @@ class QueueObject {
       : pool(record_size), changes_(static_cast<uint32_t>(StandardTimeNow()) * 25781083u) {}
 
   RecordPool pool;
-  RecordList entries;
+  RecordList entries{kObjectListClasses, &kQueueEntryMemory};
   int32_t pointer = 0;  // 1-based position of the last entry read or written; 0 for none
 
   uint32_t changes() const { return changes_; }

@@ -1,5 +1,8 @@
 #include "runtime/core/queue_memory.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include <sys/mman.h>
@@ -44,5 +47,59 @@ void LargeBlock::Unmap() {
   data_ = nullptr;
   size_ = 0;
 }
+
+namespace {
+
+// Every block starts with this header; the list sees the memory after it. A whole cache line, so
+// that the entries of a mapped block start on one.
+struct BlockHeader {
+  std::size_t mapped;  // the size of the mapping, or 0 for a heap block
+  std::size_t usable;  // bytes after the header
+};
+constexpr std::size_t kHeader = 64;
+// The most pointers a list of objects holds (its largest size class).
+constexpr std::size_t kLargestList = std::size_t{1000000} * sizeof(void*);
+
+BlockHeader* HeaderOf(void* block) {
+  return reinterpret_cast<BlockHeader*>(static_cast<uint8_t*>(block) - kHeader);
+}
+
+void ReleaseEntries(void* block) {
+  if (block == nullptr) return;
+  BlockHeader* header = HeaderOf(block);
+  if (header->mapped != 0) {
+    LargeBlock::Adopt(reinterpret_cast<uint8_t*>(header), header->mapped);  // unmapped here
+  } else {
+    std::free(header);
+  }
+}
+
+void* ReallocateEntries(void* block, std::size_t bytes) {
+  BlockHeader* old = block ? HeaderOf(block) : nullptr;
+  if (old && bytes <= old->usable) return block;  // the room is there already
+  if (bytes > SIZE_MAX - kLargestList - kHeader) return nullptr;
+  if ((old == nullptr || old->mapped == 0) && bytes + kHeader < LargeBlock::kUnit) {
+    void* p = std::realloc(old, bytes + kHeader);
+    if (p == nullptr) return nullptr;  // the old block is untouched
+    auto* header = static_cast<BlockHeader*>(p);
+    header->mapped = 0;
+    header->usable = bytes;
+    return reinterpret_cast<uint8_t*>(p) + kHeader;
+  }
+  LargeBlock large;
+  if (!large.Map(std::max(bytes, kLargestList) + kHeader)) return nullptr;
+  auto* header = reinterpret_cast<BlockHeader*>(large.data());
+  header->mapped = large.size();
+  header->usable = large.size() - kHeader;
+  uint8_t* entries = large.data() + kHeader;
+  if (old) std::memcpy(entries, block, std::min(old->usable, bytes));
+  large.Detach();
+  ReleaseEntries(block);
+  return entries;
+}
+
+}  // namespace
+
+const PointerListMemory kQueueEntryMemory{&ReallocateEntries, &ReleaseEntries};
 
 }  // namespace cinevo

@@ -9,6 +9,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
+
+#include "runtime/core/pointer_list.h"
 
 namespace cinevo {
 
@@ -28,6 +31,18 @@ class LargeBlock {
   bool Map(std::size_t bytes);
   void Unmap();
 
+  // Gives up the mapping to the caller, who hands it back with Adopt (data and size as returned).
+  uint8_t* Detach() {
+    size_ = 0;
+    return std::exchange(data_, nullptr);
+  }
+  static LargeBlock Adopt(uint8_t* data, std::size_t size) {
+    LargeBlock block;
+    block.data_ = data;
+    block.size_ = size;
+    return block;
+  }
+
   uint8_t* data() const { return data_; }
   std::size_t size() const { return size_; }
 
@@ -35,5 +50,9 @@ class LargeBlock {
   uint8_t* data_ = nullptr;
   std::size_t size_ = 0;
 };
+
+// Memory for a queue's entry pointer array: the heap while it is small; from 2 MiB on a
+// LargeBlock with room for the largest size class of the list, so that it does not move again.
+extern const PointerListMemory kQueueEntryMemory;
 
 }  // namespace cinevo

@@ -271,6 +271,55 @@ TEST_F(QueueTest, AddBeyondTheLimitIsRefusedWithoutLosingEntries) {
   EXPECT_EQ(QueueRecords(&big), 1000000);
 }
 
+// Enough entries that the entry pointers, the key prefixes and the record copies all outgrow
+// their small heap blocks. The keys share their first eight bytes, so every search also needs the
+// full comparison over a long run of equal prefixes.
+TEST(QueueLargeTest, ManyEntriesKeepTheirOrderAndAreFoundAcrossTheLargeArrays) {
+  struct Big {
+    char name[12];
+    int32_t num;
+  };
+  Big rec{};
+  Queue q(&rec, sizeof rec);
+  QueueSort(&q, {QueueKey{0, 12, TypeCode::kString, false}});
+  auto set = [&](int32_t group, int32_t num) {
+    std::string digits = std::to_string(10000 + group).substr(1);  // four digits
+    std::memcpy(rec.name, "SHAREDPF", 8);
+    std::memcpy(rec.name + 8, digits.data(), 4);
+    rec.num = num;
+  };
+  constexpr int32_t kCount = 300000, kPerGroup = 100;
+  for (int32_t i = 0; i < kCount; ++i) {
+    set(i / kPerGroup, i);
+    QueueAdd(&q);
+    ASSERT_EQ(ErrorCode(), 0) << i;
+  }
+  ASSERT_EQ(QueueRecords(&q), kCount);
+  for (int32_t group : {0, 1, 1234, 2047, 2999}) {
+    set(group, -1);
+    QueueGetByKey(&q);
+    ASSERT_EQ(ErrorCode(), 0) << group;
+    EXPECT_EQ(rec.num, group * kPerGroup) << "the first of its equal entries";
+    EXPECT_EQ(QueuePointer(&q), group * kPerGroup + 1);
+  }
+  set(3000, -1);  // past the last key
+  QueueGetByKey(&q);
+  EXPECT_EQ(ErrorCode(), 30);
+
+  // The first entry, given the key of the middle group, goes after that group's last entry.
+  set(1500, -7);
+  QueuePutAt(&q, 1);
+  EXPECT_EQ(QueuePointer(&q), 1501 * kPerGroup);
+  QueueGetAt(&q, 1501 * kPerGroup);
+  EXPECT_EQ(rec.num, -7);
+  QueueDeleteAt(&q, 1501 * kPerGroup);
+  EXPECT_EQ(QueueRecords(&q), kCount - 1);
+  for (int32_t pos : {1, 2, 150000, kCount - 1}) {
+    QueueGetAt(&q, pos);
+    EXPECT_EQ(rec.num, pos) << pos;  // every entry after the first moved up by one
+  }
+}
+
 // Field comparison as used by the keys.
 TEST(QueueFieldTest, StringsIgnoreTrailingSpacesAndUseTheCollatingSequence) {
   QueueKey s{0, 4, TypeCode::kString, false};
