@@ -402,6 +402,122 @@ TEST_F(IsamDriverTest, StreamDefersWritingUntilFlush) {
   ExpectClean();
 }
 
+TEST_F(IsamDriverTest, EmptyFileEndsAndPreviousAfterDelete) {
+  ASSERT_EQ(SetKey(*f_, 0), 0);
+  EXPECT_TRUE(Eof(*f_));
+  EXPECT_TRUE(Bof(*f_));
+  EXPECT_EQ(Next(*f_), 33);
+  EXPECT_EQ(Delete(*f_), 33);  // after a failed NEXT there is no record
+  for (int i = 1; i <= 4; ++i) ASSERT_EQ(AddMovie(i, "x", static_cast<float>(i)), 0);
+  ASSERT_EQ(SetKey(*f_, 0), 0);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(Next(*f_), 0);
+  ASSERT_EQ(Delete(*f_), 0);  // ID 3
+  ASSERT_EQ(Previous(*f_), 0);
+  EXPECT_EQ(Id(*f_), 2);
+  // File order from the end, and GET by a pointer that does not exist.
+  ASSERT_EQ(Set(*f_), 0);
+  ASSERT_EQ(Previous(*f_), 0);
+  EXPECT_EQ(Id(*f_), 4);
+  EXPECT_EQ(GetByPointer(*f_, 12345), 35);
+  EXPECT_EQ(GetByPointer(*f_, 0), 35);
+  EXPECT_EQ(Reget(*f_, std::string("\0\0\x30\x39", 4)), 35);
+}
+
+TEST_F(IsamDriverTest, BlobsAcrossChunkBoundaries) {
+  for (size_t size : {1u, 255u, 256u, 257u, 260u, 261u, 512u, 517u, 5000u}) {
+    std::vector<uint8_t> blob(size);
+    for (size_t i = 0; i < size; ++i) blob[i] = static_cast<uint8_t>(i * 13 + size);
+    Fill(*f_, static_cast<int32_t>(size), "b", static_cast<float>(size));
+    ASSERT_EQ(BlobWrite(*f_, 2, blob, 0), 0);
+    ASSERT_EQ(Add(*f_), 0) << size;
+    std::vector<uint8_t> empty;
+    ASSERT_EQ(SetProperty(*f_, 0x7CBF, "", -1), 0);
+    Fill(*f_, static_cast<int32_t>(size), "", 0);
+    ASSERT_EQ(Get(*f_, 0), 0);
+    EXPECT_EQ(BlobSize(*f_, 2), static_cast<int64_t>(size));
+    std::vector<uint8_t> back(size + 10, 0);
+    EXPECT_EQ(BlobRead(*f_, 2, back, 0), static_cast<int64_t>(size));
+    back.resize(size);
+    EXPECT_EQ(back, blob) << size;
+    std::vector<uint8_t> tail(4);
+    EXPECT_EQ(BlobRead(*f_, 2, tail, static_cast<int64_t>(size) - 1), 1);  // reads stop at the end
+    // The next record starts with an empty BLOB.
+    std::vector<uint8_t> none;
+    Fill(*f_, 0, "", 0);
+    ASSERT_EQ(BlobWrite(*f_, 2, none, 0), 0);
+  }
+  EXPECT_EQ(BlobSize(*f_, 3), 0);  // no such BLOB: nothing, no crash
+  ExpectClean();
+}
+
+TEST_F(IsamDriverTest, IndexesAreBuiltOnDemandAndDeferredBuildsRun) {
+  FileDeclaration d = decl_;
+  d.keys.push_back(MakeKey("MOV:INAME", kKeyIndex | kKeyDup, {2}));
+  ASSERT_EQ(Close(*f_), 0);
+  f_.reset();
+  fs::remove(path_);
+  FileControlBlock f(d);
+  ASSERT_EQ(Create(f), 0);
+  ASSERT_EQ(Open(f, 0x12), 0);
+  for (int i = 1; i <= 3; ++i) {
+    Fill(f, i, std::string(1, static_cast<char>('d' - i)), static_cast<float>(i));
+    ASSERT_EQ(Add(f), 0);
+  }
+  EXPECT_EQ(SetKey(f, 5), 46);  // the index is not built yet
+  BuildByEvents(f, true);
+  ASSERT_EQ(BuildIndex(f, 5, "+MOV:NAME"), 0);  // without a window to answer, the build runs at once
+  ASSERT_EQ(SetKey(f, 5), 0);
+  std::vector<int32_t> ids;
+  while (Next(f) == 0) ids.push_back(Id(f));
+  EXPECT_EQ(ids, (std::vector<int32_t>{3, 2, 1}));
+  // Adds do not keep an index up to date: the next read through it needs a new build.
+  Fill(f, 9, "a", 9.0f);
+  ASSERT_EQ(Add(f), 0);
+  ASSERT_EQ(BuildKey(f, 5), 0);
+  EXPECT_EQ(RecordsKey(f, 5), 4);
+}
+
+TEST_F(IsamDriverTest, OemFilesKeepTextInTheOemCodePage) {
+  FileDeclaration d = decl_;
+  d.driver_string = "/OEM";
+  ASSERT_EQ(Close(*f_), 0);
+  f_.reset();
+  fs::remove(path_);
+  FileControlBlock f(d);
+  ASSERT_EQ(Create(f), 0);
+  ASSERT_EQ(Open(f), 0);
+  Fill(f, 1, "caf\xE9", 1.0f);  // e acute in the ANSI code page
+  ASSERT_EQ(Add(f), 0);
+  Fill(f, 0, "", 0);
+  ASSERT_EQ(GetByPointer(f, 2), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(f.record.data() + 4), 4), "caf\xE9");  // back in ANSI
+  Fill(f, 0, "CAF\xE9", 0);  // found through the NOCASE key
+  ASSERT_EQ(Get(f, 1), 0);
+  EXPECT_EQ(Id(f), 1);
+  ASSERT_EQ(Close(f), 0);
+  std::unique_ptr<IsamFile> file;
+  ASSERT_TRUE(IsamFile::Open(path_, {}, file).ok());
+  Record r;
+  bool found = false;
+  ASSERT_TRUE(file->tree().Find(DataKey(1, 2), r, found).ok());
+  ASSERT_TRUE(found);
+  EXPECT_EQ(static_cast<uint8_t>(r.bytes[r.key_length + 7]), 0x82);  // stored in the OEM page
+}
+
+TEST_F(IsamDriverTest, TablesOfOneFileAreRemovedOneByOne) {
+  FileDeclaration other = decl_;
+  other.name = path_ + "\\!SECOND";
+  FileControlBlock g(other);
+  ASSERT_EQ(Create(g), 0);
+  ASSERT_EQ(AddMovie(1, "a", 1.0f), 0);
+  ASSERT_EQ(Close(*f_), 0);
+  ASSERT_EQ(Remove(g), 0);  // only the table SECOND goes
+  EXPECT_TRUE(fs::exists(path_));
+  EXPECT_EQ(Open(g), 2);
+  ASSERT_EQ(Open(*f_), 0);
+  EXPECT_EQ(Records(*f_), 1);
+}
+
 // A copy of a file from another implementation, whose entries keep negative zero apart from
 // zero: changing and deleting its records leaves no stale entry behind.
 TEST(IsamDriverForeignFiles, ChangesOfNegativeZeroRecordsLeaveNoStaleEntry) {
