@@ -1,7 +1,13 @@
-// Cinevo + start-up. Until the application's windows exist this only reports its version.
+// Cinevo + start-up: the runtime's locale tables first (built-in defaults, regional settings from
+// the profile, then the environment file beside the program). The application's windows are
+// still to come; until then the program reports its state and ends.
 #include <cstdio>
 
-int main() {
-  std::printf("Cinevo + 0.1 - the movie catalogue is under construction; see README.md.\n");
+#include "runtime/core/error.h"
+#include "runtime/core/locale.h"
+
+int main(int argc, char** argv) {
+  cinevo::locale::Startup(argc > 0 ? argv[0] : "");
+  std::printf("Cinevo + 0.1 - the runtime is in place; the movie catalogue windows are under construction.\n");
   return 0;
 }

@@ -12,6 +12,7 @@
 #include "platform/window/window_system.h"
 #include "runtime/core/error.h"
 #include "runtime/ui/key_code.h"
+#include "runtime/ui/runtime_error_box.h"
 #include "runtime/ui/runtime_thread.h"
 #include "runtime/ui/window.h"
 
@@ -76,7 +77,15 @@ const EventRecord* CurrentRecord(Window** window) {
 
 bool StartEventRuntime() {
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return false;
-  if (!platform::StartWindowSystem()) return false;
+  if (!platform::WindowSystemStarted()) {
+    // The first start makes fatal reports show the error box; a handler installed later (by a
+    // test, say) stays in force on later starts.
+    InstallRuntimeErrorBox();
+    if (!platform::StartWindowSystem()) {
+      RuntimeFatal(503, "WSLDIAL");
+      return false;
+    }
+  }
   if (!g_trackerInstalled) {
     QCoreApplication::instance()->installEventFilter(new InputTracker(QCoreApplication::instance()));
     g_trackerInstalled = true;
