@@ -289,20 +289,21 @@ class RecordPool {
 
  private:
   bool NewChunk() {
-    // Chunks double in slots up to 2 MiB, or one slot when a record is larger.
+    // Chunks double in slots up to 2 MiB. From then on, when at least two records fit in 2 MiB,
+    // each chunk is a huge-page block of its own; a larger record gets a chunk of one slot.
     size_t slots = std::max<size_t>(1, std::min<size_t>(chunk_slots_, LargeBlock::kUnit / slot_));
-    size_t bytes = slots * slot_;
     uint8_t* block = nullptr;
     try {
-      if (bytes >= LargeBlock::kUnit) {
+      if (slot_ <= LargeBlock::kUnit / 2 && chunk_slots_ * slot_ >= LargeBlock::kUnit) {
         LargeBlock large;
-        if (large.Map(bytes)) {
+        if (large.Map(LargeBlock::kUnit)) {
           large_chunks_.push_back(std::move(large));
           block = large_chunks_.back().data();
+          slots = LargeBlock::kUnit / slot_;
         }
       }
       if (block == nullptr) {
-        std::unique_ptr<uint8_t, FreeBlock> chunk(static_cast<uint8_t*>(std::malloc(bytes)));
+        std::unique_ptr<uint8_t, FreeBlock> chunk(static_cast<uint8_t*>(std::malloc(slots * slot_)));
         if (!chunk) return false;
         chunks_.push_back(std::move(chunk));
         block = chunks_.back().get();
@@ -311,7 +312,7 @@ class RecordPool {
       return false;
     }
     next_ = block;
-    end_ = next_ + bytes;
+    end_ = next_ + slots * slot_;
     if (chunk_slots_ * slot_ < LargeBlock::kUnit) chunk_slots_ *= 2;
     return true;
   }

@@ -278,6 +278,7 @@ TEST(QueueLargeTest, ManyEntriesKeepTheirOrderAndAreFoundAcrossTheLargeArrays) {
   struct Big {
     char name[12];
     int32_t num;
+    int32_t check;  // 20 bytes: record slots that do not divide the chunks evenly
   };
   Big rec{};
   Queue q(&rec, sizeof rec);
@@ -287,6 +288,7 @@ TEST(QueueLargeTest, ManyEntriesKeepTheirOrderAndAreFoundAcrossTheLargeArrays) {
     std::memcpy(rec.name, "SHAREDPF", 8);
     std::memcpy(rec.name + 8, digits.data(), 4);
     rec.num = num;
+    rec.check = ~num;
   };
   constexpr int32_t kCount = 300000, kPerGroup = 100;
   for (int32_t i = 0; i < kCount; ++i) {
@@ -317,6 +319,7 @@ TEST(QueueLargeTest, ManyEntriesKeepTheirOrderAndAreFoundAcrossTheLargeArrays) {
   for (int32_t pos : {1, 2, 150000, kCount - 1}) {
     QueueGetAt(&q, pos);
     EXPECT_EQ(rec.num, pos) << pos;  // every entry after the first moved up by one
+    EXPECT_EQ(rec.check, ~pos) << pos;
   }
 }
 
