@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "runtime/data/file_properties.h"
+#include "runtime/data/isam/byte_order.h"
 #include "runtime/data/isam/declaration_stream.h"
 #include "runtime/data/isam/record_kinds.h"
 #include "runtime/data/send_options.h"
@@ -125,12 +126,31 @@ int IsamTable::Begin() {
     return kErrFileSystem;
   }
   ForgetCounters();  // another user may have changed them since
-  Status st = table_.file->store().Refresh();
+  Status st = RefreshIfChanged();
   if (!st.ok()) {
     locks_->GiveUpdate();
     return Fail(st);
   }
   return 0;
+}
+
+Status IsamTable::RefreshIfChanged() {
+  // Every commit moves the change counter, so a header whose first bytes are as this open last
+  // saw them means an unchanged file and the cached pages stay good.
+  PageStore& store = table_.file->store();
+  std::string raw;
+  size_t got = 0;
+  ISAM_RETURN_IF_ERROR(store.ReadAt(0, 64, raw, &got));
+  if (got == 64 && raw.size() >= 0x20) {
+    const FileHeader& h = store.header();
+    const uint8_t* p = Bytes(raw);
+    if (GetLe32(p + 0x06) == h.committed_length && GetLe32(p + 0x0A) == h.written_length &&
+        GetLe32(p + 0x18) == h.change_counter && GetLe32(p + 0x1C) == h.root && GetBe32(p + 0x14) == h.number_counter &&
+        h.committed_length == h.written_length && h.change_counter != 0) {
+      return Status::Ok();
+    }
+  }
+  return store.Refresh();
 }
 
 int IsamTable::End(int result, bool changed) {

@@ -93,6 +93,7 @@ class IsamTable : public DriverWorkingState {
   int Begin();
   int End(int result, bool changed);
   int Fail(const Status& st);
+  Status RefreshIfChanged();
   std::string DeclaredName() const;
 
   // Records and keys (isam_handlers_records.cpp).
