@@ -98,5 +98,18 @@ TEST(QueuePrefixIndexTest, ReserveThenResizeExposesTheRoomForFilling) {
   EXPECT_EQ(index.at(1000), 5000u);
 }
 
+// From 2 MiB on the prefixes live in a mapping sized for a full queue; growing past that room
+// moves them once more. Neither move may lose or reorder a prefix.
+TEST(QueuePrefixIndexTest, MovesIntoTheLargeBlockAndBeyondItKeepTheContents) {
+  QueuePrefixIndex index;
+  constexpr uint32_t kPastHeap = (2u << 20) / sizeof(uint64_t) + 10;
+  for (uint32_t i = 0; i < kPastHeap; ++i) ASSERT_TRUE(index.Insert(i, 3 * uint64_t{i}));
+  ASSERT_TRUE(index.Reserve((1u << 20) + 5));
+  ASSERT_TRUE(index.Insert(0, 0));
+  ASSERT_EQ(index.size(), kPastHeap + 1);
+  for (uint32_t i = 0; i < kPastHeap; ++i) ASSERT_EQ(index.at(i + 1), 3 * uint64_t{i}) << i;
+  EXPECT_EQ(index.LowerBound(3 * uint64_t{kPastHeap - 1}, 0, index.size()), kPastHeap);
+}
+
 }  // namespace
 }  // namespace cinevo
