@@ -112,16 +112,61 @@ bool DecodeJournal(const std::string& in, JournalContents& out) {
 Journal::Journal(std::string data_path, FileIo* io, bool sync)
     : data_path_(std::move(data_path)), journal_path_(JournalPathFor(data_path_)), io_(io), sync_(sync) {}
 
-Journal::~Journal() { Close(); }
+Journal::~Journal() {
+  // A hot journal stays for the recovery at the next open; an empty one goes, unless another
+  // writer has taken it meanwhile.
+  if (fd_ >= 0 && !hot_ && TryOwn(fd_) && !Stale()) {
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0 && st.st_size == 0) ::unlink(journal_path_.c_str());
+  }
+  Close();
+}
 
 void Journal::Close() {
-  if (fd_ >= 0) ::close(fd_);  // a journal still on disk is recovered at the next open
+  if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+}
+
+bool Journal::Stale() const {
+  struct stat mine {}, named {};
+  if (::fstat(fd_, &mine) != 0 || mine.st_nlink == 0) return true;
+  if (::stat(journal_path_.c_str(), &named) != 0) return true;
+  return mine.st_ino != named.st_ino || mine.st_dev != named.st_dev;
 }
 
 void Journal::HoldFor(uint32_t number, std::string control_file) {
   hold_number_ = number;
   hold_control_ = std::move(control_file);
+}
+
+Status Journal::Own(bool& created) {
+  created = false;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    if (fd_ < 0) {
+      fd_ = ::open(journal_path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd_ >= 0) {
+        created = true;
+      } else if (errno == EEXIST) {
+        fd_ = ::open(journal_path_.c_str(), O_RDWR | O_CLOEXEC);
+      }
+      if (fd_ < 0) {
+        if (errno == ENOENT) continue;  // removed between the two opens
+        return Status::System(errno, "open " + journal_path_);
+      }
+    }
+    if (!TryOwn(fd_)) return Status::System(errno, "lock " + journal_path_);
+    // Removed by someone else while it was not ours: start with a new one.
+    if (!Stale()) return Status::Ok();
+    Close();
+  }
+  return Status::System(EAGAIN, "open " + journal_path_);
+}
+
+void Journal::Disown() {
+  struct flock fl {};
+  fl.l_type = F_UNLCK;
+  fl.l_whence = SEEK_SET;
+  ::fcntl(fd_, F_OFD_SETLK, &fl);
 }
 
 Status Journal::Begin(int data_fd, uint64_t data_length, const std::vector<JournalRegion>& regions) {
@@ -141,21 +186,20 @@ Status Journal::Begin(int data_fd, uint64_t data_length, const std::vector<Journ
     ISAM_RETURN_IF_ERROR(ReadUpTo(data_fd, r.offset, static_cast<size_t>(length), bytes));
     c.regions.emplace_back(r.offset, std::move(bytes));
   }
-  Close();
-  // Emptied only once owned: a journal another process is recovering stays intact.
-  fd_ = ::open(journal_path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd_ < 0) return Status::System(errno, "create " + journal_path_);
-  if (!TryOwn(fd_) || ::ftruncate(fd_, 0) != 0) {
-    int err = errno;
-    Close();
-    return Status::System(err, "lock " + journal_path_);
-  }
-  Status st = WriteFully(*io_, fd_, EncodeJournal(c), 0, "journal");
+  bool created = false;
+  ISAM_RETURN_IF_ERROR(Own(created));
+  Status st;
+  if (::ftruncate(fd_, 0) != 0) st = Status::System(errno, "empty " + journal_path_);
+  if (st.ok()) st = WriteFully(*io_, fd_, EncodeJournal(c), 0, "journal");
   if (st.ok() && sync_ && io_->Fdatasync(fd_) != 0) st = Status::System(errno, "journal flush");
-  if (st.ok() && sync_) st = SyncParentDirectory(journal_path_);
+  // A new journal's name must be on the disk before the data file changes.
+  if (st.ok() && sync_ && created) st = SyncParentDirectory(journal_path_);
   if (!st.ok()) {
     // The data file is untouched; an incomplete journal is of no use.
-    Remove();
+    if (::ftruncate(fd_, 0) != 0) {
+      // Left as it is: it can never decode as complete, and is removed at the next open.
+    }
+    Disown();
     return st;
   }
   contents_ = std::move(c);
@@ -163,28 +207,35 @@ Status Journal::Begin(int data_fd, uint64_t data_length, const std::vector<Journ
   return Status::Ok();
 }
 
-Status Journal::Remove() {
-  Status st;
-  if (::unlink(journal_path_.c_str()) != 0 && errno != ENOENT) st = Status::System(errno, "remove " + journal_path_);
-  Close();
-  if (st.ok()) {
-    hot_ = false;
-    contents_ = {};
-  }
-  return st;
+// The commit point: an empty journal restores nothing. The file itself stays for the next
+// update (which saves creating it and flushing its directory every time).
+Status Journal::Empty() {
+  if (io_->Ftruncate(fd_, 0) != 0) return Status::System(errno, "empty " + journal_path_);
+  Disown();
+  hot_ = false;
+  contents_ = {};
+  return Status::Ok();
 }
 
 Status Journal::Finish() {
   if (!hot_) return Status::Ok();
   if (held()) return Status::Ok();
-  return Remove();
+  return Empty();
 }
 
 Status Journal::Release() {
   hold_number_ = 0;
   hold_control_.clear();
   if (!hot_) return Status::Ok();
-  return Remove();
+  Status st = Empty();
+  if (!st.ok()) {
+    // Its transaction has committed: whatever is left of the journal names it, and the next
+    // open discards it for that reason. It must never be replayed from here.
+    Disown();
+    hot_ = false;
+    contents_ = {};
+  }
+  return st;
 }
 
 Status Journal::Undo(int data_fd) {
@@ -192,8 +243,9 @@ Status Journal::Undo(int data_fd) {
   hold_control_.clear();
   if (!hot_) return Status::Ok();
   Status st = Replay(*io_, data_fd, contents_, sync_);
+  if (st.ok()) st = Empty();
   if (!st.ok()) return Status::Error(kErrUnableToRollback, st.detail);
-  return Remove();
+  return Status::Ok();
 }
 
 Status RecoverJournal(const std::string& data_path, bool& recovered) {

@@ -5,9 +5,10 @@
 // Before the first byte of the data file is overwritten, the journal "<data file>-journal"
 // receives the original bytes of every region the update will write (and of any tail it will
 // cut off) together with the file's length, and is flushed. Then the data file is written and
-// flushed; removing the journal is the commit point. A journal found at the next open means the
-// update did not reach its commit point: its bytes are written back and the file is cut to its
-// old length, which restores the file exactly as it was before the update.
+// flushed; emptying the journal (truncating it to nothing) is the commit point. The empty file
+// stays while the data file is open and is removed when it is closed. A complete journal found
+// at the next open means the update did not reach its commit point: its bytes are written back
+// and the file is cut to its old length, which restores the file exactly as it was before.
 //
 // An update that is phase one of a transaction over several files keeps its journal after the
 // data file is flushed ("held"); the journal then also names the transaction and its control
@@ -15,9 +16,9 @@
 // replayed while its transaction is still recorded in the control file (the transaction had not
 // committed) and removed otherwise (it had).
 //
-// The journal's owner keeps an exclusive lock on it (an open-file-description lock) for as
-// long as it exists, so a journal whose lock can be taken is one whose writer has gone away;
-// only such journals are recovered.
+// The journal's writer keeps an exclusive lock on it (an open-file-description lock) for as
+// long as it holds originals, so a journal whose lock can be taken is one whose writer has gone
+// away or finished; only such journals are recovered.
 //
 // Journal layout (integers little-endian):
 //   0   8  magic "CVJRNL1\n"
@@ -76,13 +77,13 @@ class Journal {
   // Saves the original bytes of `regions` (clipped to the file's length `data_length`) and
   // the length itself, flushed, before the update overwrites any of them.
   Status Begin(int data_fd, uint64_t data_length, const std::vector<JournalRegion>& regions);
-  // The update's data is written and flushed. A journal that is not held is removed: the
+  // The update's data is written and flushed. A journal that is not held is emptied: the
   // commit point. A held one stays until Release or Undo.
   Status Finish();
-  // Writes the original bytes and length back, flushes, removes the journal. When that fails
+  // Writes the original bytes and length back, flushes, empties the journal. When that fails
   // the journal stays on disk (to be replayed at the next open) and 65 is returned.
   Status Undo(int data_fd);
-  // Phase two of a transaction: the held journal is removed.
+  // Phase two of a transaction: the held journal is emptied.
   Status Release();
 
   bool hot() const { return hot_; }     // the data file may differ from the journal's originals
@@ -92,7 +93,10 @@ class Journal {
 
  private:
   void Close();
-  Status Remove();
+  bool Stale() const;             // the open journal is no longer the one under its name
+  Status Own(bool& created);      // opens (creating) and locks the journal
+  void Disown();                  // gives up the lock
+  Status Empty();                 // truncates to nothing and gives up the lock
 
   std::string data_path_;
   std::string journal_path_;

@@ -17,6 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A journal that holds originals (an empty one restores nothing).
+bool Hot(const std::string& journal) { return fs::exists(journal) && fs::file_size(journal) > 0; }
+
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -102,7 +105,7 @@ TEST(JournalCodec, RoundTripAndEveryDamageIsRefused) {
 
 TEST_F(JournalTest, ACommitLeavesNoJournalAndTheJournalHoldsTheOriginalsMeanwhile) {
   MakeBase();
-  EXPECT_FALSE(fs::exists(JournalPathFor(path_)));
+  EXPECT_FALSE(Hot(JournalPathFor(path_)));
   std::string before = ReadAll(path_);
   std::unique_ptr<PageStore> store;
   ASSERT_TRUE(PageStore::Open(path_, options_, store).ok());
@@ -119,7 +122,7 @@ TEST_F(JournalTest, ACommitLeavesNoJournalAndTheJournalHoldsTheOriginalsMeanwhil
   EXPECT_NE(ReadAll(path_), before);
   ASSERT_TRUE(store->UndoJournalled().ok());
   EXPECT_EQ(ReadAll(path_), before);
-  EXPECT_FALSE(fs::exists(JournalPathFor(path_)));
+  EXPECT_FALSE(Hot(JournalPathFor(path_)));
   // The store reads the restored file: the first record is the original.
   Record r;
   bool found = false;
@@ -129,8 +132,10 @@ TEST_F(JournalTest, ACommitLeavesNoJournalAndTheJournalHoldsTheOriginalsMeanwhil
   // Unheld again: an ordinary commit removes its journal.
   Change(tree);
   ASSERT_TRUE(store->Commit().ok());
-  EXPECT_FALSE(fs::exists(JournalPathFor(path_)));
+  EXPECT_FALSE(Hot(JournalPathFor(path_)));
+  EXPECT_TRUE(fs::exists(JournalPathFor(path_))) << "kept empty while the file is open";
   store.reset();
+  EXPECT_FALSE(fs::exists(JournalPathFor(path_))) << "and removed when it is closed";
   records_ = 120 - 17 + 40;
   ExpectClean();
 }
@@ -183,14 +188,14 @@ TEST_F(JournalTest, AFaultAtAnyPointOfACommitLosesNothingAndChangesNothing) {
           EXPECT_FALSE(st.ok());
           if (!dead) {
             EXPECT_EQ(ReadAll(path_), before);
-            EXPECT_FALSE(fs::exists(JournalPathFor(path_)));
+            EXPECT_FALSE(Hot(JournalPathFor(path_)));
           }
         }
         // Reopening (with the system's own I/O) restores whatever the fault left behind.
         std::unique_ptr<PageStore> store;
         ASSERT_TRUE(PageStore::Open(path_, options_, store).ok());
         EXPECT_EQ(ReadAll(path_), before);
-        EXPECT_FALSE(fs::exists(JournalPathFor(path_)));
+        EXPECT_FALSE(Hot(JournalPathFor(path_)));
         ++cases;
       }
     }
@@ -215,7 +220,7 @@ TEST_F(JournalTest, AnIncompleteJournalIsDroppedAndACompleteOneReplayedAtOpen) {
   ASSERT_TRUE(RecoverJournal(path_, recovered).ok());
   EXPECT_FALSE(recovered);
   EXPECT_EQ(ReadAll(path_), scribbled);
-  EXPECT_FALSE(fs::exists(JournalPathFor(path_)));
+  EXPECT_FALSE(Hot(JournalPathFor(path_)));
   // Complete: header back, and the file cut back to its old length.
   std::string grown = before + std::string(256, 'x');
   grown[3] ^= 0x55;
@@ -239,9 +244,9 @@ TEST_F(JournalTest, AJournalWhoseWriterIsAliveIsLeftAlone) {
   std::unique_ptr<PageStore> reader;
   ASSERT_TRUE(PageStore::Open(path_, options_, reader).ok());
   EXPECT_EQ(ReadAll(path_), written);
-  EXPECT_TRUE(fs::exists(JournalPathFor(path_)));
+  EXPECT_TRUE(Hot(JournalPathFor(path_)));
   ASSERT_TRUE(writer->journal()->Release().ok());
-  EXPECT_FALSE(fs::exists(JournalPathFor(path_)));
+  EXPECT_FALSE(Hot(JournalPathFor(path_)));
 }
 
 TEST_F(JournalTest, ReadOnlyStoresAndStoresWithoutJournalWriteNone) {
@@ -254,7 +259,7 @@ TEST_F(JournalTest, ReadOnlyStoresAndStoresWithoutJournalWriteNone) {
   BTree tree(*store);
   Change(tree);
   ASSERT_TRUE(store->Commit().ok());
-  EXPECT_FALSE(fs::exists(JournalPathFor(path_)));
+  EXPECT_FALSE(Hot(JournalPathFor(path_)));
   plain.read_only = true;
   ASSERT_TRUE(PageStore::Open(path_, plain, store).ok());
   EXPECT_EQ(store->journal(), nullptr);

@@ -73,12 +73,18 @@ Status Transaction::Commit() {
 
 Status Transaction::CommitSeveral(const std::vector<PageStore*>& changed) {
   std::string control = ControlFilePathFor(changed.front()->path());
-  std::unique_ptr<ControlFile> cf;
-  Status st = ControlFile::Open(control, cf);
-  if (!st.ok()) {
-    DropAll(changed);
-    return st;
+  // Kept open from one COMMIT to the next: reopening costs a new journal every time.
+  if (!control_ || control_->path() != control) {
+    control_.reset();
+    Status st = ControlFile::Open(control, control_);
+    if (!st.ok()) {
+      control_.reset();
+      DropAll(changed);
+      return st;
+    }
   }
+  ControlFile* cf = control_.get();
+  Status st;
   uint32_t number = 0;
   st = cf->Start(ClockTicks(), number);
   if (!st.ok()) {

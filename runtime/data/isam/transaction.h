@@ -25,6 +25,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,7 @@ class Transaction {
   Status CommitSeveral(const std::vector<PageStore*>& changed);
 
   std::vector<PageStore*> files_;
+  std::unique_ptr<ControlFile> control_;
   uint32_t last_number_ = 0;
   std::string last_control_;
 };

@@ -16,6 +16,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A journal that holds originals (an empty one restores nothing).
+bool Hot(const std::string& journal) { return fs::exists(journal) && fs::file_size(journal) > 0; }
+
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -101,8 +104,8 @@ TEST_F(TransactionTest, CommitOverTwoFilesWritesBothWithMarkersAndLeavesNoRecord
   Cascade(*a_, *b_, "renamed");
   ASSERT_TRUE(t.Commit().ok());
   EXPECT_EQ(t.size(), 0u);
-  EXPECT_FALSE(fs::exists(JournalPathFor(P("A.TVX"))));
-  EXPECT_FALSE(fs::exists(JournalPathFor(P("B.TVX"))));
+  EXPECT_FALSE(Hot(JournalPathFor(P("A.TVX"))));
+  EXPECT_FALSE(Hot(JournalPathFor(P("B.TVX"))));
   Reopen();
   EXPECT_EQ(Text(*a_, 7).substr(0, 7), "renamed");
   EXPECT_EQ(Text(*b_, 7), "renamed");
