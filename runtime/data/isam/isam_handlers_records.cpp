@@ -181,6 +181,15 @@ Status IsamTable::ApplyKeys(const std::string& old_image, const std::string& new
       if (existed) return Status::Error(kErrCreatesDuplicateKey, "duplicate key entry");
       ++net;
     }
+    if (has_old && k.dup) {
+      // A DUP key's entry carries the record number: it can only be this record's.
+      bool erased = false;
+      ISAM_RETURN_IF_ERROR(tree.Erase(old_entry, erased));
+      if (erased) {
+        --net;
+        has_old = false;
+      }
+    }
     if (has_old) {
       uint32_t owner = 0;
       ISAM_RETURN_IF_ERROR(UniqueOwner(k, old_entry, owner));
