@@ -10,6 +10,7 @@
 #include "runtime/data/isam/byte_order.h"
 #include "runtime/data/isam/declaration_stream.h"
 #include "runtime/data/isam/record_kinds.h"
+#include "runtime/data/isam/transaction.h"
 #include "runtime/data/send_options.h"
 
 namespace cinevo::isam {
@@ -104,6 +105,7 @@ void SetIsamStoreDefaults(const PageStoreOptions& options) { StoreDefaults() = o
 const PageStoreOptions& IsamStoreDefaults() { return StoreDefaults(); }
 
 IsamTable::~IsamTable() {
+  if (table_.file) ProgramTransaction().Forget(table_.file->store());
   if (table_.file && streaming_ && StoreCounters().ok()) table_.file->store().Commit();
 }
 
@@ -155,6 +157,15 @@ Status IsamTable::RefreshIfChanged() {
 
 int IsamTable::End(int result, bool changed) {
   PageStore& store = table_.file->store();
+  if (changed && !streaming_ && ProgramTransaction().Listed(store)) {
+    // Inside LOGOUT the changes wait in the cache for COMMIT. A refused update changed
+    // nothing; one that failed half way spoils the whole transaction.
+    Status st = result == 0 ? StoreCounters() : Status::Ok();
+    if (!st.ok()) result = Fail(st);
+    if (result == kErrFileSystem) ProgramTransaction().MarkFailed();
+    if (locks_) locks_->GiveUpdate();
+    return result;
+  }
   if (changed && !streaming_) {
     if (result == 0) {
       Status st = StoreCounters();
@@ -301,6 +312,7 @@ int IsamTable::RenameOrCopy(DriverArgs& args, bool copy) {
 int IsamTable::Send(DriverArgs& args) {
   if (auto o = MatchSendOption(args.text, "TCF"); o && o->has_value) {
     tcf_ = o->value;
+    SetControlFileName(tcf_);  // for the whole program
     args.text_result = tcf_;
     return 0;
   }
@@ -538,6 +550,19 @@ int IsamTable::Run(DriverOp op, DriverArgs& args) {
     }
     case DriverOp::kEmpty:
       return EmptyTable();
+    case DriverOp::kLogout:
+      if (!table_.file) return 37;
+      ProgramTransaction().Logout(table_.file->store());
+      return 0;
+    case DriverOp::kCommit: {
+      Status st = ProgramTransaction().Commit();
+      ForgetCounters();
+      return st.ok() ? 0 : Fail(st);
+    }
+    case DriverOp::kRollback:
+      ProgramTransaction().Rollback();
+      ForgetCounters();
+      return 0;
     case DriverOp::kBlobYield:
     case DriverOp::kBlobTake:
     case DriverOp::kBlobSize:

@@ -1,5 +1,7 @@
 #include "runtime/data/isam/transaction.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -12,6 +14,12 @@ namespace {
 // The changes are lost either way; what matters is that the cache forgets them.
 void DropAll(const std::vector<PageStore*>& stores) {
   for (PageStore* s : stores) DropChanges(*s);
+}
+
+bool SameFile(const PageStore& a, const PageStore& b) {
+  struct stat sa {}, sb {};
+  if (::stat(a.path().c_str(), &sa) != 0 || ::stat(b.path().c_str(), &sb) != 0) return a.path() == b.path();
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 }  // namespace
@@ -51,7 +59,20 @@ bool Transaction::Listed(const PageStore& store) const {
   return std::find(files_.begin(), files_.end(), &store) != files_.end();
 }
 
+Transaction& ProgramTransaction() {
+  static Transaction transaction;  // process-wide, as the transaction list is
+  return transaction;
+}
+
+void Transaction::Forget(PageStore& store) {
+  auto it = std::find(files_.begin(), files_.end(), &store);
+  if (it == files_.end()) return;
+  files_.erase(it);
+  if (store.has_changes()) DropChanges(store);
+}
+
 void Transaction::Rollback() {
+  failed_ = false;
   std::vector<PageStore*> listed;
   listed.swap(files_);
   for (PageStore* s : listed) {
@@ -60,6 +81,10 @@ void Transaction::Rollback() {
 }
 
 Status Transaction::Commit() {
+  if (failed_) {
+    Rollback();
+    return Status::Error(kErrUnableToLog, "an update inside the transaction failed; nothing was written");
+  }
   std::vector<PageStore*> listed;
   listed.swap(files_);
   std::vector<PageStore*> changed;
@@ -67,6 +92,16 @@ Status Transaction::Commit() {
     if (s->has_changes()) changed.push_back(s);
   }
   if (changed.empty()) return Status::Ok();
+  // Two opens of one physical file (two of its tables) each keep a cache of their own; both
+  // changed cannot be written one over the other without losing half of it.
+  for (size_t i = 0; i < changed.size(); ++i) {
+    for (size_t j = i + 1; j < changed.size(); ++j) {
+      if (SameFile(*changed[i], *changed[j])) {
+        DropAll(changed);
+        return Status::Error(kErrUnableToLog, changed[i]->path() + " was changed through two opens in one transaction");
+      }
+    }
+  }
   if (changed.size() == 1) return changed.front()->Commit();  // drops the changes itself on failure
   return CommitSeveral(changed);
 }

@@ -52,6 +52,10 @@ class Transaction {
   Status Commit();
   // ROLLBACK; the list is empty afterwards.
   void Rollback();
+  // A listed file goes away (its table is closed for good): off the list, changes dropped.
+  void Forget(PageStore& store);
+  // An update inside the transaction failed half way: COMMIT writes nothing and returns 48.
+  void MarkFailed() { failed_ = true; }
 
   // The number and control file of the last commit over several files (0 when none yet).
   uint32_t last_number() const { return last_number_; }
@@ -61,10 +65,14 @@ class Transaction {
   Status CommitSeveral(const std::vector<PageStore*>& changed);
 
   std::vector<PageStore*> files_;
+  bool failed_ = false;
   std::unique_ptr<ControlFile> control_;
   uint32_t last_number_ = 0;
   std::string last_control_;
 };
+
+// The transaction of this program (LOGOUT has one transaction at a time for the whole program).
+Transaction& ProgramTransaction();
 
 // Forgets a file's cached changes and has its header read again before the next use.
 void DropChanges(PageStore& store);

@@ -1,0 +1,246 @@
+// LOGOUT, COMMIT and ROLLBACK through the file statements on the native driver: the state
+// rules, a group renamed and deleted with its movies, and what reaches the disk.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "runtime/core/value_storage.h"
+#include "runtime/data/file_statements.h"
+#include "runtime/data/isam/format_check.h"
+#include "runtime/data/isam/isam_driver.h"
+#include "runtime/data/isam/transaction.h"
+
+namespace cinevo::isam {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// GRU: ID LONG @0, NAME STRING(20) @4; key 1 ID unique.
+// POD: GROUP LONG @0, ID LONG @4, NAME STRING(20) @8; key 1 GROUP+ID unique.
+FileDeclaration Groups(const std::string& name) {
+  FileDeclaration d;
+  d.label = "GRU";
+  d.name = name;
+  d.driver = std::string(kDriverName);
+  d.fields = {MakeField("GRU:ID", TypeCode::kLong, 0, 4), MakeField("GRU:NAME", TypeCode::kString, 4, 20)};
+  d.keys = {MakeKey("GRU:KID", kKeyPrimary, {1})};
+  return d;
+}
+FileDeclaration Movies(const std::string& name) {
+  FileDeclaration d;
+  d.label = "POD";
+  d.name = name;
+  d.driver = std::string(kDriverName);
+  d.fields = {MakeField("POD:GROUP", TypeCode::kLong, 0, 4), MakeField("POD:ID", TypeCode::kLong, 4, 4),
+              MakeField("POD:NAME", TypeCode::kString, 8, 20)};
+  d.keys = {MakeKey("POD:KGID", kKeyPrimary, {1, 2})};
+  return d;
+}
+
+class TransactionDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterIsamDriver();
+    PageStoreOptions o;
+    o.sync = false;
+    SetIsamStoreDefaults(o);
+    SetControlFileName("");
+    dir_ = fs::temp_directory_path() / ("isam_txn_driver_" + std::to_string(::getpid()) + "_" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+    gdecl_ = Groups((dir_ / "GRUPA").string());
+    mdecl_ = Movies((dir_ / "PODGRU").string());
+    g_ = std::make_unique<FileControlBlock>(gdecl_);
+    m_ = std::make_unique<FileControlBlock>(mdecl_);
+    for (auto* f : {g_.get(), m_.get()}) {
+      ASSERT_EQ(Create(*f), 0);
+      ASSERT_EQ(Open(*f), 0);
+    }
+    for (int32_t g = 1; g <= 3; ++g) {
+      ASSERT_EQ(AddGroup(g, "group " + std::to_string(g)), 0);
+      for (int32_t i = 1; i <= 5; ++i) ASSERT_EQ(AddMovie(g, i, "movie"), 0);
+    }
+  }
+  void TearDown() override {
+    if (g_ && m_) Rollback(Both());
+    g_.reset();
+    m_.reset();
+    SetControlFileName("");
+    fs::remove_all(dir_);
+  }
+  std::vector<FileControlBlock*> Both() { return {g_.get(), m_.get()}; }
+  int AddGroup(int32_t id, const std::string& name) {
+    std::fill(g_->record.begin(), g_->record.end(), 0);
+    StoreU32(g_->record.data(), static_cast<uint32_t>(id));
+    StoreString(reinterpret_cast<char*>(g_->record.data() + 4), 20, name);
+    return Add(*g_);
+  }
+  int AddMovie(int32_t group, int32_t id, const std::string& name) {
+    std::fill(m_->record.begin(), m_->record.end(), 0);
+    StoreU32(m_->record.data(), static_cast<uint32_t>(group));
+    StoreU32(m_->record.data() + 4, static_cast<uint32_t>(id));
+    StoreString(reinterpret_cast<char*>(m_->record.data() + 8), 20, name);
+    return Add(*m_);
+  }
+  std::string GroupName(int32_t id) {
+    StoreU32(g_->record.data(), static_cast<uint32_t>(id));
+    if (Get(*g_, 0) != 0) return "<none>";
+    std::string name(reinterpret_cast<const char*>(g_->record.data() + 4), 20);
+    return name.substr(0, name.find_last_not_of(' ') + 1);
+  }
+  // Renames group `g` and its movies, or deletes them all: the relation manager's cascades.
+  void Cascade(int32_t g, bool erase) {
+    StoreU32(g_->record.data(), static_cast<uint32_t>(g));
+    ASSERT_EQ(Get(*g_, 0), 0);
+    if (erase) {
+      ASSERT_EQ(Delete(*g_), 0);
+    } else {
+      StoreString(reinterpret_cast<char*>(g_->record.data() + 4), 20, "renamed");
+      ASSERT_EQ(Put(*g_), 0);
+    }
+    for (int32_t i = 1; i <= 5; ++i) {
+      StoreU32(m_->record.data(), static_cast<uint32_t>(g));
+      StoreU32(m_->record.data() + 4, static_cast<uint32_t>(i));
+      ASSERT_EQ(Get(*m_, 0), 0);
+      if (erase) {
+        ASSERT_EQ(Delete(*m_), 0);
+      } else {
+        StoreString(reinterpret_cast<char*>(m_->record.data() + 8), 20, "renamed movie");
+        ASSERT_EQ(Put(*m_), 0);
+      }
+    }
+  }
+  void ExpectClean(const std::string& path) {
+    std::unique_ptr<PageStore> store;
+    PageStoreOptions ro;
+    ro.read_only = true;
+    ASSERT_TRUE(PageStore::Open(path, ro, store).ok());
+    std::vector<Violation> violations;
+    FileSummary summary;
+    ASSERT_TRUE(CheckFormat(*store, violations, summary).ok());
+    EXPECT_TRUE(violations.empty()) << violations.front().where << ": " << violations.front().text;
+  }
+  std::string G() const { return (dir_ / "GRUPA.TVX").string(); }
+  std::string M() const { return (dir_ / "PODGRU.TVX").string(); }
+
+  fs::path dir_;
+  FileDeclaration gdecl_, mdecl_;
+  std::unique_ptr<FileControlBlock> g_, m_;
+};
+
+TEST_F(TransactionDriverTest, StateRulesOfLogoutCommitAndRollback) {
+  auto both = Both();
+  const std::string g_before = ReadBytes(G());
+  EXPECT_EQ(Commit(both), 0) << "COMMIT without LOGOUT is skipped without an error";
+  EXPECT_EQ(Rollback(both), 0);
+  EXPECT_EQ(ReadBytes(G()), g_before);
+  ASSERT_EQ(Logout(0, both), 0);
+  EXPECT_EQ(Logout(0, both), 56);
+  EXPECT_EQ(Close(*g_), 56);
+  EXPECT_EQ(Commit(both), 0);
+  EXPECT_EQ(Close(*g_), 0) << "a committed transaction no longer holds the file";
+}
+
+TEST_F(TransactionDriverTest, ACommittedCascadeReachesBothFilesTogether) {
+  auto both = Both();
+  const std::string g_before = ReadBytes(G()), m_before = ReadBytes(M());
+  ASSERT_EQ(Logout(0, both), 0);
+  Cascade(1, false);
+  Cascade(2, true);
+  EXPECT_EQ(ReadBytes(G()), g_before) << "nothing reaches the disk before COMMIT";
+  EXPECT_EQ(ReadBytes(M()), m_before);
+  EXPECT_EQ(GroupName(1), "renamed") << "the program sees its own changes";
+  ASSERT_EQ(Commit(both), 0);
+  EXPECT_TRUE(fs::exists(dir_ / "tarvex.tcf")) << "two files: coordinated through the control file";
+  EXPECT_EQ(Records(*g_), 2);
+  EXPECT_EQ(Records(*m_), 10);
+  EXPECT_EQ(GroupName(1), "renamed");
+  EXPECT_EQ(GroupName(2), "<none>");
+  g_.reset();
+  m_.reset();
+  ExpectClean(G());
+  ExpectClean(M());
+}
+
+TEST_F(TransactionDriverTest, AfterRollbackGetReturnsTheRecordsAsBeforeLogout) {
+  auto both = Both();
+  const std::string g_before = ReadBytes(G()), m_before = ReadBytes(M());
+  ASSERT_EQ(Logout(0, both), 0);
+  Cascade(1, false);
+  Cascade(3, true);
+  ASSERT_EQ(AddGroup(9, "new"), 0);
+  ASSERT_EQ(Rollback(both), 0);
+  EXPECT_EQ(GroupName(1), "group 1");
+  EXPECT_EQ(GroupName(3), "group 3");
+  EXPECT_EQ(GroupName(9), "<none>");
+  EXPECT_EQ(Records(*g_), 3);
+  EXPECT_EQ(Records(*m_), 15);
+  EXPECT_EQ(ReadBytes(G()), g_before);
+  EXPECT_EQ(ReadBytes(M()), m_before);
+  // Updates after the transaction commit one by one again.
+  ASSERT_EQ(AddGroup(9, "after"), 0);
+  EXPECT_NE(ReadBytes(G()), g_before);
+}
+
+TEST_F(TransactionDriverTest, ChangesInOneFileCommitWithoutTheControlFile) {
+  auto both = Both();
+  ASSERT_EQ(Logout(0, both), 0);
+  ASSERT_EQ(AddGroup(7, "seven"), 0);
+  ASSERT_EQ(Commit(both), 0);
+  EXPECT_FALSE(fs::exists(dir_ / "tarvex.tcf"));
+  EXPECT_EQ(GroupName(7), "seven");
+}
+
+TEST_F(TransactionDriverTest, TheSendOptionMovesTheControlFileForTheWholeProgram) {
+  std::string tcf = (dir_ / "shared.tcf").string();
+  EXPECT_EQ(Send(*g_, "TCF=" + tcf), tcf);
+  auto both = Both();
+  ASSERT_EQ(Logout(0, both), 0);
+  Cascade(1, false);
+  ASSERT_EQ(Commit(both), 0);
+  EXPECT_TRUE(fs::exists(tcf));
+  EXPECT_FALSE(fs::exists(dir_ / "tarvex.tcf"));
+}
+
+TEST_F(TransactionDriverTest, TwoTablesOfOneFileChangedTogetherAreRefusedNotMixed) {
+  FileDeclaration a = Groups((dir_ / "ONE").string() + "\\!A");
+  FileDeclaration b = Groups((dir_ / "ONE").string() + "\\!B");
+  FileControlBlock fa(a), fb(b);
+  ASSERT_EQ(Create(fa), 0);
+  ASSERT_EQ(Create(fb), 0);
+  ASSERT_EQ(Open(fa), 0);
+  ASSERT_EQ(Open(fb), 0);
+  std::vector<FileControlBlock*> tables{&fa, &fb};
+  // Only one of them changed: an ordinary commit of that file.
+  ASSERT_EQ(Logout(0, tables), 0);
+  StoreU32(fa.record.data(), 1);
+  ASSERT_EQ(Add(fa), 0);
+  ASSERT_EQ(Commit(tables), 0);
+  EXPECT_FALSE(fs::exists(dir_ / "tarvex.tcf"));
+  EXPECT_EQ(Records(fa), 1);
+  // Both: refused with 48, nothing written, the file stays sound.
+  const std::string before = ReadBytes((dir_ / "ONE.TVX").string());
+  ASSERT_EQ(Logout(0, tables), 0);
+  StoreU32(fa.record.data(), 2);
+  ASSERT_EQ(Add(fa), 0);
+  StoreU32(fb.record.data(), 3);
+  ASSERT_EQ(Add(fb), 0);
+  EXPECT_EQ(Commit(tables), kErrUnableToLog);
+  EXPECT_EQ(ReadBytes((dir_ / "ONE.TVX").string()), before);
+  EXPECT_EQ(Records(fa), 1);
+  EXPECT_EQ(Records(fb), 0);
+  EXPECT_EQ(Rollback(tables), 0) << "the state word keeps LOGOUT after a failed COMMIT";
+  ASSERT_EQ(Close(fa), 0);
+  ASSERT_EQ(Close(fb), 0);
+  ExpectClean((dir_ / "ONE.TVX").string());
+}
+
+}  // namespace
+}  // namespace cinevo::isam
