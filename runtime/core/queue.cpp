@@ -296,7 +296,7 @@ class RecordPool {
     try {
       if (slot_ <= LargeBlock::kUnit / 2 && chunk_slots_ * slot_ >= LargeBlock::kUnit) {
         LargeBlock large;
-        if (large.Map(LargeBlock::kUnit)) {
+        if (large.Map(LargeBlock::kUnit, /*populate=*/true)) {
           large_chunks_.push_back(std::move(large));
           block = large_chunks_.back().data();
           slots = LargeBlock::kUnit / slot_;
@@ -351,13 +351,13 @@ class QueueObject {
     return 0;
   }
 
-  uint64_t PrefixOf(const uint8_t* record) const {
+  [[gnu::always_inline]] uint64_t PrefixOf(const uint8_t* record) const {
     return prefixed() ? Prefix(prefix_kind_, keys_[0], record) : 0;
   }
 
   // Index of the first entry that sorts after `record`, whose prefix is `p` (insert position:
   // after equal entries).
-  uint32_t UpperBound(const uint8_t* record, uint64_t p) const {
+  [[gnu::always_inline]] uint32_t UpperBound(const uint8_t* record, uint64_t p) const {
     uint32_t n = entries.size();
     if (!prefixed()) {
       // Filling in key order is the common case: one comparison with the last entry settles it.
@@ -498,7 +498,7 @@ namespace {
 
 // The common start of every operation; nullptr (with error 7) when the descriptor is missing or
 // no longer matches the queue object.
-QueueObject* Begin(Queue* queue) {
+[[gnu::always_inline]] inline QueueObject* Begin(Queue* queue) {
   ClearPendingError();
   if (queue == nullptr || queue->buffer == nullptr || queue->record_size == 0) {
     PostError(7);
@@ -521,7 +521,8 @@ QueueObject* Begin(Queue* queue) {
 
 // Stores a copy of the buffer at `index` (unsorted) or at its key place (sorted); returns the
 // 1-based position or 0 when nothing was stored.
-int32_t Store(Queue* queue, QueueObject* q, uint32_t index, bool by_key) {
+[[gnu::always_inline]] inline int32_t Store(Queue* queue, QueueObject* q, uint32_t index,
+                                            bool by_key) {
   if (q->entries.size() >= kQueueMaxEntries) {
     PostError(8);
     return 0;

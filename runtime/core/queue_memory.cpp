@@ -21,7 +21,7 @@ LargeBlock& LargeBlock::operator=(LargeBlock&& other) noexcept {
   return *this;
 }
 
-bool LargeBlock::Map(std::size_t bytes) {
+bool LargeBlock::Map(std::size_t bytes, bool populate) {
   Unmap();
   if (bytes == 0 || bytes > SIZE_MAX - 2 * kUnit) return false;
   std::size_t size = (bytes + kUnit - 1) & ~(kUnit - 1);
@@ -36,6 +36,12 @@ bool LargeBlock::Map(std::size_t bytes) {
   if (start + span > end) munmap(reinterpret_cast<void*>(end), start + span - end);
 #ifdef MADV_HUGEPAGE
   madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+#endif
+#ifdef MADV_POPULATE_WRITE
+  // One call instead of a fault per page; where it is not supported the pages come on first use.
+  if (populate) madvise(reinterpret_cast<void*>(aligned), size, MADV_POPULATE_WRITE);
+#else
+  (void)populate;
 #endif
   data_ = reinterpret_cast<uint8_t*>(aligned);
   size_ = size;

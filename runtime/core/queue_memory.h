@@ -27,8 +27,9 @@ class LargeBlock {
   LargeBlock& operator=(const LargeBlock&) = delete;
 
   // Maps at least `bytes` (rounded up to whole units), replacing any earlier mapping; false (and
-  // an empty block) when the system refuses.
-  bool Map(std::size_t bytes);
+  // an empty block) when the system refuses. `populate` backs the whole block at once, for a
+  // caller that is about to fill all of it.
+  bool Map(std::size_t bytes, bool populate = false);
   void Unmap();
 
   // Gives up the mapping to the caller, who hands it back with Adopt (data and size as returned).

@@ -35,6 +35,11 @@ TEST(LargeBlockTest, MapsWholeAlignedUnitsThatAreWritableToTheEnd) {
   EXPECT_EQ(other.data(), nullptr);
   LargeBlock adopted = LargeBlock::Adopt(raw, size);
   EXPECT_EQ(adopted.data()[size - 1], 2);
+
+  // A populated block replaces the earlier mapping and reads as zeros, as a fresh one does.
+  ASSERT_TRUE(adopted.Map(100, /*populate=*/true));
+  EXPECT_EQ(adopted.size(), LargeBlock::kUnit);
+  EXPECT_EQ(adopted.data()[0] | adopted.data()[LargeBlock::kUnit - 1], 0);
 }
 
 // Fills `count` pointer-sized slots with a pattern derived from `seed`.

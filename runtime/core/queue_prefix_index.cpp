@@ -13,6 +13,9 @@ namespace {
 // The search shared by LowerBound and UpperBound. Invariant: the answer lies in
 // [base - a, base - a + n]; each step halves n without a branch on the data. While the range is
 // wider than two cache lines, the two elements the next step may read are fetched ahead.
+// The range width at which the companion array's part around the answer is fetched.
+constexpr uint32_t kCompanionSpan = 32;
+
 template <bool kUpper>
 uint32_t Search(const uint64_t* a, uint64_t p, uint32_t from, uint32_t to,
                 void* const* companion) {
@@ -20,21 +23,23 @@ uint32_t Search(const uint64_t* a, uint64_t p, uint32_t from, uint32_t to,
   const uint64_t* base = a + from;
   uint32_t n = to - from;
   auto before = [p](uint64_t v) { return kUpper ? v <= p : v < p; };
-  while (n > 16) {
+  auto step = [&] {
     uint32_t half = n / 2;
     uint32_t next = (n - half) / 2;
     __builtin_prefetch(base + next);
     __builtin_prefetch(base + half + next);
     base = before(base[half]) ? base + half : base;
     n -= half;
-  }
+  };
+  while (n > kCompanionSpan) step();
   if (companion) {
-    // The answer is among these n + 1 places: at most three cache lines of the companion.
+    // The answer is among these n + 1 places: every cache line of the companion that holds them
+    // is fetched now, while the remaining steps run, rather than after the search.
     void* const* c = companion + (base - a);
-    __builtin_prefetch(c);
-    __builtin_prefetch(c + n / 2);
+    for (uint32_t i = 0; i <= n; i += 8) __builtin_prefetch(c + i);
     __builtin_prefetch(c + n);
   }
+  while (n > 16) step();
   while (n > 1) {
     uint32_t half = n / 2;
     base = before(base[half]) ? base + half : base;
@@ -71,7 +76,7 @@ bool QueuePrefixIndex::Reserve(uint32_t count) {
   return true;
 }
 
-bool QueuePrefixIndex::Insert(uint32_t index, uint64_t prefix) {
+bool QueuePrefixIndex::InsertSlow(uint32_t index, uint64_t prefix) {
   if (size_ == capacity_ && !Reserve(size_ + 1)) return false;
   if (index > size_) index = size_;
   uint64_t* a = data_;

@@ -30,7 +30,13 @@ class QueuePrefixIndex {
   // Makes room for `count` prefixes; false when the memory cannot be had.
   bool Reserve(uint32_t count);
   // Stores `prefix` before `index` (clamped to size()); false (index unchanged) without memory.
-  bool Insert(uint32_t index, uint64_t prefix);
+  bool Insert(uint32_t index, uint64_t prefix) {
+    if (index >= size_ && size_ < capacity_) {  // appending with room: the common case
+      data_[size_++] = prefix;
+      return true;
+    }
+    return InsertSlow(index, prefix);
+  }
   // Removes the prefix at `index` (below size()).
   void Erase(uint32_t index);
   // Sets the number of prefixes (at most the reserved room); the caller fills them in.
@@ -48,6 +54,8 @@ class QueuePrefixIndex {
                       void* const* companion = nullptr) const;
 
  private:
+  bool InsertSlow(uint32_t index, uint64_t prefix);
+
   // Small arrays come from the heap; from 2 MiB on the array lives in large_, which reserves
   // room for a full queue at once, so that it does not move again as the queue fills.
   uint64_t* data_ = nullptr;
