@@ -40,7 +40,7 @@ void PageCache::EvictBeforeLoad() {
     }
     if (victim == lru_.end()) return;
     bool full = lru_.size() >= limit_;
-    bool stale = tick_ - victim->last_use > 2 * lru_.size();
+    bool stale = tick_ - victim->last_use > 2 * limit_;
     if (!full && !stale) return;
     Unchain(victim);
     lru_.erase(victim);

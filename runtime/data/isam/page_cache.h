@@ -3,8 +3,9 @@
 //
 // Eviction happens only when another page is about to be loaded, and only takes pages that are
 // clean and not held by anyone but the cache: with `limit` or more pages cached the least
-// recently used one goes; from `low` pages upward it also goes when it has stayed unused for
-// more than twice the number of cached pages' worth of accesses (the cache's turnover).
+// recently used one goes; from `low` pages upward it also goes when it has not been used
+// during the last 2 x `limit` page accesses (long enough for a full cache to have turned over
+// twice), so that a cache whose working set shrank gives its memory back.
 #pragma once
 
 #include <array>
