@@ -254,6 +254,13 @@ Status RecoverJournal(const std::string& data_path, bool& recovered) {
   int jfd = ::open(journal_path.c_str(), O_RDWR | O_CLOEXEC);
   if (jfd < 0) {
     if (errno == ENOENT) return Status::Ok();
+    // Without the right to write it, an empty journal (of a writer still at work) is no reason
+    // to refuse the file; one holding originals is, since it cannot be played back.
+    struct stat st {};
+    if ((errno == EACCES || errno == EROFS || errno == EPERM) && ::stat(journal_path.c_str(), &st) == 0 &&
+        st.st_size == 0) {
+      return Status::Ok();
+    }
     return Status::Error(kErrUnableToRollback, "cannot open " + journal_path);
   }
   struct Closer {
@@ -286,6 +293,17 @@ Status RecoverJournal(const std::string& data_path, bool& recovered) {
     if (!st.ok()) return Status::Error(kErrUnableToRollback, st.detail);
     recovered = true;
   }
+  if (::unlink(journal_path.c_str()) != 0 && errno != ENOENT) return Status::System(errno, "remove " + journal_path);
+  return Status::Ok();
+}
+
+Status DiscardJournal(const std::string& data_path) {
+  std::string journal_path = JournalPathFor(data_path);
+  int jfd = ::open(journal_path.c_str(), O_RDWR | O_CLOEXEC);
+  if (jfd < 0) return errno == ENOENT ? Status::Ok() : Status::System(errno, "open " + journal_path);
+  bool owned = TryOwn(jfd);
+  ::close(jfd);
+  if (!owned) return Status::Error(kErrAccessDenied, journal_path + " is in use");
   if (::unlink(journal_path.c_str()) != 0 && errno != ENOENT) return Status::System(errno, "remove " + journal_path);
   return Status::Ok();
 }

@@ -113,5 +113,8 @@ class Journal {
 // (see above). `recovered` tells whether the data file was restored from it. Errors: 65 when
 // the journal cannot be replayed, 48 when a held journal's control file cannot be read.
 Status RecoverJournal(const std::string& data_path, bool& recovered);
+// Before a data file is made anew: a journal left from an earlier file of that name must never
+// be played back over the new one. 5 when a live writer holds it.
+Status DiscardJournal(const std::string& data_path);
 
 }  // namespace cinevo::isam

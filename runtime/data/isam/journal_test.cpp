@@ -249,6 +249,21 @@ TEST_F(JournalTest, AJournalWhoseWriterIsAliveIsLeftAlone) {
   EXPECT_FALSE(Hot(JournalPathFor(path_)));
 }
 
+TEST_F(JournalTest, AFileMadeAnewNeverReceivesTheJournalOfItsPredecessor) {
+  MakeBase();
+  JournalContents c;
+  c.original_length = 4096;
+  c.regions = {{0, std::string(512, 'Z')}};
+  std::ofstream(JournalPathFor(path_), std::ios::binary) << EncodeJournal(c);
+  std::unique_ptr<PageStore> store;
+  ASSERT_TRUE(PageStore::Create(path_, options_, store).ok());
+  store.reset();
+  const std::string made = ReadAll(path_);
+  ASSERT_TRUE(PageStore::Open(path_, options_, store).ok());
+  EXPECT_EQ(ReadAll(path_), made);
+  EXPECT_FALSE(fs::exists(JournalPathFor(path_)));
+}
+
 TEST_F(JournalTest, ReadOnlyStoresAndStoresWithoutJournalWriteNone) {
   MakeBase();
   PageStoreOptions plain = options_;

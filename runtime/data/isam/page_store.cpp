@@ -74,6 +74,7 @@ Status PageStore::Open(const std::string& path, const PageStoreOptions& options,
 
 Status PageStore::Create(const std::string& path, const PageStoreOptions& options, std::unique_ptr<PageStore>& out) {
   if (options.read_only) return Status::Error(kErrAccessDenied, path);
+  if (options.journal) ISAM_RETURN_IF_ERROR(DiscardJournal(path));
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {
     int err = errno;
