@@ -56,6 +56,14 @@ bool ContainsNoCase(std::string_view text, std::string_view word) {
   return false;
 }
 
+// Whether another open (of any program) holds the file: a file in use is neither removed nor
+// renamed, as a file open elsewhere could not be.
+bool InUseElsewhere(const std::string& path) {
+  int err = 0;
+  auto locks = TableLocks::Open(path, err);
+  return locks && locks->TakeExclusive(0) != 0;
+}
+
 }  // namespace
 
 const DriverRegistration& IsamRegistration() {
@@ -282,6 +290,7 @@ int IsamTable::RemoveFile() {
     return st.ok() ? 0 : Fail(st);
   }
   file.reset();
+  if (InUseElsewhere(path)) return kErrAccessDenied;
   if (!std::filesystem::remove(path, ec)) return ec ? kErrAccessDenied : kErrFileNotFound;
   return 0;
 }
@@ -297,6 +306,7 @@ int IsamTable::RenameOrCopy(DriverArgs& args, bool copy) {
   std::error_code ec;
   if (!std::filesystem::exists(from, ec)) return kErrFileNotFound;
   if (std::filesystem::equivalent(from, to, ec)) return kErrAccessDenied;
+  if (!copy && InUseElsewhere(from)) return kErrAccessDenied;
   if (copy) {
     std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
   } else {

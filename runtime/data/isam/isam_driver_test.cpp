@@ -386,6 +386,12 @@ TEST_F(IsamDriverTest, SendOptionsAndFileOperations) {
   ASSERT_EQ(Empty(*f_), 0);
   EXPECT_EQ(Records(*f_), 0);
   ASSERT_EQ(Close(*f_), 0);
+  {
+    FileControlBlock g(decl_);  // another open keeps the file from going
+    ASSERT_EQ(Open(g, 0x42), 0);
+    EXPECT_EQ(Remove(*f_), 5);
+    EXPECT_EQ(Rename(*f_, (dir_ / "OTHER").string()), 5);
+  }
   ASSERT_EQ(Remove(*f_), 0);
   EXPECT_FALSE(fs::exists(path_));
   EXPECT_EQ(Open(*f_), 2);
