@@ -198,6 +198,52 @@ TEST_F(TransactionTest, TheSendSettingNamesTheControlFileAndAnUnusableOneDropsTh
   EXPECT_EQ(Text(*a_, 1).substr(0, 5), "moved");
 }
 
+TEST_F(TransactionTest, TransactionNumbersCountUpFromTheClockPastRecordedOnes) {
+  std::unique_ptr<ControlFile> cf;
+  ASSERT_TRUE(ControlFile::Open(P("n.tcf"), cf).ok());
+  uint32_t a = 0, b = 0, c = 0;
+  ASSERT_TRUE(cf->Start(500, a).ok());
+  ASSERT_TRUE(cf->Start(500, b).ok());
+  ASSERT_TRUE(cf->Start(0, c).ok());
+  EXPECT_EQ(a, 500u);
+  EXPECT_EQ(b, 501u);
+  EXPECT_EQ(c, 1u) << "0 is never a transaction number";
+  bool recorded = false;
+  ASSERT_TRUE(cf->Recorded(501, recorded).ok());
+  EXPECT_TRUE(recorded);
+  ASSERT_TRUE(cf->Finish(500).ok());
+  ASSERT_TRUE(cf->Start(500, a).ok());
+  EXPECT_EQ(a, 500u) << "a finished number is free again";
+  ASSERT_TRUE(TransactionStillRecorded(P("n.tcf"), 501, recorded).ok());
+  EXPECT_TRUE(recorded) << "seen by another open as well";
+  ASSERT_TRUE(TransactionStillRecorded(P("missing.tcf"), 501, recorded).ok());
+  EXPECT_FALSE(recorded);
+  EXPECT_FALSE(fs::exists(P("missing.tcf"))) << "asking does not create it";
+}
+
+TEST_F(TransactionTest, AFailedUpdateInsideSpoilsTheCommitAndAForgottenFileLeavesTheList) {
+  const std::string a_before = ReadAll(P("A.TVX")), b_before = ReadAll(P("B.TVX"));
+  Transaction t;
+  t.Logout(*a_);
+  t.Logout(*b_);
+  Cascade(*a_, *b_, "spoilt");
+  t.MarkFailed();
+  EXPECT_EQ(t.Commit().code, kErrUnableToLog);
+  EXPECT_EQ(ReadAll(P("A.TVX")), a_before);
+  EXPECT_EQ(ReadAll(P("B.TVX")), b_before);
+  EXPECT_FALSE(a_->has_changes());
+  // The next transaction is not spoilt.
+  t.Logout(*a_);
+  t.Logout(*b_);
+  Cascade(*a_, *b_, "fine");
+  t.Forget(*b_);
+  EXPECT_FALSE(b_->has_changes()) << "its changes go with it";
+  EXPECT_EQ(t.size(), 1u);
+  ASSERT_TRUE(t.Commit().ok());
+  EXPECT_EQ(ReadAll(P("B.TVX")), b_before);
+  EXPECT_EQ(Text(*a_, 2).substr(0, 4), "fine");
+}
+
 // Phase one fails on either file at every write and flush in turn: a file written before is
 // put back, the record removed, the error returned; both files are as before.
 TEST_F(TransactionTest, AFailureInPhaseOneRestoresTheFilesBefore) {
