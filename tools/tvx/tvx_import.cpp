@@ -103,13 +103,14 @@ bool ReadJson(const std::string& text, const std::string& table, const isam::Tab
   const JsonValue* list = &doc;
   if (doc.kind == JsonValue::Kind::kObject) {
     list = nullptr;
-    for (const auto& [k, v] : doc.members) {
-      if (k != "tables" || v.kind != JsonValue::Kind::kArray) continue;
+    for (const JsonValue& v : doc.items) {
+      if (v.key != "tables" || v.kind != JsonValue::Kind::kArray) continue;
       for (const JsonValue& t : v.items) {
-        for (const auto& [tk, tv] : t.members) {
-          if (tk == "name" && ScalarText(tv) == table) {
-            for (const auto& [rk, rv] : t.members) {
-              if (rk == "records") list = &rv;
+        if (t.kind != JsonValue::Kind::kObject) continue;
+        for (const JsonValue& tv : t.items) {
+          if (tv.key == "name" && ScalarText(tv) == table) {
+            for (const JsonValue& rv : t.items) {
+              if (rv.key == "records") list = &rv;
             }
           }
         }
@@ -128,15 +129,18 @@ bool ReadJson(const std::string& text, const std::string& table, const isam::Tab
   for (const JsonValue& item : list->items) {
     ++n;
     const JsonValue* values = &item;
-    for (const auto& [k, v] : item.members) {
-      if (k == "values") values = &v;
+    if (item.kind == JsonValue::Kind::kObject) {
+      for (const JsonValue& v : item.items) {
+        if (v.key == "values") values = &v;
+      }
     }
     if (values->kind != JsonValue::Kind::kObject) {
       error = "record " + std::to_string(n) + ": not an object of field values";
       return false;
     }
     Row r{n, {}};
-    for (const auto& [k, v] : values->members) {
+    for (const JsonValue& v : values->items) {
+      const std::string& k = v.key;
       int f = FindField(d, k);
       if (f < 0) {
         error = "record " + std::to_string(n) + ": no field " + k;

@@ -29,15 +29,15 @@ void PrintJson(const JsonValue& v, std::string& out, int depth) {
       out += std::string(static_cast<size_t>(depth), ' ') + "]";
       return;
     case JsonValue::Kind::kObject:
-      if (v.members.empty()) {
+      if (v.items.empty()) {
         out += "{}";
         return;
       }
       out += "{\n";
-      for (size_t i = 0; i < v.members.size(); ++i) {
-        out += pad + JsonString(v.members[i].first) + ": ";
-        PrintJson(v.members[i].second, out, depth + 1);
-        out += i + 1 < v.members.size() ? ",\n" : "\n";
+      for (size_t i = 0; i < v.items.size(); ++i) {
+        out += pad + JsonString(v.items[i].key) + ": ";
+        PrintJson(v.items[i], out, depth + 1);
+        out += i + 1 < v.items.size() ? ",\n" : "\n";
       }
       out += std::string(static_cast<size_t>(depth), ' ') + "}";
       return;
@@ -79,8 +79,9 @@ class Parser {
         if (i_ >= s_.size() || s_[i_] != '"' || !String(key)) return Fail("expected a member name");
         Skip();
         if (i_ >= s_.size() || s_[i_++] != ':') return Fail("expected ':'");
-        JsonValue& member = v.Add(key.raw, JsonValue{});
+        JsonValue member;
         if (!Value(member, depth + 1)) return false;
+        v.Add(key.raw, std::move(member));
         Skip();
         if (i_ >= s_.size()) return Fail("unexpected end");
         if (s_[i_] == ',') { ++i_; continue; }

@@ -13,15 +13,16 @@ namespace cinevo::tvx {
 struct JsonValue {
   enum class Kind { kRaw, kArray, kObject, kString } kind = Kind::kRaw;
   std::string raw;  // kRaw: a number, literal or quoted string as written; kString: the text
-  std::vector<JsonValue> items;
-  std::vector<std::pair<std::string, JsonValue>> members;
+  std::vector<JsonValue> items;  // array elements, or object members in order
+  std::string key;               // the name of an object member
 
   static JsonValue Raw(std::string text) { return JsonValue{Kind::kRaw, std::move(text), {}, {}}; }
   static JsonValue Array() { return JsonValue{Kind::kArray, {}, {}, {}}; }
   static JsonValue Object() { return JsonValue{Kind::kObject, {}, {}, {}}; }
-  JsonValue& Add(std::string key, JsonValue v) {
-    members.emplace_back(std::move(key), std::move(v));
-    return members.back().second;
+  JsonValue& Add(std::string name, JsonValue v) {
+    v.key = std::move(name);
+    items.push_back(std::move(v));
+    return items.back();
   }
   JsonValue& Push(JsonValue v) {
     items.push_back(std::move(v));

@@ -85,9 +85,10 @@ TEST(TvxValues, JsonTextsAndParsing) {
   JsonValue v;
   std::string error;
   ASSERT_TRUE(ParseJson("{\"a\": [1, \"x\\u00c8\", null, true], \"b\": {}}", v, error)) << error;
-  ASSERT_EQ(v.members.size(), 2u);
-  EXPECT_EQ(ScalarText(v.members[0].second.items[1]), "x\xC8");
-  EXPECT_EQ(ScalarText(v.members[0].second.items[2]), "");
+  ASSERT_EQ(v.items.size(), 2u);
+  EXPECT_EQ(v.items[1].key, "b");
+  EXPECT_EQ(ScalarText(v.items[0].items[1]), "x\xC8");
+  EXPECT_EQ(ScalarText(v.items[0].items[2]), "");
   std::string printed;
   PrintJson(v, printed);
   EXPECT_EQ(printed, "{\n \"a\": [\n  1,\n  \"x\\u00c8\",\n  null,\n  true\n ],\n \"b\": {}\n}");
