@@ -165,15 +165,6 @@ Status IsamTable::RefreshIfChanged() {
 
 int IsamTable::End(int result, bool changed) {
   PageStore& store = table_.file->store();
-  if (changed && !streaming_ && ProgramTransaction().Listed(store)) {
-    // Inside LOGOUT the changes wait in the cache for COMMIT. A refused update changed
-    // nothing; one that failed half way spoils the whole transaction.
-    Status st = result == 0 ? StoreCounters() : Status::Ok();
-    if (!st.ok()) result = Fail(st);
-    if (result == kErrFileSystem) ProgramTransaction().MarkFailed();
-    if (locks_) locks_->GiveUpdate();
-    return result;
-  }
   if (changed && !streaming_) {
     if (result == 0) {
       Status st = StoreCounters();
@@ -317,6 +308,36 @@ int IsamTable::RenameOrCopy(DriverArgs& args, bool copy) {
     return ec.value() == ENOENT ? kErrPathNotFound : kErrAccessDenied;
   }
   return 0;
+}
+
+int IsamTable::LogoutTable(DriverArgs& args) {
+  if (!table_.file) return 37;
+  // Each open keeps its own cache of the file; a second open of it in the same transaction
+  // would wait for the first one's lock and then write over its changes.
+  if (ProgramTransaction().ListsOtherOpenOf(table_.file->store())) return kErrUnableToLog;
+  if (locks_ && !locked_ && !transaction_lock_) {
+    int e = locks_->TakeUpdate(args.seconds > 0 ? args.seconds * 1000 : kUpdateWaitMs);
+    if (e != 0) {
+      fcb_.os_error = e;
+      return e == EAGAIN ? kErrFileLocked : kErrFileSystem;
+    }
+    transaction_lock_ = true;
+    // The transaction starts from the file as it is now.
+    ForgetCounters();
+    Status st = RefreshIfChanged();
+    if (!st.ok()) {
+      EndTransaction();
+      return Fail(st);
+    }
+  }
+  ProgramTransaction().Logout(table_.file->store());
+  return 0;
+}
+
+void IsamTable::EndTransaction() {
+  if (transaction_lock_ && locks_) locks_->GiveUpdate();
+  transaction_lock_ = false;
+  ForgetCounters();
 }
 
 int IsamTable::Send(DriverArgs& args) {
@@ -561,17 +582,15 @@ int IsamTable::Run(DriverOp op, DriverArgs& args) {
     case DriverOp::kEmpty:
       return EmptyTable();
     case DriverOp::kLogout:
-      if (!table_.file) return 37;
-      ProgramTransaction().Logout(table_.file->store());
-      return 0;
+      return LogoutTable(args);
     case DriverOp::kCommit: {
       Status st = ProgramTransaction().Commit();
-      ForgetCounters();
+      EndTransaction();
       return st.ok() ? 0 : Fail(st);
     }
     case DriverOp::kRollback:
       ProgramTransaction().Rollback();
-      ForgetCounters();
+      EndTransaction();
       return 0;
     case DriverOp::kBlobYield:
     case DriverOp::kBlobTake:

@@ -86,6 +86,10 @@ class IsamTable : public DriverWorkingState {
   int StartStream();
   int FlushStream();
   int HoldRequested(DriverArgs& args);
+  // LOGOUT keeps the file's update lock until COMMIT or ROLLBACK, so that no other user
+  // changes the file under the transaction's cached changes.
+  int LogoutTable(DriverArgs& args);
+  void EndTransaction();
   int ReleaseHold();
 
   // Begin/end of an operation: the update lock and a fresh header for shared files; End
@@ -155,6 +159,7 @@ class IsamTable : public DriverWorkingState {
   uint32_t held_ = 0;               // record held by this user, 0 none
   int hold_wait_ms_ = 0;            // how long the pending HOLD waits for the record
   bool streaming_ = false;
+  bool transaction_lock_ = false;  // the update lock taken by LOGOUT
   bool locked_ = false;             // LOCK or a deny-all open
   bool full_build_ = false;
   int64_t flags_ = 0;

@@ -71,6 +71,13 @@ void Transaction::Forget(PageStore& store) {
   if (store.has_changes()) DropChanges(store);
 }
 
+bool Transaction::ListsOtherOpenOf(const PageStore& store) const {
+  for (const PageStore* s : files_) {
+    if (s != &store && SameFile(*s, store)) return true;
+  }
+  return false;
+}
+
 void Transaction::Rollback() {
   failed_ = false;
   std::vector<PageStore*> listed;

@@ -46,6 +46,8 @@ class Transaction {
   // LOGOUT of one file: listed once however often it is named.
   void Logout(PageStore& store);
   bool Listed(const PageStore& store) const;
+  // Whether another open of the same physical file is listed.
+  bool ListsOtherOpenOf(const PageStore& store) const;
   size_t size() const { return files_.size(); }
 
   // COMMIT; the list is empty afterwards in every case (changes not written are dropped).
