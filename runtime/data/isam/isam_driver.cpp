@@ -165,6 +165,15 @@ Status IsamTable::RefreshIfChanged() {
 
 int IsamTable::End(int result, bool changed) {
   PageStore& store = table_.file->store();
+  if (changed && !streaming_ && ProgramTransaction().Listed(store)) {
+    // Inside LOGOUT the changes wait in the cache for COMMIT. A refused update changed
+    // nothing; one that failed half way spoils the whole transaction.
+    Status st = result == 0 ? StoreCounters() : Status::Ok();
+    if (!st.ok()) result = Fail(st);
+    if (result == kErrFileSystem) ProgramTransaction().MarkFailed();
+    if (locks_) locks_->GiveUpdate();
+    return result;
+  }
   if (changed && !streaming_) {
     if (result == 0) {
       Status st = StoreCounters();
