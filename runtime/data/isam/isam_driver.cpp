@@ -385,6 +385,8 @@ int IsamTable::GetProperty(DriverArgs& args) {
 }
 
 int IsamTable::SetProperty(DriverArgs& args) {
+  // The file may take part in transactions: LOGOUT, COMMIT and ROLLBACK are supported.
+  if (args.property == kPropTransaction) return 0;
   if (args.property == kPropMemoValue && args.index < 0) {
     size_t n = static_cast<size_t>(-static_cast<int64_t>(args.index));
     if (n == 0 || n > memos_.size()) return kErrUnsupported;

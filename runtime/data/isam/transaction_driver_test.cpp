@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "runtime/core/value_storage.h"
+#include "runtime/data/file_properties.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/format_check.h"
 #include "runtime/data/isam/isam_driver.h"
@@ -137,6 +138,7 @@ class TransactionDriverTest : public ::testing::Test {
 };
 
 TEST_F(TransactionDriverTest, StateRulesOfLogoutCommitAndRollback) {
+  EXPECT_EQ(SetProperty(*g_, kPropTransaction, "1"), 0) << "the relation manager asks before it frames a cascade";
   auto both = Both();
   const std::string g_before = ReadBytes(G());
   EXPECT_EQ(Commit(both), 0) << "COMMIT without LOGOUT is skipped without an error";
