@@ -105,7 +105,11 @@ int OpenToolTable(const std::string& name, bool write, ToolTable& out, std::stri
   if (st.ok() && !found) st = isam::Status::Error(isam::kErrFileNotFound, "no table " + fn.table);
   if (st.ok()) st = file->ReadDeclaration(out.number, out.stored);
   if (!st.ok()) {
-    error = path + ": " + (st.detail.empty() ? "error " + std::to_string(st.code) : st.detail);
+    if (st.code == isam::kErrFileNotFound && !found) {
+      error = path + ": " + (st.detail.rfind("no table", 0) == 0 ? st.detail : "no such file");
+    } else {
+      error = path + ": " + (st.detail.empty() ? "" : st.detail + " ") + "(error " + std::to_string(st.code) + ")";
+    }
     return st.code;
   }
   out.path = name;
