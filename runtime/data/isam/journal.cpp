@@ -189,7 +189,12 @@ Status Journal::Begin(int data_fd, uint64_t data_length, const std::vector<Journ
   bool created = false;
   ISAM_RETURN_IF_ERROR(Own(created));
   Status st;
-  if (::ftruncate(fd_, 0) != 0) st = Status::System(errno, "empty " + journal_path_);
+  struct stat js {};
+  // Normally empty already (emptied at the last commit point); a longer leftover must not
+  // trail behind the new contents.
+  if (::fstat(fd_, &js) != 0 || (js.st_size != 0 && ::ftruncate(fd_, 0) != 0)) {
+    st = Status::System(errno, "empty " + journal_path_);
+  }
   if (st.ok()) st = WriteFully(*io_, fd_, EncodeJournal(c), 0, "journal");
   if (st.ok() && sync_ && io_->Fdatasync(fd_) != 0) st = Status::System(errno, "journal flush");
   // A new journal's name must be on the disk before the data file changes.
