@@ -134,8 +134,10 @@ class IsamTable : public DriverWorkingState {
   int Position(int key, DriverArgs& args);
   int Reset(int key, std::string_view position);
   int Reget(std::string_view position);
+  // The next entry of the sequence from `point`; in file order `data` (when given) receives
+  // the record found.
   Status Neighbour(bool forward, bool fresh, const std::string& point, std::string& found_key, uint32_t& recno,
-                   bool& found);
+                   bool& found, std::string* data = nullptr);
   std::string OrderPrefix() const;
   std::string OrderEnd() const;
 

@@ -31,7 +31,7 @@ std::string IsamTable::OrderEnd() const {
 }
 
 Status IsamTable::Neighbour(bool forward, bool fresh, const std::string& point, std::string& found_key, uint32_t& recno,
-                            bool& found) {
+                            bool& found, std::string* data) {
   BTree& tree = table_.file->tree();
   Record r;
   if (forward) {
@@ -49,6 +49,7 @@ Status IsamTable::Neighbour(bool forward, bool fresh, const std::string& point, 
   if (order_ == Order::kFile) {
     if (r.key_length != 9) return Status::Internal(kCheckRecordFields, "data record key of the wrong length");
     recno = GetBe32(Bytes(r.bytes) + 5);
+    if (data) data->assign(r.bytes, r.key_length, std::string::npos);
   } else {
     if (r.bytes.size() < size_t{r.key_length} + 4) return Status::Internal(kCheckRecordFields, "key entry without a record number");
     recno = GetBe32(Bytes(r.bytes) + r.key_length);
@@ -144,13 +145,13 @@ int IsamTable::Step(bool forward, bool read, int64_t count) {
     }
     std::string found_key;
     bool found = false;
-    Status st = Neighbour(forward, fresh, point, found_key, recno, found);
+    Status st = Neighbour(forward, fresh, point, found_key, recno, found, &stored);
     if (!st.ok()) return End(Fail(st), false);
     if (!found) return End(kErrRecordNotAvailable, false);
     point_ = found_key;
     fresh_ = false;
     whole_ = false;
-    if (order_ == Order::kKey || read) {
+    if (order_ == Order::kKey) {  // in file order the step found the data record itself
       bool exists = false;
       st = ReadData(recno, stored, exists);
       if (!st.ok()) return End(Fail(st), false);
