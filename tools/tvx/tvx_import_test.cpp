@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tools/tvx/tvx_check.h"
 #include "tools/tvx/tvx_create.h"
 #include "tools/tvx/tvx_dump.h"
 #include "tools/tvx/tvx_rebuild.h"
@@ -174,9 +175,13 @@ TEST_F(TvxDataCommands, CreateRefusesBadDeclarationsAndExistingTables) {
 TEST_F(TvxDataCommands, RebuildRewritesKeys) {
   Write("in.csv", "ID,NAME\n1,b\n2,a\n");
   ASSERT_EQ(Invoke(RunImport, {file_, "--csv", Path("in.csv")}, out_, err_), 0) << err_;
+  ASSERT_EQ(Invoke(RunCheck, {file_}, out_, err_), 0) << out_;
+  std::string before = Slurp(file_);
   ASSERT_EQ(Invoke(RunRebuild, {file_}, out_, err_), 0) << err_;
   EXPECT_NE(out_.find("MOV:KID: 2 entries"), std::string::npos);
   EXPECT_NE(out_.find("MOV:KNAME: 2 entries"), std::string::npos);
+  ASSERT_EQ(Invoke(RunCheck, {file_}, out_, err_), 0) << out_;
+  EXPECT_NE(Slurp(file_), before);  // rebuilt, and still clean
   ASSERT_EQ(Invoke(RunRebuild, {file_, "KNAME"}, out_, err_), 0) << err_;
   EXPECT_EQ(out_, "MOV:KNAME: 2 entries\n");
   EXPECT_EQ(Invoke(RunRebuild, {file_, "NOPE"}, out_, err_), 2);
