@@ -128,7 +128,7 @@ int IsamTable::BlobOp(DriverOp op, DriverArgs& args) {
       if (args.offset < 0 || args.offset > 0x7FFFFFFF) return kErrUnsupported;
       size_t from = static_cast<size_t>(args.offset);
       if (content.size() < from + args.data.size()) content.resize(from + args.data.size(), '\0');
-      std::memcpy(content.data() + from, args.data.data(), args.data.size());
+      if (!args.data.empty()) std::memcpy(content.data() + from, args.data.data(), args.data.size());
       return 0;
     }
     default:
