@@ -14,30 +14,12 @@
 #include "tools/tvx/tvx_create.h"
 #include "tools/tvx/tvx_dump.h"
 #include "tools/tvx/tvx_rebuild.h"
+#include "tools/tvx/tvx_test_support.h"
 
 namespace cinevo::tvx {
 namespace {
 
 namespace fs = std::filesystem;
-
-int Invoke(int (*command)(int, char**, std::FILE*, std::FILE*), std::vector<std::string> args, std::string& out,
-           std::string& err) {
-  char* obuf = nullptr;
-  char* ebuf = nullptr;
-  size_t osize = 0, esize = 0;
-  std::FILE* o = open_memstream(&obuf, &osize);
-  std::FILE* e = open_memstream(&ebuf, &esize);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  int status = command(static_cast<int>(argv.size()), argv.data(), o, e);
-  std::fclose(o);
-  std::fclose(e);
-  out.assign(obuf, osize);
-  err.assign(ebuf, esize);
-  std::free(obuf);
-  std::free(ebuf);
-  return status;
-}
 
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
