@@ -7,6 +7,7 @@
 
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/isam_file.h"
+#include "runtime/data/isam/record_kinds.h"
 #include "tools/tvx/tvx_json.h"
 
 namespace cinevo::tvx {
@@ -83,6 +84,24 @@ JsonValue TableJson(ToolTable& t, int& error) {
                                                       const std::vector<std::string>&) { list.Push(Num(recno)); });
   }
   return table;
+}
+
+// The file's transaction marker (key 0xFF), when it has one: the transaction number as the hex
+// of its four stored bytes and the control file's name up to its zero byte. A marker too short
+// for its number shows what bytes it has.
+isam::Status AddTransactionMarker(isam::IsamFile& file, JsonValue& doc) {
+  isam::Record r;
+  bool found = false;
+  ISAM_RETURN_IF_ERROR(file.tree().Find(std::string(1, static_cast<char>(isam::kTagTransaction)), r, found));
+  if (!found) return isam::Status::Ok();
+  std::string_view payload = std::string_view(r.bytes).substr(std::min<size_t>(r.key_length, r.bytes.size()));
+  std::string_view number = payload.substr(0, 4);
+  std::string_view control = payload.substr(number.size());
+  control = control.substr(0, control.find('\0'));
+  JsonValue& marker = doc.Add("transaction_marker", JsonValue::Object());
+  marker.Add("transaction", Str(Hex(number)));
+  marker.Add("control_file", Str(control));
+  return isam::Status::Ok();
 }
 
 }  // namespace
@@ -206,6 +225,11 @@ int RunExport(int argc, char** argv, std::FILE* out, std::FILE* err) {
     }
   }
   if (!csv) {
+    st = AddTransactionMarker(*isf, doc);
+    if (!st.ok()) {
+      std::fprintf(err, "tvx export: %s: %s (error %d)\n", path.c_str(), st.detail.c_str(), st.code);
+      return 2;
+    }
     PrintJson(doc, text);
     text += "\n";
   }

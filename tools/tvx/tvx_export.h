@@ -1,7 +1,8 @@
 // `tvx export FILE [--json|--csv] [--table NAME]`: every table of a data file as one JSON
 // document (declarations, every record in file order with its values, buffer and memos, and
 // the record numbers in each key's order), or one table's records as CSV with a header line
-// of field names. Never writes.
+// of field names. The JSON ends with the file's transaction marker when it has one (the
+// transaction number as the hex of its stored bytes and the control file's name). Never writes.
 #pragma once
 
 #include <cstdio>
