@@ -144,6 +144,8 @@ int PreCheck(int code, const FileControlBlock& fcb, const DriverArgs& args) {
   if (missing != 0) {
     if (missing & kStateOpen) {
       result = 37;
+    } else if (row->forbidden & f & kStateLogoutActive) {
+      result = 56;  // a transaction's file is neither unlocked nor rebuilt, whatever else it lacks
     } else if (missing & kStateIndexBuilt) {
       result = 46;
     } else if (!(f & kStateOpen)) {

@@ -151,6 +151,44 @@ TEST_F(TransactionDriverTest, StateRulesOfLogoutCommitAndRollback) {
   EXPECT_EQ(Close(*g_), 0) << "a committed transaction no longer holds the file";
 }
 
+// Whatever else they lack (a lock, exclusive access), UNLOCK and the rebuilding operations
+// meet the transaction first.
+TEST_F(TransactionDriverTest, DuringLogoutUnlockEmptyPackAndEveryBuildGive56) {
+  auto both = Both();
+  ASSERT_EQ(Logout(0, both), 0);
+  EXPECT_EQ(Unlock(*g_), 56);
+  EXPECT_EQ(Build(*g_), 56);
+  EXPECT_EQ(BuildKey(*g_, 0), 56);
+  EXPECT_EQ(BuildIndex(*g_, 0, "+GRU:NAME"), 56);
+  EXPECT_EQ(Pack(*g_), 56);
+  EXPECT_EQ(Empty(*g_), 56);
+  EXPECT_TRUE(g_->state & kStateLogoutActive);
+  ASSERT_EQ(Rollback(both), 0);
+  EXPECT_EQ(Unlock(*g_), 0) << "outside a transaction UNLOCK of an unlocked file is harmless";
+  EXPECT_EQ(Build(*g_), 63) << "and BUILD asks for exclusive access again";
+}
+
+// A COMMIT that fails ends the transaction all the same: the changes are gone, the files are
+// out of LOGOUT, and they can be closed or logged out again.
+TEST_F(TransactionDriverTest, AFailedCommitEndsTheTransactionAndDropsTheChanges) {
+  const std::string g_before = ReadBytes(G()), m_before = ReadBytes(M());
+  EXPECT_NE(Send(*g_, "TCF=" + (dir_ / "missing" / "x.tcf").string()), "");
+  auto both = Both();
+  ASSERT_EQ(Logout(0, both), 0);
+  Cascade(1, false);
+  EXPECT_NE(Commit(both), 0) << "the control file cannot be made";
+  for (auto* f : both) EXPECT_FALSE(f->state & kStateLogoutActive);
+  EXPECT_EQ(GroupName(1), "group 1");
+  EXPECT_EQ(ReadBytes(G()), g_before);
+  EXPECT_EQ(ReadBytes(M()), m_before);
+  SetControlFileName("");
+  ASSERT_EQ(Logout(0, both), 0) << "a new transaction may start at once";
+  Cascade(2, false);
+  ASSERT_EQ(Commit(both), 0);
+  EXPECT_EQ(GroupName(2), "renamed");
+  EXPECT_EQ(Close(*g_), 0);
+}
+
 TEST_F(TransactionDriverTest, ACommittedCascadeReachesBothFilesTogether) {
   auto both = Both();
   const std::string g_before = ReadBytes(G()), m_before = ReadBytes(M());
