@@ -5,7 +5,8 @@
 // made durable on its own (every commit flushed with fdatasync / SQLite's default journal with
 // one transaction per insert). The driver runs with the default page cache and a larger one.
 //
-// Usage: bench_isam [RECORDS] [DURABLE_INSERTS]   (defaults 100000 and 1000)
+// Usage: bench_isam [RECORDS] [DURABLE_INSERTS] [shared|exclusive|large]
+//   (defaults 100000 and 1000; without the third argument every configuration runs)
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -301,12 +302,19 @@ int main(int argc, char** argv) {
   // Shared (deny none): every operation takes the update lock and re-reads the header, as
   // SQLite's every transaction takes its lock and checks its change counter. Exclusive (deny
   // all): one user, no per-operation lock or header check.
-  Figures shared = RunDriver(dir, rows, order, durable_rows, isam::kDefaultCacheLimit, 0x42);
-  Report("shared open, default page cache (100 pages)", shared, q, n, durable);
-  Figures d = RunDriver(dir, rows, order, durable_rows, isam::kDefaultCacheLimit, 0x12);
-  Report("exclusive open, default page cache (100 pages)", d, q, n, durable);
-  Figures big = RunDriver(dir, rows, order, durable_rows, 4000, 0x12);
-  Report("exclusive open, larger page cache (4000 pages)", big, q, n, durable);
+  std::string only = argc > 3 ? argv[3] : "";
+  if (only.empty() || only == "shared") {
+    Figures shared = RunDriver(dir, rows, order, durable_rows, isam::kDefaultCacheLimit, 0x42);
+    Report("shared open, default page cache (100 pages)", shared, q, n, durable);
+  }
+  if (only.empty() || only == "exclusive") {
+    Figures d = RunDriver(dir, rows, order, durable_rows, isam::kDefaultCacheLimit, 0x12);
+    Report("exclusive open, default page cache (100 pages)", d, q, n, durable);
+  }
+  if (only.empty() || only == "large") {
+    Figures big = RunDriver(dir, rows, order, durable_rows, 4000, 0x12);
+    Report("exclusive open, larger page cache (4000 pages)", big, q, n, durable);
+  }
   fs::remove_all(dir);
   return 0;
 }

@@ -7,7 +7,30 @@ namespace {
 constexpr int kMaxDepth = 48;
 }
 
+// Whether `key` falls in the leaf of a remembered path; if so `path` becomes that path.
+bool BTree::DescendFromHint(std::string_view key, Path& path) {
+  uint64_t epoch = store_.epoch();
+  for (Hint& hint : hints_) {
+    if (hint.epoch != epoch || hint.path.empty()) continue;
+    const Page& leaf = *hint.path.back().page;
+    if (leaf.records.empty()) continue;
+    bool first_leaf = true, last_leaf = true;
+    for (size_t i = 0; i + 1 < hint.path.size(); ++i) {
+      const Step& s = hint.path[i];
+      first_leaf = first_leaf && s.index == 0;
+      last_leaf = last_leaf && s.index + 1 == static_cast<int>(s.page->records.size());
+    }
+    if (!first_leaf && CompareKeys(key, leaf.records.front().key()) < 0) continue;
+    if (!last_leaf && CompareKeys(key, leaf.records.back().key()) > 0) continue;
+    path = hint.path;
+    path.back().index = leaf.FindFloor(key);
+    return true;
+  }
+  return false;
+}
+
 Status BTree::Descend(std::string_view key, Path& path) {
+  if (DescendFromHint(key, path)) return Status::Ok();
   path.clear();
   uint32_t address = store_.header().root;
   int expected_level = -1;
@@ -22,6 +45,10 @@ Status BTree::Descend(std::string_view key, Path& path) {
     int index = page->FindFloor(key);
     if (page->level == 0) {
       path.push_back({page, index});
+      Hint& hint = hints_[next_hint_];
+      next_hint_ = (next_hint_ + 1) % kHints;
+      hint.path = path;
+      hint.epoch = store_.epoch();
       return Status::Ok();
     }
     index = std::max(index, 0);
@@ -65,7 +92,7 @@ Status BTree::StepAcross(const Path& path, bool forward, Record& out, bool& foun
 }
 
 Status BTree::Find(std::string_view key, Record& out, bool& found) {
-  Path path;
+  Path& path = path_;
   found = false;
   ISAM_RETURN_IF_ERROR(Descend(key, path));
   if (path.empty() || path.back().index < 0) return Status::Ok();
@@ -78,13 +105,40 @@ Status BTree::Find(std::string_view key, Record& out, bool& found) {
 }
 
 Status BTree::AtOrAfter(std::string_view key, Record& out, bool& found) {
-  ISAM_RETURN_IF_ERROR(Find(key, out, found));
-  if (found) return Status::Ok();
-  return After(key, out, found);
+  Path& path = path_;
+  found = false;
+  ISAM_RETURN_IF_ERROR(Descend(key, path));
+  if (path.empty()) return Status::Ok();
+  const Page& leaf = *path.back().page;
+  int index = path.back().index;
+  if (index >= 0 && CompareKeys(leaf.records[static_cast<size_t>(index)].key(), key) == 0) {
+    out = leaf.records[static_cast<size_t>(index)];
+    found = true;
+    return Status::Ok();
+  }
+  size_t next = static_cast<size_t>(index + 1);
+  if (next < leaf.records.size()) {
+    out = leaf.records[next];
+    found = true;
+    return Status::Ok();
+  }
+  return StepAcross(path, true, out, found);
+}
+
+Status BTree::FindPayload(std::string_view key, std::string& payload, bool& found) {
+  Path& path = path_;
+  found = false;
+  ISAM_RETURN_IF_ERROR(Descend(key, path));
+  if (path.empty() || path.back().index < 0) return Status::Ok();
+  const Record& r = path.back().page->records[static_cast<size_t>(path.back().index)];
+  if (CompareKeys(r.key(), key) != 0) return Status::Ok();
+  payload.assign(r.bytes, r.key_length, std::string::npos);
+  found = true;
+  return Status::Ok();
 }
 
 Status BTree::After(std::string_view key, Record& out, bool& found) {
-  Path path;
+  Path& path = path_;
   found = false;
   ISAM_RETURN_IF_ERROR(Descend(key, path));
   if (path.empty()) return Status::Ok();
@@ -99,7 +153,7 @@ Status BTree::After(std::string_view key, Record& out, bool& found) {
 }
 
 Status BTree::AtOrBefore(std::string_view key, Record& out, bool& found) {
-  Path path;
+  Path& path = path_;
   found = false;
   ISAM_RETURN_IF_ERROR(Descend(key, path));
   if (path.empty()) return Status::Ok();
@@ -113,7 +167,7 @@ Status BTree::AtOrBefore(std::string_view key, Record& out, bool& found) {
 }
 
 Status BTree::Before(std::string_view key, Record& out, bool& found) {
-  Path path;
+  Path& path = path_;
   found = false;
   ISAM_RETURN_IF_ERROR(Descend(key, path));
   if (path.empty()) return Status::Ok();
@@ -202,7 +256,7 @@ Status BTree::Insert(const Record& record, bool& existed) {
   if (record.bytes.size() > kMaxTreeRecord || record.key_length == 0 || record.key_length > record.bytes.size()) {
     return Status::Internal(kCheckRecordTooLong, "record of " + std::to_string(record.bytes.size()) + " bytes");
   }
-  Path path;
+  Path& path = path_;
   ISAM_RETURN_IF_ERROR(Descend(record.key(), path));
   if (path.empty()) {
     std::shared_ptr<Page> leaf = store_.NewPage(0);
@@ -227,7 +281,7 @@ Status BTree::Replace(const Record& record, bool& found) {
   if (record.bytes.size() > kMaxTreeRecord || record.key_length == 0 || record.key_length > record.bytes.size()) {
     return Status::Internal(kCheckRecordTooLong, "record of " + std::to_string(record.bytes.size()) + " bytes");
   }
-  Path path;
+  Path& path = path_;
   ISAM_RETURN_IF_ERROR(Descend(record.key(), path));
   if (path.empty() || path.back().index < 0) return Status::Ok();
   Step& leaf = path.back();
@@ -242,7 +296,7 @@ Status BTree::Replace(const Record& record, bool& found) {
 
 Status BTree::Erase(std::string_view key, bool& found) {
   found = false;
-  Path path;
+  Path& path = path_;
   ISAM_RETURN_IF_ERROR(Descend(key, path));
   if (path.empty() || path.back().index < 0) return Status::Ok();
   Step& leaf = path.back();

@@ -8,6 +8,12 @@
 //
 // Changes are made in memory through the page store; the caller ends the update with
 // PageStore::Commit (or Abort).
+//
+// The tree remembers the last few paths it walked from the root to a leaf. A later search for a
+// key that lies within one of those leaves (between its first and last record, or beyond them
+// when the leaf is the first or last of the whole tree) starts there instead of at the root;
+// scans and repeated lookups in one region then cost a binary search in one page. A remembered
+// path is used only while the page store's epoch is the one at which it was taken.
 #pragma once
 
 #include <memory>
@@ -24,6 +30,8 @@ class BTree {
 
   // Lookups: `found` tells whether a record was found; `out` receives it.
   Status Find(std::string_view key, Record& out, bool& found);           // key equal
+  // Key equal; only the bytes after the key are copied (into `payload`'s existing buffer).
+  Status FindPayload(std::string_view key, std::string& payload, bool& found);
   Status AtOrAfter(std::string_view key, Record& out, bool& found);      // first >= key
   Status AtOrBefore(std::string_view key, Record& out, bool& found);     // last <= key
   Status After(std::string_view key, Record& out, bool& found);          // first > key
@@ -45,7 +53,14 @@ class BTree {
   };
   using Path = std::vector<Step>;
 
+  struct Hint {
+    Path path;
+    uint64_t epoch = 0;
+  };
+  static constexpr size_t kHints = 4;
+
   Status Descend(std::string_view key, Path& path);
+  bool DescendFromHint(std::string_view key, Path& path);
   Status EdgeRecord(uint32_t address, uint8_t level, bool first, Record& out);
   Status StepAcross(const Path& path, bool forward, Record& out, bool& found);
   void PropagateFirst(Path& path, size_t level_index);
@@ -53,6 +68,9 @@ class BTree {
   Status Split(std::shared_ptr<Page> page, std::shared_ptr<Page> parent, size_t index, int depth);
 
   PageStore& store_;
+  Hint hints_[kHints];
+  size_t next_hint_ = 0;
+  Path path_;  // scratch path of the operation in progress
 };
 
 }  // namespace cinevo::isam

@@ -115,10 +115,7 @@ void IsamTable::ForgetCounters() {
 }
 
 Status IsamTable::ReadData(uint32_t recno, std::string& payload, bool& found) {
-  Record r;
-  ISAM_RETURN_IF_ERROR(table_.file->tree().Find(DataKey(table_.number, recno), r, found));
-  if (found) payload = r.bytes.substr(r.key_length);
-  return Status::Ok();
+  return table_.file->tree().FindPayload(DataKey(table_.number, recno), payload, found);
 }
 
 Status IsamTable::UniqueOwner(const KeyDesc& k, const std::string& entry, uint32_t& owner) {

@@ -21,31 +21,43 @@ void InvertFrom(std::string& out, size_t from) {
 
 // Text of a string component made to the field's size: CSTRING up to its zero byte and
 // PSTRING by its length byte, both zero-filled.
-std::string ComponentText(uint8_t type, std::span<const uint8_t> f) {
-  std::string text(f.size(), '\0');
+void ComponentText(uint8_t type, std::span<const uint8_t> f, std::string& text) {
+  text.assign(f.size(), '\0');
   if (type == static_cast<uint8_t>(TypeCode::kCString)) {
     size_t n = 0;
     while (n < f.size() && f[n] != 0) ++n;
-    std::memcpy(text.data(), f.data(), n);
+    if (n) std::memcpy(text.data(), f.data(), n);
   } else if (type == static_cast<uint8_t>(TypeCode::kPString)) {
     size_t n = f.empty() ? 0 : std::min<size_t>(f[0], f.size() - 1);
     if (n) std::memcpy(text.data(), f.data() + 1, n);
   } else if (!f.empty()) {
     std::memcpy(text.data(), f.data(), f.size());
   }
-  return text;
 }
 
-void EncodeText(std::string text, bool nocase, const KeyCodec& codec, std::string& out) {
+// Appends the collation weights of `text` (upper-cased first for a NOCASE key), expanding
+// digraphs, and never more bytes than the text has.
+void EncodeText(std::string& text, bool nocase, const KeyCodec& codec, std::string& out) {
   const LocaleTables& loc = Locale();
   if (nocase) {
-    for (char& c : text) c = static_cast<char>(ToUpperChar(static_cast<uint8_t>(c)));
+    for (char& ch : text) {
+      auto c = static_cast<uint8_t>(ch);
+      if (loc.char_class[c] & kCharLower) ch = static_cast<char>(loc.case_partner[c]);
+    }
   }
   if (codec.oem) text = platform::AnsiToOem(text);
   const auto& weights = codec.oem ? loc.other_collation : loc.collation;
   const auto& digraphs = codec.oem ? loc.digraphs_oem : loc.digraphs;
   size_t size = text.size();
   size_t start = out.size();
+  if (digraphs[0].ch == 0) {
+    // No digraphs: one weight per byte.
+    out.resize(start + size);
+    auto* dst = reinterpret_cast<uint8_t*>(out.data() + start);
+    const auto* src = reinterpret_cast<const uint8_t*>(text.data());
+    for (size_t i = 0; i < size; ++i) dst[i] = weights[src[i]];
+    return;
+  }
   for (size_t i = 0; i < size && out.size() - start < size; ++i) {
     uint8_t c = static_cast<uint8_t>(text[i]);
     const DigraphEntry* d = nullptr;
@@ -87,8 +99,12 @@ void EncodeComponent(uint8_t type, std::span<const uint8_t> f, bool nocase, bool
     case TypeCode::kGroup:
     case TypeCode::kCString:
     case TypeCode::kPString:
-      EncodeText(ComponentText(type, f), nocase, codec, out);
+    {
+      std::string text;
+      ComponentText(type, f, text);
+      EncodeText(text, nocase, codec, out);
       break;
+    }
     case TypeCode::kUShort:
     case TypeCode::kULong:
     case TypeCode::kDate:

@@ -7,15 +7,13 @@ namespace cinevo::isam {
 PageCache::PageCache(size_t limit, size_t low) : limit_(std::max<size_t>(limit, 1)), low_(std::min(low, limit_)) {}
 
 PageCache::Iter* PageCache::Lookup(uint32_t address) {
-  for (Iter& it : chains_[address % 100]) {
-    if (it->address == address) return &it;
-  }
-  return nullptr;
+  auto found = index_.find(address);
+  return found == index_.end() ? nullptr : &found->second;
 }
 
-void PageCache::Unchain(Iter it) {
-  auto& chain = chains_[it->address % 100];
-  chain.erase(std::find(chain.begin(), chain.end(), it));
+void PageCache::Remove(Iter it) {
+  index_.erase(it->address);
+  (it->dirty ? dirty_ : clean_).erase(it);
 }
 
 std::shared_ptr<Page> PageCache::Find(uint32_t address) {
@@ -23,27 +21,38 @@ std::shared_ptr<Page> PageCache::Find(uint32_t address) {
   if (!found) return nullptr;
   Iter it = *found;
   it->last_use = ++tick_;
-  lru_.splice(lru_.begin(), lru_, it);
+  if (!it->dirty && it != clean_.begin()) clean_.splice(clean_.begin(), clean_, it);
   return it->page;
 }
 
 void PageCache::EvictBeforeLoad() {
-  // Walk from the least recently used end to the first page that may go.
-  while (lru_.size() >= low_) {
-    Iter victim = lru_.end();
-    for (auto it = std::prev(lru_.end());; --it) {
-      if (!it->dirty && it->page.use_count() == 1) {
+  while (index_.size() >= low_ && !clean_.empty()) {
+    // The least recently used clean page that nobody else holds.
+    Iter victim = clean_.end();
+    for (auto it = std::prev(clean_.end());; --it) {
+      if (it->page.use_count() == 1) {
         victim = it;
         break;
       }
-      if (it == lru_.begin()) break;
+      if (it == clean_.begin()) break;
     }
-    if (victim == lru_.end()) return;
-    bool full = lru_.size() >= limit_;
+    if (victim == clean_.end()) return;
+    bool full = index_.size() >= limit_;
     bool stale = tick_ - victim->last_use > 2 * limit_;
     if (!full && !stale) return;
-    Unchain(victim);
-    lru_.erase(victim);
+    Remove(victim);
+    ++evictions_;
+  }
+}
+
+// After a commit turned many dirty pages clean: give back what exceeds the limit at once.
+void PageCache::TrimToLimit() {
+  auto it = clean_.end();
+  while (index_.size() > limit_ && it != clean_.begin()) {
+    --it;
+    if (it->page.use_count() != 1) continue;
+    Iter victim = it++;
+    Remove(victim);
     ++evictions_;
   }
 }
@@ -53,62 +62,60 @@ void PageCache::Insert(std::shared_ptr<Page> page, bool dirty) {
   Erase(address);
   EvictBeforeLoad();
   ++loads_;
-  lru_.push_front(Entry{std::move(page), address, dirty, ++tick_});
-  chains_[address % 100].push_back(lru_.begin());
+  List& list = dirty ? dirty_ : clean_;
+  Iter it = dirty ? list.insert(list.end(), Entry{std::move(page), address, true, ++tick_})
+                  : list.insert(list.begin(), Entry{std::move(page), address, false, ++tick_});
+  index_[address] = it;
 }
 
 void PageCache::MarkDirty(const std::shared_ptr<Page>& page) {
   Iter* found = Lookup(page->address);
   if (found && (*found)->page == page) {
-    (*found)->dirty = true;
+    Iter it = *found;
+    if (!it->dirty) {
+      it->dirty = true;
+      dirty_.splice(dirty_.end(), clean_, it);
+    }
     return;
   }
   Insert(page, true);
 }
 
 void PageCache::Rekey(uint32_t from, uint32_t to) {
-  Iter* found = Lookup(from);
-  if (!found) return;
-  Iter it = *found;
-  Unchain(it);
+  auto found = index_.find(from);
+  if (found == index_.end()) return;
+  Iter it = found->second;
+  index_.erase(found);
   Erase(to);
   it->address = to;
-  chains_[to % 100].push_back(it);
+  index_[to] = it;
 }
 
 void PageCache::Erase(uint32_t address) {
-  Iter* found = Lookup(address);
-  if (!found) return;
-  Iter it = *found;
-  Unchain(it);
-  lru_.erase(it);
+  if (Iter* found = Lookup(address)) Remove(*found);
 }
 
 void PageCache::DropDirty() {
-  for (auto it = lru_.begin(); it != lru_.end();) {
-    auto next = std::next(it);
-    if (it->dirty) {
-      Unchain(it);
-      lru_.erase(it);
-    }
-    it = next;
-  }
+  for (const Entry& e : dirty_) index_.erase(e.address);
+  dirty_.clear();
 }
 
 void PageCache::MarkAllClean() {
-  for (Entry& e : lru_) e.dirty = false;
+  for (Entry& e : dirty_) e.dirty = false;
+  clean_.splice(clean_.begin(), dirty_);
+  TrimToLimit();
 }
 
 void PageCache::Clear() {
-  lru_.clear();
-  for (auto& c : chains_) c.clear();
+  index_.clear();
+  clean_.clear();
+  dirty_.clear();
 }
 
 std::vector<std::shared_ptr<Page>> PageCache::DirtyPages() const {
   std::vector<std::shared_ptr<Page>> out;
-  for (const Entry& e : lru_) {
-    if (e.dirty) out.push_back(e.page);
-  }
+  out.reserve(dirty_.size());
+  for (const Entry& e : dirty_) out.push_back(e.page);
   return out;
 }
 

@@ -1,17 +1,22 @@
-// The page cache: pages by address in 100 hash chains (address modulo 100) with a
-// least-recently-used list.
+// The page cache: pages by address in a hash table, clean pages on a least-recently-used
+// list, changed ("dirty") pages on a list of their own in the order they first changed.
 //
 // Eviction happens only when another page is about to be loaded, and only takes pages that are
-// clean and not held by anyone but the cache: with `limit` or more pages cached the least
-// recently used one goes; from `low` pages upward it also goes when it has not been used
-// during the last 2 x `limit` page accesses (long enough for a full cache to have turned over
-// twice), so that a cache whose working set shrank gives its memory back.
+// clean and not held by anyone but the cache: with `limit` or more pages cached (clean and
+// dirty together) the least recently used clean page goes; from `low` pages upward it also goes
+// when it has not been used during the last 2 x `limit` page accesses (long enough for a full
+// cache to have turned over twice), so that a cache whose working set shrank gives its memory
+// back. Dirty pages stay until the update that changed them is committed or dropped.
+//
+// Invariants: every entry is in exactly one of the two lists and in the index under its
+// address; an entry is on the dirty list exactly when its `dirty` flag is set. Every operation
+// is O(1) apart from the eviction walk, which only passes over clean pages that are in use.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "runtime/data/isam/page_codec.h"
@@ -36,8 +41,11 @@ class PageCache {
   void MarkAllClean();
   void Clear();
 
+  // The dirty pages in the order they first changed.
   std::vector<std::shared_ptr<Page>> DirtyPages() const;
-  size_t size() const { return lru_.size(); }
+  bool has_dirty() const { return !dirty_.empty(); }
+  size_t dirty_count() const { return dirty_.size(); }
+  size_t size() const { return index_.size(); }
   size_t limit() const { return limit_; }
   uint64_t loads() const { return loads_; }
   uint64_t evictions() const { return evictions_; }
@@ -49,19 +57,22 @@ class PageCache {
     bool dirty;
     uint64_t last_use;
   };
-  using Iter = std::list<Entry>::iterator;  // front = most recently used
+  using List = std::list<Entry>;
+  using Iter = List::iterator;
 
   Iter* Lookup(uint32_t address);
-  void Unchain(Iter it);
+  void Remove(Iter it);
   void EvictBeforeLoad();
+  void TrimToLimit();
 
   size_t limit_;
   size_t low_;
   uint64_t tick_ = 0;
   uint64_t loads_ = 0;
   uint64_t evictions_ = 0;
-  std::list<Entry> lru_;
-  std::array<std::vector<Iter>, 100> chains_;
+  List clean_;  // front = most recently used
+  List dirty_;  // in order of first change
+  std::unordered_map<uint32_t, Iter> index_;
 };
 
 }  // namespace cinevo::isam

@@ -64,6 +64,11 @@ struct Page {
   uint16_t unpacked_size = 0;
   uint16_t capacity = 0;
 
+  // During a commit: the page's bytes as encoded when its class was chosen, kept up to date
+  // when the page moves or a child is re-pointed, so that they are encoded only once.
+  std::string encoded;
+  bool encoded_valid = false;
+
   // Index of the last record whose key is <= key, or -1 when every key is greater.
   int FindFloor(std::string_view key) const;
 };

@@ -27,6 +27,11 @@ PageStore::PageStore(std::string path, int fd, const PageStoreOptions& options)
   if (options_.journal && !options_.read_only) journal_ = std::make_unique<Journal>(path_, io_, options_.sync);
 }
 
+void PageStore::ClearCache() {
+  cache_.Clear();
+  ++epoch_;
+}
+
 void PageStore::set_io(FileIo* io) {
   io_ = io ? io : &SystemFileIo();
   if (journal_) journal_->set_io(io_);
@@ -35,7 +40,7 @@ void PageStore::set_io(FileIo* io) {
 Status PageStore::UndoJournalled() {
   if (!journal_) return Status::Ok();
   Status st = journal_->Undo(fd_);
-  cache_.Clear();
+  ClearCache();
   released_.clear();
   header_changed_ = false;
   disk_header_ = FileHeader{};
@@ -168,11 +173,11 @@ Status PageStore::Refresh() {
     header_ = FileHeader{};
     disk_header_ = header_;
     new_file_ = true;
-    cache_.Clear();
+    ClearCache();
     return Status::Ok();
   }
   new_file_ = false;
-  if (!had_header || header_.change_counter != before.change_counter) cache_.Clear();
+  if (!had_header || header_.change_counter != before.change_counter) ClearCache();
   recovered_.clear();
   if (header_.written_length != header_.committed_length) {
     // An update did not complete: collect the pages written past the committed end.
@@ -234,12 +239,14 @@ std::shared_ptr<Page> PageStore::NewPage(uint8_t level) {
   page->address = next_temp_++;
   page->level = level;
   cache_.Insert(page, true);
+  ++epoch_;
   return page;
 }
 
 void PageStore::Touch(const std::shared_ptr<Page>& page) { cache_.MarkDirty(page); }
 
 void PageStore::Release(const std::shared_ptr<Page>& page) {
+  ++epoch_;
   cache_.Erase(page->address);
   if (!IsTemp(page->address)) released_.push_back(page->address);
 }
@@ -278,7 +285,9 @@ Status PageStore::Relink(const Page& page, uint32_t from, uint32_t to) {
   size_t index = 0;
   ISAM_RETURN_IF_ERROR(FindParent(page, from, parent, index));
   parent->children[index] = to;
+  if (parent->encoded_valid) PutLe32(reinterpret_cast<uint8_t*>(parent->encoded.data()) + kPageHeaderSize + 4 * index, to);
   cache_.MarkDirty(parent);
+  ++epoch_;
   return Status::Ok();
 }
 
@@ -286,7 +295,9 @@ Status PageStore::Move(uint32_t from, uint32_t to) {
   std::shared_ptr<Page> page;
   ISAM_RETURN_IF_ERROR(Load(from, page));
   cache_.Rekey(from, to);
+  ++epoch_;
   page->address = to;
+  if (page->encoded_valid) PutLe32(reinterpret_cast<uint8_t*>(page->encoded.data()), to);
   cache_.MarkDirty(page);
   ++stats_.moved_pages;
   return Relink(*page, from, to);
@@ -384,16 +395,18 @@ Status PageStore::FreeAddress(uint32_t address) {
 }
 
 Status PageStore::Fit(const std::shared_ptr<Page>& page) {
-  std::string encoded;
-  ISAM_RETURN_IF_ERROR(EncodePage(*page, encoded));
-  uint32_t units = static_cast<uint32_t>(encoded.size() / kUnitSize);
+  ISAM_RETURN_IF_ERROR(EncodePage(*page, page->encoded));
+  page->encoded_valid = true;
+  uint32_t units = static_cast<uint32_t>(page->encoded.size() / kUnitSize);
   bool temp = IsTemp(page->address);
   if (!temp && header_.ClassOf(page->address) == units) return Status::Ok();
   uint32_t address = 0;
   ISAM_RETURN_IF_ERROR(Allocate(units, address));
   uint32_t old = page->address;  // re-read: the allocation may have moved this very page
   cache_.Rekey(old, address);
+  ++epoch_;
   page->address = address;
+  PutLe32(reinterpret_cast<uint8_t*>(page->encoded.data()), address);
   ISAM_RETURN_IF_ERROR(Relink(*page, old, address));
   if (!temp) ISAM_RETURN_IF_ERROR(FreeAddress(old));
   return Status::Ok();
@@ -401,13 +414,15 @@ Status PageStore::Fit(const std::shared_ptr<Page>& page) {
 
 Status PageStore::Commit() {
   if (options_.read_only) {
-    if (!released_.empty() || !cache_.DirtyPages().empty() || header_changed_) {
+    if (has_changes()) {
       Abort();
       return Status::Error(kErrAccessDenied, "file opened read-only");
     }
     return Status::Ok();
   }
-  if (released_.empty() && cache_.DirtyPages().empty() && !header_changed_) return Status::Ok();
+  if (!has_changes()) return Status::Ok();
+  std::vector<std::shared_ptr<Page>> dirty = cache_.DirtyPages();
+  for (const auto& page : dirty) page->encoded_valid = false;
   Status st = [&]() -> Status {
     // Release in descending address order, so that a page moved into a hole is never one that
     // is itself waiting for release.
@@ -415,11 +430,13 @@ Status PageStore::Commit() {
     for (uint32_t address : released_) ISAM_RETURN_IF_ERROR(FreeAddress(address));
     released_.clear();
     for (const auto& page : cache_.DirtyPages()) ISAM_RETURN_IF_ERROR(Fit(page));
+    // Fitting may have made more pages dirty (moved pages, re-pointed parents).
+    dirty = cache_.DirtyPages();
     uint32_t length = header_.DataLength();
     uint32_t old_length = disk_header_.committed_length;
     if (journal_) {
       std::vector<JournalRegion> regions{{0, kHeaderSize}};
-      for (const auto& page : cache_.DirtyPages()) {
+      for (const auto& page : dirty) {
         regions.push_back({PageOffset(page->address), uint64_t{header_.ClassOf(page->address)} * kUnitSize});
       }
       uint64_t size = file_size();
@@ -432,13 +449,16 @@ Status PageStore::Commit() {
       ISAM_RETURN_IF_ERROR(WriteAt(0, EncodeHeader(marker)));
       ISAM_RETURN_IF_ERROR(Sync());
     }
-    for (const auto& page : cache_.DirtyPages()) {
-      std::string encoded;
-      ISAM_RETURN_IF_ERROR(EncodePage(*page, encoded));
-      if (header_.ClassOf(page->address) * kUnitSize != encoded.size()) {
+    for (const auto& page : dirty) {
+      // A page changed only by moves and re-pointed children keeps the bytes from Fit.
+      if (!page->encoded_valid) {
+        ISAM_RETURN_IF_ERROR(EncodePage(*page, page->encoded));
+        page->encoded_valid = true;
+      }
+      if (header_.ClassOf(page->address) * kUnitSize != page->encoded.size()) {
         return Status::Internal(kCheckPageClass, "page does not fit its class");
       }
-      ISAM_RETURN_IF_ERROR(WriteAt(PageOffset(page->address), std::move(encoded)));
+      ISAM_RETURN_IF_ERROR(WriteAt(PageOffset(page->address), page->encoded));
     }
     header_.committed_length = length;
     header_.written_length = length;
@@ -449,6 +469,10 @@ Status PageStore::Commit() {
     ISAM_RETURN_IF_ERROR(Sync());
     return journal_ ? journal_->Finish() : Status::Ok();
   }();
+  for (const auto& page : dirty) {
+    page->encoded_valid = false;
+    std::string().swap(page->encoded);
+  }
   if (!st.ok()) {
     // Whatever reached the file goes back; when even that fails the journal stays for the
     // next open.
@@ -465,11 +489,12 @@ Status PageStore::Commit() {
 
 void PageStore::Abort() {
   cache_.DropDirty();
+  ++epoch_;
   released_.clear();
   header_ = disk_header_;
   header_changed_ = false;
   // Pages moved or re-pointed during a failed commit may have been clean copies: start over.
-  cache_.Clear();
+  ClearCache();
 }
 
 }  // namespace cinevo::isam

@@ -64,7 +64,11 @@ class PageStore {
   Status Refresh();
 
   const FileHeader& header() const { return header_; }
-  void set_root(uint32_t root) { header_.root = root; header_changed_ = true; }
+  void set_root(uint32_t root) {
+    header_.root = root;
+    header_changed_ = true;
+    ++epoch_;
+  }
   // Issues the next number from the shared table/record counter (check 5 at 0xFE000000).
   Status IssueNumber(uint32_t& number);
 
@@ -76,7 +80,7 @@ class PageStore {
   Status Commit();
   void Abort();
   // Whether the cache holds changes not yet committed.
-  bool has_changes() const { return header_changed_ || !released_.empty() || !cache_.DirtyPages().empty(); }
+  bool has_changes() const { return header_changed_ || !released_.empty() || cache_.has_dirty(); }
 
   // The journal of this store's commits (null for read-only stores or with journal off).
   Journal* journal() { return journal_.get(); }
@@ -85,6 +89,12 @@ class PageStore {
   Status UndoJournalled();
   // All writes, flushes and truncations go through `io` from now on (tests inject faults).
   void set_io(FileIo* io);
+
+  // Moves whenever the shape of the tree may have changed (a page made, released, moved or
+  // re-pointed, the root replaced) or cached pages were dropped. A path through the tree taken
+  // at one epoch still leads to the same pages at the same epoch; changes to the records of a
+  // page alone do not move it.
+  uint64_t epoch() const { return epoch_; }
 
   static bool IsTemp(uint32_t address) { return address >= kTempAddressBase; }
   const std::string& path() const { return path_; }
@@ -103,6 +113,7 @@ class PageStore {
   PageStore(std::string path, int fd, const PageStoreOptions& options);
 
   Status ReadHeader(bool& empty);
+  void ClearCache();
   Status FindParent(const Page& child, uint32_t child_address, std::shared_ptr<Page>& parent, size_t& index);
   Status Relink(const Page& page, uint32_t from, uint32_t to);
   Status Move(uint32_t from, uint32_t to);
@@ -122,6 +133,7 @@ class PageStore {
   bool header_changed_ = false;
   bool new_file_ = false;
   uint32_t next_temp_ = kTempAddressBase;
+  uint64_t epoch_ = 1;
   std::vector<uint32_t> released_;
   std::vector<uint32_t> recovered_;
   PageCache cache_;
