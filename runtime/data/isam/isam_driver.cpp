@@ -457,6 +457,7 @@ int IsamTable::ReleaseHold() {
 }
 
 int IsamTable::Run(DriverOp op, DriverArgs& args) {
+  if (int routed = 0; RouteBuild(op, args, routed)) return routed;  // dynamic indexes
   switch (op) {
     case DriverOp::kOpen:
     case DriverOp::kShare:
@@ -581,14 +582,16 @@ int IsamTable::Run(DriverOp op, DriverArgs& args) {
     case DriverOp::kPack:
       return Build(-1);
     case DriverOp::kBuildKey:
-    case DriverOp::kBuildDyn:
-    case DriverOp::kBuildDynFilter:
       return Build(args.key);
-    case DriverOp::kBuildEvent: {
-      DeferredBuild stored = deferred;
+    case DriverOp::kBuildEvent: {  // the dispatch runs stored builds itself; this serves direct calls
+      DeferredBuild stored = std::move(deferred);
       deferred = DeferredBuild{};
-      if (stored.op == DriverOp::kNone) return 0;
-      return stored.op == DriverOp::kBuildFile ? Build(-1) : Build(stored.key);
+      if (stored.op == DriverOp::kNone || stored.op == DriverOp::kBuildEvent) return 0;
+      DriverArgs build;
+      build.key = stored.key;
+      build.text = stored.components;
+      build.text2 = stored.filter;
+      return Run(stored.op, build);
     }
     case DriverOp::kEmpty:
       return EmptyTable();

@@ -13,12 +13,14 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "runtime/data/driver.h"
 #include "runtime/data/file_control_block.h"
+#include "runtime/data/isam/isam_build.h"
 #include "runtime/data/isam/isam_file.h"
 #include "runtime/data/isam/isam_locking.h"
 #include "runtime/data/isam/key_encoding.h"
@@ -141,6 +143,18 @@ class IsamTable : public DriverWorkingState {
   std::string OrderPrefix() const;
   std::string OrderEnd() const;
 
+  // BUILD with components and filter: dynamic indexes (isam_build.cpp). RouteBuild takes the
+  // operations that concern a dynamic index (and drops dynamic indexes before the BUILDs that
+  // rebuild declared keys); true when it carried the operation out, with its outcome.
+  bool RouteBuild(DriverOp op, DriverArgs& args, int& result);
+  int BuildDynamic(int key, std::string_view components, std::string_view filter);
+  void DropDynamic(int key);  // -1: every dynamic index
+  DynamicIndex* DynamicOf(int key);
+  int DynamicStep(const DynamicIndex& d, bool forward, bool read, int64_t count);
+  int DynamicTestEnd(const DynamicIndex& d, bool forward, DriverArgs& args);
+  int DynamicGet(const DynamicIndex& d, int key);
+  int DynamicSetFileKey(const DynamicIndex& d, int key);
+
   // Memos and BLOBs (isam_memo.cpp).
   Status ReadMemos(uint32_t recno);
   Status WriteMemos(uint32_t recno);
@@ -173,6 +187,7 @@ class IsamTable : public DriverWorkingState {
   std::string back_point_;  // where a fresh PREVIOUS starts (after an equal value)
   bool fresh_ = false;
   bool whole_ = false;  // SET without a start: NEXT from the first, PREVIOUS from the last
+  std::map<int, DynamicIndex> dynamic_;  // by key: the keys built with components of their own
 };
 
 }  // namespace cinevo::isam
