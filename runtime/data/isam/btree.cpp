@@ -7,21 +7,29 @@ namespace {
 constexpr int kMaxDepth = 48;
 }
 
-// Whether `key` falls in the leaf of a remembered path; if so `path` becomes that path.
+// Whether `key` falls in the leaf of a remembered path; if so `path` becomes that path. The
+// leaf covers the keys from its first record (from the start, for the first leaf of the tree)
+// up to, not including, the first key of the next subtree: the record after the path's entry
+// in the lowest parent that has one (to the end, for the last leaf).
 bool BTree::DescendFromHint(std::string_view key, Path& path) {
   uint64_t epoch = store_.epoch();
   for (Hint& hint : hints_) {
     if (hint.epoch != epoch || hint.path.empty()) continue;
     const Page& leaf = *hint.path.back().page;
     if (leaf.records.empty()) continue;
-    bool first_leaf = true, last_leaf = true;
-    for (size_t i = 0; i + 1 < hint.path.size(); ++i) {
-      const Step& s = hint.path[i];
-      first_leaf = first_leaf && s.index == 0;
-      last_leaf = last_leaf && s.index + 1 == static_cast<int>(s.page->records.size());
-    }
+    bool first_leaf = true;
+    for (size_t i = 0; i + 1 < hint.path.size(); ++i) first_leaf = first_leaf && hint.path[i].index == 0;
     if (!first_leaf && CompareKeys(key, leaf.records.front().key()) < 0) continue;
-    if (!last_leaf && CompareKeys(key, leaf.records.back().key()) > 0) continue;
+    bool below_next = true;
+    for (size_t i = hint.path.size() - 1; i-- > 0;) {
+      const Step& s = hint.path[i];
+      size_t next = static_cast<size_t>(s.index) + 1;
+      if (next < s.page->records.size()) {
+        below_next = CompareKeys(key, s.page->records[next].key()) < 0;
+        break;
+      }
+    }
+    if (!below_next) continue;
     path = hint.path;
     path.back().index = leaf.FindFloor(key);
     return true;

@@ -21,20 +21,26 @@ std::shared_ptr<Page> PageCache::Find(uint32_t address) {
   if (!found) return nullptr;
   Iter it = *found;
   it->last_use = ++tick_;
-  if (!it->dirty && it != clean_.begin()) clean_.splice(clean_.begin(), clean_, it);
   return it->page;
 }
 
 void PageCache::EvictBeforeLoad() {
   while (index_.size() >= low_ && !clean_.empty()) {
-    // The least recently used clean page that nobody else holds.
+    // From the back: pages used since they were placed go to the front; the first one that
+    // was not and that nobody else holds is the least recently used.
     Iter victim = clean_.end();
-    for (auto it = std::prev(clean_.end());; --it) {
+    for (auto it = clean_.end(); it != clean_.begin();) {
+      --it;
+      if (it->last_use > it->placed) {
+        Iter used = it++;
+        used->placed = used->last_use;
+        clean_.splice(clean_.begin(), clean_, used);
+        continue;
+      }
       if (it->page.use_count() == 1) {
         victim = it;
         break;
       }
-      if (it == clean_.begin()) break;
     }
     if (victim == clean_.end()) return;
     bool full = index_.size() >= limit_;
@@ -62,9 +68,9 @@ void PageCache::Insert(std::shared_ptr<Page> page, bool dirty) {
   Erase(address);
   EvictBeforeLoad();
   ++loads_;
-  List& list = dirty ? dirty_ : clean_;
-  Iter it = dirty ? list.insert(list.end(), Entry{std::move(page), address, true, ++tick_})
-                  : list.insert(list.begin(), Entry{std::move(page), address, false, ++tick_});
+  ++tick_;
+  Iter it = dirty ? dirty_.insert(dirty_.end(), Entry{std::move(page), address, true, tick_, tick_})
+                  : clean_.insert(clean_.begin(), Entry{std::move(page), address, false, tick_, tick_});
   index_[address] = it;
 }
 
@@ -101,7 +107,10 @@ void PageCache::DropDirty() {
 }
 
 void PageCache::MarkAllClean() {
-  for (Entry& e : dirty_) e.dirty = false;
+  for (Entry& e : dirty_) {
+    e.dirty = false;
+    e.placed = e.last_use;
+  }
   clean_.splice(clean_.begin(), dirty_);
   TrimToLimit();
 }

@@ -9,8 +9,12 @@
 // back. Dirty pages stay until the update that changed them is committed or dropped.
 //
 // Invariants: every entry is in exactly one of the two lists and in the index under its
-// address; an entry is on the dirty list exactly when its `dirty` flag is set. Every operation
-// is O(1) apart from the eviction walk, which only passes over clean pages that are in use.
+// address; an entry is on the dirty list exactly when its `dirty` flag is set. A use does not
+// move a clean page; it only stamps the page's `last_use`. The clean list is ordered by
+// `placed` (the time a page took its place at the front), and the eviction walk moves a page
+// that was used since it was placed back to the front before looking further. The page it
+// finds unused since its placement has the oldest `last_use` of all: the order is exact LRU,
+// while a hit costs no list surgery. Apart from that walk every operation is O(1).
 #pragma once
 
 #include <cstdint>
@@ -56,6 +60,7 @@ class PageCache {
     uint32_t address;
     bool dirty;
     uint64_t last_use;
+    uint64_t placed;
   };
   using List = std::list<Entry>;
   using Iter = List::iterator;
