@@ -29,6 +29,18 @@ namespace cinevo::isam {
 
 inline constexpr std::string_view kDriverName = "TARVEX";
 
+// Properties of a MEMO or BLOB n that the driver answers through BLOB_GET_PROP and
+// BLOB_SET_PROP (both give the property's value, SET after the change). Values are text;
+// numbers in decimal.
+enum BlobProperty : uint32_t {
+  kBlobPropContents = 0x7CBF,  // the bytes held for the current record; SET replaces them
+  kBlobPropSize = 0x7340,      // their count; SET cuts them or adds zero bytes
+  kBlobPropKind = 0x7341,      // "BLOB" or "MEMO" (read only)
+  kBlobPropBinary = 0x7342,    // "1" when declared BINARY, else "0" (read only)
+  kBlobPropCapacity = 0x7343,  // the most bytes it can hold (read only)
+  kBlobPropLabel = 0x7344,     // its label (read only)
+};
+
 // The driver's registration record (70 operation codes, 17 field types).
 const DriverRegistration& IsamRegistration();
 // Registers the driver under "TARVEX" (idempotent).
@@ -105,6 +117,7 @@ class IsamTable : public DriverWorkingState {
   // Records and keys (isam_handlers_records.cpp).
   int AddRecord(bool append);
   int PutRecord(int64_t pointer);
+  bool HeldElsewhere(uint32_t recno);
   int DeleteRecord();
   int GetByKey(int key);
   int GetByPointer(int64_t pointer);

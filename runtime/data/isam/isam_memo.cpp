@@ -2,8 +2,17 @@
 // (table, 0xFC, record number, memo number, sequence). A BLOB's first chunk begins with the
 // BLOB's total length (4 bytes, little-endian). A MEMO is stored without its trailing blanks
 // (text memos of an OEM file in the OEM code page); an empty MEMO or BLOB has no chunk.
+//
+// The BLOB operations work on the contents held for the current record (written with the
+// record by ADD and PUT): BLOB_SIZE, BLOB_YIELD (reading from an offset), BLOB_TAKE (writing
+// at an offset, zero-filling any gap) and the properties of isam_driver.h. Sequence numbers of
+// two bytes limit every MEMO and BLOB to 65536 chunks (16 MiB); a MEMO also to its declared
+// size. Writing past those limits is refused for a BLOB (5, before anything grows) and cut
+// for a MEMO.
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 #include "platform/code_page.h"
 #include "runtime/data/isam/byte_order.h"
@@ -19,6 +28,62 @@ constexpr size_t kMaxChunks = 0x10000;
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
 std::string RecordMemoPrefix(uint32_t table, uint32_t recno) { return MemoChunkKey(table, recno, 0, 0).substr(0, 9); }
+
+// The most bytes a MEMO or BLOB can hold: what its chunks can carry (sequence numbers are two
+// bytes), and for a MEMO declared with a size no more than that.
+size_t MemoCapacity(const StreamMemo& decl) {
+  size_t chunks = kMaxChunks * kMemoChunkSize;
+  if (!(decl.flags & kMemoBlob) && decl.max_size > 0) return std::min<size_t>(decl.max_size, chunks);
+  return chunks;
+}
+
+// A whole decimal number in 0..limit, without sign or blanks around it.
+std::optional<size_t> ParseSize(std::string_view text, size_t limit) {
+  if (text.empty() || text.size() > 12) return std::nullopt;
+  size_t v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    v = v * 10 + static_cast<size_t>(c - '0');
+  }
+  if (v > limit) return std::nullopt;
+  return v;
+}
+
+// Reads (value null) or sets a property of one MEMO or BLOB; `out` receives its value
+// afterwards. 80 for an unknown property, a read-only one being set or a value out of range.
+int AnswerBlobProperty(const StreamMemo& decl, size_t capacity, std::string& content, uint32_t property,
+                 const std::string_view* value, std::string& out) {
+  out.clear();
+  switch (property) {
+    case kBlobPropContents:
+      if (value) {
+        if (value->size() > capacity && (decl.flags & kMemoBlob)) return kErrAccessDenied;
+        content.assign(value->substr(0, capacity));
+      }
+      out = content;
+      return 0;
+    case kBlobPropSize:
+      if (value) {
+        auto size = ParseSize(*value, capacity);
+        if (!size) return kErrUnsupported;
+        content.resize(*size, '\0');
+      }
+      out = std::to_string(content.size());
+      return 0;
+    case kBlobPropKind:
+    case kBlobPropBinary:
+    case kBlobPropCapacity:
+    case kBlobPropLabel:
+      if (value) return kErrUnsupported;
+      if (property == kBlobPropKind) out = (decl.flags & kMemoBlob) ? "BLOB" : "MEMO";
+      if (property == kBlobPropBinary) out = (decl.flags & kMemoBinary) ? "1" : "0";
+      if (property == kBlobPropCapacity) out = std::to_string(capacity);
+      if (property == kBlobPropLabel) out = decl.name.value_or("");
+      return 0;
+    default:
+      return kErrUnsupported;
+  }
+}
 
 }  // namespace
 
@@ -109,7 +174,10 @@ Status IsamTable::WriteMemos(uint32_t recno) {
 
 int IsamTable::BlobOp(DriverOp op, DriverArgs& args) {
   if (args.blob < 1 || static_cast<size_t>(args.blob) > memos_.size()) return kErrUnsupported;
-  std::string& content = memos_[static_cast<size_t>(args.blob) - 1];
+  const size_t n = static_cast<size_t>(args.blob) - 1;
+  const StreamMemo& decl = table_.declaration.memos[n];
+  std::string& content = memos_[n];
+  const size_t capacity = MemoCapacity(decl);
   switch (op) {
     case DriverOp::kBlobSize:
       args.number_result = static_cast<int64_t>(content.size());
@@ -119,21 +187,34 @@ int IsamTable::BlobOp(DriverOp op, DriverArgs& args) {
       if (args.offset < 0) return kErrUnsupported;
       size_t from = static_cast<size_t>(args.offset);
       if (from >= content.size()) return 0;
-      size_t n = std::min(args.buffer.size(), content.size() - from);
-      std::memcpy(args.buffer.data(), content.data() + from, n);
-      args.number_result = static_cast<int64_t>(n);
+      size_t n_read = std::min(args.buffer.size(), content.size() - from);
+      if (n_read > 0) std::memcpy(args.buffer.data(), content.data() + from, n_read);
+      args.number_result = static_cast<int64_t>(n_read);
       return 0;
     }
     case DriverOp::kBlobTake: {
-      if (args.offset < 0 || args.offset > 0x7FFFFFFF) return kErrUnsupported;
-      size_t from = static_cast<size_t>(args.offset);
-      if (content.size() < from + args.data.size()) content.resize(from + args.data.size(), '\0');
-      if (!args.data.empty()) std::memcpy(content.data() + from, args.data.data(), args.data.size());
+      if (args.offset < 0) return kErrUnsupported;
+      // Checked before anything grows: an offset far beyond what the chunks can hold is refused
+      // rather than allocated.
+      const uint64_t from = static_cast<uint64_t>(args.offset);
+      const uint64_t end = from + args.data.size();
+      const bool blob = (decl.flags & kMemoBlob) != 0;
+      if (end > capacity && (blob || from >= capacity)) {
+        if (blob) return kErrAccessDenied;
+        return 0;  // a MEMO keeps its declared size: nothing of this lies within it
+      }
+      size_t take = static_cast<size_t>(std::min<uint64_t>(end, capacity) - from);  // a MEMO is cut at its size
+      if (take == 0) return 0;  // nothing to write: no growth either
+      if (content.size() < from + take) content.resize(static_cast<size_t>(from) + take, '\0');
+      std::memcpy(content.data() + from, args.data.data(), take);
       return 0;
     }
+    case DriverOp::kBlobGetProp:
+      return AnswerBlobProperty(decl, capacity, content, args.property, nullptr, args.text_result);
+    case DriverOp::kBlobSetProp:
+      return AnswerBlobProperty(decl, capacity, content, args.property, &args.text, args.text_result);
     default:
-      args.text_result.clear();
-      return 0;
+      return kErrUnsupported;
   }
 }
 
