@@ -130,6 +130,13 @@ int PreCheck(int code, const FileControlBlock& fcb, const DriverArgs& args) {
   const OpRow* row = OpTableRow(code);
   if (row == nullptr) return 80;
   auto op = static_cast<DriverOp>(code);
+  // A stored BUILD of a dynamic index runs under its own rules: an open file may build one
+  // whatever its access, so the answer to its message must not demand exclusive access that
+  // the statement, which already returned success, did not need.
+  if (op == DriverOp::kBuildEvent && fcb.work &&
+      (fcb.work->deferred.op == DriverOp::kBuildDyn || fcb.work->deferred.op == DriverOp::kBuildDynFilter)) {
+    row = OpTableRow(static_cast<int>(fcb.work->deferred.op));
+  }
   const uint32_t f = fcb.state;
   const bool key_op = TakesKey(code, *row);
   if (key_op && !ValidKey(fcb, args.key)) return 77;  // a key argument naming no key of the file
