@@ -247,12 +247,16 @@ int IsamTable::AddRecord(bool append) {
   return End(0, true);
 }
 
+// Whether another open holds the record. With exclusive access (an exclusive open or LOCK)
+// no other open of the file exists, so nothing needs asking.
+bool IsamTable::HeldElsewhere(uint32_t recno) { return locks_ && !locked_ && locks_->HeldElsewhere(recno); }
+
 int IsamTable::PutRecord(int64_t pointer) {
   uint32_t recno = pointer > 0 ? static_cast<uint32_t>(pointer) : current_;
   if (recno == 0) return kErrRecordNotAvailable;
   int e = Begin();
   if (e != 0) return e;
-  if (held_ != recno && locks_ && locks_->HeldElsewhere(recno)) return End(kErrAccessDenied, false);
+  if (held_ != recno && HeldElsewhere(recno)) return End(kErrAccessDenied, false);
   std::string stored;
   bool found = false;
   Status st = ReadData(recno, stored, found);
@@ -287,7 +291,7 @@ int IsamTable::DeleteRecord() {
   if (recno == 0) return kErrRecordNotAvailable;
   int e = Begin();
   if (e != 0) return e;
-  if (held_ != recno && locks_ && locks_->HeldElsewhere(recno)) return End(kErrAccessDenied, false);
+  if (held_ != recno && HeldElsewhere(recno)) return End(kErrAccessDenied, false);
   std::string stored;
   bool found = false;
   Status st = ReadData(recno, stored, found);
