@@ -307,6 +307,9 @@ int IsamTable::RenameOrCopy(DriverArgs& args, bool copy) {
   if (!std::filesystem::exists(from, ec)) return kErrFileNotFound;
   if (std::filesystem::equivalent(from, to, ec)) return kErrAccessDenied;
   if (!copy && InUseElsewhere(from)) return kErrAccessDenied;
+  // Journals go with the names: none stays behind under the old name, and none left under the
+  // new one is ever played back over the file that takes it.
+  if (Status st = SettleJournalsForMove(from, to.string()); !st.ok()) return Fail(st);
   if (copy) {
     std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
   } else {

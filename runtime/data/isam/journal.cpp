@@ -14,8 +14,13 @@
 namespace cinevo::isam {
 namespace {
 
-constexpr char kMagic[8] = {'C', 'V', 'J', 'R', 'N', 'L', '1', '\n'};
-constexpr size_t kFixedSize = 26;
+constexpr char kMagic[8] = {'C', 'V', 'J', 'R', 'N', 'L', '2', '\n'};
+constexpr char kMagicV1[8] = {'C', 'V', 'J', 'R', 'N', 'L', '1', '\n'};
+constexpr size_t kFixedSize = 34;
+constexpr size_t kFixedSizeV1 = 26;
+// Clearing writes one zero byte over the magic's first: a single byte is written whole or not
+// at all, so a clearing that fails leaves the journal either complete or cleared, never torn.
+constexpr char kCleared[1] = {};
 
 uint64_t Fnv1a(const char* p, size_t n) {
   uint64_t h = 1469598103934665603ull;
@@ -46,6 +51,14 @@ bool TryOwn(int fd) {
   return ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
 }
 
+// A shared lock: refused while a writer owns the journal. Taken by a reader that only looks.
+bool TryShare(int fd) {
+  struct flock fl {};
+  fl.l_type = F_RDLCK;
+  fl.l_whence = SEEK_SET;
+  return ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
+}
+
 // Writes the journal's original bytes back into the data file and cuts it to its old length.
 Status Replay(FileIo& io, int data_fd, const JournalContents& c, bool sync) {
   for (const auto& [offset, bytes] : c.regions) {
@@ -62,12 +75,32 @@ Status ReadWholeFile(int fd, std::string& out) {
   return ReadUpTo(fd, 0, static_cast<size_t>(st.st_size), out);
 }
 
+// Whether the open journal decodes as complete.
+bool HoldsJournal(int fd) {
+  std::string bytes;
+  JournalContents c;
+  return ReadWholeFile(fd, bytes).ok() && DecodeJournal(bytes, c);
+}
+
+// Makes the journal restore nothing. Written directly: it must also work when the update's
+// own I/O has failed.
+bool Clear(int fd) { return ::pwrite(fd, kCleared, sizeof kCleared, 0) == static_cast<ssize_t>(sizeof kCleared); }
+
 }  // namespace
 
 std::string JournalPathFor(const std::string& data_path) { return data_path + "-journal"; }
 
+bool JournalIsHot(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool hot = HoldsJournal(fd);
+  ::close(fd);
+  return hot;
+}
+
 std::string EncodeJournal(const JournalContents& c) {
   std::string out(kMagic, sizeof kMagic);
+  Put(out, 0, 8);  // the length, filled in below
   Put(out, c.original_length, 8);
   Put(out, c.regions.size(), 4);
   Put(out, c.transaction, 4);
@@ -78,20 +111,32 @@ std::string EncodeJournal(const JournalContents& c) {
     Put(out, bytes.size(), 4);
     out += bytes;
   }
+  uint64_t total = out.size() + 8;
+  for (int i = 0; i < 8; ++i) out[8 + i] = static_cast<char>((total >> (8 * i)) & 0xFF);
   Put(out, Fnv1a(out.data(), out.size()), 8);
   return out;
 }
 
 bool DecodeJournal(const std::string& in, JournalContents& out) {
-  if (in.size() < kFixedSize + 8 || std::memcmp(in.data(), kMagic, sizeof kMagic) != 0) return false;
+  if (in.size() < 8) return false;
+  const bool v1 = std::memcmp(in.data(), kMagicV1, sizeof kMagicV1) == 0;
+  if (!v1 && std::memcmp(in.data(), kMagic, sizeof kMagic) != 0) return false;
+  const size_t fixed = v1 ? kFixedSizeV1 : kFixedSize;
+  if (in.size() < fixed + 8) return false;
   size_t body = in.size() - 8;
+  if (!v1) {
+    uint64_t total = Get(in, 8, 8);
+    if (total < fixed + 8 || total > in.size()) return false;
+    body = static_cast<size_t>(total) - 8;
+  }
   if (Get(in, body, 8) != Fnv1a(in.data(), body)) return false;
   JournalContents c;
-  c.original_length = Get(in, 8, 8);
-  uint64_t count = Get(in, 16, 4);
-  c.transaction = static_cast<uint32_t>(Get(in, 20, 4));
-  size_t name = Get(in, 24, 2);
-  size_t at = kFixedSize;
+  size_t at = v1 ? 8 : 16;
+  c.original_length = Get(in, at, 8);
+  uint64_t count = Get(in, at + 8, 4);
+  c.transaction = static_cast<uint32_t>(Get(in, at + 12, 4));
+  size_t name = Get(in, at + 16, 2);
+  at = fixed;
   if (name > body - at) return false;
   c.control_file = in.substr(at, name);
   at += name;
@@ -113,12 +158,9 @@ Journal::Journal(std::string data_path, FileIo* io, bool sync)
     : data_path_(std::move(data_path)), journal_path_(JournalPathFor(data_path_)), io_(io), sync_(sync) {}
 
 Journal::~Journal() {
-  // A hot journal stays for the recovery at the next open; an empty one goes, unless another
-  // writer has taken it meanwhile.
-  if (fd_ >= 0 && !hot_ && TryOwn(fd_) && !Stale()) {
-    struct stat st {};
-    if (::fstat(fd_, &st) == 0 && st.st_size == 0) ::unlink(journal_path_.c_str());
-  }
+  // A hot journal stays for the recovery at the next open; a cleared one goes, unless another
+  // writer has filled it meanwhile (and left it for recovery).
+  if (fd_ >= 0 && !hot_ && TryOwn(fd_) && !Stale() && !HoldsJournal(fd_)) ::unlink(journal_path_.c_str());
   Close();
 }
 
@@ -188,20 +230,15 @@ Status Journal::Begin(int data_fd, uint64_t data_length, const std::vector<Journ
   }
   bool created = false;
   ISAM_RETURN_IF_ERROR(Own(created));
-  Status st;
-  struct stat js {};
-  // Normally empty already (emptied at the last commit point); a longer leftover must not
-  // trail behind the new contents.
-  if (::fstat(fd_, &js) != 0 || (js.st_size != 0 && ::ftruncate(fd_, 0) != 0)) {
-    st = Status::System(errno, "empty " + journal_path_);
-  }
-  if (st.ok()) st = WriteFully(*io_, fd_, EncodeJournal(c), 0, "journal");
+  // Written over the last (cleared) journal in place; what of it lies beyond the new one's
+  // length is of no meaning.
+  Status st = WriteFully(*io_, fd_, EncodeJournal(c), 0, "journal");
   if (st.ok() && sync_ && io_->Fdatasync(fd_) != 0) st = Status::System(errno, "journal flush");
   // A new journal's name must be on the disk before the data file changes.
   if (st.ok() && sync_ && created) st = SyncParentDirectory(journal_path_);
   if (!st.ok()) {
     // The data file is untouched; an incomplete journal is of no use.
-    if (::ftruncate(fd_, 0) != 0) {
+    if (!Clear(fd_)) {
       // Left as it is: it can never decode as complete, and is removed at the next open.
     }
     Disown();
@@ -212,10 +249,11 @@ Status Journal::Begin(int data_fd, uint64_t data_length, const std::vector<Journ
   return Status::Ok();
 }
 
-// The commit point: an empty journal restores nothing. The file itself stays for the next
-// update (which saves creating it and flushing its directory every time).
+// The commit point: a cleared journal restores nothing. The file itself stays for the next
+// update, which writes over it (saving the creation, the directory's flush, and a change of
+// the file's size at every flush).
 Status Journal::Empty() {
-  if (io_->Ftruncate(fd_, 0) != 0) return Status::System(errno, "empty " + journal_path_);
+  ISAM_RETURN_IF_ERROR(WriteFully(*io_, fd_, std::string_view(kCleared, sizeof kCleared), 0, "clear journal"));
   Disown();
   hot_ = false;
   contents_ = {};
@@ -253,18 +291,19 @@ Status Journal::Undo(int data_fd) {
   return Status::Ok();
 }
 
-Status RecoverJournal(const std::string& data_path, bool& recovered) {
+Status RecoverJournal(const std::string& data_path, bool& recovered, bool read_only) {
   recovered = false;
   std::string journal_path = JournalPathFor(data_path);
-  int jfd = ::open(journal_path.c_str(), O_RDWR | O_CLOEXEC);
+  int jfd = ::open(journal_path.c_str(), (read_only ? O_RDONLY : O_RDWR) | O_CLOEXEC);
   if (jfd < 0) {
     if (errno == ENOENT) return Status::Ok();
-    // Without the right to write it, an empty journal (of a writer still at work) is no reason
-    // to refuse the file; one holding originals is, since it cannot be played back.
-    struct stat st {};
-    if ((errno == EACCES || errno == EROFS || errno == EPERM) && ::stat(journal_path.c_str(), &st) == 0 &&
-        st.st_size == 0) {
-      return Status::Ok();
+    // Without the right to write it, a cleared journal (of a writer still at work, say) is no
+    // reason to refuse the file; one holding originals is, since it cannot be played back.
+    if (!read_only && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+      int rfd = ::open(journal_path.c_str(), O_RDONLY | O_CLOEXEC);
+      bool hot = rfd >= 0 && HoldsJournal(rfd);
+      if (rfd >= 0) ::close(rfd);
+      if (rfd >= 0 && !hot) return Status::Ok();
     }
     return Status::Error(kErrUnableToRollback, "cannot open " + journal_path);
   }
@@ -272,12 +311,15 @@ Status RecoverJournal(const std::string& data_path, bool& recovered) {
     int fd;
     ~Closer() { ::close(fd); }
   } closer{jfd};
-  if (!TryOwn(jfd)) return Status::Ok();  // its writer is still at work
+  // A read-only open only looks: a shared lock is refused just as well while a writer holds
+  // the journal.
+  if (read_only ? !TryShare(jfd) : !TryOwn(jfd)) return Status::Ok();  // its writer is still at work
   std::string bytes;
   ISAM_RETURN_IF_ERROR(ReadWholeFile(jfd, bytes));
   JournalContents c;
   if (!DecodeJournal(bytes, c)) {
-    // Never completed, so never acted upon.
+    // Never completed (or cleared), so never acted upon.
+    if (read_only) return Status::Ok();
     if (::unlink(journal_path.c_str()) != 0 && errno != ENOENT) return Status::System(errno, "remove " + journal_path);
     return Status::Ok();
   }
@@ -290,6 +332,12 @@ Status RecoverJournal(const std::string& data_path, bool& recovered) {
     }
     undo = pending;
   }
+  if (read_only) {
+    // The file is whole as it is unless the journal must be played back, which takes writing.
+    if (!undo) return Status::Ok();
+    return Status::Error(kErrUnableToRollback, data_path + " was left half updated; it must be opened for writing once " +
+                                                   "to be restored from " + journal_path);
+  }
   if (undo) {
     int dfd = ::open(data_path.c_str(), O_RDWR | O_CLOEXEC);
     if (dfd < 0) return Status::Error(kErrUnableToRollback, "cannot open " + data_path + " to restore it");
@@ -300,6 +348,16 @@ Status RecoverJournal(const std::string& data_path, bool& recovered) {
   }
   if (::unlink(journal_path.c_str()) != 0 && errno != ENOENT) return Status::System(errno, "remove " + journal_path);
   return Status::Ok();
+}
+
+Status SettleJournalsForMove(const std::string& from, const std::string& to) {
+  bool recovered = false;
+  ISAM_RETURN_IF_ERROR(RecoverJournal(from, recovered));
+  // Still there after a recovery: a live writer's. The file is in use.
+  if (::access(JournalPathFor(from).c_str(), F_OK) == 0 && JournalIsHot(JournalPathFor(from))) {
+    return Status::Error(kErrAccessDenied, JournalPathFor(from) + " is in use");
+  }
+  return DiscardJournal(to);
 }
 
 Status DiscardJournal(const std::string& data_path) {

@@ -17,8 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A journal that holds originals (an empty one restores nothing).
-bool Hot(const std::string& journal) { return fs::exists(journal) && fs::file_size(journal) > 0; }
+// A journal that holds originals (a cleared one restores nothing).
+bool Hot(const std::string& journal) { return JournalIsHot(journal); }
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -262,6 +262,81 @@ TEST_F(JournalTest, AFileMadeAnewNeverReceivesTheJournalOfItsPredecessor) {
   ASSERT_TRUE(PageStore::Open(path_, options_, store).ok());
   EXPECT_EQ(ReadAll(path_), made);
   EXPECT_FALSE(fs::exists(JournalPathFor(path_)));
+}
+
+// A read-only open never writes: a journal that would have to be played back refuses the open
+// (65) and stays, with the file untouched, for the next read-write open to restore it; one that
+// restores nothing is left where it is and keeps no reader out.
+TEST_F(JournalTest, AReadOnlyOpenNeverPlaysAJournalBackButRefusesAHalfUpdatedFile) {
+  MakeBase();
+  const std::string before = ReadAll(path_);
+  JournalContents c;
+  c.original_length = before.size();
+  c.regions = {{0, before.substr(0, 512)}};
+  std::string damaged = before;
+  damaged[20] ^= 0x11;  // the header as a half-done update left it
+  std::ofstream(path_, std::ios::binary | std::ios::trunc) << damaged;
+  std::ofstream(JournalPathFor(path_), std::ios::binary) << EncodeJournal(c);
+  PageStoreOptions ro = options_;
+  ro.read_only = true;
+  std::unique_ptr<PageStore> store;
+  Status st = PageStore::Open(path_, ro, store);
+  EXPECT_EQ(st.code, kErrUnableToRollback) << st.detail;
+  EXPECT_EQ(ReadAll(path_), damaged);
+  EXPECT_TRUE(Hot(JournalPathFor(path_)));
+  // The first read-write open restores it; readers are welcome again.
+  ASSERT_TRUE(PageStore::Open(path_, options_, store).ok());
+  EXPECT_EQ(ReadAll(path_), before);
+  store.reset();
+  // A cleared journal, and a journal held for a transaction that committed (no control file
+  // records it), restore nothing: the reader opens, and neither journal is touched.
+  std::string cleared = EncodeJournal(c);
+  cleared[0] = '\0';
+  std::ofstream(JournalPathFor(path_), std::ios::binary | std::ios::trunc) << cleared;
+  ASSERT_TRUE(PageStore::Open(path_, ro, store).ok());
+  EXPECT_EQ(ReadAll(JournalPathFor(path_)), cleared);
+  c.transaction = 77;
+  c.control_file = (dir_ / "none.tcf").string();
+  std::ofstream(JournalPathFor(path_), std::ios::binary | std::ios::trunc) << EncodeJournal(c);
+  ASSERT_TRUE(PageStore::Open(path_, ro, store).ok());
+  EXPECT_TRUE(Hot(JournalPathFor(path_)));
+  EXPECT_EQ(ReadAll(path_), before);
+}
+
+// The journal is rewritten in place from one update to the next, and a journal longer than the
+// one written over it leaves bytes behind that mean nothing.
+TEST(JournalCodec, BytesAfterTheJournalAndTheFirstLayoutAreRead) {
+  JournalContents c;
+  c.original_length = 4096;
+  c.regions = {{512, std::string(300, 'q')}};
+  std::string bytes = EncodeJournal(c);
+  JournalContents back;
+  ASSERT_TRUE(DecodeJournal(bytes + std::string(1000, 'x'), back));
+  EXPECT_EQ(back.regions, c.regions);
+  std::string cleared = bytes;
+  cleared[0] = '\0';
+  EXPECT_FALSE(DecodeJournal(cleared, back));
+  // The first layout: no length of its own, the hash ends the file.
+  std::string v1 = "CVJRNL1\n";
+  auto put = [&](uint64_t v, int n) {
+    for (int i = 0; i < n; ++i) v1.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  put(4096, 8);
+  put(1, 4);
+  put(0, 4);
+  put(0, 2);
+  put(512, 8);
+  put(300, 4);
+  v1 += std::string(300, 'q');
+  uint64_t h = 1469598103934665603ull;
+  for (char ch : v1) {
+    h ^= static_cast<uint8_t>(ch);
+    h *= 1099511628211ull;
+  }
+  put(h, 8);
+  ASSERT_TRUE(DecodeJournal(v1, back));
+  EXPECT_EQ(back.original_length, 4096u);
+  EXPECT_EQ(back.regions, c.regions);
 }
 
 TEST_F(JournalTest, ReadOnlyStoresAndStoresWithoutJournalWriteNone) {

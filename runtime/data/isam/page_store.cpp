@@ -56,7 +56,7 @@ PageStore::~PageStore() {
 Status PageStore::Open(const std::string& path, const PageStoreOptions& options, std::unique_ptr<PageStore>& out) {
   if (options.journal) {
     bool recovered = false;
-    ISAM_RETURN_IF_ERROR(RecoverJournal(path, recovered));
+    ISAM_RETURN_IF_ERROR(RecoverJournal(path, recovered, options.read_only));
   }
   int fd = ::open(path.c_str(), (options.read_only ? O_RDONLY : O_RDWR) | O_CLOEXEC);
   if (fd < 0) {
@@ -243,7 +243,10 @@ std::shared_ptr<Page> PageStore::NewPage(uint8_t level) {
   return page;
 }
 
-void PageStore::Touch(const std::shared_ptr<Page>& page) { cache_.MarkDirty(page); }
+void PageStore::Touch(const std::shared_ptr<Page>& page) {
+  page->InvalidateSearch();
+  cache_.MarkDirty(page);
+}
 
 void PageStore::Release(const std::shared_ptr<Page>& page) {
   ++epoch_;
@@ -443,7 +446,11 @@ Status PageStore::Commit() {
       if (length < size) regions.push_back({length, size - length});
       ISAM_RETURN_IF_ERROR(journal_->Begin(fd_, size, regions));
     }
-    if (!new_file_ && length > old_length) {
+    // Without a journal the file marks a growth in progress the format's way: the old header
+    // with the new length in its "written" field, flushed before the pages. A journalled update
+    // needs no such mark (and saves its flush): the journal puts back the old header and length
+    // whatever part of the update reached the disk.
+    if (!journal_ && !new_file_ && length > old_length) {
       FileHeader marker = disk_header_;
       marker.written_length = length;
       ISAM_RETURN_IF_ERROR(WriteAt(0, EncodeHeader(marker)));

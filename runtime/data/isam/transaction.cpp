@@ -126,6 +126,7 @@ Status Transaction::CommitSeveral(const std::vector<PageStore*>& changed) {
     }
   }
   ControlFile* cf = control_.get();
+  cf->store().set_io(io_);
   Status st;
   uint32_t number = 0;
   st = cf->Start(ClockTicks(), number);

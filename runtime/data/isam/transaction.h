@@ -58,6 +58,9 @@ class Transaction {
   void Forget(PageStore& store);
   // An update inside the transaction failed half way: COMMIT writes nothing and returns 48.
   void MarkFailed() { failed_ = true; }
+  // Every write, flush and truncation of the control file goes through `io` (null: the
+  // system's own) from the next COMMIT on, so that tests reach the control file with faults.
+  void set_io(FileIo* io) { io_ = io; }
 
   // The number and control file of the last commit over several files (0 when none yet).
   uint32_t last_number() const { return last_number_; }
@@ -69,6 +72,7 @@ class Transaction {
   std::vector<PageStore*> files_;
   bool failed_ = false;
   std::unique_ptr<ControlFile> control_;
+  FileIo* io_ = nullptr;
   uint32_t last_number_ = 0;
   std::string last_control_;
 };

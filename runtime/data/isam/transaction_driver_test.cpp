@@ -10,6 +10,7 @@
 #include "runtime/core/value_storage.h"
 #include "runtime/data/file_properties.h"
 #include "runtime/data/file_statements.h"
+#include "runtime/data/isam/btree.h"
 #include "runtime/data/isam/format_check.h"
 #include "runtime/data/isam/isam_driver.h"
 #include "runtime/data/isam/transaction.h"
@@ -248,6 +249,42 @@ TEST_F(TransactionDriverTest, TheSendOptionMovesTheControlFileForTheWholeProgram
   ASSERT_EQ(Commit(both), 0);
   EXPECT_TRUE(fs::exists(tcf));
   EXPECT_FALSE(fs::exists(dir_ / "tarvex.tcf"));
+}
+
+// A data file renamed after a crash takes its recovery with it: the journal left under the old
+// name is played back first (nothing stays behind under that name), and a journal that an
+// earlier file of the new name left is dropped rather than played back over the renamed file.
+TEST_F(TransactionDriverTest, RenameNeverLeavesAJournalBehindNorAdoptsAStaleOne) {
+  ASSERT_EQ(Close(*g_), 0);
+  const std::string before = ReadBytes(G());
+  JournalContents c;
+  c.original_length = before.size();
+  c.regions = {{0, before.substr(0, 512)}};
+  std::string damaged = before;
+  damaged[20] ^= 0x11;  // as an update cut short left it
+  std::ofstream(G(), std::ios::binary | std::ios::trunc) << damaged;
+  std::ofstream(JournalPathFor(G()), std::ios::binary) << EncodeJournal(c);
+  const std::string target = (dir_ / "RENAMED.TVX").string();
+  JournalContents stale;
+  stale.original_length = 512;
+  stale.regions = {{0, std::string(512, 'Z')}};
+  std::ofstream(JournalPathFor(target), std::ios::binary) << EncodeJournal(stale);
+  ASSERT_EQ(Rename(*g_, (dir_ / "RENAMED").string()), 0);
+  EXPECT_FALSE(fs::exists(JournalPathFor(G())));
+  EXPECT_FALSE(fs::exists(JournalPathFor(target)));
+  EXPECT_EQ(ReadBytes(target), before);
+  // And a file whose journal a live writer holds is not renamed at all.
+  std::unique_ptr<PageStore> writer;
+  ASSERT_TRUE(PageStore::Open(M(), PageStoreOptions{}, writer).ok());
+  ASSERT_TRUE(m_ && Close(*m_) == 0);
+  BTree tree(*writer);
+  bool existed = false;
+  ASSERT_TRUE(tree.Insert(Record{std::string("\xFE", 1), 1}, existed).ok());
+  writer->journal()->HoldFor(5, (dir_ / "none.tcf").string());
+  ASSERT_TRUE(writer->Commit().ok());
+  EXPECT_EQ(Rename(*m_, (dir_ / "MOVED").string()), 5);
+  EXPECT_TRUE(fs::exists(M()));
+  ASSERT_TRUE(writer->journal()->Release().ok());
 }
 
 // Another user of the file (another program) waits while a transaction holds it, so the
