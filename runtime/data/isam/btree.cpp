@@ -205,6 +205,7 @@ void BTree::PropagateFirst(Path& path, size_t level_index) {
   for (size_t i = level_index; i > 0; --i) {
     Step& parent = path[i - 1];
     parent.page->records[static_cast<size_t>(parent.index)] = path[i].page->records.front();
+    parent.page->InvalidateSearch();
     store_.Touch(parent.page);
     if (parent.index != 0) break;
   }

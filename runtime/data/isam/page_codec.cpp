@@ -17,7 +17,63 @@ int CompareKeys(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
+namespace {
+
+// The 8 bytes of `key` from `at` on, big-endian, zero-padded.
+uint64_t Probe(std::string_view key, size_t at) {
+  uint64_t v = 0;
+  for (size_t i = 0; i < 8; ++i) {
+    v <<= 8;
+    if (at + i < key.size()) v |= static_cast<uint8_t>(key[at + i]);
+  }
+  return v;
+}
+
+constexpr size_t kAidMinRecords = 8;  // smaller pages are searched plainly
+constexpr unsigned kAidAfterSearches = 2;  // a page changed after every search never gets one
+
+}  // namespace
+
+bool Page::SearchAidReady() const {
+  SearchAid& a = search_;
+  if (a.records == records.data() && a.count == records.size() && !records.empty()) return true;
+  if (a.records != nullptr || a.count != records.size()) {
+    // The records changed since the aid (or the last plain search) was made.
+    a.records = nullptr;
+    a.count = records.size();
+    a.searches = 0;
+  }
+  if (records.size() < kAidMinRecords || ++a.searches < kAidAfterSearches) return false;
+  std::string_view first = records.front().key(), last = records.back().key();
+  size_t limit = std::min(first.size(), last.size());
+  size_t prefix = 0;
+  while (prefix < limit && first[prefix] == last[prefix]) ++prefix;
+  a.prefix = prefix;
+  a.probes.resize(records.size());
+  for (size_t i = 0; i < records.size(); ++i) a.probes[i] = Probe(records[i].key(), prefix);
+  a.records = records.data();
+  a.count = records.size();
+  return true;
+}
+
 int Page::FindFloor(std::string_view key) const {
+  if (SearchAidReady()) {
+    const SearchAid& a = search_;
+    std::string_view first = records.front().key();
+    size_t common = std::min(key.size(), a.prefix);
+    int c = common == 0 ? 0 : std::memcmp(key.data(), first.data(), common);
+    if (c < 0 || (c == 0 && key.size() < a.prefix)) return -1;  // below the shared prefix
+    if (c > 0) return static_cast<int>(records.size()) - 1;
+    uint64_t probe = Probe(key, a.prefix);
+    auto lo = std::lower_bound(a.probes.begin(), a.probes.end(), probe);
+    int floor = static_cast<int>(lo - a.probes.begin()) - 1;
+    for (auto it = lo; it != a.probes.end() && *it == probe; ++it) {
+      size_t i = static_cast<size_t>(it - a.probes.begin());
+      if (CompareKeys(records[i].key(), key) > 0) break;
+      floor = static_cast<int>(i);
+    }
+    return floor;
+  }
   // Binary search: the first record greater than key, minus one.
   size_t lo = 0, hi = records.size();
   while (lo < hi) {

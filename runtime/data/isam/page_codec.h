@@ -71,6 +71,30 @@ struct Page {
 
   // Index of the last record whose key is <= key, or -1 when every key is greater.
   int FindFloor(std::string_view key) const;
+
+  // Whoever changes a key of `records` in place (without changing their number) calls this
+  // before the next search. Adding or removing records is noticed without it.
+  void InvalidateSearch() const {
+    search_.records = nullptr;
+    search_.searches = 0;
+  }
+
+ private:
+  // Search aid of a page that is searched repeatedly: the length of the prefix shared by every
+  // key of the page (that of the first and the last key: the keys are sorted) and, per record,
+  // the 8 key bytes after it, big-endian and zero-padded. A record whose probe is below the
+  // searched key's probe sorts below the key, one whose probe is above sorts above it; only
+  // equal probes need the whole keys compared. Valid while `records` and `count` still
+  // describe the vector (it was neither reallocated nor resized) and nobody invalidated it.
+  struct SearchAid {
+    const Record* records = nullptr;
+    size_t count = 0;
+    size_t prefix = 0;
+    unsigned searches = 0;  // plain searches since the aid was last invalidated
+    std::vector<uint64_t> probes;
+  };
+  bool SearchAidReady() const;
+  mutable SearchAid search_;
 };
 
 // 13 + sum(record length + 5), + 4 per record of an index page.

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <set>
+
 #include "runtime/data/isam/byte_order.h"
 
 namespace cinevo::isam {
@@ -156,6 +160,48 @@ TEST(KeyComparison, UnsignedBytewiseThenShorterFirst) {
   EXPECT_EQ(p.FindFloor("b"), 0);
   EXPECT_EQ(p.FindFloor("c"), 0);
   EXPECT_EQ(p.FindFloor("z"), 1);
+}
+
+// The search of a page that is searched often uses per-record probes of the bytes after the
+// shared key prefix; every answer must equal a plain search, also for keys that are prefixes
+// of each other, hold zero bytes, or lie outside the shared prefix, and after the page changed.
+TEST(PageSearch, FloorMatchesAPlainSearchForEveryKindOfKey) {
+  std::mt19937 rng(7);
+  auto random_key = [&](const std::string& stem) {
+    std::string k = stem.substr(0, rng() % (stem.size() + 1));
+    size_t extra = rng() % 12;
+    for (size_t i = 0; i < extra; ++i) k.push_back(static_cast<char>("\0\1AaBz\xFF"[rng() % 7]));
+    return k.empty() ? std::string("A") : k;
+  };
+  auto reference = [](const Page& p, std::string_view key) {
+    int floor = -1;
+    for (size_t i = 0; i < p.records.size(); ++i) {
+      if (CompareKeys(p.records[i].key(), key) <= 0) floor = static_cast<int>(i);
+    }
+    return floor;
+  };
+  for (int round = 0; round < 200; ++round) {
+    std::string stem = std::string(rng() % 20, 'T') + "GROUP " + std::to_string(rng() % 7);
+    std::set<std::string> keys;
+    size_t n = 1 + rng() % 40;
+    while (keys.size() < n) keys.insert(random_key(stem));
+    Page page;
+    for (const std::string& k : keys) page.records.push_back(R(k + "payload", static_cast<uint16_t>(k.size())));
+    for (int probe = 0; probe < 60; ++probe) {
+      std::string key = probe % 3 == 0 ? *std::next(keys.begin(), static_cast<long>(rng() % keys.size())) : random_key(stem);
+      ASSERT_EQ(page.FindFloor(key), reference(page, key)) << "round " << round << " key size " << key.size();
+      if (probe == 30) {
+        // Change a key in place (as a parent's copy of a child's first record changes).
+        size_t i = rng() % page.records.size();
+        std::string lower = i == 0 ? std::string() : std::string(page.records[i - 1].key());
+        std::string k = lower + std::string(1, '\0');
+        if (i + 1 < page.records.size() && CompareKeys(k, page.records[i + 1].key()) >= 0) continue;
+        page.records[i] = R(k + "p", static_cast<uint16_t>(k.size()));
+        page.InvalidateSearch();
+      }
+      if (probe == 45 && page.records.size() > 1) page.records.erase(page.records.begin());
+    }
+  }
 }
 
 }  // namespace

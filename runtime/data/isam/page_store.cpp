@@ -243,7 +243,10 @@ std::shared_ptr<Page> PageStore::NewPage(uint8_t level) {
   return page;
 }
 
-void PageStore::Touch(const std::shared_ptr<Page>& page) { cache_.MarkDirty(page); }
+void PageStore::Touch(const std::shared_ptr<Page>& page) {
+  page->InvalidateSearch();
+  cache_.MarkDirty(page);
+}
 
 void PageStore::Release(const std::shared_ptr<Page>& page) {
   ++epoch_;
