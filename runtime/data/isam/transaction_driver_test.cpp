@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "runtime/core/value_storage.h"
 #include "runtime/data/file_properties.h"
@@ -294,32 +295,43 @@ TEST_F(TransactionDriverTest, LogoutKeepsOtherUsersOutUntilCommitOrRollback) {
   FileControlBlock mine(gdecl_);
   ASSERT_EQ(Share(mine), 0);
   std::vector<FileControlBlock*> a{&mine};
-  auto other_user = [&](int32_t expected_records) {
+  // The other user opens the file first (an open waits for a transaction's end), tells so,
+  // and tries its LOGOUT once told to go on; `meanwhile` runs between the two.
+  auto other_user = [&](int32_t expected_records, const std::function<void()>& meanwhile) {
+    int ready[2], go[2];
+    if (::pipe(ready) != 0) return -2;
+    if (::pipe(go) != 0) return -2;
     pid_t child = ::fork();
     if (child == 0) {
       ProgramTransaction() = Transaction{};  // the child's own program state
       FileControlBlock other(gdecl_);
       std::vector<FileControlBlock*> b{&other};
       if (Share(other) != 0) ::_exit(10);
+      char c = 1;
+      if (::write(ready[1], &c, 1) != 1 || ::read(go[0], &c, 1) != 1) ::_exit(13);
       int e = Logout(1, b);
       if (e != 0) ::_exit(e == 32 ? 32 : 11);
       int n = static_cast<int>(Records(other));
       Rollback(b);
       ::_exit(n == expected_records ? 0 : 12);
     }
+    char c = 0;
+    bool ok = ::read(ready[0], &c, 1) == 1;
+    if (ok && meanwhile) meanwhile();
+    ok = ok && ::write(go[1], &c, 1) == 1;
+    for (int fd : {ready[0], ready[1], go[0], go[1]}) ::close(fd);
     int status = 0;
     ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ok && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   };
-  ASSERT_EQ(Logout(1, a), 0);
-  EXPECT_EQ(other_user(3), 32) << "the other user gives up after its second";
+  EXPECT_EQ(other_user(3, [&] { ASSERT_EQ(Logout(1, a), 0); }), 32) << "the other user gives up after its second";
   StoreU32(mine.record.data(), 40);
   ASSERT_EQ(Add(mine), 0);
   ASSERT_EQ(Commit(a), 0);
-  EXPECT_EQ(other_user(4), 0) << "free again after COMMIT, with the committed record";
+  EXPECT_EQ(other_user(4, nullptr), 0) << "free again after COMMIT, with the committed record";
   ASSERT_EQ(Logout(1, a), 0);
   ASSERT_EQ(Rollback(a), 0);
-  EXPECT_EQ(other_user(4), 0) << "free again after ROLLBACK";
+  EXPECT_EQ(other_user(4, nullptr), 0) << "free again after ROLLBACK";
 }
 
 // Every table keeps a cache of the file of its own, so two tables of one physical file cannot
