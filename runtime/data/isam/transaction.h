@@ -8,7 +8,7 @@
 //     receives the marker record (key 0xFF; payload: the transaction number, 4 bytes
 //     little-endian, the control file's name and a zero byte) and is written and flushed with
 //     its journal held (phase one); the deletion of the transaction record is the commit
-//     point; phase two removes the journals. A failure in phase one puts back every file
+//     point; phase two clears the journals. A failure in phase one puts back every file
 //     written so far from its journal and removes the record; the error is returned.
 // ROLLBACK drops the cached changes of every listed file and re-reads its header from disk.
 //
@@ -17,6 +17,23 @@
 // the record is gone the transaction had committed and the file keeps its new state. Since the
 // record is one fact in one file, every file of a transaction makes the same choice: all of
 // the transaction or none of it.
+//
+// The flushes of a COMMIT over files A and B, in order, and why each is needed (a flush is
+// fdatasync; every commit of the control file is itself made atomic by its own journal):
+//   1. control file's journal      the control file may be overwritten now without tearing it
+//   2. control file (record in)    the record is on disk before any data file is touched, so a
+//                                  crash from here on restores every file that was touched
+//   3. A's journal (held)          A's originals are safe before A is overwritten
+//   4. A                           A's new state is whole on disk before the commit point
+//   5. B's journal, 6. B           the same for B
+//   7. control file's journal      as 1
+//   8. control file (record out)   the commit point: from here on no file is restored
+// Nothing else is flushed. Clearing a journal (its commit point, or phase two here) is one
+// byte written in place and not flushed: until it reaches the disk the journal still restores
+// the state before its update, which is whole; for a held journal the record decides anyway,
+// and the record is gone for good once 8 is done. The data files carry no mark of a growth in
+// progress either (the format's own header with two lengths): the journal restores the old
+// header and length whatever part of the update reached the disk.
 //
 // Errors: 48 "Unable To Log Transaction" when the transaction record cannot be written or
 // removed; 65 "Unable To ROLLBACK Transaction" when a file written in phase one cannot be put
