@@ -50,14 +50,6 @@ void EncodeText(std::string& text, bool nocase, const KeyCodec& codec, std::stri
   const auto& digraphs = codec.oem ? loc.digraphs_oem : loc.digraphs;
   size_t size = text.size();
   size_t start = out.size();
-  if (digraphs[0].ch == 0) {
-    // No digraphs: one weight per byte.
-    out.resize(start + size);
-    auto* dst = reinterpret_cast<uint8_t*>(out.data() + start);
-    const auto* src = reinterpret_cast<const uint8_t*>(text.data());
-    for (size_t i = 0; i < size; ++i) dst[i] = weights[src[i]];
-    return;
-  }
   for (size_t i = 0; i < size && out.size() - start < size; ++i) {
     uint8_t c = static_cast<uint8_t>(text[i]);
     const DigraphEntry* d = nullptr;
@@ -75,6 +67,45 @@ void EncodeText(std::string& text, bool nocase, const KeyCodec& codec, std::stri
     out.push_back(static_cast<char>(weights[static_cast<uint8_t>(d->expands[0])]));
     if (out.size() - start < size) out.push_back(static_cast<char>(weights[static_cast<uint8_t>(d->expands[1])]));
   }
+}
+
+// The common case of the above without a copy: an ANSI file without digraphs maps each byte
+// of the component (its first `used` bytes; zeros after them) to one weight.
+bool EncodeTextDirect(const uint8_t* data, size_t used, size_t size, bool nocase, const KeyCodec& codec,
+                      std::string& out) {
+  const LocaleTables& loc = Locale();
+  if (codec.oem || loc.digraphs[0].ch != 0) return false;
+  size_t start = out.size();
+  out.resize(start + size);
+  auto* dst = reinterpret_cast<uint8_t*>(out.data() + start);
+  const auto& weights = loc.collation;
+  if (nocase) {
+    for (size_t i = 0; i < used; ++i) {
+      uint8_t c = data[i];
+      if (loc.char_class[c] & kCharLower) c = loc.case_partner[c];
+      dst[i] = weights[c];
+    }
+  } else {
+    for (size_t i = 0; i < used; ++i) dst[i] = weights[data[i]];
+  }
+  if (used < size) std::memset(dst + used, weights[0], size - used);
+  return true;
+}
+
+void EncodeString(uint8_t type, std::span<const uint8_t> f, bool nocase, const KeyCodec& codec, std::string& out) {
+  const uint8_t* data = f.data();
+  size_t used = f.size();
+  if (type == static_cast<uint8_t>(TypeCode::kCString)) {
+    used = 0;
+    while (used < f.size() && f[used] != 0) ++used;
+  } else if (type == static_cast<uint8_t>(TypeCode::kPString)) {
+    used = f.empty() ? 0 : std::min<size_t>(f[0], f.size() - 1);
+    data = f.data() + 1;
+  }
+  if (EncodeTextDirect(data, used, f.size(), nocase, codec, out)) return;
+  std::string text;
+  ComponentText(type, f, text);
+  EncodeText(text, nocase, codec, out);
 }
 
 bool AllZero(std::span<const uint8_t> f) {
@@ -99,12 +130,8 @@ void EncodeComponent(uint8_t type, std::span<const uint8_t> f, bool nocase, bool
     case TypeCode::kGroup:
     case TypeCode::kCString:
     case TypeCode::kPString:
-    {
-      std::string text;
-      ComponentText(type, f, text);
-      EncodeText(text, nocase, codec, out);
+      EncodeString(type, f, nocase, codec, out);
       break;
-    }
     case TypeCode::kUShort:
     case TypeCode::kULong:
     case TypeCode::kDate:
@@ -157,6 +184,11 @@ std::string EncodeKeyValue(const TableDeclaration& decl, const StreamKey& key, s
   for (const StreamKeyComponent& c : key.components) {
     if (c.field >= decl.fields.size()) continue;
     const StreamField& fd = decl.fields[c.field];
+    if (size_t{fd.offset} + fd.length <= record.size()) {
+      EncodeComponent(fd.type, record.subspan(fd.offset, fd.length), nocase, c.descending != 0, codec, out);
+      continue;
+    }
+    // A field beyond the end of a short record reads as zeros.
     std::string bytes(fd.length, '\0');
     if (fd.offset < record.size()) {
       size_t n = std::min<size_t>(fd.length, record.size() - fd.offset);

@@ -21,6 +21,11 @@ namespace {
 
 // The 8 bytes of `key` from `at` on, big-endian, zero-padded.
 uint64_t Probe(std::string_view key, size_t at) {
+  if (at + 8 <= key.size()) {
+    uint64_t v;
+    std::memcpy(&v, key.data() + at, 8);
+    return __builtin_bswap64(v);
+  }
   uint64_t v = 0;
   for (size_t i = 0; i < 8; ++i) {
     v <<= 8;

@@ -1,5 +1,7 @@
 #include "runtime/data/isam/run_length.h"
 
+#include <cstring>
+
 namespace cinevo::isam {
 
 void AppendCount(std::string& out, uint32_t count) {
@@ -22,16 +24,52 @@ std::optional<uint32_t> ReadCount(std::string_view in, size_t& pos, uint32_t lim
   return std::nullopt;
 }
 
+namespace {
+
+uint64_t Load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+// 0x80 in every byte of the result where the bytes of x and y are equal, 0 elsewhere.
+uint64_t EqualBytes(uint64_t x, uint64_t y) {
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  uint64_t z = x ^ y;
+  return ~(((z & kLow7) + kLow7) | z | kLow7);
+}
+
+}  // namespace
+
+// The encoder walks the maximal runs of equal bytes and emits those of 4 or more. Where the
+// data has no such run it moves 6 bytes at a time: comparing 8 bytes with the 8 bytes one
+// further on tells, for each of the first 6 positions, whether 4 equal bytes start there.
 std::optional<std::string> RunLengthEncode(std::string_view data) {
+  const auto* p = reinterpret_cast<const uint8_t*>(data.data());
+  const size_t n = data.size();
   std::string out;
   bool any_run = false;
   size_t literal_start = 0;  // first byte not yet emitted
-  size_t i = 0;
-  while (i < data.size()) {
+  size_t i = 0;              // the start of a maximal run, or inside one shorter than 4
+  while (i < n) {
+    while (i + 9 <= n) {
+      uint64_t eq = EqualBytes(Load64(p + i), Load64(p + i + 1));
+      uint64_t starts = eq & (eq >> 8) & (eq >> 16);
+      if (starts != 0) {
+        i += static_cast<size_t>(__builtin_ctzll(starts)) / 8;
+        break;
+      }
+      i += 6;
+    }
+    if (i >= n) break;
+    const uint8_t c = p[i];
     size_t j = i + 1;
-    while (j < data.size() && data[j] == data[i]) ++j;
+    const uint64_t pattern = 0x0101010101010101ull * c;
+    while (j + 8 <= n && Load64(p + j) == pattern) j += 8;
+    while (j < n && p[j] == c) ++j;
     size_t run = j - i;
     if (run >= 4) {
+      if (!any_run) out.reserve(n / 2 + 16);
       any_run = true;
       size_t literal = i + 1 - literal_start;
       AppendCount(out, static_cast<uint32_t>(literal));
@@ -42,7 +80,7 @@ std::optional<std::string> RunLengthEncode(std::string_view data) {
     i = j;
   }
   if (!any_run) return std::nullopt;
-  AppendCount(out, static_cast<uint32_t>(data.size() - literal_start));
+  AppendCount(out, static_cast<uint32_t>(n - literal_start));
   out.append(data.substr(literal_start));
   return out;
 }
