@@ -1,6 +1,7 @@
 #include "runtime/data/isam/page_codec.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <optional>
 
@@ -24,7 +25,8 @@ uint64_t Probe(std::string_view key, size_t at) {
   if (at + 8 <= key.size()) {
     uint64_t v;
     std::memcpy(&v, key.data() + at, 8);
-    return __builtin_bswap64(v);
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+    return v;
   }
   uint64_t v = 0;
   for (size_t i = 0; i < 8; ++i) {
