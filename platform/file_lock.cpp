@@ -58,6 +58,17 @@ int FileLock::Lock(uint64_t offset, uint64_t length, int timeout_ms) {
   }
 }
 
+int FileLock::Probe(uint64_t offset, uint64_t length) {
+  struct flock fl {};
+  fl.l_type = writable_ ? F_WRLCK : F_RDLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(offset);
+  fl.l_len = static_cast<off_t>(length);
+  fl.l_pid = 0;
+  if (::fcntl(fd_, F_OFD_GETLK, &fl) != 0) return errno;
+  return fl.l_type == F_UNLCK ? 0 : EAGAIN;
+}
+
 int FileLock::Unlock(uint64_t offset, uint64_t length) { return SetLock(fd_, F_UNLCK, offset, length); }
 
 }  // namespace cinevo::platform

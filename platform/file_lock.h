@@ -28,6 +28,10 @@ class FileLock {
   // Takes the range, retrying every few milliseconds for up to `timeout_ms` (negative: wait
   // for ever). 0 or the errno value of the last try.
   int Lock(uint64_t offset, uint64_t length, int timeout_ms);
+  // Asks, without taking anything, whether another holder has a lock that would keep
+  // TryLock on the range from succeeding: 0 when not, EAGAIN when so, else an errno value.
+  // Locks of this FileLock itself never count.
+  int Probe(uint64_t offset, uint64_t length);
   // Releases the range (0 or errno). Releasing a range not held is not an error.
   int Unlock(uint64_t offset, uint64_t length);
 

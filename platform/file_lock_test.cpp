@@ -39,6 +39,23 @@ TEST(FileLock, TwoOpensInOneProcessExcludeEachOther) {
   std::filesystem::remove(path);
 }
 
+TEST(FileLock, ProbeSeesOnlyOtherHoldersAndTakesNothing) {
+  std::string path = TempFile();
+  int err = 0;
+  auto a = FileLock::Open(path, err);
+  auto b = FileLock::Open(path, err);
+  ASSERT_TRUE(a && b);
+  const uint64_t at = 0x80000400ull + 42;
+  EXPECT_EQ(a->Probe(at, 1), 0);
+  EXPECT_EQ(b->TryLock(at, 1), 0);  // the probe took nothing
+  EXPECT_EQ(a->Probe(at, 1), EAGAIN);
+  EXPECT_EQ(b->Probe(at, 1), 0);     // its own lock does not count
+  EXPECT_EQ(a->Probe(at + 1, 1), 0);
+  EXPECT_EQ(b->Unlock(at, 1), 0);
+  EXPECT_EQ(a->Probe(at, 1), 0);
+  std::filesystem::remove(path);
+}
+
 TEST(FileLock, AnotherProcessIsExcluded) {
   std::string path = TempFile();
   int err = 0;

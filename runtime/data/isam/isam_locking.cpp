@@ -61,13 +61,7 @@ int TableLocks::TakeRecord(uint32_t record_number, int timeout_ms) {
 void TableLocks::GiveRecord(uint32_t record_number) { lock_->Unlock(kRecordLockBase + record_number + 1ull, 1); }
 
 bool TableLocks::HeldElsewhere(uint32_t record_number) {
-  // Asked only about records this open does not hold: a probe that succeeds is given back.
-  int e = lock_->TryLock(kRecordLockBase + record_number + 1ull, 1);
-  if (e == 0) {
-    GiveRecord(record_number);
-    return false;
-  }
-  return e == EAGAIN;
+  return lock_->Probe(kRecordLockBase + record_number + 1ull, 1) == EAGAIN;
 }
 
 }  // namespace cinevo::isam

@@ -44,7 +44,7 @@ class TableLocks {
   // Record locks. TryRecord with timeout 0 does not wait.
   int TakeRecord(uint32_t record_number, int timeout_ms);
   void GiveRecord(uint32_t record_number);
-  // Whether another user holds the record (probes and gives the lock straight back).
+  // Whether another user holds the record (asks without taking the lock).
   bool HeldElsewhere(uint32_t record_number);
 
  private:
