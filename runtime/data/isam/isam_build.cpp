@@ -140,6 +140,11 @@ bool IsamTable::RouteBuild(DriverOp op, DriverArgs& args, int& result) {
     case DriverOp::kBuildKey:
       DropDynamic(args.key);
       return false;
+    case DriverOp::kOpen:
+    case DriverOp::kShare:
+    case DriverOp::kClose:
+      dynamic_.clear();  // an index built for one open ends with it; OPEN sets up the keys anew
+      return false;
     default:
       break;
   }
