@@ -81,6 +81,12 @@ int CallDriver(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
     fcb.state |= kStateBuildInProgress;
     int result = fcb.entry(stored.op, fcb, build);
     fcb.state &= ~static_cast<uint32_t>(kStateBuildInProgress);
+    // The index counts as built once its stored build has succeeded, not when it was deferred.
+    const OpRow* stored_row = OpTableRow(static_cast<int>(stored.op));
+    if (result == 0 && stored_row && (stored_row->set & kStateIndexBuilt) && ValidKey(fcb, stored.key) &&
+        fcb.keys[stored.key].needs_build) {
+      fcb.keys[stored.key].built = true;
+    }
     return result;
   }
   if (IsBuildOp(op) && (fcb.state & kStateBuildByEvents)) {
@@ -205,6 +211,8 @@ int DispatchRaw(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
   const uint32_t before = fcb.state;
   int e = PreCheck(code, fcb, args);
   const bool driver_called = e == 0;
+  // A BUILD handed to the window (deferred) leaves the key's built mark to its answer.
+  const bool deferred = driver_called && IsBuildOp(op) && (fcb.state & kStateBuildByEvents) && fcb.work && Hook();
   if (driver_called) e = CallDriver(op, fcb, args);
   if (string_op && !fcb.work) args.text_result.clear();
 
@@ -221,7 +229,7 @@ int DispatchRaw(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
     }
     const uint32_t word = ~static_cast<uint32_t>(kStateIndexBuilt);
     fcb.state = (fcb.state | (row->set & word)) & ~(row->clear & word);
-    if (key_marked) {
+    if (key_marked && !deferred) {
       if (row->set & kStateIndexBuilt) fcb.keys[args.key].built = true;
       if (row->clear & kStateIndexBuilt) fcb.keys[args.key].built = false;
     }

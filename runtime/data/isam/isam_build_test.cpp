@@ -298,9 +298,16 @@ TEST_F(IsamBuildTest, ADeferredBuildKeepsItsComponentsAndFilter) {
   EXPECT_EQ(f_->work->deferred.components, "-MOV:ID");
   EXPECT_EQ(f_->work->deferred.filter, "MOV:CITY = 'Zagreb'");
   ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(SetKey(*f_, kDyn), 46);  // built only when the message has been answered
   EXPECT_EQ(AnswerBuildMessage(messages[0]), 0);
-  SetBuildMessageHook(nullptr);
   EXPECT_EQ(Read(*f_, kDyn), (std::vector<int32_t>{3, 2}));
+  // A deferred build that fails leaves an index that was not built unbuilt.
+  BuildByEvents(*f_, true);
+  ASSERT_EQ(BuildIndex(*f_, kIName, "MOV:NOPE"), 0);
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(AnswerBuildMessage(messages[1]), 76);
+  EXPECT_EQ(SetKey(*f_, kIName), 46);
+  SetBuildMessageHook(nullptr);
 }
 
 }  // namespace
