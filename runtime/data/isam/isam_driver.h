@@ -198,6 +198,10 @@ class IsamTable : public DriverWorkingState {
   int seq_key_ = -1;
   std::string point_;
   std::string back_point_;  // where a fresh PREVIOUS starts (after an equal value)
+  // Buffers a sequential step reuses, so that a scan does not allocate for every record.
+  Record step_record_;
+  std::string step_found_;
+  std::string step_stored_;
   bool fresh_ = false;
   bool whole_ = false;  // SET without a start: NEXT from the first, PREVIOUS from the last
   std::map<int, DynamicIndex> dynamic_;  // by key: the keys built with components of their own

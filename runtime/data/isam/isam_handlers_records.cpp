@@ -57,9 +57,11 @@ std::string IsamTable::StoredImage() const {
 }
 
 void IsamTable::ToBuffer(const std::string& stored) {
-  std::string image = codec_.oem ? ConvertStrings(table_.declaration, stored, false) : stored;
-  std::fill(fcb_.record.begin(), fcb_.record.end(), 0);
-  std::copy_n(image.begin(), std::min(image.size(), fcb_.record.size()), fcb_.record.begin());
+  std::string converted;
+  const std::string& image = codec_.oem ? (converted = ConvertStrings(table_.declaration, stored, false)) : stored;
+  size_t n = std::min(image.size(), fcb_.record.size());
+  std::copy_n(image.begin(), n, fcb_.record.begin());
+  std::fill(fcb_.record.begin() + static_cast<std::ptrdiff_t>(n), fcb_.record.end(), 0);
 }
 
 void IsamTable::ToImage(const std::string& stored, std::string& image) const {

@@ -33,15 +33,18 @@ std::string IsamTable::OrderEnd() const {
 Status IsamTable::Neighbour(bool forward, bool fresh, const std::string& point, std::string& found_key, uint32_t& recno,
                             bool& found, std::string* data) {
   BTree& tree = table_.file->tree();
-  Record r;
+  Record& r = step_record_;
   if (forward) {
     ISAM_RETURN_IF_ERROR(fresh ? tree.AtOrAfter(point, r, found) : tree.After(point, r, found));
   } else {
     ISAM_RETURN_IF_ERROR(fresh ? tree.AtOrBefore(point, r, found) : tree.Before(point, r, found));
   }
   if (!found) return Status::Ok();
-  std::string prefix = OrderPrefix();
-  if (!StartsWith(r.key(), prefix)) {
+  // The table number and the key number (or the data tag) of this order.
+  char prefix[5];
+  PutBe32(reinterpret_cast<uint8_t*>(prefix), table_.number);
+  prefix[4] = static_cast<char>(order_ == Order::kKey ? seq_key_ : kTagData);
+  if (!StartsWith(r.key(), std::string_view(prefix, sizeof prefix))) {
     found = false;
     return Status::Ok();
   }
@@ -134,21 +137,22 @@ int IsamTable::Step(bool forward, bool read, int64_t count) {
   if (order_ == Order::kNone) return kErrRecordNotAvailable;
   int e = Begin();
   if (e != 0) return e;
-  std::string stored;
+  std::string& stored = step_stored_;
   uint32_t recno = 0;
+  std::string edge;
   for (int64_t done = 0; done < count;) {
-    std::string point = fresh_ && !forward ? back_point_ : point_;
+    const std::string* point = fresh_ && !forward ? &back_point_ : &point_;
     bool fresh = fresh_;
     if (whole_) {
-      point = forward ? OrderPrefix() : OrderEnd();
+      edge = forward ? OrderPrefix() : OrderEnd();
+      point = &edge;
       fresh = forward;
     }
-    std::string found_key;
     bool found = false;
-    Status st = Neighbour(forward, fresh, point, found_key, recno, found, &stored);
+    Status st = Neighbour(forward, fresh, *point, step_found_, recno, found, &stored);
     if (!st.ok()) return End(Fail(st), false);
     if (!found) return End(kErrRecordNotAvailable, false);
-    point_ = found_key;
+    point_.swap(step_found_);
     fresh_ = false;
     whole_ = false;
     if (order_ == Order::kKey) {  // in file order the step found the data record itself
