@@ -1,6 +1,8 @@
 #include "runtime/data/isam/transaction_control.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -56,11 +58,20 @@ Status ControlFile::Open(const std::string& path, std::unique_ptr<ControlFile>& 
   std::unique_ptr<ControlFile> cf(new ControlFile());
   cf->path_ = path;
   int err = 0;
-  struct stat st {};
-  bool exists = ::stat(path.c_str(), &st) == 0;
-  if (!exists) {
-    std::unique_ptr<PageStore> created;
-    ISAM_RETURN_IF_ERROR(PageStore::Create(path, ControlOptions(), created));
+  // Made empty, never made anew over one that another program has just made and filled: an
+  // empty file is a new file of the format, whose first commit writes its header.
+  int made = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (made >= 0) {
+    ::close(made);
+    // A journal left from an earlier control file of this name must not be played back over
+    // the new one (one in use is another program's, on the new file already).
+    Status dropped = DiscardJournal(path);
+    if (!dropped.ok() && dropped.code != kErrAccessDenied) return dropped;
+  } else if (errno != EEXIST) {
+    int e = errno;
+    if (e == ENOENT) return Status::Error(3, path);
+    if (e == EACCES || e == EPERM || e == EROFS) return Status::Error(kErrAccessDenied, path);
+    return Status::System(e, path);
   }
   cf->lock_ = platform::FileLock::Open(path, err);
   if (!cf->lock_) {

@@ -9,6 +9,7 @@
 
 #include "runtime/data/isam/btree.h"
 #include "runtime/data/isam/faulty_file_io.h"
+#include "runtime/data/isam/format_check.h"
 #include "runtime/data/isam/record_kinds.h"
 
 namespace cinevo::isam {
@@ -196,6 +197,38 @@ TEST_F(TransactionTest, TheSendSettingNamesTheControlFileAndAnUnusableOneDropsTh
   EXPECT_EQ(ReadAll(P("A.TVX")), a_before);
   EXPECT_FALSE(a_->has_changes());
   EXPECT_EQ(Text(*a_, 1).substr(0, 5), "moved");
+}
+
+// A control file is made empty (an empty file is a new file of the format) and never made anew
+// over an existing one; a journal left from an earlier control file of the name is dropped.
+TEST_F(TransactionTest, AControlFileIsMadeEmptyAndItsPredecessorsJournalDropped) {
+  JournalContents stale;
+  stale.original_length = 512;
+  stale.regions = {{0, std::string(512, 'Z')}};
+  std::ofstream(JournalPathFor(P("c.tcf")), std::ios::binary) << EncodeJournal(stale);
+  std::unique_ptr<ControlFile> cf;
+  ASSERT_TRUE(ControlFile::Open(P("c.tcf"), cf).ok());
+  EXPECT_FALSE(Hot(JournalPathFor(P("c.tcf"))));
+  EXPECT_EQ(fs::file_size(P("c.tcf")), 0u);
+  uint32_t n = 0;
+  ASSERT_TRUE(cf->Start(7, n).ok());
+  // Another program opening it now finds it (and the record), not a fresh file.
+  std::unique_ptr<ControlFile> other;
+  ASSERT_TRUE(ControlFile::Open(P("c.tcf"), other).ok());
+  bool recorded = false;
+  ASSERT_TRUE(other->Recorded(7, recorded).ok());
+  EXPECT_TRUE(recorded);
+  ASSERT_TRUE(cf->Finish(7).ok());
+  other.reset();
+  cf.reset();
+  std::unique_ptr<PageStore> store;
+  PageStoreOptions ro;
+  ro.read_only = true;
+  ASSERT_TRUE(PageStore::Open(P("c.tcf"), ro, store).ok());
+  std::vector<Violation> violations;
+  FileSummary summary;
+  ASSERT_TRUE(CheckFormat(*store, violations, summary).ok());
+  EXPECT_TRUE(violations.empty()) << violations.front().text;
 }
 
 TEST_F(TransactionTest, TransactionNumbersCountUpFromTheClockPastRecordedOnes) {
