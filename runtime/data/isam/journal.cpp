@@ -237,9 +237,11 @@ Status Journal::Begin(int data_fd, uint64_t data_length, const std::vector<Journ
   // A new journal's name must be on the disk before the data file changes.
   if (st.ok() && sync_ && created) st = SyncParentDirectory(journal_path_);
   if (!st.ok()) {
-    // The data file is untouched; an incomplete journal is of no use.
+    // The data file is untouched; the journal is of no use.
     if (!Clear(fd_)) {
-      // Left as it is: it can never decode as complete, and is removed at the next open.
+      // Left as it is: incomplete, it never decodes; complete, playing it back at the next open
+      // writes the very bytes the file still holds (any later update writes its own journal
+      // over this one first).
     }
     Disown();
     return st;
