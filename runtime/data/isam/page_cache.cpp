@@ -6,45 +6,96 @@ namespace cinevo::isam {
 
 PageCache::PageCache(size_t limit, size_t low) : limit_(std::max<size_t>(limit, 1)), low_(std::min(low, limit_)) {}
 
-PageCache::Iter* PageCache::Lookup(uint32_t address) {
-  auto found = index_.find(address);
-  return found == index_.end() ? nullptr : &found->second;
+size_t PageCache::Home(uint32_t address) const {
+  return static_cast<size_t>((uint64_t{address} * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
+}
+
+PageCache::Slot* PageCache::Lookup(uint32_t address) {
+  if (count_ == 0) return nullptr;
+  size_t mask = slots_.size() - 1;
+  for (size_t i = Home(address);; i = (i + 1) & mask) {
+    Slot& s = slots_[i];
+    if (!s.used) return nullptr;
+    if (s.address == address) return &s;
+  }
+}
+
+PageCache::Slot& PageCache::Add(uint32_t address) {
+  if ((count_ + 1) * 2 > slots_.size()) {
+    // Grow to keep the table at most half full, moving every slot to its new place.
+    std::vector<Slot> old = std::move(slots_);
+    bits_ = std::max(bits_ + 1, 6u);
+    slots_.assign(size_t{1} << bits_, Slot{});
+    size_t mask = slots_.size() - 1;
+    for (Slot& s : old) {
+      if (!s.used) continue;
+      size_t i = Home(s.address);
+      while (slots_[i].used) i = (i + 1) & mask;
+      slots_[i] = std::move(s);
+    }
+  }
+  size_t mask = slots_.size() - 1;
+  size_t i = Home(address);
+  while (slots_[i].used) i = (i + 1) & mask;
+  Slot& s = slots_[i];
+  s.used = true;
+  s.address = address;
+  ++count_;
+  return s;
+}
+
+void PageCache::Drop(Slot* slot) {
+  size_t mask = slots_.size() - 1;
+  size_t hole = static_cast<size_t>(slot - slots_.data());
+  for (size_t j = (hole + 1) & mask; slots_[j].used; j = (j + 1) & mask) {
+    // A slot may move back into the hole unless its home lies cyclically in (hole, j].
+    size_t home = Home(slots_[j].address);
+    bool stays = hole <= j ? (hole < home && home <= j) : (hole < home || home <= j);
+    if (stays) continue;
+    slots_[hole] = std::move(slots_[j]);
+    hole = j;
+  }
+  slots_[hole] = Slot{};
+  --count_;
 }
 
 void PageCache::Remove(Iter it) {
-  index_.erase(it->address);
+  Slot* s = Lookup(it->address);
   (it->dirty ? dirty_ : clean_).erase(it);
+  if (s) Drop(s);
 }
 
 std::shared_ptr<Page> PageCache::Find(uint32_t address) {
-  Iter* found = Lookup(address);
-  if (!found) return nullptr;
-  Iter it = *found;
-  it->last_use = ++tick_;
-  return it->page;
+  Slot* s = Lookup(address);
+  if (!s) return nullptr;
+  s->last_use = ++tick_;
+  return s->page;
 }
 
 void PageCache::EvictBeforeLoad() {
-  while (index_.size() >= low_ && !clean_.empty()) {
+  while (clean_.size() >= low_ && !clean_.empty()) {
     // From the back: pages used since they were placed go to the front; the first one that
     // was not and that nobody else holds is the least recently used.
     Iter victim = clean_.end();
+    uint64_t victim_use = 0;
     for (auto it = clean_.end(); it != clean_.begin();) {
       --it;
-      if (it->last_use > it->placed) {
+      const Slot* s = Lookup(it->address);
+      if (s->last_use > it->placed) {
         Iter used = it++;
-        used->placed = used->last_use;
+        used->placed = s->last_use;
         clean_.splice(clean_.begin(), clean_, used);
         continue;
       }
-      if (it->page.use_count() == 1) {
+      if (s->page.use_count() == 1) {
         victim = it;
+        victim_use = s->last_use;
         break;
       }
     }
     if (victim == clean_.end()) return;
-    bool full = index_.size() >= limit_;
-    bool stale = tick_ - victim->last_use > 2 * limit_;
+    bool full = clean_.size() >= limit_;
+    bool stale = tick_ - victim_use > 2 * limit_;
     if (!full && !stale) return;
     Remove(victim);
     ++evictions_;
@@ -54,9 +105,9 @@ void PageCache::EvictBeforeLoad() {
 // After a commit turned many dirty pages clean: give back what exceeds the limit at once.
 void PageCache::TrimToLimit() {
   auto it = clean_.end();
-  while (index_.size() > limit_ && it != clean_.begin()) {
+  while (clean_.size() > limit_ && it != clean_.begin()) {
     --it;
-    if (it->page.use_count() != 1) continue;
+    if (Lookup(it->address)->page.use_count() != 1) continue;
     Iter victim = it++;
     Remove(victim);
     ++evictions_;
@@ -69,15 +120,18 @@ void PageCache::Insert(std::shared_ptr<Page> page, bool dirty) {
   EvictBeforeLoad();
   ++loads_;
   ++tick_;
-  Iter it = dirty ? dirty_.insert(dirty_.end(), Entry{std::move(page), address, true, tick_, tick_})
-                  : clean_.insert(clean_.begin(), Entry{std::move(page), address, false, tick_, tick_});
-  index_[address] = it;
+  Iter it = dirty ? dirty_.insert(dirty_.end(), Entry{address, true, tick_})
+                  : clean_.insert(clean_.begin(), Entry{address, false, tick_});
+  Slot& s = Add(address);
+  s.last_use = tick_;
+  s.page = std::move(page);
+  s.entry = it;
 }
 
 void PageCache::MarkDirty(const std::shared_ptr<Page>& page) {
-  Iter* found = Lookup(page->address);
-  if (found && (*found)->page == page) {
-    Iter it = *found;
+  Slot* s = Lookup(page->address);
+  if (s && s->page == page) {
+    Iter it = s->entry;
     if (!it->dirty) {
       it->dirty = true;
       dirty_.splice(dirty_.end(), clean_, it);
@@ -88,35 +142,48 @@ void PageCache::MarkDirty(const std::shared_ptr<Page>& page) {
 }
 
 void PageCache::Rekey(uint32_t from, uint32_t to) {
-  auto found = index_.find(from);
-  if (found == index_.end()) return;
-  Iter it = found->second;
-  index_.erase(found);
+  Slot* s = Lookup(from);
+  if (!s) return;
+  std::shared_ptr<Page> page = std::move(s->page);
+  uint64_t last_use = s->last_use;
+  Iter it = s->entry;
+  Drop(s);
   Erase(to);
   it->address = to;
-  index_[to] = it;
+  Slot& moved = Add(to);
+  moved.page = std::move(page);
+  moved.last_use = last_use;
+  moved.entry = it;
 }
 
 void PageCache::Erase(uint32_t address) {
-  if (Iter* found = Lookup(address)) Remove(*found);
+  Slot* s = Lookup(address);
+  if (!s) return;
+  Iter it = s->entry;
+  (it->dirty ? dirty_ : clean_).erase(it);
+  Drop(s);
 }
 
 void PageCache::DropDirty() {
-  for (const Entry& e : dirty_) index_.erase(e.address);
+  for (const Entry& e : dirty_) {
+    if (Slot* s = Lookup(e.address)) Drop(s);
+  }
   dirty_.clear();
 }
 
 void PageCache::MarkAllClean() {
   for (Entry& e : dirty_) {
     e.dirty = false;
-    e.placed = e.last_use;
+    e.placed = Lookup(e.address)->last_use;
   }
   clean_.splice(clean_.begin(), dirty_);
   TrimToLimit();
 }
 
 void PageCache::Clear() {
-  index_.clear();
+  slots_.clear();
+  bits_ = 0;
+  count_ = 0;
   clean_.clear();
   dirty_.clear();
 }
@@ -124,7 +191,7 @@ void PageCache::Clear() {
 std::vector<std::shared_ptr<Page>> PageCache::DirtyPages() const {
   std::vector<std::shared_ptr<Page>> out;
   out.reserve(dirty_.size());
-  for (const Entry& e : dirty_) out.push_back(e.page);
+  for (const Entry& e : dirty_) out.push_back(const_cast<PageCache*>(this)->Lookup(e.address)->page);
   return out;
 }
 

@@ -2,13 +2,15 @@
 // list, changed ("dirty") pages on a list of their own in the order they first changed.
 //
 // Eviction happens only when another page is about to be loaded, and only takes pages that are
-// clean and not held by anyone but the cache: with `limit` or more pages cached (clean and
-// dirty together) the least recently used clean page goes; from `low` pages upward it also goes
-// when it has not been used during the last 2 x `limit` page accesses (long enough for a full
-// cache to have turned over twice), so that a cache whose working set shrank gives its memory
-// back. Dirty pages stay until the update that changed them is committed or dropped.
+// clean and not held by anyone but the cache: with `limit` or more clean pages cached the least
+// recently used clean page goes; from `low` clean pages upward it also goes when it has not been
+// used during the last 2 x `limit` page accesses (long enough for a full cache to have turned
+// over twice), so that a cache whose working set shrank gives its memory back. Dirty pages stay
+// until the update that changed them is committed or dropped, and do not count against the
+// limit: a long update (a STREAM, a transaction) that has changed many pages still keeps the
+// pages it only reads, such as the upper levels of the tree.
 //
-// Invariants: every entry is in exactly one of the two lists and in the index under its
+// Invariants: every entry is in exactly one of the two lists and in the hash table under its
 // address; an entry is on the dirty list exactly when its `dirty` flag is set. A use does not
 // move a clean page; it only stamps the page's `last_use`. The clean list is ordered by
 // `placed` (the time a page took its place at the front), and the eviction walk moves a page
@@ -20,7 +22,6 @@
 #include <cstdint>
 #include <list>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "runtime/data/isam/page_codec.h"
@@ -49,24 +50,36 @@ class PageCache {
   std::vector<std::shared_ptr<Page>> DirtyPages() const;
   bool has_dirty() const { return !dirty_.empty(); }
   size_t dirty_count() const { return dirty_.size(); }
-  size_t size() const { return index_.size(); }
+  size_t size() const { return count_; }
   size_t limit() const { return limit_; }
   uint64_t loads() const { return loads_; }
   uint64_t evictions() const { return evictions_; }
 
  private:
+  // The LRU lists hold addresses; the pages themselves, and the time of their last use, live in
+  // the hash table, so that a hit touches one slot and nothing else of the cache.
   struct Entry {
-    std::shared_ptr<Page> page;
     uint32_t address;
     bool dirty;
-    uint64_t last_use;
     uint64_t placed;
   };
   using List = std::list<Entry>;
   using Iter = List::iterator;
+  // Open addressing with linear probing over a power-of-two table at most half full;
+  // removal shifts the following slots back, so there are no tombstones.
+  struct Slot {
+    bool used = false;
+    uint32_t address = 0;
+    uint64_t last_use = 0;
+    std::shared_ptr<Page> page;
+    Iter entry;
+  };
 
-  Iter* Lookup(uint32_t address);
-  void Remove(Iter it);
+  size_t Home(uint32_t address) const;
+  Slot* Lookup(uint32_t address);
+  Slot& Add(uint32_t address);  // the address must not be present
+  void Drop(Slot* slot);
+  void Remove(Iter it);  // the entry and its slot
   void EvictBeforeLoad();
   void TrimToLimit();
 
@@ -75,9 +88,11 @@ class PageCache {
   uint64_t tick_ = 0;
   uint64_t loads_ = 0;
   uint64_t evictions_ = 0;
-  List clean_;  // front = most recently used
+  List clean_;  // by `placed`, front = most recent
   List dirty_;  // in order of first change
-  std::unordered_map<uint32_t, Iter> index_;
+  std::vector<Slot> slots_;
+  size_t count_ = 0;
+  unsigned bits_ = 0;
 };
 
 }  // namespace cinevo::isam
