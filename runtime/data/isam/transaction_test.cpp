@@ -199,6 +199,31 @@ TEST_F(TransactionTest, TheSendSettingNamesTheControlFileAndAnUnusableOneDropsTh
   EXPECT_EQ(Text(*a_, 1).substr(0, 5), "moved");
 }
 
+// The flushes a COMMIT costs, counted through the file I/O: two per file (its journal, then
+// the file), two for each of the control file's two commits, and nothing else; a single file
+// alone costs its two. Growing files cost no more.
+TEST_F(TransactionTest, ACommitOverTwoFilesFlushesEightTimesAndOneFileTwice) {
+  for (int round = 0; round < 3; ++round) {
+    FaultyFileIo counter(FaultPlan{});
+    a_->set_io(&counter);
+    b_->set_io(&counter);
+    Transaction t;
+    t.set_io(&counter);
+    t.Logout(*a_);
+    t.Logout(*b_);
+    Cascade(*a_, *b_, "counted" + std::string(round * 30, '#'));  // larger each round: the files grow
+    ASSERT_TRUE(t.Commit().ok());
+    EXPECT_EQ(counter.syncs(), 8u) << "round " << round;
+    t.Logout(*a_);
+    Cascade(*a_, *a_, "alone");
+    uint64_t before = counter.syncs();
+    ASSERT_TRUE(t.Commit().ok());
+    EXPECT_EQ(counter.syncs() - before, 2u);
+    a_->set_io(nullptr);
+    b_->set_io(nullptr);
+  }
+}
+
 // A control file is made empty (an empty file is a new file of the format) and never made anew
 // over an existing one; a journal left from an earlier control file of the name is dropped.
 TEST_F(TransactionTest, AControlFileIsMadeEmptyAndItsPredecessorsJournalDropped) {
