@@ -196,7 +196,14 @@ Status Journal::Own(bool& created) {
         return Status::System(errno, "open " + journal_path_);
       }
     }
-    if (!TryOwn(fd_)) return Status::System(errno, "lock " + journal_path_);
+    // Someone opening the file may be looking at the journal this very moment (recovery takes
+    // the lock for as long as it reads): wait a little for it before giving up.
+    bool owned = TryOwn(fd_);
+    for (int wait = 0; !owned && (errno == EAGAIN || errno == EACCES) && wait < 200; ++wait) {
+      ::usleep(1000);
+      owned = TryOwn(fd_);
+    }
+    if (!owned) return Status::System(errno, "lock " + journal_path_);
     // Removed by someone else while it was not ours: start with a new one.
     if (!Stale()) return Status::Ok();
     Close();
