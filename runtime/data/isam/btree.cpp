@@ -200,15 +200,19 @@ Status BTree::Height(int& height) {
 }
 
 // The first record of the page at path[level_index] changed: replace its copy in each parent
-// for as long as the changed entry is the parent's first.
-void BTree::PropagateFirst(Path& path, size_t level_index) {
+// for as long as the changed entry is the parent's first. Returns the highest level (smallest
+// path index) whose page changed.
+size_t BTree::PropagateFirst(Path& path, size_t level_index) {
+  size_t top = level_index;
   for (size_t i = level_index; i > 0; --i) {
     Step& parent = path[i - 1];
     parent.page->records[static_cast<size_t>(parent.index)] = path[i].page->records.front();
     parent.page->InvalidateSearch();
     store_.Touch(parent.page);
+    top = i - 1;
     if (parent.index != 0) break;
   }
+  return top;
 }
 
 // Splits `page` (child `index` of `parent`, or the root when parent is null) while the split
@@ -244,13 +248,22 @@ Status BTree::Split(std::shared_ptr<Page> page, std::shared_ptr<Page> parent, si
   return Split(right, parent, static_cast<size_t>(it - parent->children.begin()), depth + 1);
 }
 
-// Applies the split rule from path[deepest] up to the root, then to a root that grew.
-Status BTree::FixSizes(Path& path, size_t deepest) {
+// Applies the split rule from path[deepest] up to the root, then to a root that grew. The
+// pages from path[changed_top] to path[deepest] changed; a page above them can only have grown
+// by the split of its child, so the walk stops at the first level that needed no split.
+Status BTree::FixSizes(Path& path, size_t deepest, size_t changed_top) {
+  bool child_split = true;
+  bool any_split = false;
   for (size_t i = deepest + 1; i-- > 0;) {
+    if (!child_split && i < changed_top) break;
+    child_split = NeedsSplit(*path[i].page);
+    if (!child_split) continue;
+    any_split = true;
     std::shared_ptr<Page> parent = i > 0 ? path[i - 1].page : nullptr;
     size_t index = i > 0 ? static_cast<size_t>(path[i - 1].index) : 0;
     ISAM_RETURN_IF_ERROR(Split(path[i].page, parent, index, 0));
   }
+  if (!any_split) return Status::Ok();
   for (int guard = 0; guard < kMaxDepth; ++guard) {
     std::shared_ptr<Page> root;
     ISAM_RETURN_IF_ERROR(store_.Load(store_.header().root, root));
@@ -281,8 +294,9 @@ Status BTree::Insert(const Record& record, bool& existed) {
   size_t at = static_cast<size_t>(leaf.index + 1);
   leaf.page->records.insert(leaf.page->records.begin() + static_cast<long>(at), record);
   store_.Touch(leaf.page);
-  if (at == 0) PropagateFirst(path, path.size() - 1);
-  return FixSizes(path, path.size() - 1);
+  size_t deepest = path.size() - 1;
+  size_t top = at == 0 ? PropagateFirst(path, deepest) : deepest;
+  return FixSizes(path, deepest, top);
 }
 
 Status BTree::Replace(const Record& record, bool& found) {
@@ -299,8 +313,9 @@ Status BTree::Replace(const Record& record, bool& found) {
   found = true;
   slot = record;
   store_.Touch(leaf.page);
-  if (leaf.index == 0) PropagateFirst(path, path.size() - 1);
-  return FixSizes(path, path.size() - 1);
+  size_t deepest = path.size() - 1;
+  size_t top = leaf.index == 0 ? PropagateFirst(path, deepest) : deepest;
+  return FixSizes(path, deepest, top);
 }
 
 Status BTree::Erase(std::string_view key, bool& found) {
@@ -318,8 +333,9 @@ Status BTree::Erase(std::string_view key, bool& found) {
     std::shared_ptr<Page>& page = path[i].page;
     if (!page->records.empty()) {
       store_.Touch(page);
-      if (removed == 0) PropagateFirst(path, i);
-      return FixSizes(path, i);
+      // The page only shrank; its parents change (and may grow) when its first record went.
+      if (removed != 0) return Status::Ok();
+      return FixSizes(path, i, PropagateFirst(path, i));
     }
     store_.Release(page);
     if (i == 0) {

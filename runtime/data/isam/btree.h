@@ -63,8 +63,8 @@ class BTree {
   bool DescendFromHint(std::string_view key, Path& path);
   Status EdgeRecord(uint32_t address, uint8_t level, bool first, Record& out);
   Status StepAcross(const Path& path, bool forward, Record& out, bool& found);
-  void PropagateFirst(Path& path, size_t level_index);
-  Status FixSizes(Path& path, size_t deepest);
+  size_t PropagateFirst(Path& path, size_t level_index);
+  Status FixSizes(Path& path, size_t deepest, size_t changed_top);
   Status Split(std::shared_ptr<Page> page, std::shared_ptr<Page> parent, size_t index, int depth);
 
   PageStore& store_;

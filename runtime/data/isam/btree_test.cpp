@@ -74,6 +74,21 @@ class TreeTest : public ::testing::Test {
     }
     EXPECT_FALSE(found);
     summary_ = summary;
+    ExpectEveryPageWithinTheSplitRule();
+  }
+
+  // After every update no page is left that the split rule would cut (a page that grew through
+  // a changed first record of a child, or an entry from a child's split, included).
+  void ExpectEveryPageWithinTheSplitRule() {
+    if (store_->header().root == kNoRoot) return;
+    std::vector<uint32_t> pending{store_->header().root};
+    while (!pending.empty()) {
+      std::shared_ptr<Page> page;
+      ASSERT_TRUE(store_->Load(pending.back(), page).ok());
+      pending.pop_back();
+      EXPECT_FALSE(NeedsSplit(*page)) << "page " << page->address << " with " << page->records.size() << " records";
+      if (page->level > 0) pending.insert(pending.end(), page->children.begin(), page->children.end());
+    }
   }
 
   std::filesystem::path dir_;
@@ -158,6 +173,39 @@ TEST_F(TreeTest, InsertingInFrontOfTheWholeTreeKeepsTheLeftmostCopiesInOrder) {
     ASSERT_TRUE(tree_->Find(Key(n), r, found).ok());
     EXPECT_TRUE(found) << n;
   }
+}
+
+TEST_F(TreeTest, ParentsThatGrowThroughALongerFirstRecordAreSplitToo) {
+  // Records of about 700 bytes fill leaves and parents close to the hard capacity; then the
+  // first record of every leaf grows to 3,000 bytes, which still fits a half-full leaf but not
+  // as the whole copy in a full parent: such a parent must split although no child split.
+  for (uint32_t n = 1; n <= 600; ++n) {
+    Insert(Key(10 * n), std::string(700, 's'));
+    if (HasFatalFailure()) return;
+  }
+  // The first key of every leaf, from the pages one level above them.
+  std::vector<std::string> firsts;
+  std::vector<uint32_t> pending{store_->header().root};
+  while (!pending.empty()) {
+    std::shared_ptr<Page> page;
+    ASSERT_TRUE(store_->Load(pending.back(), page).ok());
+    pending.pop_back();
+    if (page->level == 1) {
+      for (const Record& r : page->records) firsts.emplace_back(r.key());
+    } else if (page->level > 1) {
+      pending.insert(pending.end(), page->children.begin(), page->children.end());
+    }
+  }
+  ASSERT_GT(firsts.size(), 40u);
+  for (const std::string& first : firsts) {
+    bool found = false;
+    Record longer{first + std::string(3000, 'L'), static_cast<uint16_t>(first.size())};
+    ASSERT_TRUE(tree_->Replace(longer, found).ok());
+    ASSERT_TRUE(found);
+    ASSERT_TRUE(store_->Commit().ok());
+    reference_[first] = std::string(3000, 'L');
+  }
+  ExpectMatchesReference();
 }
 
 TEST_F(TreeTest, LookupsAtOrAfterAndBeforeMissingKeys) {
