@@ -32,6 +32,7 @@ bool BTree::DescendFromHint(std::string_view key, Path& path) {
     if (!below_next) continue;
     path = hint.path;
     path.back().index = leaf.FindFloor(key);
+    hint.used = ++hint_clock_;
     return true;
   }
   return false;
@@ -53,10 +54,13 @@ Status BTree::Descend(std::string_view key, Path& path) {
     int index = page->FindFloor(key);
     if (page->level == 0) {
       path.push_back({page, index});
-      Hint& hint = hints_[next_hint_];
-      next_hint_ = (next_hint_ + 1) % kHints;
-      hint.path = path;
-      hint.epoch = store_.epoch();
+      Hint* oldest = &hints_[0];
+      for (Hint& h : hints_) {
+        if (h.used < oldest->used) oldest = &h;
+      }
+      oldest->path = path;
+      oldest->epoch = store_.epoch();
+      oldest->used = ++hint_clock_;
       return Status::Ok();
     }
     index = std::max(index, 0);

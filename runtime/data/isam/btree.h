@@ -9,7 +9,7 @@
 // Changes are made in memory through the page store; the caller ends the update with
 // PageStore::Commit (or Abort).
 //
-// The tree remembers the last few paths it walked from the root to a leaf. A later search for a
+// The tree remembers the last two paths it walked from the root to a leaf. A later search for a
 // key that lies within one of those leaves (between its first and last record, or beyond them
 // when the leaf is the first or last of the whole tree) starts there instead of at the root;
 // scans and repeated lookups in one region then cost a binary search in one page. A remembered
@@ -56,8 +56,9 @@ class BTree {
   struct Hint {
     Path path;
     uint64_t epoch = 0;
+    uint64_t used = 0;  // when it was last taken or made; the oldest is replaced
   };
-  static constexpr size_t kHints = 4;
+  static constexpr size_t kHints = 2;
 
   Status Descend(std::string_view key, Path& path);
   bool DescendFromHint(std::string_view key, Path& path);
@@ -69,7 +70,7 @@ class BTree {
 
   PageStore& store_;
   Hint hints_[kHints];
-  size_t next_hint_ = 0;
+  uint64_t hint_clock_ = 0;
   Path path_;  // scratch path of the operation in progress
 };
 
