@@ -169,6 +169,21 @@ Status EncodePage(const Page& page, std::string& out) {
   return Status::Ok();
 }
 
+namespace {
+
+// Whether `next` sorts after `prev`, given that their first `shared` bytes are equal: mostly
+// one byte comparison where the shared prefix ends inside both keys.
+bool FollowsInOrder(const Record& prev, const Record& next, size_t shared) {
+  size_t common = std::min<size_t>(prev.key_length, next.key_length);
+  if (shared < common) {
+    auto a = static_cast<uint8_t>(prev.bytes[shared]), b = static_cast<uint8_t>(next.bytes[shared]);
+    if (a != b) return a < b;
+  }
+  return CompareKeys(prev.key(), next.key()) < 0;
+}
+
+}  // namespace
+
 Status DecodePage(std::string_view raw, uint32_t address, Page& out) {
   const auto* p = reinterpret_cast<const uint8_t*>(raw.data());
   auto where = [address](const std::string& what) { return "page " + std::to_string(address) + ": " + what; };
@@ -238,7 +253,7 @@ Status DecodePage(std::string_view raw, uint32_t address, Page& out) {
     if (shared > 0) r.bytes.assign(*prev, 0, shared);
     r.bytes.append(body.substr(pos, rest));
     pos += rest;
-    if (i > 0 && CompareKeys(out.records.back().key(), r.key()) >= 0) {
+    if (i > 0 && !FollowsInOrder(out.records.back(), r, shared)) {
       return Status::Internal(kCheckRecordOrder, where("records out of order"));
     }
     out.records.push_back(std::move(r));

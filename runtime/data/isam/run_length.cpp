@@ -86,18 +86,21 @@ std::optional<std::string> RunLengthEncode(std::string_view data) {
 }
 
 std::optional<std::string> RunLengthDecode(std::string_view in, size_t unpacked_size) {
-  std::string out;
-  out.reserve(unpacked_size);
+  std::string out(unpacked_size, '\0');
+  char* dst = out.data();
+  size_t done = 0;
   size_t pos = 0;
   for (;;) {
-    auto literal = ReadCount(in, pos, static_cast<uint32_t>(unpacked_size - out.size()));
+    auto literal = ReadCount(in, pos, static_cast<uint32_t>(unpacked_size - done));
     if (!literal || in.size() - pos < *literal) return std::nullopt;
-    out.append(in.substr(pos, *literal));
+    if (*literal) std::memcpy(dst + done, in.data() + pos, *literal);
+    done += *literal;
     pos += *literal;
-    if (out.size() == unpacked_size) break;
-    auto repeat = ReadCount(in, pos, static_cast<uint32_t>(unpacked_size - out.size()));
-    if (!repeat || out.empty()) return std::nullopt;
-    out.append(*repeat, out.back());
+    if (done == unpacked_size) break;
+    auto repeat = ReadCount(in, pos, static_cast<uint32_t>(unpacked_size - done));
+    if (!repeat || done == 0) return std::nullopt;
+    std::memset(dst + done, dst[done - 1], *repeat);
+    done += *repeat;
     // A stream that stops making progress would loop forever on hostile input.
     if (*literal == 0 && *repeat == 0) return std::nullopt;
   }
