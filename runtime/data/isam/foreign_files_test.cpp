@@ -15,6 +15,7 @@
 #include "runtime/data/isam/format_check.h"
 #include "runtime/data/isam/isam_file.h"
 #include "runtime/data/isam/record_kinds.h"
+#include "runtime/data/isam/transaction.h"
 
 namespace cinevo::isam {
 namespace {
@@ -307,6 +308,24 @@ INSTANTIATE_TEST_SUITE_P(TestData, ForeignFile,
                            for (char& c : n) if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                            return n;
                          });
+
+// The other implementation's marker carries transaction 0x12345 as 00 01 23 45: the number is
+// stored big-endian, like the transaction keys of the control file.
+TEST(ForeignFiles, TransactionMarkerReadsAsTheOtherImplementationWroteIt) {
+  auto path = DataDir() / "multitable.tvx";
+  if (!std::filesystem::exists(path)) GTEST_SKIP() << "foreign test data not present";
+  PageStoreOptions options;
+  options.read_only = true;
+  std::unique_ptr<PageStore> store;
+  ASSERT_TRUE(PageStore::Open(path.string(), options, store).ok());
+  uint32_t number = 0;
+  std::string control;
+  bool found = false;
+  ASSERT_TRUE(ReadMarker(*store, number, control, found).ok());
+  ASSERT_TRUE(found);
+  EXPECT_EQ(number, 0x12345u);
+  EXPECT_EQ(control, "TARVEX.TCF");
+}
 
 TEST(ForeignFiles, EmptyFileHeaderIsExactlyOursByteForByte) {
   auto path = DataDir() / "empty.tvx";

@@ -26,7 +26,7 @@ bool SameFile(const PageStore& a, const PageStore& b) {
 
 Record MarkerRecord(uint32_t number, const std::string& control) {
   std::string bytes(1, static_cast<char>(kMarkerKey));
-  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>((number >> (8 * i)) & 0xFF));
+  AppendBe32(bytes, number);  // big-endian, as in the control file's transaction keys
   bytes += control;
   bytes.push_back('\0');
   return Record{bytes, 1};
@@ -41,7 +41,7 @@ Status ReadMarker(PageStore& store, uint32_t& number, std::string& control, bool
   if (payload.size() < 5 || payload.back() != '\0') {
     return Status::Internal(kCheckRecordFields, "transaction marker without number and name");
   }
-  number = GetLe32(reinterpret_cast<const uint8_t*>(payload.data()));
+  number = GetBe32(reinterpret_cast<const uint8_t*>(payload.data()));
   control.assign(payload.substr(4, payload.size() - 5));
   return Status::Ok();
 }

@@ -84,7 +84,7 @@ class TransactionTest : public ::testing::Test {
 TEST(Marker, RecordLayoutAndReadingBack) {
   Record m = MarkerRecord(0x01020304, "/x/tarvex.tcf");
   EXPECT_EQ(m.key(), "\xFF");
-  EXPECT_EQ(m.bytes.substr(1, 4), std::string("\x04\x03\x02\x01", 4));
+  EXPECT_EQ(m.bytes.substr(1, 4), std::string("\x01\x02\x03\x04", 4));  // as the control file's keys
   EXPECT_EQ(m.bytes.substr(5), std::string("/x/tarvex.tcf") + '\0');
   EXPECT_EQ(ControlFilePathFor("/data/films/GRUPA.TVX"), "/data/films/tarvex.tcf");
   EXPECT_EQ(ControlFilePathFor("GRUPA.TVX"), "tarvex.tcf");
