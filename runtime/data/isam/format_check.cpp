@@ -47,7 +47,7 @@ class Walker {
   void CheckHeader() {
     const FileHeader& h = store_.header();
     if (h.committed_length != h.written_length) Add(kCheckFileLength, "header", "the two file lengths differ");
-    if (h.DataLength() != h.committed_length) Add(kCheckFileLength, "header", "file length does not match the class table");
+    if (h.committed_length < h.DataLength()) Add(kCheckFileLength, "header", "file length ends inside the class table");
     uint64_t size = store_.file_size();
     if (size != 0 && size != h.committed_length) {
       Add(kCheckFileLength, "header", "file holds " + std::to_string(size) + " bytes, header says " + std::to_string(h.committed_length));

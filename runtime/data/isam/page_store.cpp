@@ -154,8 +154,11 @@ Status PageStore::ReadHeader(bool& empty) {
   if (got < kHeaderSize) return Status::Error(kErrInvalidDataFile, "header shorter than 0x200 bytes");
   FileHeader h;
   ISAM_RETURN_IF_ERROR(DecodeHeader(raw, h));
-  if (h.DataLength() != h.committed_length) {
-    return Status::Internal(kCheckFileLength, "committed length differs from the class table");
+  // A writer may keep the file length when the classes shrink (the length never falls below
+  // its previous value); the bytes after the highest class are then free. A length that ends
+  // inside the class table is damage.
+  if (h.committed_length < h.DataLength()) {
+    return Status::Internal(kCheckFileLength, "committed length ends inside the class table");
   }
   header_ = h;
   return Status::Ok();

@@ -12,6 +12,7 @@
 
 #include "runtime/data/isam/btree.h"
 #include "runtime/data/isam/byte_order.h"
+#include "runtime/data/isam/format_check.h"
 
 namespace cinevo::isam {
 namespace {
@@ -167,6 +168,58 @@ TEST_F(StoreTest, InterruptedUpdateIsWalkedAndDiscarded) {
   ASSERT_TRUE(PageStore::Open(path_, options_, writer).ok());
   EXPECT_EQ(writer->recovered_pages().size(), 1u);
   EXPECT_EQ(ReadAll(path_), good) << "the unfinished pages are cut off and the header made whole";
+}
+
+// A writer may keep a file's length when its classes shrink: the bytes after the highest class
+// are free. Such a file opens, reads and passes the check, and takes further updates; a length
+// that ends inside the class table is still refused.
+TEST_F(StoreTest, AFileLongerThanItsClassesIsWholeAndALengthInsideThemIsNot) {
+  {
+    std::unique_ptr<PageStore> store;
+    ASSERT_TRUE(PageStore::Create(path_, options_, store).ok());
+    BTree tree(*store);
+    bool flag = false;
+    ASSERT_TRUE(tree.Insert(One(50), flag).ok());
+    ASSERT_TRUE(store->Commit().ok());
+  }
+  std::string good = ReadAll(path_);
+  std::string longer = good + std::string(512, '\xB0');
+  PutLe32(reinterpret_cast<uint8_t*>(longer.data()) + 0x06, static_cast<uint32_t>(longer.size()));
+  PutLe32(reinterpret_cast<uint8_t*>(longer.data()) + 0x0A, static_cast<uint32_t>(longer.size()));
+  WriteAll(path_, longer);
+  {
+    std::unique_ptr<PageStore> store;
+    ASSERT_TRUE(PageStore::Open(path_, options_, store).ok());
+    std::vector<Violation> violations;
+    FileSummary summary;
+    ASSERT_TRUE(CheckFormat(*store, violations, summary).ok());
+    EXPECT_TRUE(violations.empty()) << violations.front().text;
+    EXPECT_EQ(summary.records, 1u);
+    BTree tree(*store);
+    Record r;
+    bool found = false;
+    ASSERT_TRUE(tree.Find(One(50).key(), r, found).ok());
+    EXPECT_TRUE(found);
+    Record second = One(20);
+    second.bytes[1] = 'z';
+    ASSERT_TRUE(tree.Insert(second, found).ok());
+    ASSERT_TRUE(store->Commit().ok());
+  }
+  {
+    std::unique_ptr<PageStore> store;
+    ASSERT_TRUE(PageStore::Open(path_, options_, store).ok());
+    std::vector<Violation> violations;
+    FileSummary summary;
+    ASSERT_TRUE(CheckFormat(*store, violations, summary).ok());
+    EXPECT_TRUE(violations.empty());
+    EXPECT_EQ(summary.records, 2u);
+  }
+  std::string cut = good;
+  PutLe32(reinterpret_cast<uint8_t*>(cut.data()) + 0x06, 0x200);
+  PutLe32(reinterpret_cast<uint8_t*>(cut.data()) + 0x0A, 0x200);
+  WriteAll(path_, cut);
+  std::unique_ptr<PageStore> store;
+  EXPECT_EQ(PageStore::Open(path_, options_, store).code, kErrFileSystem);
 }
 
 TEST_F(StoreTest, AReaderDropsItsCachedPagesWhenTheChangeCounterMoves) {
