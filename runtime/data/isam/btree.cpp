@@ -30,7 +30,13 @@ bool BTree::DescendFromHint(std::string_view key, Path& path) {
       }
     }
     if (!below_next) continue;
-    path = hint.path;
+    // Copy the path, leaving alone the levels that already hold the same page (a scan asks
+    // for the same leaf again and again; copying a page pointer is an atomic operation).
+    path.resize(hint.path.size());
+    for (size_t i = 0; i < path.size(); ++i) {
+      if (path[i].page != hint.path[i].page) path[i].page = hint.path[i].page;
+      path[i].index = hint.path[i].index;
+    }
     path.back().index = leaf.FindFloor(key);
     hint.used = ++hint_clock_;
     return true;
