@@ -17,19 +17,11 @@ bool BTree::DescendFromHint(std::string_view key, Path& path) {
     if (hint.epoch != epoch || hint.path.empty()) continue;
     const Page& leaf = *hint.path.back().page;
     if (leaf.records.empty()) continue;
-    bool first_leaf = true;
-    for (size_t i = 0; i + 1 < hint.path.size(); ++i) first_leaf = first_leaf && hint.path[i].index == 0;
-    if (!first_leaf && CompareKeys(key, leaf.records.front().key()) < 0) continue;
-    bool below_next = true;
-    for (size_t i = hint.path.size() - 1; i-- > 0;) {
-      const Step& s = hint.path[i];
-      size_t next = static_cast<size_t>(s.index) + 1;
-      if (next < s.page->records.size()) {
-        below_next = CompareKeys(key, s.page->records[next].key()) < 0;
-        break;
-      }
+    if (!hint.first_leaf && CompareKeys(key, leaf.records.front().key()) < 0) continue;
+    if (hint.bound_level >= 0) {
+      const Step& s = hint.path[static_cast<size_t>(hint.bound_level)];
+      if (CompareKeys(key, s.page->records[static_cast<size_t>(s.index) + 1].key()) >= 0) continue;
     }
-    if (!below_next) continue;
     // Copy the path, leaving alone the levels that already hold the same page (a scan asks
     // for the same leaf again and again; copying a page pointer is an atomic operation).
     path.resize(hint.path.size());
@@ -67,6 +59,15 @@ Status BTree::Descend(std::string_view key, Path& path) {
       oldest->path = path;
       oldest->epoch = store_.epoch();
       oldest->used = ++hint_clock_;
+      oldest->first_leaf = true;
+      oldest->bound_level = -1;
+      for (size_t i = 0; i + 1 < path.size(); ++i) oldest->first_leaf = oldest->first_leaf && path[i].index == 0;
+      for (size_t i = path.size() - 1; i-- > 0;) {
+        if (static_cast<size_t>(path[i].index) + 1 < path[i].page->records.size()) {
+          oldest->bound_level = static_cast<int>(i);
+          break;
+        }
+      }
       return Status::Ok();
     }
     index = std::max(index, 0);

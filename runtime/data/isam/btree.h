@@ -57,6 +57,10 @@ class BTree {
     Path path;
     uint64_t epoch = 0;
     uint64_t used = 0;  // when it was last taken or made; the oldest is replaced
+    // Fixed while the epoch holds: whether the leaf is the first of the tree, and the level
+    // whose next record bounds the leaf's keys from above (-1: the leaf is the last).
+    bool first_leaf = false;
+    int bound_level = -1;
   };
   static constexpr size_t kHints = 2;
 

@@ -41,9 +41,8 @@ constexpr unsigned kAidAfterSearches = 2;  // a page changed after every search 
 
 }  // namespace
 
-bool Page::SearchAidReady() const {
+bool Page::MakeSearchAid() const {
   SearchAid& a = search_;
-  if (a.records == records.data() && a.count == records.size() && !records.empty()) return true;
   if (a.records != nullptr || a.count != records.size()) {
     // The records changed since the aid (or the last plain search) was made.
     a.records = nullptr;

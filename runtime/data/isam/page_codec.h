@@ -93,7 +93,11 @@ struct Page {
     unsigned searches = 0;  // plain searches since the aid was last invalidated
     std::vector<uint64_t> probes;
   };
-  bool SearchAidReady() const;
+  bool SearchAidReady() const {
+    if (search_.records == records.data() && search_.count == records.size() && !records.empty()) return true;
+    return MakeSearchAid();
+  }
+  bool MakeSearchAid() const;
   mutable SearchAid search_;
 };
 
