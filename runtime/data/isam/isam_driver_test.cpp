@@ -15,6 +15,7 @@
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/byte_order.h"
 #include "runtime/data/isam/format_check.h"
+#include "runtime/data/isam/isam_test_support.h"
 #include "runtime/data/isam/key_check.h"
 #include "runtime/data/isam/record_kinds.h"
 
@@ -78,21 +79,7 @@ class IsamDriverTest : public ::testing::Test {
     EXPECT_EQ(f.last_error, 33);
     return ids;
   }
-  void ExpectClean() {
-    std::unique_ptr<PageStore> store;
-    PageStoreOptions o;
-    o.read_only = true;
-    ASSERT_TRUE(PageStore::Open(path_, o, store).ok());
-    std::vector<Violation> v;
-    FileSummary s;
-    ASSERT_TRUE(CheckFormat(*store, v, s).ok());
-    for (const Violation& x : v) ADD_FAILURE() << x.where << ": " << x.text;
-    std::unique_ptr<IsamFile> file;
-    ASSERT_TRUE(IsamFile::Open(path_, o, file).ok());
-    KeyCheckResult keys;
-    ASSERT_TRUE(CrossCheckKeys(*file, keys).ok());
-    for (const KeyProblem& x : keys.problems) ADD_FAILURE() << x.where << ": " << x.text;
-  }
+  void ExpectClean() { test_support::ExpectFileClean(path_); }
 
   fs::path dir_;
   std::string path_;

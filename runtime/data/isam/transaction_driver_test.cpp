@@ -13,6 +13,7 @@
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/btree.h"
 #include "runtime/data/isam/format_check.h"
+#include "runtime/data/isam/isam_test_support.h"
 #include "runtime/data/isam/isam_driver.h"
 #include "runtime/data/isam/transaction.h"
 
@@ -121,16 +122,7 @@ class TransactionDriverTest : public ::testing::Test {
       }
     }
   }
-  void ExpectClean(const std::string& path) {
-    std::unique_ptr<PageStore> store;
-    PageStoreOptions ro;
-    ro.read_only = true;
-    ASSERT_TRUE(PageStore::Open(path, ro, store).ok());
-    std::vector<Violation> violations;
-    FileSummary summary;
-    ASSERT_TRUE(CheckFormat(*store, violations, summary).ok());
-    EXPECT_TRUE(violations.empty()) << violations.front().where << ": " << violations.front().text;
-  }
+  void ExpectClean(const std::string& path) { test_support::ExpectFileClean(path); }
   std::string G() const { return (dir_ / "GRUPA.TVX").string(); }
   std::string M() const { return (dir_ / "PODGRU.TVX").string(); }
 

@@ -1,0 +1,36 @@
+// Checks shared by the tests of the native driver.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/data/isam/format_check.h"
+#include "runtime/data/isam/isam_file.h"
+#include "runtime/data/isam/key_check.h"
+#include "runtime/data/isam/page_store.h"
+
+namespace cinevo::isam::test_support {
+
+// Opens `path` read-only and expects the format walk to find nothing wrong and, with `keys`,
+// every key entry to match its data record and every counter its entries.
+inline void ExpectFileClean(const std::string& path, bool keys = true) {
+  PageStoreOptions o;
+  o.read_only = true;
+  std::unique_ptr<PageStore> store;
+  ASSERT_TRUE(PageStore::Open(path, o, store).ok());
+  std::vector<Violation> v;
+  FileSummary s;
+  ASSERT_TRUE(CheckFormat(*store, v, s).ok());
+  for (const Violation& x : v) ADD_FAILURE() << x.where << ": " << x.text;
+  if (!keys) return;
+  std::unique_ptr<IsamFile> file;
+  ASSERT_TRUE(IsamFile::Open(path, o, file).ok());
+  KeyCheckResult result;
+  ASSERT_TRUE(CrossCheckKeys(*file, result).ok());
+  for (const KeyProblem& x : result.problems) ADD_FAILURE() << x.where << ": " << x.text;
+}
+
+}  // namespace cinevo::isam::test_support
