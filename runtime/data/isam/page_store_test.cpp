@@ -26,6 +26,13 @@ void WriteAll(const std::string& path, const std::string& bytes) {
   out << bytes;
 }
 
+// One record of the given payload size whose bytes have no runs (so the page is not compressed).
+Record One(size_t payload) {
+  std::string bytes = "\xFFkey";
+  for (size_t i = 0; i < payload; ++i) bytes.push_back(static_cast<char>(i % 7 + 'a'));
+  return Record{bytes, 4};
+}
+
 class StoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -36,18 +43,21 @@ class StoreTest : public ::testing::Test {
     options_.sync = false;
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
+  // A new file holding one record (One(50)).
+  void WriteOneRecord() {
+    std::unique_ptr<PageStore> store;
+    ASSERT_TRUE(PageStore::Create(path_, options_, store).ok());
+    BTree tree(*store);
+    bool flag = false;
+    ASSERT_TRUE(tree.Insert(One(50), flag).ok());
+    ASSERT_TRUE(store->Commit().ok());
+  }
 
   std::filesystem::path dir_;
   std::string path_;
   PageStoreOptions options_;
 };
 
-// One record of the given payload size whose bytes have no runs (so the page is not compressed).
-Record One(size_t payload) {
-  std::string bytes = "\xFFkey";
-  for (size_t i = 0; i < payload; ++i) bytes.push_back(static_cast<char>(i % 7 + 'a'));
-  return Record{bytes, 4};
-}
 
 TEST(FileHeaderCodec, EmptyHeaderLayout) {
   FileHeader h;
@@ -139,14 +149,8 @@ TEST_F(StoreTest, AGrowingPageChangesClassAndLeavesAGapThatLaterPagesUse) {
 }
 
 TEST_F(StoreTest, InterruptedUpdateIsWalkedAndDiscarded) {
-  {
-    std::unique_ptr<PageStore> store;
-    ASSERT_TRUE(PageStore::Create(path_, options_, store).ok());
-    BTree tree(*store);
-    bool flag = false;
-    ASSERT_TRUE(tree.Insert(One(50), flag).ok());
-    ASSERT_TRUE(store->Commit().ok());
-  }
+  WriteOneRecord();
+  if (HasFatalFailure()) return;
   std::string good = ReadAll(path_);
   // A page of two units written past the end, header marked with the longer length.
   std::string page(512, '\xB0');
@@ -174,14 +178,8 @@ TEST_F(StoreTest, InterruptedUpdateIsWalkedAndDiscarded) {
 // are free. Such a file opens, reads and passes the check, and takes further updates; a length
 // that ends inside the class table is still refused.
 TEST_F(StoreTest, AFileLongerThanItsClassesIsWholeAndALengthInsideThemIsNot) {
-  {
-    std::unique_ptr<PageStore> store;
-    ASSERT_TRUE(PageStore::Create(path_, options_, store).ok());
-    BTree tree(*store);
-    bool flag = false;
-    ASSERT_TRUE(tree.Insert(One(50), flag).ok());
-    ASSERT_TRUE(store->Commit().ok());
-  }
+  WriteOneRecord();
+  if (HasFatalFailure()) return;
   std::string good = ReadAll(path_);
   std::string longer = good + std::string(512, '\xB0');
   PutLe32(reinterpret_cast<uint8_t*>(longer.data()) + 0x06, static_cast<uint32_t>(longer.size()));
