@@ -11,6 +11,7 @@
 #include "runtime/core/value_storage.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/isam_driver.h"
+#include "runtime/data/isam/isam_test_support.h"
 
 namespace cinevo::isam {
 namespace {
@@ -25,13 +26,7 @@ constexpr int64_t kChunkLimit = 65536 * 256;
 class IsamBlobTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    RegisterIsamDriver();
-    PageStoreOptions o;
-    o.sync = false;
-    SetIsamStoreDefaults(o);
-    dir_ = fs::temp_directory_path() / ("isam_blob_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    dir_ = test_support::PrepareDriverTest("isam_blob");
     decl_.label = "DOC";
     decl_.name = (dir_ / "DOCS.TVX").string();
     decl_.driver = std::string(kDriverName);

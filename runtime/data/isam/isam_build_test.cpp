@@ -51,13 +51,7 @@ std::string FileBytes(const std::string& path) {
 class IsamBuildTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    RegisterIsamDriver();
-    PageStoreOptions o;
-    o.sync = false;
-    SetIsamStoreDefaults(o);
-    dir_ = fs::temp_directory_path() / ("isam_build_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    dir_ = test_support::PrepareDriverTest("isam_build");
     path_ = (dir_ / "MOVIES.TVX").string();
     decl_ = Declaration(path_);
     f_ = std::make_unique<FileControlBlock>(decl_);

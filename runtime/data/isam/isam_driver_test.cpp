@@ -42,13 +42,7 @@ FileDeclaration MovieDeclaration(const std::string& path) {
 class IsamDriverTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    RegisterIsamDriver();
-    PageStoreOptions o;
-    o.sync = false;
-    SetIsamStoreDefaults(o);
-    dir_ = fs::temp_directory_path() / ("isam_driver_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    dir_ = test_support::PrepareDriverTest("isam_driver");
     path_ = (dir_ / "MOVIES.TVX").string();
     decl_ = MovieDeclaration(path_);
     f_ = std::make_unique<FileControlBlock>(decl_);

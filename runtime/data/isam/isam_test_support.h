@@ -2,17 +2,35 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "runtime/data/isam/format_check.h"
+#include "runtime/data/isam/isam_driver.h"
 #include "runtime/data/isam/isam_file.h"
 #include "runtime/data/isam/key_check.h"
 #include "runtime/data/isam/page_store.h"
 
 namespace cinevo::isam::test_support {
+
+// Makes the driver ready for a test (registered, flushes to the device off) and gives the test
+// a new directory of its own, named after `prefix`, the process and the test.
+inline std::filesystem::path PrepareDriverTest(const std::string& prefix) {
+  RegisterIsamDriver();
+  PageStoreOptions o;
+  o.sync = false;
+  SetIsamStoreDefaults(o);
+  std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                              (prefix + "_" + std::to_string(::getpid()) + "_" +
+                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  std::filesystem::create_directories(dir);
+  return dir;
+}
 
 // Opens `path` read-only and expects the format walk to find nothing wrong and, with `keys`,
 // every key entry to match its data record and every counter its entries.

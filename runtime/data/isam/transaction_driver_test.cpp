@@ -52,14 +52,8 @@ FileDeclaration Movies(const std::string& name) {
 class TransactionDriverTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    RegisterIsamDriver();
-    PageStoreOptions o;
-    o.sync = false;
-    SetIsamStoreDefaults(o);
     SetControlFileName("");
-    dir_ = fs::temp_directory_path() / ("isam_txn_driver_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    dir_ = test_support::PrepareDriverTest("isam_txn_driver");
     gdecl_ = Groups((dir_ / "GRUPA").string());
     mdecl_ = Movies((dir_ / "PODGRU").string());
     g_ = std::make_unique<FileControlBlock>(gdecl_);
