@@ -289,7 +289,14 @@ Status PageStore::Relink(const Page& page, uint32_t from, uint32_t to) {
   }
   std::shared_ptr<Page> parent;
   size_t index = 0;
-  ISAM_RETURN_IF_ERROR(FindParent(page, from, parent, index));
+  auto known = new_page_parents_.find(from);
+  if (known != new_page_parents_.end() && known->second.page->children[known->second.index] == from) {
+    parent = known->second.page;
+    index = known->second.index;
+    new_page_parents_.erase(known);
+  } else {
+    ISAM_RETURN_IF_ERROR(FindParent(page, from, parent, index));
+  }
   parent->children[index] = to;
   if (parent->encoded_valid) PutLe32(reinterpret_cast<uint8_t*>(parent->encoded.data()) + kPageHeaderSize + 4 * index, to);
   cache_.MarkDirty(parent);
@@ -401,8 +408,10 @@ Status PageStore::FreeAddress(uint32_t address) {
 }
 
 Status PageStore::Fit(const std::shared_ptr<Page>& page) {
-  ISAM_RETURN_IF_ERROR(EncodePage(*page, page->encoded));
-  page->encoded_valid = true;
+  if (!page->encoded_valid) {
+    ISAM_RETURN_IF_ERROR(EncodePage(*page, page->encoded));
+    page->encoded_valid = true;
+  }
   uint32_t units = static_cast<uint32_t>(page->encoded.size() / kUnitSize);
   bool temp = IsTemp(page->address);
   if (!temp && header_.ClassOf(page->address) == units) return Status::Ok();
@@ -435,7 +444,24 @@ Status PageStore::Commit() {
     std::sort(released_.begin(), released_.end(), std::greater<>());
     for (uint32_t address : released_) ISAM_RETURN_IF_ERROR(FreeAddress(address));
     released_.clear();
-    for (const auto& page : cache_.DirtyPages()) ISAM_RETURN_IF_ERROR(Fit(page));
+    // Pages are placed smallest class first: a page placed in a class makes every non-empty
+    // class above it shift by one page, so classes that are still empty are best filled after
+    // the ones below them (a new file then needs no page moved at all). The parents of pages
+    // made in this update are noted first, so that giving such a page its address needs no
+    // search from the root.
+    std::vector<std::shared_ptr<Page>> placing = cache_.DirtyPages();
+    new_page_parents_.clear();
+    for (const auto& page : placing) {
+      ISAM_RETURN_IF_ERROR(EncodePage(*page, page->encoded));
+      page->encoded_valid = true;
+      for (size_t i = 0; i < page->children.size(); ++i) {
+        if (IsTemp(page->children[i])) new_page_parents_[page->children[i]] = ChildLink{page, i};
+      }
+    }
+    std::stable_sort(placing.begin(), placing.end(),
+                     [](const auto& a, const auto& b) { return a->encoded.size() < b->encoded.size(); });
+    for (const auto& page : placing) ISAM_RETURN_IF_ERROR(Fit(page));
+    new_page_parents_.clear();
     // Fitting may have made more pages dirty (moved pages, re-pointed parents).
     dirty = cache_.DirtyPages();
     uint32_t length = header_.DataLength();
@@ -498,6 +524,7 @@ Status PageStore::Commit() {
 }
 
 void PageStore::Abort() {
+  new_page_parents_.clear();
   cache_.DropDirty();
   ++epoch_;
   released_.clear();

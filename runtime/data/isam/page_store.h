@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "runtime/data/isam/file_header.h"
@@ -136,6 +137,12 @@ class PageStore {
   uint64_t epoch_ = 1;
   std::vector<uint32_t> released_;
   std::vector<uint32_t> recovered_;
+  // During a commit: the parent of each page made in the update (by its temporary address).
+  struct ChildLink {
+    std::shared_ptr<Page> page;
+    size_t index;
+  };
+  std::unordered_map<uint32_t, ChildLink> new_page_parents_;
   PageCache cache_;
   PageSpaceStats stats_;
   FileIo* io_ = &SystemFileIo();
