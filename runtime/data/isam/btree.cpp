@@ -110,50 +110,46 @@ Status BTree::StepAcross(const Path& path, bool forward, Record& out, bool& foun
   return Status::Ok();
 }
 
+// After a descent to `key`: the leaf record whose key equals it, or null.
+const Record* BTree::ExactMatch(std::string_view key) const {
+  if (path_.empty() || path_.back().index < 0) return nullptr;
+  const Record& r = path_.back().page->records[static_cast<size_t>(path_.back().index)];
+  return CompareKeys(r.key(), key) == 0 ? &r : nullptr;
+}
+
 Status BTree::Find(std::string_view key, Record& out, bool& found) {
-  Path& path = path_;
-  found = false;
-  ISAM_RETURN_IF_ERROR(Descend(key, path));
-  if (path.empty() || path.back().index < 0) return Status::Ok();
-  const Record& r = path.back().page->records[static_cast<size_t>(path.back().index)];
-  if (CompareKeys(r.key(), key) == 0) {
-    out = r;
-    found = true;
-  }
+  ISAM_RETURN_IF_ERROR(Descend(key, path_));
+  const Record* r = ExactMatch(key);
+  found = r != nullptr;
+  if (found) out = *r;
+  return Status::Ok();
+}
+
+Status BTree::FindPayload(std::string_view key, std::string& payload, bool& found) {
+  ISAM_RETURN_IF_ERROR(Descend(key, path_));
+  const Record* r = ExactMatch(key);
+  found = r != nullptr;
+  if (found) payload.assign(r->bytes, r->key_length, std::string::npos);
   return Status::Ok();
 }
 
 Status BTree::AtOrAfter(std::string_view key, Record& out, bool& found) {
-  Path& path = path_;
   found = false;
-  ISAM_RETURN_IF_ERROR(Descend(key, path));
-  if (path.empty()) return Status::Ok();
-  const Page& leaf = *path.back().page;
-  int index = path.back().index;
-  if (index >= 0 && CompareKeys(leaf.records[static_cast<size_t>(index)].key(), key) == 0) {
-    out = leaf.records[static_cast<size_t>(index)];
+  ISAM_RETURN_IF_ERROR(Descend(key, path_));
+  if (path_.empty()) return Status::Ok();
+  if (const Record* r = ExactMatch(key)) {
+    out = *r;
     found = true;
     return Status::Ok();
   }
-  size_t next = static_cast<size_t>(index + 1);
+  const Page& leaf = *path_.back().page;
+  size_t next = static_cast<size_t>(path_.back().index + 1);
   if (next < leaf.records.size()) {
     out = leaf.records[next];
     found = true;
     return Status::Ok();
   }
-  return StepAcross(path, true, out, found);
-}
-
-Status BTree::FindPayload(std::string_view key, std::string& payload, bool& found) {
-  Path& path = path_;
-  found = false;
-  ISAM_RETURN_IF_ERROR(Descend(key, path));
-  if (path.empty() || path.back().index < 0) return Status::Ok();
-  const Record& r = path.back().page->records[static_cast<size_t>(path.back().index)];
-  if (CompareKeys(r.key(), key) != 0) return Status::Ok();
-  payload.assign(r.bytes, r.key_length, std::string::npos);
-  found = true;
-  return Status::Ok();
+  return StepAcross(path_, true, out, found);
 }
 
 Status BTree::After(std::string_view key, Record& out, bool& found) {
