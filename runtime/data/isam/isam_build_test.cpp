@@ -80,13 +80,9 @@ class IsamBuildTest : public ::testing::Test {
     Fill(*f_, id, name, score, city);
     ASSERT_EQ(cinevo::Add(*f_), 0);
   }
-  static int32_t Id(const FileControlBlock& f) { return static_cast<int32_t>(LoadU32(f.record.data())); }
+  static int32_t Id(const FileControlBlock& f) { return test_support::LeadingId(f); }
   static std::vector<int32_t> Read(FileControlBlock& f, int key, bool forward = true) {
-    std::vector<int32_t> ids;
-    EXPECT_EQ(SetKey(f, key), 0);
-    while ((forward ? Next(f) : Previous(f)) == 0) ids.push_back(Id(f));
-    EXPECT_EQ(f.last_error, 33);
-    return ids;
+    return test_support::ReadIds(f, key, forward);
   }
   void ExpectClean() { test_support::ExpectFileClean(path_); }
 

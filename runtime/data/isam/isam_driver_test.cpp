@@ -61,17 +61,13 @@ class IsamDriverTest : public ::testing::Test {
     StoreSReal(f.record.data() + 24, score);
     StoreString(reinterpret_cast<char*>(f.record.data() + 28), 8, note);
   }
-  static int32_t Id(const FileControlBlock& f) { return static_cast<int32_t>(LoadU32(f.record.data())); }
+  static int32_t Id(const FileControlBlock& f) { return test_support::LeadingId(f); }
   int AddMovie(int32_t id, const std::string& name, float score, const std::string& note = "") {
     Fill(*f_, id, name, score, note);
     return Add(*f_);
   }
   std::vector<int32_t> ReadAll(FileControlBlock& f, int key, bool forward = true) {
-    std::vector<int32_t> ids;
-    EXPECT_EQ(key < 0 ? Set(f) : SetKey(f, key), 0);
-    while ((forward ? Next(f) : Previous(f)) == 0) ids.push_back(Id(f));
-    EXPECT_EQ(f.last_error, 33);
-    return ids;
+    return test_support::ReadIds(f, key, forward);
   }
   void ExpectClean() { test_support::ExpectFileClean(path_); }
 

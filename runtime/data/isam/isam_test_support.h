@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/value_storage.h"
+#include "runtime/data/file_statements.h"
 #include "runtime/data/isam/format_check.h"
 #include "runtime/data/isam/isam_driver.h"
 #include "runtime/data/isam/isam_file.h"
@@ -49,6 +51,19 @@ inline void ExpectFileClean(const std::string& path, bool keys = true) {
   KeyCheckResult result;
   ASSERT_TRUE(CrossCheckKeys(*file, result).ok());
   for (const KeyProblem& x : result.problems) ADD_FAILURE() << x.where << ": " << x.text;
+}
+
+// The LONG at the start of the record buffer: the id field of the tests' tables.
+inline int32_t LeadingId(const FileControlBlock& f) { return static_cast<int32_t>(LoadU32(f.record.data())); }
+
+// The ids of every record in the order of `key` (file order when negative), forwards or
+// backwards; the walk must end with 33.
+inline std::vector<int32_t> ReadIds(FileControlBlock& f, int key, bool forward = true) {
+  std::vector<int32_t> ids;
+  EXPECT_EQ(key < 0 ? Set(f) : SetKey(f, key), 0);
+  while ((forward ? Next(f) : Previous(f)) == 0) ids.push_back(LeadingId(f));
+  EXPECT_EQ(f.last_error, 33);
+  return ids;
 }
 
 }  // namespace cinevo::isam::test_support
