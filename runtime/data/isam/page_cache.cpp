@@ -10,11 +10,11 @@ size_t PageCache::Home(uint32_t address) const {
   return static_cast<size_t>((uint64_t{address} * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
 }
 
-PageCache::Slot* PageCache::Lookup(uint32_t address) {
+const PageCache::Slot* PageCache::Lookup(uint32_t address) const {
   if (count_ == 0) return nullptr;
   size_t mask = slots_.size() - 1;
   for (size_t i = Home(address);; i = (i + 1) & mask) {
-    Slot& s = slots_[i];
+    const Slot& s = slots_[i];
     if (!s.used) return nullptr;
     if (s.address == address) return &s;
   }
@@ -191,7 +191,7 @@ void PageCache::Clear() {
 std::vector<std::shared_ptr<Page>> PageCache::DirtyPages() const {
   std::vector<std::shared_ptr<Page>> out;
   out.reserve(dirty_.size());
-  for (const Entry& e : dirty_) out.push_back(const_cast<PageCache*>(this)->Lookup(e.address)->page);
+  for (const Entry& e : dirty_) out.push_back(Lookup(e.address)->page);
   return out;
 }
 

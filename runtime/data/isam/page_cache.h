@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "runtime/data/isam/page_codec.h"
@@ -76,7 +77,8 @@ class PageCache {
   };
 
   size_t Home(uint32_t address) const;
-  Slot* Lookup(uint32_t address);
+  const Slot* Lookup(uint32_t address) const;
+  Slot* Lookup(uint32_t address) { return const_cast<Slot*>(std::as_const(*this).Lookup(address)); }
   Slot& Add(uint32_t address);  // the address must not be present
   void Drop(Slot* slot);
   void Remove(Iter it);  // the entry and its slot
