@@ -19,31 +19,32 @@ void InvertFrom(std::string& out, size_t from) {
   for (size_t i = from; i < out.size(); ++i) out[i] = static_cast<char>(0xFF - static_cast<uint8_t>(out[i]));
 }
 
-// Text of a string component made to the field's size: CSTRING up to its zero byte and
-// PSTRING by its length byte, both zero-filled.
-void ComponentText(uint8_t type, std::span<const uint8_t> f, std::string& text) {
-  text.assign(f.size(), '\0');
+// The text of a string component: CSTRING up to its zero byte, PSTRING by its length byte,
+// STRING and GROUP whole. Its bytes after `used` count as zeros, up to the field's size.
+struct StringPart {
+  const uint8_t* data;
+  size_t used;
+};
+StringPart TextOf(uint8_t type, std::span<const uint8_t> f) {
   if (type == static_cast<uint8_t>(TypeCode::kCString)) {
     size_t n = 0;
     while (n < f.size() && f[n] != 0) ++n;
-    if (n) std::memcpy(text.data(), f.data(), n);
-  } else if (type == static_cast<uint8_t>(TypeCode::kPString)) {
-    size_t n = f.empty() ? 0 : std::min<size_t>(f[0], f.size() - 1);
-    if (n) std::memcpy(text.data(), f.data() + 1, n);
-  } else if (!f.empty()) {
-    std::memcpy(text.data(), f.data(), f.size());
+    return {f.data(), n};
   }
+  if (type == static_cast<uint8_t>(TypeCode::kPString)) {
+    return {f.empty() ? f.data() : f.data() + 1, f.empty() ? 0 : std::min<size_t>(f[0], f.size() - 1)};
+  }
+  return {f.data(), f.size()};
 }
+
+uint8_t UpperOf(const LocaleTables& loc, uint8_t c) { return (loc.char_class[c] & kCharLower) ? loc.case_partner[c] : c; }
 
 // Appends the collation weights of `text` (upper-cased first for a NOCASE key), expanding
 // digraphs, and never more bytes than the text has.
 void EncodeText(std::string& text, bool nocase, const KeyCodec& codec, std::string& out) {
   const LocaleTables& loc = Locale();
   if (nocase) {
-    for (char& ch : text) {
-      auto c = static_cast<uint8_t>(ch);
-      if (loc.char_class[c] & kCharLower) ch = static_cast<char>(loc.case_partner[c]);
-    }
+    for (char& ch : text) ch = static_cast<char>(UpperOf(loc, static_cast<uint8_t>(ch)));
   }
   if (codec.oem) text = platform::AnsiToOem(text);
   const auto& weights = codec.oem ? loc.other_collation : loc.collation;
@@ -80,11 +81,7 @@ bool EncodeTextDirect(const uint8_t* data, size_t used, size_t size, bool nocase
   auto* dst = reinterpret_cast<uint8_t*>(out.data() + start);
   const auto& weights = loc.collation;
   if (nocase) {
-    for (size_t i = 0; i < used; ++i) {
-      uint8_t c = data[i];
-      if (loc.char_class[c] & kCharLower) c = loc.case_partner[c];
-      dst[i] = weights[c];
-    }
+    for (size_t i = 0; i < used; ++i) dst[i] = weights[UpperOf(loc, data[i])];
   } else {
     for (size_t i = 0; i < used; ++i) dst[i] = weights[data[i]];
   }
@@ -93,18 +90,10 @@ bool EncodeTextDirect(const uint8_t* data, size_t used, size_t size, bool nocase
 }
 
 void EncodeString(uint8_t type, std::span<const uint8_t> f, bool nocase, const KeyCodec& codec, std::string& out) {
-  const uint8_t* data = f.data();
-  size_t used = f.size();
-  if (type == static_cast<uint8_t>(TypeCode::kCString)) {
-    used = 0;
-    while (used < f.size() && f[used] != 0) ++used;
-  } else if (type == static_cast<uint8_t>(TypeCode::kPString)) {
-    used = f.empty() ? 0 : std::min<size_t>(f[0], f.size() - 1);
-    data = f.data() + 1;
-  }
-  if (EncodeTextDirect(data, used, f.size(), nocase, codec, out)) return;
-  std::string text;
-  ComponentText(type, f, text);
+  StringPart part = TextOf(type, f);
+  if (EncodeTextDirect(part.data, part.used, f.size(), nocase, codec, out)) return;
+  std::string text(f.size(), '\0');
+  if (part.used) std::memcpy(text.data(), part.data, part.used);
   EncodeText(text, nocase, codec, out);
 }
 
