@@ -118,7 +118,7 @@ Page MoviesLeaf() {
     std::string group = "Group " + std::to_string(n % 5);
     group.resize(20, ' ');
     std::string record = key + group + Payload(n) + std::string(8, ' ') + "pl ";
-    page.records.push_back(Record{record, static_cast<uint16_t>(key.size())});
+    page.Append(Record{record, static_cast<uint16_t>(key.size())});
   }
   return page;
 }
@@ -129,7 +129,7 @@ void BM_DecodePage(benchmark::State& state) {
   for (auto _ : state) {
     Page page;
     benchmark::DoNotOptimize(DecodePage(raw, 7, page));
-    benchmark::DoNotOptimize(page.records.data());
+    benchmark::DoNotOptimize(page.size());
   }
   state.counters["page_bytes"] = static_cast<double>(raw.size());
 }

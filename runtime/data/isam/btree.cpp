@@ -16,11 +16,11 @@ bool BTree::DescendFromHint(std::string_view key, Path& path) {
   for (Hint& hint : hints_) {
     if (hint.epoch != epoch || hint.path.empty()) continue;
     const Page& leaf = *hint.path.back().page;
-    if (leaf.records.empty()) continue;
-    if (!hint.first_leaf && CompareKeys(key, leaf.records.front().key()) < 0) continue;
+    if (leaf.empty()) continue;
+    if (!hint.first_leaf && CompareKeys(key, leaf.key(0)) < 0) continue;
     if (hint.bound_level >= 0) {
       const Step& s = hint.path[static_cast<size_t>(hint.bound_level)];
-      if (CompareKeys(key, s.page->records[static_cast<size_t>(s.index) + 1].key()) >= 0) continue;
+      if (CompareKeys(key, s.page->key(static_cast<size_t>(s.index) + 1)) >= 0) continue;
     }
     // Copy the path, leaving alone the levels that already hold the same page (a scan asks
     // for the same leaf again and again; copying a page pointer is an atomic operation).
@@ -48,7 +48,7 @@ Status BTree::Descend(std::string_view key, Path& path) {
     if (expected_level >= 0 && page->level != expected_level) {
       return Status::Internal(kCheckTreeLevel, "page " + std::to_string(address) + " has level " + std::to_string(page->level));
     }
-    if (page->records.empty()) return Status::Internal(kCheckEmptyPage, "empty page in the tree");
+    if (page->empty()) return Status::Internal(kCheckEmptyPage, "empty page in the tree");
     int index = page->FindFloor(key);
     if (page->level == 0) {
       path.push_back({page, index});
@@ -63,7 +63,7 @@ Status BTree::Descend(std::string_view key, Path& path) {
       oldest->bound_level = -1;
       for (size_t i = 0; i + 1 < path.size(); ++i) oldest->first_leaf = oldest->first_leaf && path[i].index == 0;
       for (size_t i = path.size() - 1; i-- > 0;) {
-        if (static_cast<size_t>(path[i].index) + 1 < path[i].page->records.size()) {
+        if (static_cast<size_t>(path[i].index) + 1 < path[i].page->size()) {
           oldest->bound_level = static_cast<int>(i);
           break;
         }
@@ -83,10 +83,10 @@ Status BTree::EdgeRecord(uint32_t address, uint8_t level, bool first, Record& ou
   for (int depth = 0; depth < kMaxDepth; ++depth) {
     std::shared_ptr<Page> page;
     ISAM_RETURN_IF_ERROR(store_.Load(address, page));
-    if (page->level != level || page->records.empty()) return Status::Internal(kCheckTreeLevel, "bad subtree");
-    size_t i = first ? 0 : page->records.size() - 1;
+    if (page->level != level || page->empty()) return Status::Internal(kCheckTreeLevel, "bad subtree");
+    size_t i = first ? 0 : page->size() - 1;
     if (level == 0) {
-      out = page->records[i];
+      page->CopyTo(i, out);
       return Status::Ok();
     }
     address = page->children[i];
@@ -102,7 +102,7 @@ Status BTree::StepAcross(const Path& path, bool forward, Record& out, bool& foun
   for (size_t i = path.size() - 1; i-- > 0;) {
     const Page& page = *path[i].page;
     int next = path[i].index + (forward ? 1 : -1);
-    if (next >= 0 && next < static_cast<int>(page.records.size())) {
+    if (next >= 0 && next < static_cast<int>(page.size())) {
       found = true;
       return EdgeRecord(page.children[static_cast<size_t>(next)], static_cast<uint8_t>(page.level - 1), forward, out);
     }
@@ -110,26 +110,26 @@ Status BTree::StepAcross(const Path& path, bool forward, Record& out, bool& foun
   return Status::Ok();
 }
 
-// After a descent to `key`: the leaf record whose key equals it, or null.
-const Record* BTree::ExactMatch(std::string_view key) const {
-  if (path_.empty() || path_.back().index < 0) return nullptr;
-  const Record& r = path_.back().page->records[static_cast<size_t>(path_.back().index)];
-  return CompareKeys(r.key(), key) == 0 ? &r : nullptr;
+// After a descent to `key`: whether the leaf record the path ends at has that key.
+bool BTree::ExactMatch(std::string_view key) const {
+  if (path_.empty() || path_.back().index < 0) return false;
+  return CompareKeys(path_.back().page->key(static_cast<size_t>(path_.back().index)), key) == 0;
 }
 
 Status BTree::Find(std::string_view key, Record& out, bool& found) {
   ISAM_RETURN_IF_ERROR(Descend(key, path_));
-  const Record* r = ExactMatch(key);
-  found = r != nullptr;
-  if (found) out = *r;
+  found = ExactMatch(key);
+  if (found) path_.back().page->CopyTo(static_cast<size_t>(path_.back().index), out);
   return Status::Ok();
 }
 
 Status BTree::FindPayload(std::string_view key, std::string& payload, bool& found) {
   ISAM_RETURN_IF_ERROR(Descend(key, path_));
-  const Record* r = ExactMatch(key);
-  found = r != nullptr;
-  if (found) payload.assign(r->bytes, r->key_length, std::string::npos);
+  found = ExactMatch(key);
+  if (found) {
+    RecordView r = path_.back().page->record(static_cast<size_t>(path_.back().index));
+    payload.assign(r.bytes.substr(r.key_length));
+  }
   return Status::Ok();
 }
 
@@ -137,15 +137,15 @@ Status BTree::AtOrAfter(std::string_view key, Record& out, bool& found) {
   found = false;
   ISAM_RETURN_IF_ERROR(Descend(key, path_));
   if (path_.empty()) return Status::Ok();
-  if (const Record* r = ExactMatch(key)) {
-    out = *r;
+  if (ExactMatch(key)) {
+    path_.back().page->CopyTo(static_cast<size_t>(path_.back().index), out);
     found = true;
     return Status::Ok();
   }
   const Page& leaf = *path_.back().page;
   size_t next = static_cast<size_t>(path_.back().index + 1);
-  if (next < leaf.records.size()) {
-    out = leaf.records[next];
+  if (next < leaf.size()) {
+    leaf.CopyTo(next, out);
     found = true;
     return Status::Ok();
   }
@@ -159,8 +159,8 @@ Status BTree::After(std::string_view key, Record& out, bool& found) {
   if (path.empty()) return Status::Ok();
   const Page& leaf = *path.back().page;
   size_t next = static_cast<size_t>(path.back().index + 1);
-  if (next < leaf.records.size()) {
-    out = leaf.records[next];
+  if (next < leaf.size()) {
+    leaf.CopyTo(next, out);
     found = true;
     return Status::Ok();
   }
@@ -174,7 +174,7 @@ Status BTree::AtOrBefore(std::string_view key, Record& out, bool& found) {
   if (path.empty()) return Status::Ok();
   int index = path.back().index;
   if (index >= 0) {
-    out = path.back().page->records[static_cast<size_t>(index)];
+    path.back().page->CopyTo(static_cast<size_t>(index), out);
     found = true;
     return Status::Ok();
   }
@@ -188,9 +188,9 @@ Status BTree::Before(std::string_view key, Record& out, bool& found) {
   if (path.empty()) return Status::Ok();
   const Page& leaf = *path.back().page;
   int index = path.back().index;
-  if (index >= 0 && CompareKeys(leaf.records[static_cast<size_t>(index)].key(), key) == 0) --index;
+  if (index >= 0 && CompareKeys(leaf.key(static_cast<size_t>(index)), key) == 0) --index;
   if (index >= 0) {
-    out = leaf.records[static_cast<size_t>(index)];
+    leaf.CopyTo(static_cast<size_t>(index), out);
     found = true;
     return Status::Ok();
   }
@@ -213,8 +213,7 @@ size_t BTree::PropagateFirst(Path& path, size_t level_index) {
   size_t top = level_index;
   for (size_t i = level_index; i > 0; --i) {
     Step& parent = path[i - 1];
-    parent.page->records[static_cast<size_t>(parent.index)] = path[i].page->records.front();
-    parent.page->InvalidateSearch();
+    parent.page->Replace(static_cast<size_t>(parent.index), path[i].page->record(0));
     store_.Touch(parent.page);
     top = i - 1;
     if (parent.index != 0) break;
@@ -227,14 +226,12 @@ size_t BTree::PropagateFirst(Path& path, size_t level_index) {
 Status BTree::Split(std::shared_ptr<Page> page, std::shared_ptr<Page> parent, size_t index, int depth) {
   if (!NeedsSplit(*page)) return Status::Ok();
   if (depth > kMaxDepth) return Status::Internal(kCheckSplitTooFew, "split does not converge");
-  if (page->records.size() < 2) return Status::Internal(kCheckSplitTooFew, "a page to split holds one record");
+  if (page->size() < 2) return Status::Internal(kCheckSplitTooFew, "a page to split holds one record");
   // Cut at the middle record (the root of the balanced in-page tree); it goes to the half with
   // fewer records, which with this cut is always the right one, the new page.
-  size_t middle = page->records.size() / 2;
+  size_t middle = page->size() / 2;
   std::shared_ptr<Page> right = store_.NewPage(page->level);
-  right->records.assign(std::make_move_iterator(page->records.begin() + static_cast<long>(middle)),
-                        std::make_move_iterator(page->records.end()));
-  page->records.resize(middle);
+  page->MoveTail(middle, *right);
   if (page->level > 0) {
     right->children.assign(page->children.begin() + static_cast<long>(middle), page->children.end());
     page->children.resize(middle);
@@ -242,12 +239,12 @@ Status BTree::Split(std::shared_ptr<Page> page, std::shared_ptr<Page> parent, si
   store_.Touch(page);
   if (!parent) {
     parent = store_.NewPage(static_cast<uint8_t>(page->level + 1));
-    parent->records = {page->records.front()};
+    parent->Append(page->record(0));
     parent->children = {page->address};
     store_.set_root(parent->address);
     index = 0;
   }
-  parent->records.insert(parent->records.begin() + static_cast<long>(index + 1), right->records.front());
+  parent->Insert(index + 1, right->record(0));
   parent->children.insert(parent->children.begin() + static_cast<long>(index + 1), right->address);
   store_.Touch(parent);
   ISAM_RETURN_IF_ERROR(Split(page, parent, index, depth + 1));
@@ -289,17 +286,17 @@ Status BTree::Insert(const Record& record, bool& existed) {
   ISAM_RETURN_IF_ERROR(Descend(record.key(), path));
   if (path.empty()) {
     std::shared_ptr<Page> leaf = store_.NewPage(0);
-    leaf->records.push_back(record);
+    leaf->Append(record);
     store_.set_root(leaf->address);
     return Status::Ok();
   }
   Step& leaf = path.back();
-  if (leaf.index >= 0 && CompareKeys(leaf.page->records[static_cast<size_t>(leaf.index)].key(), record.key()) == 0) {
+  if (leaf.index >= 0 && CompareKeys(leaf.page->key(static_cast<size_t>(leaf.index)), record.key()) == 0) {
     existed = true;
     return Status::Ok();
   }
   size_t at = static_cast<size_t>(leaf.index + 1);
-  leaf.page->records.insert(leaf.page->records.begin() + static_cast<long>(at), record);
+  leaf.page->Insert(at, record);
   store_.Touch(leaf.page);
   size_t deepest = path.size() - 1;
   size_t top = at == 0 ? PropagateFirst(path, deepest) : deepest;
@@ -315,10 +312,9 @@ Status BTree::Replace(const Record& record, bool& found) {
   ISAM_RETURN_IF_ERROR(Descend(record.key(), path));
   if (path.empty() || path.back().index < 0) return Status::Ok();
   Step& leaf = path.back();
-  Record& slot = leaf.page->records[static_cast<size_t>(leaf.index)];
-  if (CompareKeys(slot.key(), record.key()) != 0) return Status::Ok();
+  if (CompareKeys(leaf.page->key(static_cast<size_t>(leaf.index)), record.key()) != 0) return Status::Ok();
   found = true;
-  slot = record;
+  leaf.page->Replace(static_cast<size_t>(leaf.index), record);
   store_.Touch(leaf.page);
   size_t deepest = path.size() - 1;
   size_t top = leaf.index == 0 ? PropagateFirst(path, deepest) : deepest;
@@ -331,14 +327,14 @@ Status BTree::Erase(std::string_view key, bool& found) {
   ISAM_RETURN_IF_ERROR(Descend(key, path));
   if (path.empty() || path.back().index < 0) return Status::Ok();
   Step& leaf = path.back();
-  if (CompareKeys(leaf.page->records[static_cast<size_t>(leaf.index)].key(), key) != 0) return Status::Ok();
+  if (CompareKeys(leaf.page->key(static_cast<size_t>(leaf.index)), key) != 0) return Status::Ok();
   found = true;
   size_t removed = static_cast<size_t>(leaf.index);
-  leaf.page->records.erase(leaf.page->records.begin() + static_cast<long>(removed));
+  leaf.page->Erase(removed);
   // Walk up while pages become empty: release them and drop their entries from the parents.
   for (size_t i = path.size() - 1;; --i) {
     std::shared_ptr<Page>& page = path[i].page;
-    if (!page->records.empty()) {
+    if (!page->empty()) {
       store_.Touch(page);
       // The page only shrank; its parents change (and may grow) when its first record went.
       if (removed != 0) return Status::Ok();
@@ -351,7 +347,7 @@ Status BTree::Erase(std::string_view key, bool& found) {
     }
     Page& parent = *path[i - 1].page;
     removed = static_cast<size_t>(path[i - 1].index);
-    parent.records.erase(parent.records.begin() + static_cast<long>(removed));
+    parent.Erase(removed);
     parent.children.erase(parent.children.begin() + static_cast<long>(removed));
   }
 }

@@ -66,7 +66,7 @@ class BTree {
 
   Status Descend(std::string_view key, Path& path);
   bool DescendFromHint(std::string_view key, Path& path);
-  const Record* ExactMatch(std::string_view key) const;
+  bool ExactMatch(std::string_view key) const;
   Status EdgeRecord(uint32_t address, uint8_t level, bool first, Record& out);
   Status StepAcross(const Path& path, bool forward, Record& out, bool& found);
   size_t PropagateFirst(Path& path, size_t level_index);

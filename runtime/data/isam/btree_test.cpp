@@ -86,7 +86,7 @@ class TreeTest : public ::testing::Test {
       std::shared_ptr<Page> page;
       ASSERT_TRUE(store_->Load(pending.back(), page).ok());
       pending.pop_back();
-      EXPECT_FALSE(NeedsSplit(*page)) << "page " << page->address << " with " << page->records.size() << " records";
+      EXPECT_FALSE(NeedsSplit(*page)) << "page " << page->address << " with " << page->size() << " records";
       if (page->level > 0) pending.insert(pending.end(), page->children.begin(), page->children.end());
     }
   }
@@ -191,7 +191,7 @@ TEST_F(TreeTest, ParentsThatGrowThroughALongerFirstRecordAreSplitToo) {
     ASSERT_TRUE(store_->Load(pending.back(), page).ok());
     pending.pop_back();
     if (page->level == 1) {
-      for (const Record& r : page->records) firsts.emplace_back(r.key());
+      for (size_t i = 0; i < page->size(); ++i) firsts.emplace_back(page->key(i));
     } else if (page->level > 1) {
       pending.insert(pending.end(), page->children.begin(), page->children.end());
     }

@@ -77,21 +77,21 @@ class Walker {
       return;
     }
     CheckEncoding(*page, cls);
-    if (low && CompareKeys(page->records.front().key(), low->key()) != 0) {
+    if (low && CompareKeys(page->key(0), low->key()) != 0) {
       Add(kCheckIndexCopy, PageName(address), "first record differs from its parent's copy");
-    } else if (low && page->records.front().bytes != low->bytes) {
+    } else if (low && page->bytes(0) != low->bytes) {
       Add(kCheckIndexCopy, PageName(address), "parent's copy of the first record is not whole");
     }
-    if (high && CompareKeys(page->records.back().key(), high->key()) >= 0) {
+    if (high && CompareKeys(page->key(page->size() - 1), high->key()) >= 0) {
       Add(kCheckRecordOrder, PageName(address), "records reach into the next subtree");
     }
     if (page->level == 0) {
-      for (const Record& r : page->records) Leaf(r, address);
+      for (size_t i = 0; i < page->size(); ++i) Leaf(page->record(i), address);
       return;
     }
-    for (size_t i = 0; i < page->records.size(); ++i) {
-      std::optional<Record> next = i + 1 < page->records.size() ? std::optional<Record>(page->records[i + 1]) : high;
-      Visit(page->children[i], level - 1, page->records[i], next, depth + 1);
+    for (size_t i = 0; i < page->size(); ++i) {
+      std::optional<Record> next = i + 1 < page->size() ? std::optional<Record>(page->record(i + 1).ToRecord()) : high;
+      Visit(page->children[i], level - 1, page->record(i).ToRecord(), next, depth + 1);
     }
   }
 
@@ -130,12 +130,12 @@ class Walker {
     return s_.tables[it->second];
   }
 
-  void Leaf(const Record& r, uint32_t address) {
+  void Leaf(RecordView r, uint32_t address) {
     ++s_.records;
     if (previous_ && CompareKeys(previous_->key(), r.key()) >= 0) {
       Add(kCheckRecordOrder, PageName(address), "records out of order across pages");
     }
-    previous_ = r;
+    previous_ = r.ToRecord();
     RecordKind kind = ClassifyKey(r.key());
     ++s_.records_per_kind[std::string(RecordKindName(kind))];
     std::string_view payload = std::string_view(r.bytes).substr(r.key_length);

@@ -169,7 +169,11 @@ TEST_F(CheckTest, CountersThatDisagreeWithTheRecordsAreReported) {
 
 TEST_F(CheckTest, AnIndexCopyThatDiffersFromItsChildIsReported) {
   uint32_t root = Root();
-  Tamper(root, [](Page& p) { p.records[1].bytes.back() ^= 0x01; });
+  Tamper(root, [](Page& p) {
+    Record r = p.record(1).ToRecord();
+    r.bytes.back() ^= 0x01;
+    p.Replace(1, r);
+  });
   EXPECT_TRUE(Mentions(Check(), kCheckIndexCopy));
 }
 

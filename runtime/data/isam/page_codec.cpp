@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <optional>
 
 #include "runtime/data/isam/byte_order.h"
@@ -36,95 +37,192 @@ uint64_t Probe(std::string_view key, size_t at) {
   return v;
 }
 
-constexpr size_t kAidMinRecords = 8;  // smaller pages are searched plainly
-constexpr unsigned kAidAfterSearches = 2;  // a page changed after every search never gets one
+size_t SharedPrefix(std::string_view a, std::string_view b, size_t limit) {
+  limit = std::min({limit, a.size(), b.size()});
+  size_t n = 0;
+  while (n + 8 <= limit && std::memcmp(a.data() + n, b.data() + n, 8) == 0) n += 8;
+  while (n < limit && a[n] == b[n]) ++n;
+  return n;
+}
+
+// Copies a shared prefix (at most 63 bytes) word by word: for so few bytes a call to memcpy,
+// or the string instruction the compiler picks for a bounded length, costs more than the copy.
+void CopyPrefix(char* dst, const char* src, size_t n) {
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) std::memcpy(dst + i, src + i, 8);
+  for (; i < n; ++i) dst[i] = src[i];
+}
 
 }  // namespace
 
-bool Page::MakeSearchAid() const {
-  SearchAid& a = search_;
-  if (a.records != nullptr || a.count != records.size()) {
-    // The records changed since the aid (or the last plain search) was made.
-    a.records = nullptr;
-    a.count = records.size();
-    a.searches = 0;
+uint64_t Page::ProbeOf(std::string_view key) const { return Probe(key, prefix_); }
+
+void Page::ResetSearch() {
+  prefix_ = slots_.empty() ? 0 : SharedPrefix(key(0), key(slots_.size() - 1), SIZE_MAX);
+  for (size_t i = 0; i < slots_.size(); ++i) slots_[i].probe = ProbeOf(key(i));
+}
+
+uint32_t Page::Store(std::string_view bytes) {
+  std::less<const char*> below;
+  if (!data_.empty() && !below(bytes.data(), data_.data()) && below(bytes.data(), data_.data() + data_.size())) {
+    // The bytes lie in this buffer, which may move or be compacted: store a copy.
+    return Store(std::string(bytes));
   }
-  if (records.size() < kAidMinRecords || ++a.searches < kAidAfterSearches) return false;
-  std::string_view first = records.front().key(), last = records.back().key();
-  size_t limit = std::min(first.size(), last.size());
-  size_t prefix = 0;
-  while (prefix < limit && first[prefix] == last[prefix]) ++prefix;
-  a.prefix = prefix;
-  a.probes.resize(records.size());
-  for (size_t i = 0; i < records.size(); ++i) a.probes[i] = Probe(records[i].key(), prefix);
-  a.records = records.data();
-  a.count = records.size();
-  return true;
+  if (data_.size() > 2 * record_bytes_ + 1024) Compact();
+  auto offset = static_cast<uint32_t>(data_.size());
+  data_.append(bytes);
+  return offset;
+}
+
+void Page::Compact() {
+  std::string packed;
+  packed.reserve(record_bytes_ + record_bytes_ / 4);
+  for (Slot& s : slots_) {
+    uint32_t offset = static_cast<uint32_t>(packed.size());
+    packed.append(data_, s.offset, s.length);
+    s.offset = offset;
+  }
+  data_.swap(packed);
+}
+
+void Page::SetSlot(size_t i, uint32_t offset, RecordView record) {
+  Slot& s = slots_[i];
+  s.offset = offset;
+  s.length = static_cast<uint16_t>(record.bytes.size());
+  s.key_length = record.key_length;
+  // Only a key at either end can share less with the others than the keys before it did; a
+  // key between two others shares what they share.
+  size_t n = slots_.size();
+  if (n == 1) {
+    prefix_ = record.key_length;
+  } else if (i == 0 || i == n - 1) {
+    size_t shared = SharedPrefix(key(i), key(i == 0 ? n - 1 : 0), prefix_);
+    if (shared < prefix_) {
+      ResetSearch();
+      return;
+    }
+  }
+  s.probe = ProbeOf(key(i));
+}
+
+void Page::Insert(size_t at, RecordView record) {
+  uint32_t offset = Store(record.bytes);
+  slots_.insert(slots_.begin() + static_cast<std::ptrdiff_t>(at), Slot{});
+  record_bytes_ += record.bytes.size();
+  // Store may have compacted the buffer, but `offset` is where the new bytes went.
+  SetSlot(at, offset, RecordView(std::string_view(data_).substr(offset, record.bytes.size()), record.key_length));
+}
+
+void Page::Replace(size_t i, RecordView record) {
+  Slot& s = slots_[i];
+  size_t old = s.length;
+  uint32_t offset = s.offset;
+  if (record.bytes.size() <= old) {
+    std::memmove(data_.data() + offset, record.bytes.data(), record.bytes.size());
+  } else {
+    offset = Store(record.bytes);
+  }
+  record_bytes_ = record_bytes_ - old + record.bytes.size();
+  SetSlot(i, offset, RecordView(std::string_view(data_).substr(offset, record.bytes.size()), record.key_length));
+}
+
+void Page::Erase(size_t i) {
+  record_bytes_ -= slots_[i].length;
+  slots_.erase(slots_.begin() + static_cast<std::ptrdiff_t>(i));
+  if (slots_.empty()) {
+    data_.clear();
+    prefix_ = 0;
+  }
+}
+
+void Page::MoveTail(size_t from, Page& to) {
+  for (size_t i = from; i < slots_.size(); ++i) {
+    const Slot& s = slots_[i];
+    to.slots_.push_back(Slot{0, to.Store(bytes(i)), s.length, s.key_length});
+    to.record_bytes_ += s.length;
+    record_bytes_ -= s.length;
+  }
+  slots_.resize(from);
+  Compact();
+  ResetSearch();
+  to.ResetSearch();
+}
+
+std::vector<Record> RecordsOf(const Page& page) {
+  std::vector<Record> out;
+  out.reserve(page.size());
+  for (size_t i = 0; i < page.size(); ++i) out.push_back(page.record(i).ToRecord());
+  return out;
 }
 
 int Page::FindFloor(std::string_view key) const {
-  if (SearchAidReady()) {
-    const SearchAid& a = search_;
-    std::string_view first = records.front().key();
-    size_t common = std::min(key.size(), a.prefix);
-    int c = common == 0 ? 0 : std::memcmp(key.data(), first.data(), common);
-    if (c < 0 || (c == 0 && key.size() < a.prefix)) return -1;  // below the shared prefix
-    if (c > 0) return static_cast<int>(records.size()) - 1;
-    uint64_t probe = Probe(key, a.prefix);
-    auto lo = std::lower_bound(a.probes.begin(), a.probes.end(), probe);
-    int floor = static_cast<int>(lo - a.probes.begin()) - 1;
-    for (auto it = lo; it != a.probes.end() && *it == probe; ++it) {
-      size_t i = static_cast<size_t>(it - a.probes.begin());
-      if (CompareKeys(records[i].key(), key) > 0) break;
-      floor = static_cast<int>(i);
-    }
-    return floor;
-  }
-  // Binary search: the first record greater than key, minus one.
-  size_t lo = 0, hi = records.size();
+  const size_t n = slots_.size();
+  if (n == 0) return -1;
+  // Against the prefix every key shares: below it, the key precedes them all; above, it
+  // follows them all.
+  size_t common = std::min(key.size(), prefix_);
+  int c = common == 0 ? 0 : std::memcmp(key.data(), data_.data() + slots_[0].offset, common);
+  if (c < 0 || (c == 0 && key.size() < prefix_)) return -1;
+  if (c > 0) return static_cast<int>(n) - 1;
+  // The first slot whose probe is not below the key's, then among the equal probes the first
+  // record whose key is greater.
+  const uint64_t probe = ProbeOf(key);
+  size_t lo = 0, hi = n;
   while (lo < hi) {
     size_t mid = (lo + hi) / 2;
-    if (CompareKeys(records[mid].key(), key) <= 0) {
+    if (slots_[mid].probe < probe) {
       lo = mid + 1;
     } else {
       hi = mid;
+    }
+  }
+  size_t end = lo;
+  while (end < n && slots_[end].probe == probe) ++end;
+  // Keys with equal probes: binary search by whole keys over [lo, end).
+  while (lo < end) {
+    size_t mid = (lo + end) / 2;
+    if (CompareKeys(this->key(mid), key) <= 0) {
+      lo = mid + 1;
+    } else {
+      end = mid;
     }
   }
   return static_cast<int>(lo) - 1;
 }
 
 uint32_t CapacityFigure(const Page& page) {
-  uint32_t total = kPageHeaderSize;
-  for (const Record& r : page.records) total += static_cast<uint32_t>(r.bytes.size()) + 5;
-  if (page.level > 0) total += 4 * static_cast<uint32_t>(page.records.size());
+  auto count = static_cast<uint32_t>(page.size());
+  uint32_t total = kPageHeaderSize + static_cast<uint32_t>(page.record_bytes()) + 5 * count;
+  if (page.level > 0) total += 4 * count;
   return total;
 }
 
 bool NeedsSplit(const Page& page) {
   uint32_t cap = CapacityFigure(page);
-  return cap >= kSplitCapacity || (cap > kSplitSoftCapacity && page.records.size() > kSplitSoftCount);
+  return cap >= kSplitCapacity || (cap > kSplitSoftCapacity && page.size() > kSplitSoftCount);
 }
 
-std::string SerializeRecords(const std::vector<Record>& records) {
+std::string SerializeRecords(const Page& page) {
   std::string out;
-  const Record* prev = nullptr;
-  for (const Record& r : records) {
+  out.reserve(page.record_bytes() + 5 * page.size());
+  RecordView prev;
+  for (size_t i = 0; i < page.size(); ++i) {
+    RecordView r = page.record(i);
     size_t len = r.bytes.size();
     uint8_t flag = 0;
     size_t shared = 0;
-    if (prev == nullptr) {
+    if (i == 0) {
       flag = 0xC0;
     } else {
-      size_t limit = std::min<size_t>({63, len, prev->bytes.size()});
-      while (shared < limit && r.bytes[shared] == prev->bytes[shared]) ++shared;
-      if (len != prev->bytes.size()) flag |= 0x80;
-      if (r.key_length != prev->key_length) flag |= 0x40;
+      shared = SharedPrefix(r.bytes, prev.bytes, 63);
+      if (len != prev.bytes.size()) flag |= 0x80;
+      if (r.key_length != prev.key_length) flag |= 0x40;
     }
     out.push_back(static_cast<char>(flag | shared));
     if (flag & 0x80) AppendLe16(out, static_cast<uint16_t>(len));
     if (flag & 0x40) AppendLe16(out, r.key_length);
-    out.append(r.bytes, shared, std::string::npos);
-    prev = &r;
+    out.append(r.bytes.substr(shared));
+    prev = r;
   }
   return out;
 }
@@ -132,13 +230,13 @@ std::string SerializeRecords(const std::vector<Record>& records) {
 static uint32_t RoundUnits(size_t bytes) { return static_cast<uint32_t>((bytes + kUnitSize - 1) / kUnitSize); }
 
 Status EncodePage(const Page& page, std::string& out) {
-  for (const Record& r : page.records) {
-    if (r.bytes.size() >= kRecordLimit || r.key_length > r.bytes.size()) {
-      return Status::Internal(kCheckRecordTooLong, "record of " + std::to_string(r.bytes.size()) + " bytes");
+  for (size_t i = 0; i < page.size(); ++i) {
+    if (page.bytes(i).size() >= kRecordLimit || page.key_length(i) > page.bytes(i).size()) {
+      return Status::Internal(kCheckRecordTooLong, "record of " + std::to_string(page.bytes(i).size()) + " bytes");
     }
   }
-  const size_t count = page.records.size();
-  std::string body = SerializeRecords(page.records);
+  const size_t count = page.size();
+  std::string body = SerializeRecords(page);
   size_t fixed = kPageHeaderSize + (page.level > 0 ? 4 * count : 0);
   size_t unpacked = fixed + body.size();
   size_t stored = unpacked;
@@ -172,7 +270,7 @@ namespace {
 
 // Whether `next` sorts after `prev`, given that their first `shared` bytes are equal: mostly
 // one byte comparison where the shared prefix ends inside both keys.
-bool FollowsInOrder(const Record& prev, const Record& next, size_t shared) {
+bool FollowsInOrder(RecordView prev, RecordView next, size_t shared) {
   size_t common = std::min<size_t>(prev.key_length, next.key_length);
   if (shared < common) {
     auto a = static_cast<uint8_t>(prev.bytes[shared]), b = static_cast<uint8_t>(next.bytes[shared]);
@@ -219,15 +317,18 @@ Status DecodePage(std::string_view raw, uint32_t address, Page& out) {
     expanded = std::move(*decoded);
     body = expanded;
   }
-  // Parse the records; every length is bounded by the bytes that remain.
-  out.records.reserve(count);
-  size_t pos = 0;
+  // Pass one reads the record headers, checking every length against the bytes that remain.
+  // Each slot gets its record's place in the page buffer; its probe field holds, until pass
+  // two, where the record's own bytes start in `body` (shifted left 8) and the shared length.
+  out.slots_.resize(count);
+  size_t pos = 0, total = 0;
   uint16_t len = 0, key_len = 0;
   for (uint32_t i = 0; i < count; ++i) {
     if (pos >= body.size()) return Status::Internal(kCheckParsedLength, where("records end early"));
     uint8_t flag = static_cast<uint8_t>(body[pos++]);
     size_t shared = flag & 0x3F;
     if (i == 0 && (flag & 0xC0) != 0xC0) return Status::Internal(kCheckRecordFields, where("first record lacks its lengths"));
+    uint16_t prev_len = len;
     if (flag & 0x80) {
       if (body.size() - pos < 2) return Status::Internal(kCheckParsedLength, where("records end early"));
       len = GetLe16(reinterpret_cast<const uint8_t*>(body.data()) + pos);
@@ -240,23 +341,30 @@ Status DecodePage(std::string_view raw, uint32_t address, Page& out) {
     }
     if (len >= kRecordLimit) return Status::Internal(kCheckRecordTooLong, where("record of " + std::to_string(len) + " bytes"));
     if (key_len == 0 || key_len > len) return Status::Internal(kCheckRecordFields, where("key length " + std::to_string(key_len) + " of a record of " + std::to_string(len)));
-    const std::string* prev = i == 0 ? nullptr : &out.records.back().bytes;
-    if (shared > len || (prev != nullptr && shared > prev->size()) || (i == 0 && shared != 0)) {
+    if (shared > len || (i > 0 && shared > prev_len) || (i == 0 && shared != 0)) {
       return Status::Internal(kCheckRecordFields, where("shared prefix longer than a record"));
     }
     size_t rest = len - shared;
     if (body.size() - pos < rest) return Status::Internal(kCheckParsedLength, where("records end early"));
-    Record r;
-    r.key_length = key_len;
-    r.bytes.reserve(len);
-    if (shared > 0) r.bytes.assign(*prev, 0, shared);
-    r.bytes.append(body.substr(pos, rest));
+    out.slots_[i] = Page::Slot{(uint64_t{pos} << 8) | shared, static_cast<uint32_t>(total), len, key_len};
     pos += rest;
-    if (i > 0 && !FollowsInOrder(out.records.back(), r, shared)) {
+    total += len;
+  }
+  // Pass two assembles the records: the shared prefix from the record before, the rest from
+  // the body. The buffer has its final size, so views into it stay valid meanwhile.
+  out.data_.resize(total);
+  out.record_bytes_ = total;
+  char* data = out.data_.data();
+  for (uint32_t i = 0; i < count; ++i) {
+    Page::Slot& slot = out.slots_[i];
+    size_t shared = slot.probe & 0xFF, from = slot.probe >> 8;
+    if (i > 0) CopyPrefix(data + slot.offset, data + out.slots_[i - 1].offset, shared);
+    std::memcpy(data + slot.offset + shared, body.data() + from, slot.length - shared);
+    if (i > 0 && !FollowsInOrder(out.record(i - 1), out.record(i), shared)) {
       return Status::Internal(kCheckRecordOrder, where("records out of order"));
     }
-    out.records.push_back(std::move(r));
   }
+  out.ResetSearch();
   if (pos != body.size()) return Status::Internal(kCheckParsedLength, where("record bytes do not end at the unpacked size"));
   return Status::Ok();
 }

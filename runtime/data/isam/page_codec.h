@@ -14,8 +14,11 @@
 // follows, low 6 bits: leading bytes shared with the previous record, at most 63), the lengths
 // that changed, and the record's bytes after the shared prefix.
 //
-// In memory a page keeps its records as a sorted array, the flattened form of a perfectly
-// balanced tree: the middle record is the root at which a split cuts the page.
+// In memory a page keeps the whole bytes of its records one after another in one buffer, and
+// an array of slots in key order that says where each record lies. Inserting, replacing or
+// removing a record moves slots, not bytes: a new or longer record goes to the end of the
+// buffer and the space of the old one is left unused until the buffer is more than half
+// unused, when it is compacted.
 #pragma once
 
 #include <cstdint>
@@ -50,13 +53,25 @@ struct Record {
   friend bool operator==(const Record&, const Record&) = default;
 };
 
+// A record of a page, seen in place: valid until that page next changes.
+struct RecordView {
+  std::string_view bytes;
+  uint16_t key_length = 0;
+
+  RecordView() = default;
+  RecordView(std::string_view b, uint16_t k) : bytes(b), key_length(k) {}
+  RecordView(const Record& r) : bytes(r.bytes), key_length(r.key_length) {}  // NOLINT: a view of it
+  std::string_view key() const { return bytes.substr(0, key_length); }
+  Record ToRecord() const { return Record{std::string(bytes), key_length}; }
+};
+
 // Unsigned bytewise over the shorter key; on a tie the shorter key sorts first.
 int CompareKeys(std::string_view a, std::string_view b);
 
-struct Page {
+class Page {
+ public:
   uint32_t address = 0;
   uint8_t level = 0;
-  std::vector<Record> records;    // ascending by key
   std::vector<uint32_t> children; // level > 0: one child address per record
 
   // Figures read from disk (kept for checks and statistics; recomputed when writing).
@@ -69,37 +84,65 @@ struct Page {
   std::string encoded;
   bool encoded_valid = false;
 
+  // The records, ascending by key.
+  size_t size() const { return slots_.size(); }
+  bool empty() const { return slots_.empty(); }
+  std::string_view bytes(size_t i) const { return {data_.data() + slots_[i].offset, slots_[i].length}; }
+  uint16_t key_length(size_t i) const { return slots_[i].key_length; }
+  std::string_view key(size_t i) const { return {data_.data() + slots_[i].offset, slots_[i].key_length}; }
+  RecordView record(size_t i) const { return {bytes(i), slots_[i].key_length}; }
+  // Copies record i into `out`, reusing its buffer.
+  void CopyTo(size_t i, Record& out) const {
+    out.bytes.assign(bytes(i));
+    out.key_length = slots_[i].key_length;
+  }
+  // The sum of the records' lengths.
+  size_t record_bytes() const { return record_bytes_; }
+
+  // The caller keeps the order: the record must sort between its neighbours. `record` may be a
+  // view into this very page.
+  void Insert(size_t at, RecordView record);
+  void Append(RecordView record) { Insert(size(), record); }
+  void Replace(size_t i, RecordView record);
+  void Erase(size_t i);
+  // Moves the records from `from` to the end onto the end of `to` (whose keys sort below them).
+  void MoveTail(size_t from, Page& to);
+
   // Index of the last record whose key is <= key, or -1 when every key is greater.
   int FindFloor(std::string_view key) const;
 
-  // Whoever changes a key of `records` in place (without changing their number) calls this
-  // before the next search. Adding or removing records is noticed without it.
-  void InvalidateSearch() const {
-    search_.records = nullptr;
-    search_.searches = 0;
-  }
-
  private:
-  // Search aid of a page that is searched repeatedly: the length of the prefix shared by every
-  // key of the page (that of the first and the last key: the keys are sorted) and, per record,
-  // the 8 key bytes after it, big-endian and zero-padded. A record whose probe is below the
-  // searched key's probe sorts below the key, one whose probe is above sorts above it; only
-  // equal probes need the whole keys compared. Valid while `records` and `count` still
-  // describe the vector (it was neither reallocated nor resized) and nobody invalidated it.
-  struct SearchAid {
-    const Record* records = nullptr;
-    size_t count = 0;
-    size_t prefix = 0;
-    unsigned searches = 0;  // plain searches since the aid was last invalidated
-    std::vector<uint64_t> probes;
+  friend Status DecodePage(std::string_view raw, uint32_t address, Page& out);
+
+  // Where record i lies in `data_`, and its search probe: the 8 key bytes after the first
+  // `prefix_` (big-endian, zero-padded). Every key of the page starts with the same `prefix_`
+  // bytes, so a record whose probe is below the searched key's probe sorts below the key and
+  // one whose probe is above sorts above it; only equal probes need the whole keys compared.
+  struct Slot {
+    uint64_t probe;
+    uint32_t offset;
+    uint16_t length;
+    uint16_t key_length;
   };
-  bool SearchAidReady() const {
-    if (search_.records == records.data() && search_.count == records.size() && !records.empty()) return true;
-    return MakeSearchAid();
-  }
-  bool MakeSearchAid() const;
-  mutable SearchAid search_;
+
+  uint64_t ProbeOf(std::string_view key) const;
+  // Records `record` (already stored at `offset`) in slot i, keeping `prefix_` a prefix of
+  // every key.
+  void SetSlot(size_t i, uint32_t offset, RecordView record);
+  uint32_t Store(std::string_view bytes);  // appends the bytes to the buffer; returns where
+  void Compact();                           // drops the unused bytes of the buffer
+  void ResetSearch();                       // the longest shared prefix, and every probe
+
+  std::string data_;
+  std::vector<Slot> slots_;
+  size_t record_bytes_ = 0;
+  // Invariant: every key starts with the first `prefix_` bytes of the first key. It is exact
+  // after a decode, a split and a change at either end, and may be shorter after a removal.
+  size_t prefix_ = 0;
 };
+
+// All records of a page, copied (for checks and tests).
+std::vector<Record> RecordsOf(const Page& page);
 
 // 13 + sum(record length + 5), + 4 per record of an index page.
 uint32_t CapacityFigure(const Page& page);
@@ -108,7 +151,7 @@ uint32_t CapacityFigure(const Page& page);
 bool NeedsSplit(const Page& page);
 
 // The record bytes of a page with prefix sharing (uncompressed).
-std::string SerializeRecords(const std::vector<Record>& records);
+std::string SerializeRecords(const Page& page);
 
 // The page's bytes, padded with filler to whole 256-byte units (compressed when that makes it
 // smaller after rounding). Fails with check 3 for a record that is too long and check 4 for a

@@ -247,7 +247,6 @@ std::shared_ptr<Page> PageStore::NewPage(uint8_t level) {
 }
 
 void PageStore::Touch(const std::shared_ptr<Page>& page) {
-  page->InvalidateSearch();
   cache_.MarkDirty(page);
 }
 
@@ -258,8 +257,8 @@ void PageStore::Release(const std::shared_ptr<Page>& page) {
 }
 
 Status PageStore::FindParent(const Page& child, uint32_t child_address, std::shared_ptr<Page>& parent, size_t& index) {
-  if (child.records.empty()) return Status::Internal(kCheckEmptyPage, "moving an empty page");
-  std::string_view key = child.records.front().key();
+  if (child.empty()) return Status::Internal(kCheckEmptyPage, "moving an empty page");
+  std::string_view key = child.key(0);
   uint32_t address = header_.root;
   for (int depth = 0; depth < kMaxTreeDepth && address != kNoRoot; ++depth) {
     std::shared_ptr<Page> page;
