@@ -1,6 +1,7 @@
 #include "runtime/data/isam/key_encoding.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "platform/code_page.h"
@@ -70,28 +71,66 @@ void EncodeText(std::string& text, bool nocase, const KeyCodec& codec, std::stri
   }
 }
 
-// The common case of the above without a copy: an ANSI file without digraphs maps each byte
-// of the component (its first `used` bytes; zeros after them) to one weight.
-bool EncodeTextDirect(const uint8_t* data, size_t used, size_t size, bool nocase, const KeyCodec& codec,
-                      std::string& out) {
+}  // namespace
+
+struct TextWeights {
+  // The locale's tables as they stood when `nocase` was made; `collation` is also the weight of
+  // each byte value.
+  std::array<uint8_t, 256> collation;
+  std::array<uint8_t, 256> char_class;
+  std::array<uint8_t, 256> case_partner;
+  // The weight of each byte value's upper-case partner, for NOCASE keys.
+  std::array<uint8_t, 256> nocase;
+
+  bool MadeFrom(const LocaleTables& loc) const {
+    return collation == loc.collation && char_class == loc.char_class && case_partner == loc.case_partner;
+  }
+  void Make(const LocaleTables& loc) {
+    collation = loc.collation;
+    char_class = loc.char_class;
+    case_partner = loc.case_partner;
+    for (size_t c = 0; c < 256; ++c) nocase[c] = loc.collation[UpperOf(loc, static_cast<uint8_t>(c))];
+  }
+};
+
+namespace {
+
+// The weights for the one-byte-one-weight case (an ANSI file whose locale has no digraphs),
+// checked against the locale's tables; null when the text must take the general path.
+const TextWeights* DirectWeights(const KeyCodec& codec) {
   const LocaleTables& loc = Locale();
-  if (codec.oem || loc.digraphs[0].ch != 0) return false;
+  if (codec.oem || loc.digraphs[0].ch != 0) return nullptr;
+  if (!codec.weights) {
+    codec.weights = std::make_shared<TextWeights>();
+  } else if (codec.weights->MadeFrom(loc)) {
+    return codec.weights.get();
+  }
+  codec.weights->Make(loc);
+  return codec.weights.get();
+}
+
+// The common case of EncodeText without a copy: each byte of the component (its first `used`
+// bytes; zeros after them) maps to one weight.
+void EncodeTextDirect(const TextWeights& w, const uint8_t* data, size_t used, size_t size, bool nocase,
+                      std::string& out) {
   size_t start = out.size();
   out.resize(start + size);
   auto* dst = reinterpret_cast<uint8_t*>(out.data() + start);
-  const auto& weights = loc.collation;
-  if (nocase) {
-    for (size_t i = 0; i < used; ++i) dst[i] = weights[UpperOf(loc, data[i])];
-  } else {
-    for (size_t i = 0; i < used; ++i) dst[i] = weights[data[i]];
+  const uint8_t* table = nocase ? w.nocase.data() : w.collation.data();
+  size_t i = 0;
+  for (; i + 8 <= used; i += 8) {  // eight loads before eight stores: no store can alias a load
+    uint8_t b[8];
+    for (size_t j = 0; j < 8; ++j) b[j] = table[data[i + j]];
+    std::memcpy(dst + i, b, 8);
   }
-  if (used < size) std::memset(dst + used, weights[0], size - used);
-  return true;
+  for (; i < used; ++i) dst[i] = table[data[i]];
+  if (used < size) std::memset(dst + used, w.collation[0], size - used);
 }
 
-void EncodeString(uint8_t type, std::span<const uint8_t> f, bool nocase, const KeyCodec& codec, std::string& out) {
+void EncodeString(uint8_t type, std::span<const uint8_t> f, bool nocase, const KeyCodec& codec,
+                  const TextWeights* direct, std::string& out) {
   StringPart part = TextOf(type, f);
-  if (EncodeTextDirect(part.data, part.used, f.size(), nocase, codec, out)) return;
+  if (direct) return EncodeTextDirect(*direct, part.data, part.used, f.size(), nocase, out);
   std::string text(f.size(), '\0');
   if (part.used) std::memcpy(text.data(), part.data, part.used);
   EncodeText(text, nocase, codec, out);
@@ -111,15 +150,30 @@ size_t KeyValueSize(const TableDeclaration& decl, const StreamKey& key) {
   return n;
 }
 
-void EncodeComponent(uint8_t type, std::span<const uint8_t> f, bool nocase, bool descending, const KeyCodec& codec,
-                     std::string& out) {
+namespace {
+
+bool IsText(uint8_t type) {
+  switch (static_cast<TypeCode>(type)) {
+    case TypeCode::kString:
+    case TypeCode::kGroup:
+    case TypeCode::kCString:
+    case TypeCode::kPString:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// EncodeComponent with the text weights already looked up (`direct`, null for the general path).
+void EncodeWith(uint8_t type, std::span<const uint8_t> f, bool nocase, bool descending, const KeyCodec& codec,
+                const TextWeights* direct, std::string& out) {
   size_t start = out.size();
   switch (static_cast<TypeCode>(type)) {
     case TypeCode::kString:
     case TypeCode::kGroup:
     case TypeCode::kCString:
     case TypeCode::kPString:
-      EncodeString(type, f, nocase, codec, out);
+      EncodeString(type, f, nocase, codec, direct, out);
       break;
     case TypeCode::kUShort:
     case TypeCode::kULong:
@@ -165,16 +219,35 @@ void EncodeComponent(uint8_t type, std::span<const uint8_t> f, bool nocase, bool
   if (descending) InvertFrom(out, start);
 }
 
+}  // namespace
+
+void EncodeComponent(uint8_t type, std::span<const uint8_t> f, bool nocase, bool descending, const KeyCodec& codec,
+                     std::string& out) {
+  EncodeWith(type, f, nocase, descending, codec, IsText(type) ? DirectWeights(codec) : nullptr, out);
+}
+
 std::string EncodeKeyValue(const TableDeclaration& decl, const StreamKey& key, std::span<const uint8_t> record,
                            const KeyCodec& codec) {
   std::string out;
   out.reserve(KeyValueSize(decl, key));
+  AppendKeyValue(decl, key, record, codec, out);
+  return out;
+}
+
+void AppendKeyValue(const TableDeclaration& decl, const StreamKey& key, std::span<const uint8_t> record,
+                    const KeyCodec& codec, std::string& out) {
   bool nocase = (key.flags & 0x04) != 0;
+  const TextWeights* direct = nullptr;
+  bool looked_up = false;
   for (const StreamKeyComponent& c : key.components) {
     if (c.field >= decl.fields.size()) continue;
     const StreamField& fd = decl.fields[c.field];
+    if (!looked_up && IsText(fd.type)) {
+      direct = DirectWeights(codec);  // once per key value: the locale does not change meanwhile
+      looked_up = true;
+    }
     if (size_t{fd.offset} + fd.length <= record.size()) {
-      EncodeComponent(fd.type, record.subspan(fd.offset, fd.length), nocase, c.descending != 0, codec, out);
+      EncodeWith(fd.type, record.subspan(fd.offset, fd.length), nocase, c.descending != 0, codec, direct, out);
       continue;
     }
     // A field beyond the end of a short record reads as zeros.
@@ -183,10 +256,9 @@ std::string EncodeKeyValue(const TableDeclaration& decl, const StreamKey& key, s
       size_t n = std::min<size_t>(fd.length, record.size() - fd.offset);
       std::memcpy(bytes.data(), record.data() + fd.offset, n);
     }
-    EncodeComponent(fd.type, std::span<const uint8_t>(Bytes(bytes), bytes.size()), nocase, c.descending != 0, codec,
-                    out);
+    EncodeWith(fd.type, std::span<const uint8_t>(Bytes(bytes), bytes.size()), nocase, c.descending != 0, codec, direct,
+               out);
   }
-  return out;
 }
 
 bool KeyIsNull(const TableDeclaration& decl, const StreamKey& key, std::span<const uint8_t> record) {

@@ -24,6 +24,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,11 +33,18 @@
 
 namespace cinevo::isam {
 
+// The weight of every byte value in the text of an ANSI file's keys, with and without NOCASE,
+// and the locale tables it was made from (key_encoding.cpp).
+struct TextWeights;
+
 struct KeyCodec {
   bool oem = false;  // the file keeps its text in the OEM code page
   // Encode negative zero apart from zero, as some writers of these files did; used only to
   // recognise their entries when checking a file, never to write.
   bool distinct_negative_zero = false;
+  // Made on first use and made again whenever the locale's tables differ from those it was made
+  // from, so that a changed collation or case table takes effect at the next key.
+  mutable std::shared_ptr<TextWeights> weights;
 };
 
 // Bytes of the key value (sum of the component field sizes).
@@ -50,6 +58,9 @@ void EncodeComponent(uint8_t type, std::span<const uint8_t> field, bool nocase, 
 // declaration has been checked against the record length); missing bytes read as zero.
 std::string EncodeKeyValue(const TableDeclaration& decl, const StreamKey& key,
                            std::span<const uint8_t> record, const KeyCodec& codec);
+// The same appended to `out` (whose capacity a caller may reuse from key to key).
+void AppendKeyValue(const TableDeclaration& decl, const StreamKey& key, std::span<const uint8_t> record,
+                    const KeyCodec& codec, std::string& out);
 
 // True when every component of `key` is null in `record`: STRING/GROUP all blanks,
 // CSTRING/PSTRING a zero first byte, other types all bytes zero. An OPT key keeps no entry

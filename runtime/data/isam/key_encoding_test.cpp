@@ -19,7 +19,7 @@ namespace cinevo::isam {
 namespace {
 
 std::string Enc(TypeCode type, const std::string& bytes, bool descending = false, bool nocase = false,
-                KeyCodec codec = {}) {
+                const KeyCodec& codec = {}) {
   std::string out;
   EncodeComponent(static_cast<uint8_t>(type), std::span<const uint8_t>(Bytes(bytes), bytes.size()), nocase, descending,
                   codec, out);
@@ -139,6 +139,26 @@ TEST_F(KeyEncodingLocale, CollationWeightsDecideTheOrder) {
   // Make 'b' weigh less than 'a'.
   std::swap(Locale().collation['a'], Locale().collation['b']);
   EXPECT_LT(Enc(TypeCode::kString, "b"), Enc(TypeCode::kString, "a"));
+}
+
+// A codec keeps the weights it made for its keys; a change of the collation or case tables
+// between two keys must still reach the second one, also through a copy of the codec.
+TEST_F(KeyEncodingLocale, AKeptCodecSeesEveryChangeOfTheTables) {
+  KeyCodec codec;
+  EXPECT_EQ(Enc(TypeCode::kString, "ab", false, true, codec), Enc(TypeCode::kString, "AB", false, true, codec));
+  ASSERT_NE(codec.weights, nullptr);
+  std::swap(Locale().collation['A'], Locale().collation['B']);
+  EXPECT_LT(Enc(TypeCode::kString, "b", false, true, codec), Enc(TypeCode::kString, "a", false, true, codec));
+  EXPECT_LT(Enc(TypeCode::kString, "B", false, false, codec), Enc(TypeCode::kString, "A", false, false, codec));
+  // 'q' no longer has an upper-case partner: NOCASE keeps it apart from 'Q'.
+  KeyCodec copy = codec;
+  Locale().char_class['q'] = 0;
+  EXPECT_NE(Enc(TypeCode::kString, "q", false, true, copy), Enc(TypeCode::kString, "Q", false, true, copy));
+  EXPECT_NE(Enc(TypeCode::kString, "q", false, true, codec), Enc(TypeCode::kString, "Q", false, true, codec));
+  // Back to the defaults: the same codec gives the first answers again.
+  Locale().ResetToDefaults();
+  EXPECT_EQ(Enc(TypeCode::kString, "q", false, true, codec), Enc(TypeCode::kString, "Q", false, true, codec));
+  EXPECT_LT(Enc(TypeCode::kString, "a", false, true, codec), Enc(TypeCode::kString, "b", false, true, codec));
 }
 
 TEST_F(KeyEncodingLocale, DigraphsExpandWithinTheFieldSize) {
