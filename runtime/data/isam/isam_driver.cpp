@@ -135,7 +135,7 @@ int IsamTable::Begin() {
     fcb_.os_error = e;
     return kErrFileSystem;
   }
-  ForgetCounters();  // another user may have changed them since
+  ForgetCopies();  // another user may have changed them since
   Status st = RefreshIfChanged();
   if (!st.ok()) {
     locks_->GiveUpdate();
@@ -180,16 +180,16 @@ int IsamTable::End(int result, bool changed) {
       if (st.ok()) st = store.Commit();
       if (!st.ok()) {
         store.Abort();
-        ForgetCounters();
+        ForgetCopies();
         result = Fail(st);
       }
     } else {
       store.Abort();
-      ForgetCounters();
+      ForgetCopies();
     }
   } else if (changed && result == kErrFileSystem) {
     store.Abort();
-    ForgetCounters();
+    ForgetCopies();
   }
   if (locks_) locks_->GiveUpdate();
   return result;
@@ -243,6 +243,7 @@ int IsamTable::OpenTable(DriverArgs& args) {
   memos_.assign(table_.declaration.memos.size(), std::string());
   if (fcb_.record.size() < table_.declaration.record_length) fcb_.record.resize(table_.declaration.record_length, 0);
   current_ = 0;
+  current_kept_ = false;
   order_ = Order::kNone;
   return 0;
 }
@@ -254,6 +255,7 @@ int IsamTable::CloseTable() {
   table_ = OpenedTable{};
   locks_.reset();
   locked_ = false;
+  ForgetCopies();
   return result;
 }
 
@@ -335,7 +337,7 @@ int IsamTable::LogoutTable(DriverArgs& args) {
     }
     transaction_lock_ = true;
     // The transaction starts from the file as it is now.
-    ForgetCounters();
+    ForgetCopies();
     Status st = RefreshIfChanged();
     if (!st.ok()) {
       EndTransaction();
@@ -349,7 +351,7 @@ int IsamTable::LogoutTable(DriverArgs& args) {
 void IsamTable::EndTransaction() {
   if (transaction_lock_ && locks_) locks_->GiveUpdate();
   transaction_lock_ = false;
-  ForgetCounters();
+  ForgetCopies();
 }
 
 int IsamTable::Send(DriverArgs& args) {
@@ -410,7 +412,7 @@ int IsamTable::LockFile(DriverArgs& args) {
   if (e != 0) return e == EAGAIN ? kErrFileLocked : kErrFileSystem;
   locked_ = true;
   // From now on nobody else changes the file: read its state once more, then trust the cache.
-  ForgetCounters();
+  ForgetCopies();
   if (!streaming_) {
     Status st = table_.file->store().Refresh();
     if (!st.ok()) return Fail(st);
@@ -440,7 +442,7 @@ int IsamTable::FlushStream() {
   int result = 0;
   if (!st.ok()) {
     table_.file->store().Abort();
-    ForgetCounters();
+    ForgetCopies();
     result = Fail(st);
   }
   if (locks_) locks_->GiveUpdate();

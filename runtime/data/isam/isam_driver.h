@@ -127,11 +127,18 @@ class IsamTable : public DriverWorkingState {
   Status ReadCountersOf(uint8_t which, Counters& out);
   Status WriteCountersOf(uint8_t which, const Counters& c);
   Status StoreCounters();  // the changed counters into the tree
-  void ForgetCounters();
+  // Drops the copies kept of the file's contents (counters, the current record's bytes): another
+  // user may change the file from now on, or the changes they reflect were undone.
+  void ForgetCopies();
   Status ReadData(uint32_t recno, std::string& payload, bool& found);
+  // The stored bytes of record `recno` (null when it does not exist): the kept copy of the
+  // current record when there is one, else read into `read_stored_`.
+  Status StoredRecord(uint32_t recno, const std::string*& stored);
   // Loads a stored record into the buffer (with holds, watches and memos) and makes it current.
   int Load(uint32_t recno, const std::string& payload);
   std::string EntryKeyFor(const KeyDesc& k, std::span<const uint8_t> record, uint32_t recno) const;
+  // The same into `out` (its capacity reused).
+  void EntryKeyInto(const KeyDesc& k, std::span<const uint8_t> record, uint32_t recno, std::string& out) const;
   bool HasEntry(const KeyDesc& k, std::span<const uint8_t> record) const;
   // The record number holding the entry of `value` in a unique key, or 0.
   Status UniqueOwner(const KeyDesc& k, const std::string& entry, uint32_t& owner);
@@ -139,6 +146,13 @@ class IsamTable : public DriverWorkingState {
   Status CheckKeys(const std::string& old_image, const std::string& new_image, uint32_t recno, int& result);
   Status ApplyKeys(const std::string& old_image, const std::string& new_image, uint32_t recno, bool append);
   std::string StoredImage() const;              // the record buffer as it is stored (OEM)
+  // The record buffer, record_length bytes, into `image` (buffer form).
+  void BufferImage(std::string& image) const;
+  // The data record of `recno` holding `image` (buffer form, converted to the stored form).
+  void MakeDataRecord(uint32_t recno, const std::string& image, Record& out) const;
+  // A stored record in buffer form, record_length bytes: `stored` itself when it already is,
+  // else converted into `buffer`.
+  const std::string& ImageOf(const std::string& stored, std::string& buffer) const;
   void ToBuffer(const std::string& stored);     // a stored record into the buffer
   void ToImage(const std::string& stored, std::string& image) const;  // stored -> buffer form
 
@@ -183,6 +197,13 @@ class IsamTable : public DriverWorkingState {
   std::vector<std::string> memos_;  // contents of each memo/BLOB of the current record
   bool skip_memos_ = false;         // NOMEMO: the next read leaves the memo buffers alone
   uint32_t current_ = 0;            // record number of the current record, 0 none
+  // The current record's stored bytes as last read or written by this open. Trusted only while
+  // `current_kept_`, which holds under the same rule as the counters' copies (no other user can
+  // have changed the file since: the update lock has been held throughout, or access is
+  // exclusive) and is cleared with them, by a change that fails and whenever current_ changes
+  // otherwise.
+  std::string current_stored_;
+  bool current_kept_ = false;
   std::string watched_;             // the stored record as read under WATCH
   bool watch_armed_ = false;
   uint32_t held_ = 0;               // record held by this user, 0 none
@@ -198,6 +219,14 @@ class IsamTable : public DriverWorkingState {
   int seq_key_ = -1;
   std::string point_;
   std::string back_point_;  // where a fresh PREVIOUS starts (after an equal value)
+  // Buffers the record handlers reuse, so that reading and changing records does not allocate
+  // for every record. Each is written before it is read within one operation.
+  std::string read_stored_;   // a data record's payload read by StoredRecord / GET
+  std::string lookup_key_;    // the key entry prefix GET looks for
+  Record lookup_record_;      // the key entry GET found; a unique key's owner probe
+  std::string old_image_, new_image_;  // a change's record before and after, buffer form
+  std::string old_entry_, new_entry_;  // a key's entries of those
+  Record change_record_;      // a key entry or data record being written
   // Buffers a sequential step reuses, so that a scan does not allocate for every record.
   Record step_record_;
   std::string step_found_;

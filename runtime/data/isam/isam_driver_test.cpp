@@ -177,6 +177,97 @@ TEST_F(IsamDriverTest, PutDeleteAndSequenceAfterDelete) {
   ExpectClean();
 }
 
+// PUT and DELETE start from the copy of the current record kept by the read that made it
+// current. Whatever may have changed the record since (another open, a ROLLBACK, a refused or
+// repeated change) must be seen: a stale copy would take the wrong key entries out.
+TEST_F(IsamDriverTest, ChangesStartFromTheRecordAsItIsNow) {
+  ASSERT_EQ(AddMovie(1, "alpha", 1.0f), 0);
+  ASSERT_EQ(AddMovie(2, "beta", 2.0f), 0);
+  ASSERT_EQ(AddMovie(3, "gamma", 3.0f), 0);
+  FileControlBlock g(decl_);
+  ASSERT_EQ(Close(*f_), 0);
+  ASSERT_EQ(Share(*f_), 0);
+  ASSERT_EQ(Share(g), 0);
+  // Another open renames record 1 between this open's GET and PUT.
+  Fill(*f_, 1, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  Fill(g, 1, "", 0);
+  ASSERT_EQ(Get(g, 0), 0);
+  StoreString(reinterpret_cast<char*>(g.record.data() + 4), 20, "by g");
+  ASSERT_EQ(Put(g), 0);
+  StoreU32(f_->record.data(), 10);
+  ASSERT_EQ(Put(*f_), 0);
+  EXPECT_EQ(ReadAll(*f_, 1), (std::vector<int32_t>{10, 2, 3}));  // "alpha" again, "by g" gone
+  // The other open deletes record 2 under this open's current record: PUT and DELETE fail.
+  Fill(*f_, 2, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  Fill(g, 2, "", 0);
+  ASSERT_EQ(Get(g, 0), 0);
+  ASSERT_EQ(Delete(g), 0);
+  EXPECT_EQ(Put(*f_), 33);
+  EXPECT_EQ(Delete(*f_), 33);
+  ASSERT_EQ(Close(g), 0);
+  // A refused PUT changes nothing; the next one starts from the record as stored.
+  Fill(*f_, 3, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  StoreU32(f_->record.data(), 10);
+  EXPECT_EQ(Put(*f_), 40);
+  StoreU32(f_->record.data(), 30);
+  StoreString(reinterpret_cast<char*>(f_->record.data() + 4), 20, "delta");
+  ASSERT_EQ(Put(*f_), 0);
+  StoreString(reinterpret_cast<char*>(f_->record.data() + 4), 20, "epsilon");  // twice in a row
+  ASSERT_EQ(Put(*f_), 0);
+  EXPECT_EQ(ReadAll(*f_, 1), (std::vector<int32_t>{10, 30}));
+  EXPECT_EQ(ReadAll(*f_, 0), (std::vector<int32_t>{10, 30}));
+  // A change rolled back: the record is as before the LOGOUT, and so is the next PUT's start.
+  Fill(*f_, 30, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  FileControlBlock* files[] = {f_.get()};
+  ASSERT_EQ(Logout(0, files), 0);
+  StoreString(reinterpret_cast<char*>(f_->record.data() + 4), 20, "zeta");
+  ASSERT_EQ(Put(*f_), 0);
+  ASSERT_EQ(Rollback(files), 0);
+  Fill(*f_, 30, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(f_->record.data() + 4), 7), "epsilon");
+  StoreString(reinterpret_cast<char*>(f_->record.data() + 4), 20, "aaa");
+  ASSERT_EQ(Put(*f_), 0);
+  EXPECT_EQ(ReadAll(*f_, 1), (std::vector<int32_t>{30, 10}));
+  Fill(*f_, 30, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  ASSERT_EQ(Delete(*f_), 0);
+  EXPECT_EQ(ReadAll(*f_, 1), (std::vector<int32_t>{10}));
+  EXPECT_EQ(RecordsKey(*f_, 1), 1);
+  ASSERT_EQ(Close(*f_), 0);
+  ExpectClean();
+}
+
+// Inside a stream the copy is used from GET to PUT to DELETE; each record's own bytes, never
+// those of the record handled before it, decide which entries change.
+TEST_F(IsamDriverTest, StreamedChangesOfManyRecordsKeepEveryKeyInStep) {
+  for (int i = 1; i <= 60; ++i) {
+    ASSERT_EQ(AddMovie(i, "name " + std::to_string(i % 7), static_cast<float>(i), i % 3 ? "n" + std::to_string(i) : ""), 0);
+  }
+  ASSERT_EQ(Stream(*f_), 0);
+  for (int i = 60; i >= 1; i -= 2) {
+    Fill(*f_, i, "", 0);
+    ASSERT_EQ(Get(*f_, 0), 0);
+    StoreU32(f_->record.data(), static_cast<uint32_t>(100 + i));
+    StoreString(reinterpret_cast<char*>(f_->record.data() + 4), 20, "renamed " + std::to_string(i % 5));
+    ASSERT_EQ(Put(*f_), 0);
+    if (i % 4 == 0) ASSERT_EQ(Delete(*f_), 0);
+  }
+  ASSERT_EQ(Flush(*f_), 0);
+  EXPECT_EQ(Records(*f_), 45);
+  EXPECT_EQ(RecordsKey(*f_, 1), 45);
+  EXPECT_EQ(RecordsKey(*f_, 3), 30);
+  std::vector<int32_t> ids = ReadAll(*f_, 0);
+  ASSERT_EQ(ids.size(), 45u);
+  EXPECT_EQ(ids.front(), 1);
+  EXPECT_EQ(ids.back(), 158);
+  ExpectClean();
+}
+
 TEST_F(IsamDriverTest, SetVariantsPositionsResetAndSkip) {
   for (int i = 1; i <= 6; ++i) ASSERT_EQ(AddMovie(i, i % 2 ? "odd" : "even", static_cast<float>(i)), 0);
   // SET(key, key): from a value on; PREVIOUS from it takes the last of equal values.

@@ -68,8 +68,48 @@ void IsamTable::ToImage(const std::string& stored, std::string& image) const {
   image = codec_.oem ? ConvertStrings(table_.declaration, stored, false) : stored;
 }
 
+void IsamTable::BufferImage(std::string& image) const {
+  size_t n = std::min<size_t>(fcb_.record.size(), table_.declaration.record_length);
+  image.assign(reinterpret_cast<const char*>(fcb_.record.data()), n);
+  image.resize(table_.declaration.record_length, '\0');
+}
+
+void IsamTable::MakeDataRecord(uint32_t recno, const std::string& image, Record& out) const {
+  out.bytes.clear();
+  AppendBe32(out.bytes, table_.number);
+  out.bytes.push_back(static_cast<char>(kTagData));
+  AppendBe32(out.bytes, recno);
+  out.key_length = static_cast<uint16_t>(out.bytes.size());
+  if (codec_.oem) {
+    out.bytes += ConvertStrings(table_.declaration, image, true);
+  } else {
+    out.bytes += image;
+  }
+}
+
+const std::string& IsamTable::ImageOf(const std::string& stored, std::string& buffer) const {
+  if (!codec_.oem && stored.size() == table_.declaration.record_length) return stored;
+  if (codec_.oem) {
+    buffer = ConvertStrings(table_.declaration, stored, false);
+  } else {
+    buffer.assign(stored);
+  }
+  buffer.resize(table_.declaration.record_length, '\0');
+  return buffer;
+}
+
 std::string IsamTable::EntryKeyFor(const KeyDesc& k, std::span<const uint8_t> record, uint32_t recno) const {
-  return KeyEntryKey(table_.number, k.number, EncodeKeyValue(table_.declaration, k.key, record, codec_), k.dup, recno);
+  std::string out;
+  EntryKeyInto(k, record, recno, out);
+  return out;
+}
+
+void IsamTable::EntryKeyInto(const KeyDesc& k, std::span<const uint8_t> record, uint32_t recno, std::string& out) const {
+  out.clear();
+  AppendBe32(out, table_.number);
+  out.push_back(static_cast<char>(k.number));
+  AppendKeyValue(table_.declaration, k.key, record, codec_, out);
+  if (k.dup) AppendBe32(out, recno);
 }
 
 bool IsamTable::HasEntry(const KeyDesc& k, std::span<const uint8_t> record) const {
@@ -112,17 +152,33 @@ Status IsamTable::StoreCounters() {
   return Status::Ok();
 }
 
-void IsamTable::ForgetCounters() {
+void IsamTable::ForgetCopies() {
   for (CachedCounters& c : counters_) c = CachedCounters{};
+  current_kept_ = false;
 }
 
 Status IsamTable::ReadData(uint32_t recno, std::string& payload, bool& found) {
-  return table_.file->tree().FindPayload(DataKey(table_.number, recno), payload, found);
+  char key[9];
+  PutBe32(reinterpret_cast<uint8_t*>(key), table_.number);
+  key[4] = static_cast<char>(kTagData);
+  PutBe32(reinterpret_cast<uint8_t*>(key + 5), recno);
+  return table_.file->tree().FindPayload(std::string_view(key, sizeof key), payload, found);
+}
+
+Status IsamTable::StoredRecord(uint32_t recno, const std::string*& stored) {
+  if (current_kept_ && recno == current_) {
+    stored = &current_stored_;
+    return Status::Ok();
+  }
+  bool found = false;
+  ISAM_RETURN_IF_ERROR(ReadData(recno, read_stored_, found));
+  stored = found ? &read_stored_ : nullptr;
+  return Status::Ok();
 }
 
 Status IsamTable::UniqueOwner(const KeyDesc& k, const std::string& entry, uint32_t& owner) {
   owner = 0;
-  Record r;
+  Record& r = lookup_record_;
   bool found = false;
   ISAM_RETURN_IF_ERROR(table_.file->tree().Find(entry, r, found));
   if (found && r.bytes.size() >= size_t{r.key_length} + 4) owner = GetBe32(Bytes(r.bytes) + r.key_length);
@@ -142,8 +198,12 @@ Status IsamTable::CheckKeys(const std::string& old_image, const std::string& new
     Counters c;
     ISAM_RETURN_IF_ERROR(ReadCountersOf(k.number, c));
     if (c.mark != 0 && (recno == 0 || recno >= c.mark)) continue;  // ADD: recno not issued yet
-    std::string entry = EntryKeyFor(k, Span(new_image), recno);
-    if (!old_image.empty() && HasEntry(k, Span(old_image)) && EntryKeyFor(k, Span(old_image), recno) == entry) continue;
+    std::string& entry = new_entry_;
+    EntryKeyInto(k, Span(new_image), recno, entry);
+    if (!old_image.empty() && HasEntry(k, Span(old_image))) {
+      EntryKeyInto(k, Span(old_image), recno, old_entry_);
+      if (old_entry_ == entry) continue;
+    }
     uint32_t owner = 0;
     ISAM_RETURN_IF_ERROR(UniqueOwner(k, entry, owner));
     if (owner != 0 && owner != recno) {
@@ -170,13 +230,19 @@ Status IsamTable::ApplyKeys(const std::string& old_image, const std::string& new
     if (c.mark != 0 && recno >= c.mark) continue;
     bool has_old = !old_image.empty() && HasEntry(k, Span(old_image));
     bool has_new = !new_image.empty() && HasEntry(k, Span(new_image));
-    std::string old_entry = has_old ? EntryKeyFor(k, Span(old_image), recno) : std::string();
-    std::string new_entry = has_new ? EntryKeyFor(k, Span(new_image), recno) : std::string();
+    std::string& old_entry = old_entry_;
+    std::string& new_entry = new_entry_;
+    if (has_old) EntryKeyInto(k, Span(old_image), recno, old_entry);
+    if (has_new) EntryKeyInto(k, Span(new_image), recno, new_entry);
     if (has_old && has_new && old_entry == new_entry) continue;
     int64_t net = 0;
     if (has_new) {
       bool existed = false;
-      ISAM_RETURN_IF_ERROR(tree.Insert(MakeRecord(new_entry, RecnoPayload(recno)), existed));
+      Record& entry = change_record_;
+      entry.bytes.assign(new_entry);
+      entry.key_length = static_cast<uint16_t>(new_entry.size());
+      AppendBe32(entry.bytes, recno);
+      ISAM_RETURN_IF_ERROR(tree.Insert(entry, existed));
       if (existed) return Status::Error(kErrCreatesDuplicateKey, "duplicate key entry");
       ++net;
     }
@@ -224,8 +290,8 @@ int IsamTable::AddRecord(bool append) {
   Status st = ReadCountersOf(kTagData, data);
   if (!st.ok()) return End(Fail(st), false);
   if (!data.found) return End(kErrAccessDenied, false);  // checked before anything is written
-  std::string image(fcb_.record.begin(), fcb_.record.begin() + std::min<size_t>(fcb_.record.size(), table_.declaration.record_length));
-  image.resize(table_.declaration.record_length, '\0');
+  std::string& image = new_image_;
+  BufferImage(image);
   if (!append) {
     int dup = 0;
     st = CheckKeys({}, image, 0, dup);
@@ -233,11 +299,13 @@ int IsamTable::AddRecord(bool append) {
     if (dup != 0) return End(dup, false);
   }
   uint32_t recno = 0;
+  current_kept_ = false;
   st = [&]() -> Status {
     ISAM_RETURN_IF_ERROR(table_.file->store().IssueNumber(recno));
     ISAM_RETURN_IF_ERROR(ApplyKeys({}, image, recno, append));
     bool existed = false;
-    ISAM_RETURN_IF_ERROR(table_.file->tree().Insert(MakeRecord(DataKey(table_.number, recno), StoredImage()), existed));
+    MakeDataRecord(recno, image, change_record_);
+    ISAM_RETURN_IF_ERROR(table_.file->tree().Insert(change_record_, existed));
     if (existed) return Status::Internal(kCheckRecordOrder, "record number issued twice");
     ++data.entries;
     ISAM_RETURN_IF_ERROR(WriteCountersOf(kTagData, data));
@@ -246,6 +314,8 @@ int IsamTable::AddRecord(bool append) {
   if (!st.ok()) return End(Fail(st), true);
   ReleaseHold();
   current_ = recno;
+  current_stored_.assign(change_record_.bytes, change_record_.key_length, std::string::npos);
+  current_kept_ = true;
   return End(0, true);
 }
 
@@ -259,32 +329,35 @@ int IsamTable::PutRecord(int64_t pointer) {
   int e = Begin();
   if (e != 0) return e;
   if (held_ != recno && HeldElsewhere(recno)) return End(kErrAccessDenied, false);
-  std::string stored;
-  bool found = false;
-  Status st = ReadData(recno, stored, found);
+  const std::string* stored = nullptr;
+  Status st = StoredRecord(recno, stored);
   if (!st.ok()) return End(Fail(st), false);
-  if (!found) return End(kErrRecordNotAvailable, false);
-  if ((fcb_.state & kStateRecordWatched) && recno == current_ && stored != watched_) {
+  if (stored == nullptr) return End(kErrRecordNotAvailable, false);
+  if ((fcb_.state & kStateRecordWatched) && recno == current_ && *stored != watched_) {
     return End(kErrChangedElsewhere, false);
   }
-  std::string old_image = codec_.oem ? ConvertStrings(table_.declaration, stored, false) : stored;
-  old_image.resize(table_.declaration.record_length, '\0');
-  std::string new_image(fcb_.record.begin(),
-                        fcb_.record.begin() + std::min<size_t>(fcb_.record.size(), table_.declaration.record_length));
-  new_image.resize(table_.declaration.record_length, '\0');
+  const std::string& old_image = ImageOf(*stored, old_image_);
+  std::string& new_image = new_image_;
+  BufferImage(new_image);
   int dup = 0;
   st = CheckKeys(old_image, new_image, recno, dup);
   if (!st.ok()) return End(Fail(st), false);
   if (dup != 0) return End(dup, false);
   st = [&]() -> Status {
     ISAM_RETURN_IF_ERROR(ApplyKeys(old_image, new_image, recno, false));
+    // From here on the kept copy may describe neither the old nor the new record.
+    current_kept_ = false;
     bool replaced = false;
-    ISAM_RETURN_IF_ERROR(table_.file->tree().Replace(MakeRecord(DataKey(table_.number, recno), StoredImage()), replaced));
+    MakeDataRecord(recno, new_image, change_record_);
+    ISAM_RETURN_IF_ERROR(table_.file->tree().Replace(change_record_, replaced));
     return WriteMemos(recno);
   }();
+  current_kept_ = false;
   if (!st.ok()) return End(Fail(st), true);
   ReleaseHold();
   current_ = recno;
+  current_stored_.assign(change_record_.bytes, change_record_.key_length, std::string::npos);
+  current_kept_ = true;
   return End(0, true);
 }
 
@@ -294,23 +367,27 @@ int IsamTable::DeleteRecord() {
   int e = Begin();
   if (e != 0) return e;
   if (held_ != recno && HeldElsewhere(recno)) return End(kErrAccessDenied, false);
-  std::string stored;
-  bool found = false;
-  Status st = ReadData(recno, stored, found);
+  const std::string* stored = nullptr;
+  Status st = StoredRecord(recno, stored);
   if (!st.ok()) return End(Fail(st), false);
-  if (!found) return End(kErrRecordNotAvailable, false);
-  std::string old_image = codec_.oem ? ConvertStrings(table_.declaration, stored, false) : stored;
-  old_image.resize(table_.declaration.record_length, '\0');
+  if (stored == nullptr) return End(kErrRecordNotAvailable, false);
+  const std::string& old_image = ImageOf(*stored, old_image_);
   st = [&]() -> Status {
     ISAM_RETURN_IF_ERROR(ApplyKeys(old_image, {}, recno, false));
+    current_kept_ = false;
     bool erased = false;
-    ISAM_RETURN_IF_ERROR(table_.file->tree().Erase(DataKey(table_.number, recno), erased));
+    char key[9];
+    PutBe32(reinterpret_cast<uint8_t*>(key), table_.number);
+    key[4] = static_cast<char>(kTagData);
+    PutBe32(reinterpret_cast<uint8_t*>(key + 5), recno);
+    ISAM_RETURN_IF_ERROR(table_.file->tree().Erase(std::string_view(key, sizeof key), erased));
     ISAM_RETURN_IF_ERROR(EraseMemos(recno));
     Counters data;
     ISAM_RETURN_IF_ERROR(ReadCountersOf(kTagData, data));
     if (data.entries > 0) --data.entries;
     return WriteCountersOf(kTagData, data);
   }();
+  current_kept_ = false;
   if (!st.ok()) return End(Fail(st), true);
   ReleaseHold();
   current_ = 0;
@@ -346,6 +423,8 @@ int IsamTable::Load(uint32_t recno, const std::string& stored) {
     if (!st.ok()) return Fail(st);
   }
   current_ = recno;
+  if (&stored != &current_stored_) current_stored_.assign(stored);
+  current_kept_ = true;
   return 0;
 }
 
@@ -354,10 +433,14 @@ int IsamTable::GetByKey(int key) {
   int e = Begin();
   if (e != 0) return e;
   const KeyDesc& k = keys_[static_cast<size_t>(key)];
-  std::string image(fcb_.record.begin(), fcb_.record.end());
-  std::string prefix = KeyEntryKey(table_.number, k.number, EncodeKeyValue(table_.declaration, k.key, Span(image), codec_),
-                                   false, 0);
-  Record r;
+  // The entry prefix: table, key number and the buffer's key value (without a record number).
+  std::string& prefix = lookup_key_;
+  prefix.clear();
+  AppendBe32(prefix, table_.number);
+  prefix.push_back(static_cast<char>(k.number));
+  AppendKeyValue(table_.declaration, k.key, std::span<const uint8_t>(fcb_.record.data(), fcb_.record.size()), codec_,
+                 prefix);
+  Record& r = lookup_record_;
   bool found = false;
   Status st = k.dup ? table_.file->tree().AtOrAfter(prefix, r, found) : table_.file->tree().Find(prefix, r, found);
   if (!st.ok()) return End(Fail(st), false);
@@ -365,23 +448,21 @@ int IsamTable::GetByKey(int key) {
     return End(kErrRecordNotFound, false);
   }
   uint32_t recno = GetBe32(Bytes(r.bytes) + r.key_length);
-  std::string stored;
-  st = ReadData(recno, stored, found);
+  st = ReadData(recno, read_stored_, found);
   if (!st.ok()) return End(Fail(st), false);
   if (!found) return End(kErrRecordNotFound, false);
-  return End(Load(recno, stored), false);
+  return End(Load(recno, read_stored_), false);
 }
 
 int IsamTable::GetByPointer(int64_t pointer) {
   if (pointer <= 0 || pointer > 0xFFFFFFFFll) return kErrRecordNotFound;
   int e = Begin();
   if (e != 0) return e;
-  std::string stored;
   bool found = false;
-  Status st = ReadData(static_cast<uint32_t>(pointer), stored, found);
+  Status st = ReadData(static_cast<uint32_t>(pointer), read_stored_, found);
   if (!st.ok()) return End(Fail(st), false);
   if (!found) return End(kErrRecordNotFound, false);
-  return End(Load(static_cast<uint32_t>(pointer), stored), false);
+  return End(Load(static_cast<uint32_t>(pointer), read_stored_), false);
 }
 
 int IsamTable::Duplicate(int key, DriverArgs& args) {
@@ -477,6 +558,7 @@ int IsamTable::EmptyTable() {
     for (const KeyDesc& k : keys_) ISAM_RETURN_IF_ERROR(WriteCountersOf(k.number, Counters{}));
     return Status::Ok();
   }();
+  current_kept_ = false;
   if (!st.ok()) return End(Fail(st), true);
   current_ = 0;
   return End(0, true);
