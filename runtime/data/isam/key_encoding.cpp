@@ -109,21 +109,37 @@ const TextWeights* DirectWeights(const KeyCodec& codec) {
   return codec.weights.get();
 }
 
+// The length of `data` without its trailing blanks.
+size_t WithoutTrailingBlanks(const uint8_t* data, size_t n) {
+  constexpr uint64_t kBlanks = 0x2020202020202020ull;
+  while (n >= 8) {
+    uint64_t word;
+    std::memcpy(&word, data + n - 8, 8);
+    if (word != kBlanks) break;
+    n -= 8;
+  }
+  while (n > 0 && data[n - 1] == ' ') --n;
+  return n;
+}
+
 // The common case of EncodeText without a copy: each byte of the component (its first `used`
-// bytes; zeros after them) maps to one weight.
+// bytes; zeros after them) maps to one weight. The blanks that pad most text fields all weigh
+// the same and are filled in at once.
 void EncodeTextDirect(const TextWeights& w, const uint8_t* data, size_t used, size_t size, bool nocase,
                       std::string& out) {
   size_t start = out.size();
   out.resize(start + size);
   auto* dst = reinterpret_cast<uint8_t*>(out.data() + start);
   const uint8_t* table = nocase ? w.nocase.data() : w.collation.data();
+  size_t text = WithoutTrailingBlanks(data, used);
   size_t i = 0;
-  for (; i + 8 <= used; i += 8) {  // eight loads before eight stores: no store can alias a load
+  for (; i + 8 <= text; i += 8) {  // eight loads before eight stores: no store can alias a load
     uint8_t b[8];
     for (size_t j = 0; j < 8; ++j) b[j] = table[data[i + j]];
     std::memcpy(dst + i, b, 8);
   }
-  for (; i < used; ++i) dst[i] = table[data[i]];
+  for (; i < text; ++i) dst[i] = table[data[i]];
+  if (text < used) std::memset(dst + text, table[static_cast<uint8_t>(' ')], used - text);
   if (used < size) std::memset(dst + used, w.collation[0], size - used);
 }
 

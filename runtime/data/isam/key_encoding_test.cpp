@@ -141,6 +141,30 @@ TEST_F(KeyEncodingLocale, CollationWeightsDecideTheOrder) {
   EXPECT_LT(Enc(TypeCode::kString, "b"), Enc(TypeCode::kString, "a"));
 }
 
+// Every byte of a text field has its own weight, the blanks that pad it included, whatever
+// their number and wherever the field's bytes are cut into words.
+TEST_F(KeyEncodingLocale, EveryByteOfPaddedTextIsWeighed) {
+  Locale().collation[' '] = 0x7A;  // blanks weigh unlike anything else
+  Locale().collation['x'] = 0x01;
+  for (bool nocase : {false, true}) {
+    for (size_t text = 0; text <= 40; ++text) {
+      std::string field(48, ' ');
+      for (size_t i = 0; i < text; ++i) field[i] = i % 5 == 2 ? ' ' : static_cast<char>('a' + (i * 7) % 26);
+      if (text > 0 && text % 3 == 0) field[text - 1] = 'x';
+      std::string expected;
+      for (char c : field) {
+        uint8_t b = static_cast<uint8_t>(c);
+        expected.push_back(static_cast<char>(Locale().collation[nocase ? ToUpperChar(b) : b]));
+      }
+      EXPECT_EQ(Enc(TypeCode::kString, field, false, nocase), expected) << text << (nocase ? " nocase" : "");
+      // A CSTRING's blanks before its terminator count as text; the bytes after it as zeros.
+      std::string c_field = field.substr(0, text) + "  " + std::string(46 - text, '\0');
+      std::string c_expected = expected.substr(0, text + 2) + std::string(46 - text, static_cast<char>(Locale().collation[0]));
+      EXPECT_EQ(Enc(TypeCode::kCString, c_field, false, nocase), c_expected) << text;
+    }
+  }
+}
+
 // A codec keeps the weights it made for its keys; a change of the collation or case tables
 // between two keys must still reach the second one, also through a copy of the codec.
 TEST_F(KeyEncodingLocale, AKeptCodecSeesEveryChangeOfTheTables) {
