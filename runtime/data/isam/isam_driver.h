@@ -145,6 +145,8 @@ class IsamTable : public DriverWorkingState {
   // Key maintenance for one change; `old_image`/`new_image` may be empty (ADD / DELETE).
   Status CheckKeys(const std::string& old_image, const std::string& new_image, uint32_t recno, int& result);
   Status ApplyKeys(const std::string& old_image, const std::string& new_image, uint32_t recno, bool append);
+  // Records that the current record (just loaded) was reached through `entry` of key `key`.
+  void KeepEntry(int key, std::string_view entry);
   std::string StoredImage() const;              // the record buffer as it is stored (OEM)
   // The record buffer, record_length bytes, into `image` (buffer form).
   void BufferImage(std::string& image) const;
@@ -204,6 +206,11 @@ class IsamTable : public DriverWorkingState {
   // otherwise.
   std::string current_stored_;
   bool current_kept_ = false;
+  // The entry through which the current record was reached in key `current_entry_key_` (a GET
+  // by that key or a step in its order; -1 none): that key's entry of the kept copy, so a
+  // change need not encode it again. Trusted only together with the kept copy.
+  std::string current_entry_;
+  int current_entry_key_ = -1;
   std::string watched_;             // the stored record as read under WATCH
   bool watch_armed_ = false;
   uint32_t held_ = 0;               // record held by this user, 0 none

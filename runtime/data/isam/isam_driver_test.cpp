@@ -208,6 +208,8 @@ TEST_F(IsamDriverTest, ChangesStartFromTheRecordAsItIsNow) {
   EXPECT_EQ(Delete(*f_), 33);
   ASSERT_EQ(Close(g), 0);
   // A refused PUT changes nothing; the next one starts from the record as stored.
+  ASSERT_EQ(Close(*f_), 0);
+  ASSERT_EQ(Open(*f_, 0x12), 0);
   Fill(*f_, 3, "", 0);
   ASSERT_EQ(Get(*f_, 0), 0);
   StoreU32(f_->record.data(), 10);
@@ -239,6 +241,55 @@ TEST_F(IsamDriverTest, ChangesStartFromTheRecordAsItIsNow) {
   EXPECT_EQ(ReadAll(*f_, 1), (std::vector<int32_t>{10}));
   EXPECT_EQ(RecordsKey(*f_, 1), 1);
   ASSERT_EQ(Close(*f_), 0);
+  ExpectClean();
+}
+
+// A record reached by a step in a key's order is changed or deleted through the entry the step
+// found; the other keys' entries come from the record's bytes. Every key stays in step.
+TEST_F(IsamDriverTest, ChangesOfRecordsReachedInKeyOrder) {
+  ASSERT_EQ(Close(*f_), 0);
+  ASSERT_EQ(Open(*f_, 0x12), 0);  // exclusive: what was read stays true from one statement to the next
+  for (int i = 1; i <= 30; ++i) ASSERT_EQ(AddMovie(i, "n" + std::to_string(i % 4), static_cast<float>(i)), 0);
+  // In NAME order (DUP NOCASE): each record gets another ID (keys 0, 4) and another NAME.
+  ASSERT_EQ(SetKey(*f_, 1), 0);
+  int seen = 0;
+  while (Next(*f_) == 0 && seen < 100) {
+    ++seen;
+    int32_t id = Id(*f_);
+    if (id > 1000) continue;  // moved ahead of the scan by its new name
+    StoreU32(f_->record.data(), static_cast<uint32_t>(id + 1000));
+    StoreString(reinterpret_cast<char*>(f_->record.data() + 4), 20, "Z" + std::to_string(id % 3));
+    ASSERT_EQ(Put(*f_), 0);
+  }
+  EXPECT_EQ(RecordsKey(*f_, 1), 30);
+  ExpectClean();
+  // In descending ID order: every other record is deleted, the others renamed.
+  ASSERT_EQ(SetKey(*f_, 4), 0);
+  bool remove = true;
+  while (Next(*f_) == 0) {
+    if (remove) {
+      ASSERT_EQ(Delete(*f_), 0);
+    } else {
+      StoreString(reinterpret_cast<char*>(f_->record.data() + 4), 20, "kept");
+      ASSERT_EQ(Put(*f_), 0);
+    }
+    remove = !remove;
+  }
+  EXPECT_EQ(Records(*f_), 15);
+  EXPECT_EQ(RecordsKey(*f_, 0), 15);
+  EXPECT_EQ(RecordsKey(*f_, 1), 15);
+  std::vector<int32_t> ids = ReadAll(*f_, 1);
+  ASSERT_EQ(ids.size(), 15u);
+  EXPECT_EQ(ids.front(), 1001);  // all named "kept": in the order they were added
+  // A record read by its pointer after another was found by a key: nothing of the first one's
+  // entry is used for the second.
+  Fill(*f_, 0, "kept", 0);
+  ASSERT_EQ(Get(*f_, 1), 0);
+  int64_t first = Pointer(*f_);
+  ASSERT_EQ(GetByPointer(*f_, first + 2), 0);
+  StoreString(reinterpret_cast<char*>(f_->record.data() + 4), 20, "other");
+  ASSERT_EQ(Put(*f_), 0);
+  EXPECT_EQ(RecordsKey(*f_, 1), 15);
   ExpectClean();
 }
 

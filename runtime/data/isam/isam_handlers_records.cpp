@@ -11,6 +11,7 @@
 // enters them all and clears the mark.
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "platform/code_page.h"
 #include "runtime/core/type_code.h"
@@ -60,8 +61,8 @@ void IsamTable::ToBuffer(const std::string& stored) {
   std::string converted;
   const std::string& image = codec_.oem ? (converted = ConvertStrings(table_.declaration, stored, false)) : stored;
   size_t n = std::min(image.size(), fcb_.record.size());
-  std::copy_n(image.begin(), n, fcb_.record.begin());
-  std::fill(fcb_.record.begin() + static_cast<std::ptrdiff_t>(n), fcb_.record.end(), 0);
+  if (n > 0) std::memcpy(fcb_.record.data(), image.data(), n);
+  if (n < fcb_.record.size()) std::memset(fcb_.record.data() + n, 0, fcb_.record.size() - n);
 }
 
 void IsamTable::ToImage(const std::string& stored, std::string& image) const {
@@ -232,7 +233,11 @@ Status IsamTable::ApplyKeys(const std::string& old_image, const std::string& new
     bool has_new = !new_image.empty() && HasEntry(k, Span(new_image));
     std::string& old_entry = old_entry_;
     std::string& new_entry = new_entry_;
-    if (has_old) EntryKeyInto(k, Span(old_image), recno, old_entry);
+    if (has_old && current_kept_ && recno == current_ && current_entry_key_ == k.number) {
+      old_entry.assign(current_entry_);  // the entry the record was reached through
+    } else if (has_old) {
+      EntryKeyInto(k, Span(old_image), recno, old_entry);
+    }
     if (has_new) EntryKeyInto(k, Span(new_image), recno, new_entry);
     if (has_old && has_new && old_entry == new_entry) continue;
     int64_t net = 0;
@@ -316,6 +321,7 @@ int IsamTable::AddRecord(bool append) {
   current_ = recno;
   current_stored_.assign(change_record_.bytes, change_record_.key_length, std::string::npos);
   current_kept_ = true;
+  current_entry_key_ = -1;
   return End(0, true);
 }
 
@@ -358,6 +364,7 @@ int IsamTable::PutRecord(int64_t pointer) {
   current_ = recno;
   current_stored_.assign(change_record_.bytes, change_record_.key_length, std::string::npos);
   current_kept_ = true;
+  current_entry_key_ = -1;
   return End(0, true);
 }
 
@@ -394,6 +401,11 @@ int IsamTable::DeleteRecord() {
   return End(0, true);
 }
 
+void IsamTable::KeepEntry(int key, std::string_view entry) {
+  current_entry_.assign(entry);
+  current_entry_key_ = key;
+}
+
 int IsamTable::Load(uint32_t recno, const std::string& stored) {
   if (fcb_.state & kStateHoldRequested) {
     if (held_ != recno) {
@@ -425,6 +437,7 @@ int IsamTable::Load(uint32_t recno, const std::string& stored) {
   current_ = recno;
   if (&stored != &current_stored_) current_stored_.assign(stored);
   current_kept_ = true;
+  current_entry_key_ = -1;
   return 0;
 }
 
@@ -451,7 +464,9 @@ int IsamTable::GetByKey(int key) {
   st = ReadData(recno, read_stored_, found);
   if (!st.ok()) return End(Fail(st), false);
   if (!found) return End(kErrRecordNotFound, false);
-  return End(Load(recno, read_stored_), false);
+  int loaded = Load(recno, read_stored_);
+  if (loaded == 0) KeepEntry(key, r.key());
+  return End(loaded, false);
 }
 
 int IsamTable::GetByPointer(int64_t pointer) {

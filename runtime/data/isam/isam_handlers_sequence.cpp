@@ -164,7 +164,9 @@ int IsamTable::Step(bool forward, bool read, int64_t count) {
     ++done;
   }
   if (!read) return End(0, false);
-  return End(Load(recno, stored), false);
+  int loaded = Load(recno, stored);
+  if (loaded == 0 && order_ == Order::kKey) KeepEntry(seq_key_, point_);
+  return End(loaded, false);
 }
 
 int IsamTable::TestEnd(bool forward, DriverArgs& args) {
