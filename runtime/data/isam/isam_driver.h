@@ -135,7 +135,7 @@ class IsamTable : public DriverWorkingState {
   // current record when there is one, else read into `read_stored_`.
   Status StoredRecord(uint32_t recno, const std::string*& stored);
   // Loads a stored record into the buffer (with holds, watches and memos) and makes it current.
-  int Load(uint32_t recno, const std::string& payload);
+  int Load(uint32_t recno, std::string_view payload);
   std::string EntryKeyFor(const KeyDesc& k, std::span<const uint8_t> record, uint32_t recno) const;
   // The same into `out` (its capacity reused).
   void EntryKeyInto(const KeyDesc& k, std::span<const uint8_t> record, uint32_t recno, std::string& out) const;
@@ -155,7 +155,7 @@ class IsamTable : public DriverWorkingState {
   // A stored record in buffer form, record_length bytes: `stored` itself when it already is,
   // else converted into `buffer`.
   const std::string& ImageOf(const std::string& stored, std::string& buffer) const;
-  void ToBuffer(const std::string& stored);     // a stored record into the buffer
+  void ToBuffer(std::string_view stored);       // a stored record into the buffer
   void ToImage(const std::string& stored, std::string& image) const;  // stored -> buffer form
 
   // Sequence (isam_handlers_sequence.cpp).
@@ -165,8 +165,8 @@ class IsamTable : public DriverWorkingState {
   int Position(int key, DriverArgs& args);
   int Reset(int key, std::string_view position);
   int Reget(std::string_view position);
-  // The next entry of the sequence from `point`; in file order `data` (when given) receives
-  // the record found.
+  // The next entry of the sequence from `point`, left in step_record_; in file order `data`
+  // (when given) receives the record found.
   Status Neighbour(bool forward, bool fresh, const std::string& point, std::string& found_key, uint32_t& recno,
                    bool& found, std::string* data = nullptr);
   std::string OrderPrefix() const;
@@ -237,7 +237,7 @@ class IsamTable : public DriverWorkingState {
   // Buffers a sequential step reuses, so that a scan does not allocate for every record.
   Record step_record_;
   std::string step_found_;
-  std::string step_stored_;
+  std::string step_stored_;  // in key order: the data record of the entry stepped to
   bool fresh_ = false;
   bool whole_ = false;  // SET without a start: NEXT from the first, PREVIOUS from the last
   std::map<int, DynamicIndex> dynamic_;  // by key: the keys built with components of their own

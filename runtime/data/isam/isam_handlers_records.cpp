@@ -57,9 +57,10 @@ std::string IsamTable::StoredImage() const {
   return codec_.oem ? ConvertStrings(table_.declaration, std::move(image), true) : image;
 }
 
-void IsamTable::ToBuffer(const std::string& stored) {
+void IsamTable::ToBuffer(std::string_view stored) {
   std::string converted;
-  const std::string& image = codec_.oem ? (converted = ConvertStrings(table_.declaration, stored, false)) : stored;
+  std::string_view image = stored;
+  if (codec_.oem) image = converted = ConvertStrings(table_.declaration, std::string(stored), false);
   size_t n = std::min(image.size(), fcb_.record.size());
   if (n > 0) std::memcpy(fcb_.record.data(), image.data(), n);
   if (n < fcb_.record.size()) std::memset(fcb_.record.data() + n, 0, fcb_.record.size() - n);
@@ -406,7 +407,7 @@ void IsamTable::KeepEntry(int key, std::string_view entry) {
   current_entry_key_ = key;
 }
 
-int IsamTable::Load(uint32_t recno, const std::string& stored) {
+int IsamTable::Load(uint32_t recno, std::string_view stored) {
   if (fcb_.state & kStateHoldRequested) {
     if (held_ != recno) {
       int e = locks_ ? locks_->TakeRecord(recno, hold_wait_ms_) : 0;
@@ -424,18 +425,18 @@ int IsamTable::Load(uint32_t recno, const std::string& stored) {
     held_ = 0;
   }
   if (fcb_.state & kStateWatchRequested) {
-    watched_ = stored;
+    watched_.assign(stored);
     fcb_.state |= kStateRecordWatched;
   }
   ToBuffer(stored);
   if (skip_memos_) {
     skip_memos_ = false;
-  } else {
+  } else if (!memos_.empty()) {
     Status st = ReadMemos(recno);
     if (!st.ok()) return Fail(st);
   }
   current_ = recno;
-  if (&stored != &current_stored_) current_stored_.assign(stored);
+  if (stored.data() != current_stored_.data()) current_stored_.assign(stored);
   current_kept_ = true;
   current_entry_key_ = -1;
   return 0;

@@ -137,8 +137,8 @@ int IsamTable::Step(bool forward, bool read, int64_t count) {
   if (order_ == Order::kNone) return kErrRecordNotAvailable;
   int e = Begin();
   if (e != 0) return e;
-  std::string& stored = step_stored_;
   uint32_t recno = 0;
+  std::string_view stored;  // the stored record of the last step
   std::string edge;
   for (int64_t done = 0; done < count;) {
     const std::string* point = fresh_ && !forward ? &back_point_ : &point_;
@@ -149,17 +149,22 @@ int IsamTable::Step(bool forward, bool read, int64_t count) {
       fresh = forward;
     }
     bool found = false;
-    Status st = Neighbour(forward, fresh, *point, step_found_, recno, found, &stored);
+    Status st = Neighbour(forward, fresh, *point, step_found_, recno, found);
     if (!st.ok()) return End(Fail(st), false);
     if (!found) return End(kErrRecordNotAvailable, false);
     point_.swap(step_found_);
     fresh_ = false;
     whole_ = false;
-    if (order_ == Order::kKey) {  // in file order the step found the data record itself
+    if (order_ == Order::kKey) {
       bool exists = false;
-      st = ReadData(recno, stored, exists);
+      st = ReadData(recno, step_stored_, exists);
       if (!st.ok()) return End(Fail(st), false);
       if (!exists) continue;  // a key entry whose record is gone is stepped over
+      stored = step_stored_;
+    } else {
+      // In file order the step found the data record itself; it stays in step_record_ until
+      // the next step.
+      stored = std::string_view(step_record_.bytes).substr(step_record_.key_length);
     }
     ++done;
   }
