@@ -30,6 +30,8 @@ class FaultyFileIo final : public FileIo {
   explicit FaultyFileIo(FaultPlan plan) : plan_(plan) {}
 
   ssize_t Pwrite(int fd, const void* data, size_t size, uint64_t offset) override;
+  // One write, as Pwrite: a half write puts out half of all the pieces' bytes.
+  ssize_t Pwritev(int fd, const struct iovec* pieces, int count, uint64_t offset) override;
   int Fdatasync(int fd) override;
   int Ftruncate(int fd, uint64_t size) override;
 

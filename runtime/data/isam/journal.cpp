@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #include "runtime/data/isam/byte_order.h"
 #include "runtime/data/isam/transaction_control.h"
@@ -22,6 +23,14 @@ constexpr size_t kFixedSizeV1 = 26;
 // at all, so a clearing that fails leaves the journal either complete or cleared, never torn.
 constexpr char kCleared[1] = {};
 
+// A cut region shorter than this is saved whole: looking for its holes costs system calls.
+constexpr uint64_t kHoleSearchMin = 64 * 1024;
+// No saved region is longer (its length field has 32 bits).
+constexpr uint64_t kMaxSavedRegion = uint64_t{1} << 30;
+// The journal's buffer is kept for the next update up to this size; a larger one (of a big
+// batch) is given back when the update ends.
+constexpr size_t kKeptImage = 1 << 20;
+
 uint64_t Fnv1a(const char* p, size_t n) {
   uint64_t h = 1469598103934665603ull;
   for (size_t i = 0; i < n; ++i) {
@@ -31,8 +40,87 @@ uint64_t Fnv1a(const char* p, size_t n) {
   return h;
 }
 
-void Put(std::string& out, uint64_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+void PutAt(char* p, uint64_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// The bytes of a journal before its first region; `total` is the whole journal's length.
+size_t PutHead(char* p, uint64_t total, uint64_t original_length, uint64_t regions, uint32_t transaction,
+               std::string_view control) {
+  std::memcpy(p, kMagic, sizeof kMagic);
+  PutAt(p + 8, total, 8);
+  PutAt(p + 16, original_length, 8);
+  PutAt(p + 24, regions, 4);
+  PutAt(p + 28, transaction, 4);
+  PutAt(p + 32, control.size(), 2);
+  std::memcpy(p + kFixedSize, control.data(), control.size());
+  return kFixedSize + control.size();
+}
+
+// The hash over everything before the journal's last 8 bytes goes into them.
+void Seal(std::string& image) {
+  PutAt(image.data() + image.size() - 8, Fnv1a(image.data(), image.size() - 8), 8);
+}
+
+// Adds the parts of [begin, end) that hold data (not holes) to `out`. Where the file system
+// cannot tell, everything counts as data.
+void AddDataExtents(int fd, uint64_t begin, uint64_t end, std::vector<JournalRegion>& out) {
+  if (end - begin < kHoleSearchMin) {
+    out.push_back({begin, end - begin});
+    return;
+  }
+  uint64_t at = begin;
+  while (at < end) {
+    off_t data = ::lseek(fd, static_cast<off_t>(at), SEEK_DATA);
+    if (data < 0) {
+      if (errno != ENXIO) out.push_back({at, end - at});  // ENXIO: no data after `at`
+      return;
+    }
+    if (static_cast<uint64_t>(data) >= end) return;
+    off_t hole = ::lseek(fd, data, SEEK_HOLE);
+    uint64_t stop = hole < 0 ? end : std::min<uint64_t>(static_cast<uint64_t>(hole), end);
+    if (stop <= static_cast<uint64_t>(data)) stop = end;
+    out.push_back({static_cast<uint64_t>(data), stop - static_cast<uint64_t>(data)});
+    at = stop;
+  }
+}
+
+// The spans of the data file a journal saves for `regions`: clipped to the file's length,
+// holes of cut regions left out, in increasing order, overlapping and adjoining ones joined.
+std::vector<JournalRegion> PlanSaved(int fd, uint64_t length, const std::vector<JournalRegion>& regions) {
+  std::vector<JournalRegion> parts;
+  parts.reserve(regions.size());
+  for (const auto& r : regions) {
+    if (r.offset >= length || r.length == 0) continue;
+    uint64_t end = r.offset + std::min(r.length, length - r.offset);
+    if (r.cut) {
+      AddDataExtents(fd, r.offset, end, parts);
+    } else {
+      parts.push_back({r.offset, end - r.offset});
+    }
+  }
+  std::sort(parts.begin(), parts.end(), [](const auto& a, const auto& b) { return a.offset < b.offset; });
+  std::vector<JournalRegion> joined;
+  for (const auto& r : parts) {
+    if (!joined.empty()) {
+      JournalRegion& last = joined.back();
+      uint64_t last_end = last.offset + last.length;
+      if (r.offset <= last_end && last.length < kMaxSavedRegion) {
+        uint64_t end = std::max(last_end, r.offset + r.length);
+        uint64_t room = kMaxSavedRegion - last.length;
+        if (end - last_end <= room) {
+          last.length = end - last.offset;
+          continue;
+        }
+        // Only what fits joins; the rest starts a region of its own.
+        last.length += room;
+        joined.push_back({last.offset + last.length, end - (last.offset + last.length)});
+        continue;
+      }
+    }
+    joined.push_back(r);
+  }
+  return joined;
 }
 
 uint64_t Get(const std::string& in, size_t at, int bytes) {
@@ -59,14 +147,23 @@ bool TryShare(int fd) {
   return ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
 }
 
-// Writes the journal's original bytes back into the data file and cuts it to its old length.
-Status Replay(FileIo& io, int data_fd, const JournalContents& c, bool sync) {
-  for (const auto& [offset, bytes] : c.regions) {
+// Writes the journal's original bytes back into the data file and cuts it to its old length
+// (which also brings back, as zeros, the holes of a cut region that were not saved).
+Status Replay(FileIo& io, int data_fd, const std::vector<std::pair<uint64_t, std::string_view>>& regions,
+              uint64_t original_length, bool sync) {
+  for (const auto& [offset, bytes] : regions) {
     ISAM_RETURN_IF_ERROR(WriteFully(io, data_fd, bytes, offset, "journal replay"));
   }
-  if (io.Ftruncate(data_fd, c.original_length) != 0) return Status::System(errno, "journal replay: truncate");
+  if (io.Ftruncate(data_fd, original_length) != 0) return Status::System(errno, "journal replay: truncate");
   if (sync && io.Fdatasync(data_fd) != 0) return Status::System(errno, "journal replay: flush");
   return Status::Ok();
+}
+
+Status Replay(FileIo& io, int data_fd, const JournalContents& c, bool sync) {
+  std::vector<std::pair<uint64_t, std::string_view>> regions;
+  regions.reserve(c.regions.size());
+  for (const auto& [offset, bytes] : c.regions) regions.emplace_back(offset, bytes);
+  return Replay(io, data_fd, regions, c.original_length, sync);
 }
 
 Status ReadWholeFile(int fd, std::string& out) {
@@ -99,21 +196,17 @@ bool JournalIsHot(const std::string& path) {
 }
 
 std::string EncodeJournal(const JournalContents& c) {
-  std::string out(kMagic, sizeof kMagic);
-  Put(out, 0, 8);  // the length, filled in below
-  Put(out, c.original_length, 8);
-  Put(out, c.regions.size(), 4);
-  Put(out, c.transaction, 4);
-  Put(out, c.control_file.size(), 2);
-  out += c.control_file;
+  size_t total = kFixedSize + c.control_file.size() + 8;
+  for (const auto& region : c.regions) total += 12 + region.second.size();
+  std::string out(total, '\0');
+  size_t at = PutHead(out.data(), total, c.original_length, c.regions.size(), c.transaction, c.control_file);
   for (const auto& [offset, bytes] : c.regions) {
-    Put(out, offset, 8);
-    Put(out, bytes.size(), 4);
-    out += bytes;
+    PutAt(out.data() + at, offset, 8);
+    PutAt(out.data() + at + 8, bytes.size(), 4);
+    std::memcpy(out.data() + at + 12, bytes.data(), bytes.size());
+    at += 12 + bytes.size();
   }
-  uint64_t total = out.size() + 8;
-  for (int i = 0; i < 8; ++i) out[8 + i] = static_cast<char>((total >> (8 * i)) & 0xFF);
-  Put(out, Fnv1a(out.data(), out.size()), 8);
+  Seal(out);
   return out;
 }
 
@@ -224,22 +317,33 @@ Status Journal::Begin(int data_fd, uint64_t data_length, const std::vector<Journ
     // An earlier failed update whose originals could not be put back: try again first.
     ISAM_RETURN_IF_ERROR(Undo(data_fd));
   }
-  JournalContents c;
-  c.original_length = data_length;
-  c.transaction = hold_number_;
-  c.control_file = hold_control_;
-  for (const auto& r : regions) {
-    if (r.offset >= data_length || r.length == 0) continue;
-    uint64_t length = std::min(r.length, data_length - r.offset);
-    std::string bytes;
-    ISAM_RETURN_IF_ERROR(ReadUpTo(data_fd, r.offset, static_cast<size_t>(length), bytes));
-    c.regions.emplace_back(r.offset, std::move(bytes));
+  // The journal is laid out in one buffer (kept from the last update) and the originals are
+  // read straight into it.
+  std::vector<JournalRegion> spans = PlanSaved(data_fd, data_length, regions);
+  size_t total = kFixedSize + hold_control_.size() + 8;
+  for (const auto& r : spans) total += 12 + static_cast<size_t>(r.length);
+  saved_.clear();
+  image_.resize(total);
+  size_t at = PutHead(image_.data(), total, data_length, spans.size(), hold_number_, hold_control_);
+  for (const auto& r : spans) {
+    size_t got = 0;
+    ISAM_RETURN_IF_ERROR(ReadInto(data_fd, r.offset, image_.data() + at + 12, static_cast<size_t>(r.length), got));
+    if (got != r.length) {
+      saved_.clear();
+      return Status::System(EIO, "journal: the file ends before its length");
+    }
+    PutAt(image_.data() + at, r.offset, 8);
+    PutAt(image_.data() + at + 8, r.length, 4);
+    saved_.push_back({r.offset, at + 12, got});
+    at += 12 + got;
   }
+  Seal(image_);
+  original_length_ = data_length;
   bool created = false;
   ISAM_RETURN_IF_ERROR(Own(created));
   // Written over the last (cleared) journal in place; what of it lies beyond the new one's
   // length is of no meaning.
-  Status st = WriteFully(*io_, fd_, EncodeJournal(c), 0, "journal");
+  Status st = WriteFully(*io_, fd_, image_, 0, "journal");
   if (st.ok() && sync_ && io_->Fdatasync(fd_) != 0) st = Status::System(errno, "journal flush");
   // A new journal's name must be on the disk before the data file changes.
   if (st.ok() && sync_ && created) st = SyncParentDirectory(journal_path_);
@@ -251,9 +355,9 @@ Status Journal::Begin(int data_fd, uint64_t data_length, const std::vector<Journ
       // over this one first).
     }
     Disown();
+    saved_.clear();
     return st;
   }
-  contents_ = std::move(c);
   hot_ = true;
   return Status::Ok();
 }
@@ -265,8 +369,13 @@ Status Journal::Empty() {
   ISAM_RETURN_IF_ERROR(WriteFully(*io_, fd_, std::string_view(kCleared, sizeof kCleared), 0, "clear journal"));
   Disown();
   hot_ = false;
-  contents_ = {};
+  Forget();
   return Status::Ok();
+}
+
+void Journal::Forget() {
+  saved_.clear();
+  if (image_.capacity() > kKeptImage) std::string().swap(image_);
 }
 
 Status Journal::Finish() {
@@ -285,7 +394,7 @@ Status Journal::Release() {
     // open discards it for that reason. It must never be replayed from here.
     Disown();
     hot_ = false;
-    contents_ = {};
+    Forget();
   }
   return st;
 }
@@ -294,7 +403,10 @@ Status Journal::Undo(int data_fd) {
   hold_number_ = 0;
   hold_control_.clear();
   if (!hot_) return Status::Ok();
-  Status st = Replay(*io_, data_fd, contents_, sync_);
+  std::vector<std::pair<uint64_t, std::string_view>> regions;
+  regions.reserve(saved_.size());
+  for (const auto& s : saved_) regions.emplace_back(s.offset, std::string_view(image_).substr(s.at, s.length));
+  Status st = Replay(*io_, data_fd, regions, original_length_, sync_);
   if (st.ok()) st = Empty();
   if (!st.ok()) return Status::Error(kErrUnableToRollback, st.detail);
   return Status::Ok();

@@ -63,6 +63,10 @@ inline constexpr int kErrUnableToLog = 48;
 struct JournalRegion {
   uint64_t offset = 0;
   uint64_t length = 0;
+  // The update only cuts these bytes off (they lie past its new length) and never writes them.
+  // Holes in such a region need not be saved: a replay makes the file its old length again,
+  // and the bytes that come back with it read as zeros, just as a hole does.
+  bool cut = false;
 };
 
 struct JournalContents {
@@ -89,7 +93,8 @@ class Journal {
   // The next update is phase one of transaction `number` coordinated through `control_file`.
   void HoldFor(uint32_t number, std::string control_file);
   // Saves the original bytes of `regions` (clipped to the file's length `data_length`) and
-  // the length itself, flushed, before the update overwrites any of them.
+  // the length itself, flushed, before the update overwrites any of them. Overlapping and
+  // adjoining regions are saved as one.
   Status Begin(int data_fd, uint64_t data_length, const std::vector<JournalRegion>& regions);
   // The update's data is written and flushed. A journal that is not held is cleared: the
   // commit point. A held one stays until Release or Undo.
@@ -111,6 +116,7 @@ class Journal {
   Status Own(bool& created);      // opens (creating) and locks the journal
   void Disown();                  // gives up the lock
   Status Empty();                 // clears the magic and gives up the lock
+  void Forget();                  // drops the originals held in memory
 
   std::string data_path_;
   std::string journal_path_;
@@ -118,7 +124,16 @@ class Journal {
   bool sync_;
   int fd_ = -1;
   bool hot_ = false;
-  JournalContents contents_;
+  // The journal as written (kept for Undo; its buffer is reused by the next update) and
+  // where in it each saved region's original bytes lie.
+  struct Saved {
+    uint64_t offset;  // in the data file
+    size_t at;        // in image_
+    size_t length;
+  };
+  std::string image_;
+  std::vector<Saved> saved_;
+  uint64_t original_length_ = 0;
   uint32_t hold_number_ = 0;
   std::string hold_control_;
 };

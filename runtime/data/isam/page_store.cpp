@@ -124,9 +124,13 @@ Status PageStore::ReadAt(uint64_t offset, size_t size, std::string& out, size_t*
   return Status::Ok();
 }
 
-Status PageStore::WriteAt(uint64_t offset, std::string data) {
+Status PageStore::WriteAt(uint64_t offset, std::string_view data) {
   if (offset % kIoUnit != 0 || data.size() % kIoUnit != 0) return Status::Internal(kCheckIoLength, "write of " + std::to_string(data.size()) + " bytes");
-  if (cipher_ && !cipher_->Encrypt(offset, data)) return Status::System(EIO, "encipher");
+  if (cipher_) {
+    cipher_scratch_.assign(data);
+    if (!cipher_->Encrypt(offset, cipher_scratch_)) return Status::System(EIO, "encipher");
+    data = cipher_scratch_;
+  }
   size_t done = 0;
   while (done < data.size()) {
     ssize_t n = io_->Pwrite(fd_, data.data() + done, data.size() - done, offset + done);
@@ -138,6 +142,33 @@ Status PageStore::WriteAt(uint64_t offset, std::string data) {
     done += static_cast<size_t>(n);
   }
   return Status::Ok();
+}
+
+// Pages that follow each other in the file go out in one write.
+Status PageStore::WritePages(std::vector<std::shared_ptr<Page>>& pages) {
+  std::sort(pages.begin(), pages.end(), [](const auto& a, const auto& b) { return a->address < b->address; });
+  std::vector<struct iovec> run;
+  uint64_t run_start = 0;
+  uint64_t run_end = 0;
+  for (const auto& page : pages) {
+    uint64_t offset = PageOffset(page->address);
+    if (!run.empty() && offset != run_end) {
+      ISAM_RETURN_IF_ERROR(WriteRun(run_start, run));
+      run.clear();
+    }
+    if (run.empty()) run_start = offset;
+    run.push_back({page->encoded.data(), page->encoded.size()});
+    run_end = offset + page->encoded.size();
+  }
+  return run.empty() ? Status::Ok() : WriteRun(run_start, run);
+}
+
+Status PageStore::WriteRun(uint64_t offset, std::vector<struct iovec>& pieces) {
+  if (!cipher_) return WriteVectorFully(*io_, fd_, pieces, offset, "write");
+  cipher_scratch_.clear();
+  for (const auto& piece : pieces) cipher_scratch_.append(static_cast<const char*>(piece.iov_base), piece.iov_len);
+  if (!cipher_->Encrypt(offset, cipher_scratch_)) return Status::System(EIO, "encipher");
+  return WriteFully(*io_, fd_, cipher_scratch_, offset, "write");
 }
 
 Status PageStore::Sync() {
@@ -465,13 +496,16 @@ Status PageStore::Commit() {
     dirty = cache_.DirtyPages();
     uint32_t length = header_.DataLength();
     uint32_t old_length = disk_header_.committed_length;
+    const uint64_t size = file_size();
     if (journal_) {
-      std::vector<JournalRegion> regions{{0, kHeaderSize}};
+      std::vector<JournalRegion> regions;
+      regions.reserve(dirty.size() + 2);
+      regions.push_back({0, kHeaderSize});
       for (const auto& page : dirty) {
         regions.push_back({PageOffset(page->address), uint64_t{header_.ClassOf(page->address)} * kUnitSize});
       }
-      uint64_t size = file_size();
-      if (length < size) regions.push_back({length, size - length});
+      // The bytes past the new length are only cut off, never written.
+      if (length < size) regions.push_back({length, size - length, true});
       ISAM_RETURN_IF_ERROR(journal_->Begin(fd_, size, regions));
     }
     // Without a journal the file marks a growth in progress the format's way: the old header
@@ -493,14 +527,15 @@ Status PageStore::Commit() {
       if (header_.ClassOf(page->address) * kUnitSize != page->encoded.size()) {
         return Status::Internal(kCheckPageClass, "page does not fit its class");
       }
-      ISAM_RETURN_IF_ERROR(WriteAt(PageOffset(page->address), page->encoded));
     }
+    ISAM_RETURN_IF_ERROR(WritePages(dirty));
     header_.committed_length = length;
     header_.written_length = length;
     header_.change_counter += 1;
     if (new_file_) header_.change_counter = std::max<uint32_t>(header_.change_counter, 1);
     ISAM_RETURN_IF_ERROR(WriteAt(0, EncodeHeader(header_)));
-    if (length < file_size() && io_->Ftruncate(fd_, length) != 0) return Status::System(errno, "truncate");
+    // Nothing above writes past `length`: the file is longer only if it was so before.
+    if (length < size && io_->Ftruncate(fd_, length) != 0) return Status::System(errno, "truncate");
     ISAM_RETURN_IF_ERROR(Sync());
     return journal_ ? journal_->Finish() : Status::Ok();
   }();

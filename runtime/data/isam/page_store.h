@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -108,7 +109,7 @@ class PageStore {
 
   // Raw I/O in multiples of 64 bytes (deciphered when the file is enciphered).
   Status ReadAt(uint64_t offset, size_t size, std::string& out, size_t* got = nullptr) const;
-  Status WriteAt(uint64_t offset, std::string data);
+  Status WriteAt(uint64_t offset, std::string_view data);
 
  private:
   PageStore(std::string path, int fd, const PageStoreOptions& options);
@@ -123,6 +124,8 @@ class PageStore {
   Status Allocate(uint32_t units, uint32_t& address);
   Status FreeAddress(uint32_t address);
   Status Fit(const std::shared_ptr<Page>& page);
+  Status WritePages(std::vector<std::shared_ptr<Page>>& pages);
+  Status WriteRun(uint64_t offset, std::vector<struct iovec>& pieces);
   Status Sync();
 
   std::string path_;
@@ -143,6 +146,7 @@ class PageStore {
     size_t index;
   };
   std::unordered_map<uint32_t, ChildLink> new_page_parents_;
+  std::string cipher_scratch_;  // enciphered bytes on their way out (kept between writes)
   PageCache cache_;
   PageSpaceStats stats_;
   FileIo* io_ = &SystemFileIo();
