@@ -234,6 +234,7 @@ class IsamTable : public DriverWorkingState {
   std::string old_image_, new_image_;  // a change's record before and after, buffer form
   std::string old_entry_, new_entry_;  // a key's entries of those
   Record change_record_;      // a key entry or data record being written
+  std::string new_stored_;    // PUT: the record's new stored bytes, until they become current
   // Buffers a sequential step reuses, so that a scan does not allocate for every record.
   Record step_record_;
   std::string step_found_;

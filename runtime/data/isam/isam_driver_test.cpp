@@ -293,6 +293,56 @@ TEST_F(IsamDriverTest, ChangesOfRecordsReachedInKeyOrder) {
   ExpectClean();
 }
 
+// A damaged file may already hold the entry a change would make. The change is refused with 40
+// and, also inside a stream (where nothing is undone), the record keeps its bytes and its
+// entries.
+TEST_F(IsamDriverTest, ARefusedKeyEntryLeavesTheRecordAsItWas) {
+  ASSERT_EQ(AddMovie(1, "first", 1.0f), 0);
+  ASSERT_EQ(AddMovie(2, "second", 2.0f), 0);
+  int64_t recno = Pointer(*f_);
+  ASSERT_EQ(Close(*f_), 0);
+  {
+    std::unique_ptr<IsamFile> file;
+    ASSERT_TRUE(IsamFile::Open(path_, {}, file).ok());
+    uint32_t table = 0;
+    bool found = false;
+    ASSERT_TRUE(file->FindTable(kUnnamedTable, table, found).ok());
+    ASSERT_TRUE(found);
+    TableDeclaration decl;
+    ASSERT_TRUE(file->ReadDeclaration(table, decl).ok());
+    std::vector<uint8_t> image(decl.record_length, 0);
+    StoreString(reinterpret_cast<char*>(image.data() + 4), 20, "stray");
+    std::string value = EncodeKeyValue(decl, decl.keys[1], image, {});
+    std::string payload;
+    AppendBe32(payload, static_cast<uint32_t>(recno));
+    bool existed = false;
+    ASSERT_TRUE(file->tree().Insert(MakeRecord(KeyEntryKey(table, 1, value, true, static_cast<uint32_t>(recno)), payload),
+                                    existed).ok());
+    ASSERT_TRUE(file->store().Commit().ok());
+  }
+  ASSERT_EQ(Open(*f_, 0x12), 0);
+  ASSERT_EQ(Stream(*f_), 0);
+  Fill(*f_, 2, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  StoreString(reinterpret_cast<char*>(f_->record.data() + 4), 20, "STRAY");
+  EXPECT_EQ(Put(*f_), 40);
+  ASSERT_EQ(Flush(*f_), 0);
+  Fill(*f_, 2, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(f_->record.data() + 4), 6), "second");
+  Fill(*f_, 0, "SECOND", 0);
+  ASSERT_EQ(Get(*f_, 1), 0);
+  EXPECT_EQ(Id(*f_), 2);
+  EXPECT_EQ(RecordsKey(*f_, 1), 2);
+  // Once the stray entry is gone with a BUILD, the same change goes through.
+  ASSERT_EQ(BuildKey(*f_, 1), 0);
+  StoreString(reinterpret_cast<char*>(f_->record.data() + 4), 20, "STRAY");
+  ASSERT_EQ(Put(*f_), 0);
+  EXPECT_EQ(ReadAll(*f_, 1), (std::vector<int32_t>{1, 2}));
+  ASSERT_EQ(Close(*f_), 0);
+  ExpectClean();
+}
+
 // Inside a stream the copy is used from GET to PUT to DELETE; each record's own bytes, never
 // those of the record handled before it, decide which entries change.
 TEST_F(IsamDriverTest, StreamedChangesOfManyRecordsKeepEveryKeyInStep) {

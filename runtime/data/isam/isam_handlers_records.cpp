@@ -242,26 +242,14 @@ Status IsamTable::ApplyKeys(const std::string& old_image, const std::string& new
     if (has_new) EntryKeyInto(k, Span(new_image), recno, new_entry);
     if (has_old && has_new && old_entry == new_entry) continue;
     int64_t net = 0;
-    if (has_new) {
-      bool existed = false;
-      Record& entry = change_record_;
-      entry.bytes.assign(new_entry);
-      entry.key_length = static_cast<uint16_t>(new_entry.size());
-      AppendBe32(entry.bytes, recno);
-      ISAM_RETURN_IF_ERROR(tree.Insert(entry, existed));
-      if (existed) return Status::Error(kErrCreatesDuplicateKey, "duplicate key entry");
-      ++net;
-    }
+    // The old entry goes before the new one comes: the read that made the record current has
+    // just passed the old entry's leaf, so the tree finds it again without a search from the top.
+    bool erased_old = false;
     if (has_old && k.dup) {
       // A DUP key's entry carries the record number: it can only be this record's.
-      bool erased = false;
-      ISAM_RETURN_IF_ERROR(tree.Erase(old_entry, erased));
-      if (erased) {
-        --net;
-        has_old = false;
-      }
+      ISAM_RETURN_IF_ERROR(tree.Erase(old_entry, erased_old));
     }
-    if (has_old) {
+    if (has_old && !erased_old) {
       uint32_t owner = 0;
       ISAM_RETURN_IF_ERROR(UniqueOwner(k, old_entry, owner));
       if (owner != recno) {
@@ -275,11 +263,28 @@ Status IsamTable::ApplyKeys(const std::string& old_image, const std::string& new
           if (owner == recno) old_entry = other;
         }
       }
-      if (owner == recno) {
-        bool erased = false;
-        ISAM_RETURN_IF_ERROR(tree.Erase(old_entry, erased));
-        if (erased) --net;
+      if (owner == recno) ISAM_RETURN_IF_ERROR(tree.Erase(old_entry, erased_old));
+    }
+    if (erased_old) --net;
+    if (has_new) {
+      bool existed = false;
+      Record& entry = change_record_;
+      entry.bytes.assign(new_entry);
+      entry.key_length = static_cast<uint16_t>(new_entry.size());
+      AppendBe32(entry.bytes, recno);
+      ISAM_RETURN_IF_ERROR(tree.Insert(entry, existed));
+      if (existed) {
+        // Only a damaged file gets here (the unique keys were checked): this key keeps the
+        // entry it had.
+        if (erased_old) {
+          entry.bytes.assign(old_entry);
+          entry.key_length = static_cast<uint16_t>(old_entry.size());
+          AppendBe32(entry.bytes, recno);
+          ISAM_RETURN_IF_ERROR(tree.Insert(entry, existed));
+        }
+        return Status::Error(kErrCreatesDuplicateKey, "duplicate key entry");
       }
+      ++net;
     }
     if (net != 0) {
       c.entries = static_cast<uint32_t>(static_cast<int64_t>(c.entries) + net);
@@ -351,19 +356,33 @@ int IsamTable::PutRecord(int64_t pointer) {
   if (!st.ok()) return End(Fail(st), false);
   if (dup != 0) return End(dup, false);
   st = [&]() -> Status {
-    ISAM_RETURN_IF_ERROR(ApplyKeys(old_image, new_image, recno, false));
-    // From here on the kept copy may describe neither the old nor the new record.
-    current_kept_ = false;
+    // The data record first, while the tree still remembers its leaf from the read; then
+    // the keys. The new stored bytes wait in current_stored_ (the old image may be the kept
+    // copy itself, so they are swapped in only after the keys).
     bool replaced = false;
     MakeDataRecord(recno, new_image, change_record_);
     ISAM_RETURN_IF_ERROR(table_.file->tree().Replace(change_record_, replaced));
+    new_stored_.assign(change_record_.bytes, change_record_.key_length, std::string::npos);
+    Status keys = ApplyKeys(old_image, new_image, recno, false);
+    if (keys.code == kErrCreatesDuplicateKey) {
+      // A damaged file refused a key entry: the record keeps its bytes, as its keys do.
+      Record& data = change_record_;
+      data.bytes.clear();
+      AppendBe32(data.bytes, table_.number);
+      data.bytes.push_back(static_cast<char>(kTagData));
+      AppendBe32(data.bytes, recno);
+      data.key_length = static_cast<uint16_t>(data.bytes.size());
+      data.bytes += *stored;
+      ISAM_RETURN_IF_ERROR(table_.file->tree().Replace(data, replaced));
+    }
+    ISAM_RETURN_IF_ERROR(keys);
     return WriteMemos(recno);
   }();
   current_kept_ = false;
   if (!st.ok()) return End(Fail(st), true);
   ReleaseHold();
   current_ = recno;
-  current_stored_.assign(change_record_.bytes, change_record_.key_length, std::string::npos);
+  current_stored_.swap(new_stored_);
   current_kept_ = true;
   current_entry_key_ = -1;
   return End(0, true);
