@@ -14,6 +14,9 @@ namespace {
 
 constexpr uint32_t kIoUnit = 64;
 constexpr int kMaxTreeDepth = 64;
+// An enciphered run of pages is written in parts of about this size (each enciphered into one
+// buffer kept for the next).
+constexpr uint64_t kCipherRun = 256 * 1024;
 // Keeps every page address and the file length within 32 bits.
 constexpr uint32_t kMaxUnits = (0xFFFFFFFFu - kHeaderSize) / kUnitSize;
 
@@ -152,7 +155,7 @@ Status PageStore::WritePages(std::vector<std::shared_ptr<Page>>& pages) {
   uint64_t run_end = 0;
   for (const auto& page : pages) {
     uint64_t offset = PageOffset(page->address);
-    if (!run.empty() && offset != run_end) {
+    if (!run.empty() && (offset != run_end || (cipher_ && run_end - run_start >= kCipherRun))) {
       ISAM_RETURN_IF_ERROR(WriteRun(run_start, run));
       run.clear();
     }
@@ -319,11 +322,11 @@ Status PageStore::Relink(const Page& page, uint32_t from, uint32_t to) {
   }
   std::shared_ptr<Page> parent;
   size_t index = 0;
-  auto known = new_page_parents_.find(from);
-  if (known != new_page_parents_.end() && known->second.page->children[known->second.index] == from) {
-    parent = known->second.page;
-    index = known->second.index;
-    new_page_parents_.erase(known);
+  ChildLink* known = IsTemp(from) && from - parents_base_ < new_page_parents_.size()
+                         ? &new_page_parents_[from - parents_base_] : nullptr;
+  if (known && known->page && known->page->children[known->index] == from) {
+    parent = std::move(known->page);
+    index = known->index;
   } else {
     ISAM_RETURN_IF_ERROR(FindParent(page, from, parent, index));
   }
@@ -400,8 +403,37 @@ Status PageStore::GapAbove(FileHeader& h, uint32_t k, uint32_t need, bool apply,
   return Status::Ok();
 }
 
+// An empty class keeps the place where its last page was. When no class above it holds a page,
+// that place may lie far beyond the end of the data (after most of the file was emptied), and
+// a page put there would make the file that long again: such a class starts over right after
+// the highest class that holds pages, as a class of a new file does.
+bool PageStore::PlaceAtDataEnd(uint32_t n, uint32_t& address) {
+  if (header_.start[n] != header_.end[n]) return false;
+  for (uint32_t k = n + 1; k <= kMaxClass; ++k) {
+    if (header_.start[k] != header_.end[k]) return false;
+  }
+  uint32_t j = n - 1;
+  while (j >= 1 && header_.start[j] == header_.end[j]) --j;
+  uint32_t top = j >= 1 ? header_.end[j] : 0;
+  if (top > kMaxUnits - n) return false;
+  // Classes j+1 .. n-1 are empty and lie at or above `top`; those above n are empty too.
+  for (uint32_t k = j + 1; k < n; ++k) header_.start[k] = header_.end[k] = top;
+  header_.start[n] = top;
+  header_.end[n] = top + n;
+  for (uint32_t k = n + 1; k <= kMaxClass; ++k) {
+    if (header_.start[k] < top + n) header_.start[k] = header_.end[k] = top + n;
+  }
+  address = top;
+  return true;
+}
+
 Status PageStore::Allocate(uint32_t n, uint32_t& address) {
   if (n < 1 || n > kMaxClass) return Status::Internal(kCheckPageTooLarge, "page of " + std::to_string(n) + " units");
+  if (PlaceAtDataEnd(n, address)) {
+    ++stats_.grown_up;
+    header_changed_ = true;
+    return Status::Ok();
+  }
   FileHeader trial = header_;
   if (GapBelow(trial, n, n, false, 0).ok()) {
     ISAM_RETURN_IF_ERROR(GapBelow(header_, n, n, true, 0));
@@ -481,11 +513,19 @@ Status PageStore::Commit() {
     // search from the root.
     std::vector<std::shared_ptr<Page>> placing = cache_.DirtyPages();
     new_page_parents_.clear();
+    parents_base_ = next_temp_;
+    for (const auto& page : placing) {
+      if (IsTemp(page->address)) parents_base_ = std::min(parents_base_, page->address);
+    }
+    new_page_parents_.resize(next_temp_ - parents_base_);
     for (const auto& page : placing) {
       ISAM_RETURN_IF_ERROR(EncodePage(*page, page->encoded));
       page->encoded_valid = true;
       for (size_t i = 0; i < page->children.size(); ++i) {
-        if (IsTemp(page->children[i])) new_page_parents_[page->children[i]] = ChildLink{page, i};
+        uint32_t child = page->children[i];
+        if (IsTemp(child) && child - parents_base_ < new_page_parents_.size()) {
+          new_page_parents_[child - parents_base_] = ChildLink{page, i};
+        }
       }
     }
     std::stable_sort(placing.begin(), placing.end(),

@@ -19,7 +19,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "runtime/data/isam/file_header.h"
@@ -121,6 +120,7 @@ class PageStore {
   Status Move(uint32_t from, uint32_t to);
   Status GapBelow(FileHeader& h, uint32_t k, uint32_t need, bool apply, int depth);
   Status GapAbove(FileHeader& h, uint32_t k, uint32_t need, bool apply, int depth);
+  bool PlaceAtDataEnd(uint32_t units, uint32_t& address);
   Status Allocate(uint32_t units, uint32_t& address);
   Status FreeAddress(uint32_t address);
   Status Fit(const std::shared_ptr<Page>& page);
@@ -140,12 +140,15 @@ class PageStore {
   uint64_t epoch_ = 1;
   std::vector<uint32_t> released_;
   std::vector<uint32_t> recovered_;
-  // During a commit: the parent of each page made in the update (by its temporary address).
+  // During a commit: the parent of each page made in the update, at its temporary address
+  // less parents_base_ (the lowest one of the update; they are issued in sequence). A link
+  // without a page: none noted.
   struct ChildLink {
     std::shared_ptr<Page> page;
-    size_t index;
+    size_t index = 0;
   };
-  std::unordered_map<uint32_t, ChildLink> new_page_parents_;
+  std::vector<ChildLink> new_page_parents_;
+  uint32_t parents_base_ = kTempAddressBase;
   std::string cipher_scratch_;  // enciphered bytes on their way out (kept between writes)
   PageCache cache_;
   PageSpaceStats stats_;

@@ -12,6 +12,7 @@
 
 #include "runtime/data/isam/btree.h"
 #include "runtime/data/isam/byte_order.h"
+#include "runtime/data/isam/faulty_file_io.h"
 #include "runtime/data/isam/format_check.h"
 
 namespace cinevo::isam {
@@ -294,6 +295,92 @@ TEST_F(StoreTest, EncipheredFilesNeedTheirOwnerText) {
   EXPECT_EQ(PageStore::Open(path_, wrong, store).code, kErrInvalidDataFile);
   wrong.owner.clear();
   EXPECT_EQ(PageStore::Open(path_, wrong, store).code, kErrInvalidDataFile);
+}
+
+// A batch of many pages goes out in a few writes (pages that follow each other in one), also
+// when the file is enciphered (in parts), and every page reads back.
+TEST_F(StoreTest, ABatchOfManyPagesGoesOutInFewWritesAndReadsBack) {
+  auto key = [](int i) { return "\xFFrow-" + std::to_string(100000 + i); };
+  for (const char* owner : {"", "batch owner"}) {
+    SCOPED_TRACE(*owner ? "enciphered" : "plain");
+    options_.owner = owner;
+    FaultyFileIo counter(FaultPlan{});
+    {
+      std::unique_ptr<PageStore> store;
+      ASSERT_TRUE(PageStore::Create(path_, options_, store).ok());
+      store->set_io(&counter);
+      BTree tree(*store);
+      bool flag = false;
+      for (int i = 0; i < 4000; ++i) {
+        std::string bytes = key(i);
+        for (int j = 0; j < 120; ++j) bytes.push_back(static_cast<char>('a' + (i * 7 + j * 3) % 26));
+        ASSERT_TRUE(tree.Insert(Record{bytes, static_cast<uint16_t>(key(i).size())}, flag).ok());
+      }
+      ASSERT_TRUE(store->Commit().ok());
+    }
+    uint64_t size = std::filesystem::file_size(path_);
+    ASSERT_GT(size, 512u * 1024);
+    EXPECT_LT(counter.writes(), 40u) << "for " << size / 256 << " units of pages";
+    std::unique_ptr<PageStore> store;
+    ASSERT_TRUE(PageStore::Open(path_, options_, store).ok());
+    BTree tree(*store);
+    for (int i = 0; i < 4000; i += 37) {
+      Record r;
+      bool found = false;
+      ASSERT_TRUE(tree.Find(key(i), r, found).ok());
+      EXPECT_TRUE(found) << key(i);
+    }
+    std::vector<Violation> violations;
+    FileSummary summary;
+    ASSERT_TRUE(CheckFormat(*store, violations, summary).ok());
+    std::erase_if(violations, [](const Violation& v) {
+      return v.check == kCheckRecordFields || v.check == kCheckDeclaration || v.check == kCheckTableCounter;
+    });
+    EXPECT_TRUE(violations.empty()) << violations.front().where << ": " << violations.front().text;
+    EXPECT_EQ(summary.records, 4000u);
+  }
+}
+
+// After most of a file is emptied, the classes that held its pages are empty far out in the
+// file; a page of such a class starts right after the data instead (the file stays short).
+TEST_F(StoreTest, AnEmptiedFileGrowsFromTheEndOfItsDataAgain) {
+  auto key = [](int i) { return "\xFFrow-" + std::to_string(100000 + i); };
+  auto record = [&](int i, int payload) {
+    std::string bytes = key(i);
+    for (int j = 0; j < payload; ++j) bytes.push_back(static_cast<char>('a' + (i * 7 + j * 3) % 26));
+    return Record{bytes, static_cast<uint16_t>(key(i).size())};
+  };
+  std::unique_ptr<PageStore> store;
+  ASSERT_TRUE(PageStore::Create(path_, options_, store).ok());
+  BTree tree(*store);
+  bool flag = false;
+  for (int i = 0; i < 3000; ++i) ASSERT_TRUE(tree.Insert(record(i, 20 + i % 200), flag).ok());
+  ASSERT_TRUE(store->Commit().ok());
+  const uint64_t full = std::filesystem::file_size(path_);
+  for (int i = 0; i < 3000; ++i) {
+    if (i != 1500) {
+      ASSERT_TRUE(tree.Erase(key(i), flag).ok());
+    }
+  }
+  ASSERT_TRUE(store->Commit().ok());
+  // One record at a time, each its own update, in pages of growing size.
+  for (int i = 0; i < 40; ++i) {
+    ASSERT_TRUE(tree.Insert(record(5000 + i, 100 + 60 * i), flag).ok());
+    ASSERT_TRUE(store->Commit().ok());
+    const FileHeader& h = store->header();
+    EXPECT_EQ(std::filesystem::file_size(path_), h.committed_length);
+    EXPECT_LT(h.committed_length, full / 4) << "after record " << i;
+  }
+  store.reset();
+  ASSERT_TRUE(PageStore::Open(path_, options_, store).ok());
+  std::vector<Violation> violations;
+  FileSummary summary;
+  ASSERT_TRUE(CheckFormat(*store, violations, summary).ok());
+  std::erase_if(violations, [](const Violation& v) {
+    return v.check == kCheckRecordFields || v.check == kCheckDeclaration || v.check == kCheckTableCounter;
+  });
+  EXPECT_TRUE(violations.empty()) << violations.front().where << ": " << violations.front().text;
+  EXPECT_EQ(summary.records, 41u);
 }
 
 TEST_F(StoreTest, NumberCounterStopsBefore0xFE) {
