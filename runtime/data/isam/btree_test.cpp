@@ -284,5 +284,25 @@ TEST_F(TreeTest, SmallCacheStillServesALargeTree) {
   EXPECT_GT(store_->cache().evictions(), 0u);
 }
 
+// A long update keeps every page it changed until its commit; the commit then gives back what
+// exceeds the limit, keeping only the pages someone still holds (the tree's remembered paths).
+TEST_F(TreeTest, ACommitOfManyPagesGivesTheCacheBackToItsLimit) {
+  tree_.reset();
+  store_.reset();
+  options_.cache_limit = 10;
+  options_.cache_low = 4;
+  ASSERT_TRUE(PageStore::Create(path_, options_, store_).ok());
+  tree_ = std::make_unique<BTree>(*store_);
+  bool existed = false;
+  for (uint32_t n = 0; n < 3000; ++n) {
+    ASSERT_TRUE(tree_->Insert(Record{Key(n * 7 % 3000) + std::string(150, 'p'), 5}, existed).ok());
+  }
+  ASSERT_GT(store_->cache().size(), 100u) << "the update's pages stay until the commit";
+  ASSERT_TRUE(store_->Commit().ok());
+  int height = 0;
+  ASSERT_TRUE(tree_->Height(height).ok());
+  EXPECT_LE(store_->cache().size(), 10u + 2 * static_cast<size_t>(height));
+}
+
 }  // namespace
 }  // namespace cinevo::isam

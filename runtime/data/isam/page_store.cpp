@@ -583,6 +583,7 @@ Status PageStore::Commit() {
     page->encoded_valid = false;
     std::string().swap(page->encoded);
   }
+  dirty.clear();  // the cache alone holds the pages now, so that it can give back what exceeds its limit
   if (!st.ok()) {
     // Whatever reached the file goes back; when even that fails the journal stays for the
     // next open.
