@@ -59,6 +59,13 @@ void PageCache::Drop(Slot* slot) {
   --count_;
 }
 
+void PageCache::Evict(Iter it) {
+  Slot* s = Lookup(it->address);
+  if (s && !spare_ && s->page.use_count() == 1) spare_ = std::move(s->page);
+  Remove(it);
+  ++evictions_;
+}
+
 void PageCache::Remove(Iter it) {
   Slot* s = Lookup(it->address);
   (it->dirty ? dirty_ : clean_).erase(it);
@@ -97,8 +104,7 @@ void PageCache::EvictBeforeLoad() {
     bool full = clean_.size() >= limit_;
     bool stale = tick_ - victim_use > 2 * limit_;
     if (!full && !stale) return;
-    Remove(victim);
-    ++evictions_;
+    Evict(victim);
   }
 }
 
@@ -109,8 +115,7 @@ void PageCache::TrimToLimit() {
     --it;
     if (Lookup(it->address)->page.use_count() != 1) continue;
     Iter victim = it++;
-    Remove(victim);
-    ++evictions_;
+    Evict(victim);
   }
 }
 
@@ -181,6 +186,7 @@ void PageCache::MarkAllClean() {
 }
 
 void PageCache::Clear() {
+  spare_.reset();
   slots_.clear();
   bits_ = 0;
   count_ = 0;

@@ -46,6 +46,9 @@ class PageCache {
   void DropDirty();   // forgets every dirty page (an aborted update)
   void MarkAllClean();
   void Clear();
+  // A page object evicted when nobody else held it, for the next load to decode into (its
+  // buffers keep their capacity); null when there is none.
+  std::shared_ptr<Page> TakeSpare() { return std::move(spare_); }
 
   // The dirty pages in the order they first changed.
   std::vector<std::shared_ptr<Page>> DirtyPages() const;
@@ -82,6 +85,7 @@ class PageCache {
   Slot& Add(uint32_t address);  // the address must not be present
   void Drop(Slot* slot);
   void Remove(Iter it);  // the entry and its slot
+  void Evict(Iter it);   // the same for a page given up to make room; it may become the spare
   void EvictBeforeLoad();
   void TrimToLimit();
 
@@ -94,6 +98,7 @@ class PageCache {
   List dirty_;  // in order of first change
   std::vector<Slot> slots_;
   size_t count_ = 0;
+  std::shared_ptr<Page> spare_;
   unsigned bits_ = 0;
 };
 

@@ -282,12 +282,36 @@ bool FollowsInOrder(RecordView prev, RecordView next, size_t shared) {
 }  // namespace
 
 Status DecodePage(std::string_view raw, uint32_t address, Page& out) {
+  std::string scratch;
+  return DecodePage(raw, address, out, scratch);
+}
+
+Status DecodePage(std::string_view raw, uint32_t address, Page& out, std::string& scratch) {
+  Status st = out.Decode(raw, address, scratch);
+  if (!st.ok()) {
+    // Leave an empty page, never slots that point past the record bytes.
+    out.slots_.clear();
+    out.children.clear();
+    out.record_bytes_ = 0;
+  }
+  return st;
+}
+
+Status Page::Decode(std::string_view raw, uint32_t address, std::string& scratch) {
+  Page& out = *this;
   const auto* p = reinterpret_cast<const uint8_t*>(raw.data());
   auto where = [address](const std::string& what) { return "page " + std::to_string(address) + ": " + what; };
   if (raw.size() < kUnitSize || raw.size() % kUnitSize != 0 || raw.size() > kMaxPageBytes) {
     return Status::Internal(kCheckPageClass, where("size does not fit a class"));
   }
-  out = Page{};
+  // A page taken back from the cache is reused: its buffers keep their capacity (and the record
+  // buffer its bytes, which are all overwritten below), everything else starts afresh.
+  out.slots_.clear();
+  out.children.clear();
+  out.encoded.clear();
+  out.encoded_valid = false;
+  out.record_bytes_ = 0;
+  out.prefix_ = 0;
   out.address = GetLe32(p);
   if (out.address != address) return Status::Internal(kCheckPageAddress, where("header names address " + std::to_string(out.address)));
   out.stored_size = GetLe16(p + 4);
@@ -309,13 +333,10 @@ Status DecodePage(std::string_view raw, uint32_t address, Page& out) {
   }
   std::string_view stored_body = raw.substr(fixed, out.stored_size - fixed);
   size_t body_size = out.unpacked_size - fixed;
-  std::string expanded;
   std::string_view body = stored_body;
   if (out.stored_size < out.unpacked_size) {
-    auto decoded = RunLengthDecode(stored_body, body_size);
-    if (!decoded) return Status::Internal(kCheckRunLength, where("compressed records do not decode"));
-    expanded = std::move(*decoded);
-    body = expanded;
+    if (!RunLengthDecode(stored_body, body_size, scratch)) return Status::Internal(kCheckRunLength, where("compressed records do not decode"));
+    body = scratch;
   }
   // Pass one reads the record headers, checking every length against the bytes that remain.
   // Each slot gets its record's place in the page buffer; its probe field holds, until pass
@@ -346,7 +367,7 @@ Status DecodePage(std::string_view raw, uint32_t address, Page& out) {
     }
     size_t rest = len - shared;
     if (body.size() - pos < rest) return Status::Internal(kCheckParsedLength, where("records end early"));
-    out.slots_[i] = Page::Slot{(uint64_t{pos} << 8) | shared, static_cast<uint32_t>(total), len, key_len};
+    out.slots_[i] = Slot{(uint64_t{pos} << 8) | shared, static_cast<uint32_t>(total), len, key_len};
     pos += rest;
     total += len;
   }
@@ -356,7 +377,7 @@ Status DecodePage(std::string_view raw, uint32_t address, Page& out) {
   out.record_bytes_ = total;
   char* data = out.data_.data();
   for (uint32_t i = 0; i < count; ++i) {
-    Page::Slot& slot = out.slots_[i];
+    Slot& slot = out.slots_[i];
     size_t shared = slot.probe & 0xFF, from = slot.probe >> 8;
     if (i > 0) CopyPrefix(data + slot.offset, data + out.slots_[i - 1].offset, shared);
     std::memcpy(data + slot.offset + shared, body.data() + from, slot.length - shared);

@@ -112,7 +112,8 @@ class Page {
   int FindFloor(std::string_view key) const;
 
  private:
-  friend Status DecodePage(std::string_view raw, uint32_t address, Page& out);
+  friend Status DecodePage(std::string_view raw, uint32_t address, Page& out, std::string& scratch);
+  Status Decode(std::string_view raw, uint32_t address, std::string& scratch);
 
   // Where record i lies in `data_`, and its search probe: the 8 key bytes after the first
   // `prefix_` (big-endian, zero-padded). Every key of the page starts with the same `prefix_`
@@ -158,8 +159,11 @@ std::string SerializeRecords(const Page& page);
 // page above 0x3B00 bytes.
 Status EncodePage(const Page& page, std::string& out);
 
-// Parses `raw` (exactly the page's class size) read at `address`. Every count, length and size
-// is checked against the buffer before use.
+// Parses `raw` (exactly the page's class size) read at `address` into `out`, which may be a
+// page used before (its buffers are reused). Every count, length and size is checked against
+// the buffer before use. `scratch` holds the expanded record bytes of a compressed page; a
+// caller that decodes many pages passes the same one each time.
+Status DecodePage(std::string_view raw, uint32_t address, Page& out, std::string& scratch);
 Status DecodePage(std::string_view raw, uint32_t address, Page& out);
 
 }  // namespace cinevo::isam

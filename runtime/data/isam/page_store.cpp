@@ -260,12 +260,12 @@ Status PageStore::Load(uint32_t address, std::shared_ptr<Page>& out) {
   uint64_t offset = PageOffset(address);
   size_t size = size_t{cls} * kUnitSize;
   if (offset + size > header_.committed_length) return Status::Internal(kCheckFileLength, "page beyond the file length");
-  std::string raw;
   size_t got = 0;
-  ISAM_RETURN_IF_ERROR(ReadAt(offset, size, raw, &got));
+  ISAM_RETURN_IF_ERROR(ReadAt(offset, size, read_buffer_, &got));
   if (got != size) return Status::Internal(kCheckFileLength, "file ends inside page " + std::to_string(address));
-  auto page = std::make_shared<Page>();
-  ISAM_RETURN_IF_ERROR(DecodePage(raw, address, *page));
+  std::shared_ptr<Page> page = cache_.TakeSpare();
+  if (!page) page = std::make_shared<Page>();
+  ISAM_RETURN_IF_ERROR(DecodePage(read_buffer_, address, *page, unpack_buffer_));
   cache_.Insert(page, false);
   out = std::move(page);
   return Status::Ok();

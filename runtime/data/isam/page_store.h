@@ -151,6 +151,8 @@ class PageStore {
   uint32_t parents_base_ = kTempAddressBase;
   std::string cipher_scratch_;  // enciphered bytes on their way out (kept between writes)
   PageCache cache_;
+  std::string read_buffer_;    // a page's bytes as read, reused by every load
+  std::string unpack_buffer_;  // its expanded record bytes when it is compressed
   PageSpaceStats stats_;
   FileIo* io_ = &SystemFileIo();
   std::unique_ptr<Journal> journal_;

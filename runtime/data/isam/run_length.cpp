@@ -86,26 +86,32 @@ std::optional<std::string> RunLengthEncode(std::string_view data) {
 }
 
 std::optional<std::string> RunLengthDecode(std::string_view in, size_t unpacked_size) {
-  std::string out(unpacked_size, '\0');
+  std::string out;
+  if (!RunLengthDecode(in, unpacked_size, out)) return std::nullopt;
+  return out;
+}
+
+bool RunLengthDecode(std::string_view in, size_t unpacked_size, std::string& out) {
+  out.resize(unpacked_size);  // every byte is written below before the stream is accepted
   char* dst = out.data();
   size_t done = 0;
   size_t pos = 0;
   for (;;) {
     auto literal = ReadCount(in, pos, static_cast<uint32_t>(unpacked_size - done));
-    if (!literal || in.size() - pos < *literal) return std::nullopt;
+    if (!literal || in.size() - pos < *literal) return false;
     if (*literal) std::memcpy(dst + done, in.data() + pos, *literal);
     done += *literal;
     pos += *literal;
     if (done == unpacked_size) break;
     auto repeat = ReadCount(in, pos, static_cast<uint32_t>(unpacked_size - done));
-    if (!repeat || done == 0) return std::nullopt;
+    if (!repeat || done == 0) return false;
     std::memset(dst + done, dst[done - 1], *repeat);
     done += *repeat;
     // A stream that stops making progress would loop forever on hostile input.
-    if (*literal == 0 && *repeat == 0) return std::nullopt;
+    if (*literal == 0 && *repeat == 0) return false;
   }
-  if (pos != in.size()) return std::nullopt;
-  return out;
+  if (pos != in.size()) return false;
+  return true;
 }
 
 }  // namespace cinevo::isam

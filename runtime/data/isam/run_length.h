@@ -29,5 +29,7 @@ std::optional<std::string> RunLengthEncode(std::string_view data);
 // Expands `in` to exactly `unpacked_size` bytes; nullopt when the stream is malformed (it runs
 // out, overshoots, repeats before any byte, or has bytes left over).
 std::optional<std::string> RunLengthDecode(std::string_view in, size_t unpacked_size);
+// The same into `out` (whose buffer is reused); false when the stream is malformed.
+bool RunLengthDecode(std::string_view in, size_t unpacked_size, std::string& out);
 
 }  // namespace cinevo::isam
