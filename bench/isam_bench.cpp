@@ -353,7 +353,7 @@ int main(int argc, char** argv) {
   Config configs[] = {
       {"shared", "shared open, default page cache (100 pages)", isam::kDefaultCacheLimit, 0x42, {}},
       {"exclusive", "exclusive open, default page cache (100 pages)", isam::kDefaultCacheLimit, 0x12, {}},
-      {"large", "exclusive open, larger page cache (4000 pages)", 4000, 0x12, {}},
+      {"large", "exclusive open, larger page cache (20000 pages)", 20000, 0x12, {}},
   };
   // The runs alternate between SQLite and the driver, and each figure is the best of its runs,
   // so that a busy moment of the machine does not land on one side only.

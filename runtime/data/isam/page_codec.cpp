@@ -57,8 +57,13 @@ void CopyPrefix(char* dst, const char* src, size_t n) {
 
 uint64_t Page::ProbeOf(std::string_view key) const { return Probe(key, prefix_); }
 
+void Page::SetPrefix(size_t length) {
+  prefix_ = static_cast<uint32_t>(length);
+  if (!slots_.empty()) std::memcpy(prefix_bytes_, data_.data() + slots_[0].offset, std::min(length, kInlinePrefix));
+}
+
 void Page::ResetSearch() {
-  prefix_ = slots_.empty() ? 0 : SharedPrefix(key(0), key(slots_.size() - 1), SIZE_MAX);
+  SetPrefix(slots_.empty() ? 0 : SharedPrefix(key(0), key(slots_.size() - 1), SIZE_MAX));
   for (size_t i = 0; i < slots_.size(); ++i) slots_[i].probe = ProbeOf(key(i));
 }
 
@@ -94,7 +99,7 @@ void Page::SetSlot(size_t i, uint32_t offset, RecordView record) {
   // key between two others shares what they share.
   size_t n = slots_.size();
   if (n == 1) {
-    prefix_ = record.key_length;
+    SetPrefix(record.key_length);
   } else if (i == 0 || i == n - 1) {
     size_t shared = SharedPrefix(key(i), key(i == 0 ? n - 1 : 0), prefix_);
     if (shared < prefix_) {
@@ -160,8 +165,9 @@ int Page::FindFloor(std::string_view key) const {
   if (n == 0) return -1;
   // Against the prefix every key shares: below it, the key precedes them all; above, it
   // follows them all.
-  size_t common = std::min(key.size(), prefix_);
-  int c = common == 0 ? 0 : std::memcmp(key.data(), data_.data() + slots_[0].offset, common);
+  size_t common = std::min<size_t>(key.size(), prefix_);
+  const char* shared = common <= kInlinePrefix ? prefix_bytes_ : data_.data() + slots_[0].offset;
+  int c = common == 0 ? 0 : std::memcmp(key.data(), shared, common);
   if (c < 0 || (c == 0 && key.size() < prefix_)) return -1;
   if (c > 0) return static_cast<int>(n) - 1;
   // The first slot whose probe is not below the key's, then among the equal probes the first

@@ -69,6 +69,28 @@ struct RecordView {
 int CompareKeys(std::string_view a, std::string_view b);
 
 class Page {
+  // Where record i lies in `data_`, and its search probe: the 8 key bytes after the first
+  // `prefix_` (big-endian, zero-padded). Every key of the page starts with the same `prefix_`
+  // bytes, so a record whose probe is below the searched key's probe sorts below the key and
+  // one whose probe is above sorts above it; only equal probes need the whole keys compared.
+  struct Slot {
+    uint64_t probe;
+    uint32_t offset;
+    uint16_t length;
+    uint16_t key_length;
+  };
+  static constexpr size_t kInlinePrefix = 16;
+
+  // The search state comes first: with the reference count the cache keeps just before the
+  // page, a search compares the shared prefix without touching more of the page than its first
+  // cache line and the slots.
+  std::vector<Slot> slots_;
+  // Invariant: every key starts with the first `prefix_` bytes of the first key. It is exact
+  // after a decode, a split and a change at either end, and may be shorter after a removal.
+  // The first kInlinePrefix of them are also kept here.
+  uint32_t prefix_ = 0;
+  char prefix_bytes_[kInlinePrefix] = {};
+
  public:
   uint32_t address = 0;
   uint8_t level = 0;
@@ -115,17 +137,6 @@ class Page {
   friend Status DecodePage(std::string_view raw, uint32_t address, Page& out, std::string& scratch);
   Status Decode(std::string_view raw, uint32_t address, std::string& scratch);
 
-  // Where record i lies in `data_`, and its search probe: the 8 key bytes after the first
-  // `prefix_` (big-endian, zero-padded). Every key of the page starts with the same `prefix_`
-  // bytes, so a record whose probe is below the searched key's probe sorts below the key and
-  // one whose probe is above sorts above it; only equal probes need the whole keys compared.
-  struct Slot {
-    uint64_t probe;
-    uint32_t offset;
-    uint16_t length;
-    uint16_t key_length;
-  };
-
   uint64_t ProbeOf(std::string_view key) const;
   // Records `record` (already stored at `offset`) in slot i, keeping `prefix_` a prefix of
   // every key.
@@ -134,12 +145,10 @@ class Page {
   void Compact();                           // drops the unused bytes of the buffer
   void ResetSearch();                       // the longest shared prefix, and every probe
 
+  void SetPrefix(size_t length);            // from the first key
+
   std::string data_;
-  std::vector<Slot> slots_;
   size_t record_bytes_ = 0;
-  // Invariant: every key starts with the first `prefix_` bytes of the first key. It is exact
-  // after a decode, a split and a change at either end, and may be shorter after a removal.
-  size_t prefix_ = 0;
 };
 
 // All records of a page, copied (for checks and tests).
