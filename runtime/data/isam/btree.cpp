@@ -38,42 +38,56 @@ bool BTree::DescendFromHint(std::string_view key, Path& path) {
 
 Status BTree::Descend(std::string_view key, Path& path) {
   if (DescendFromHint(key, path)) return Status::Ok();
-  path.clear();
   uint32_t address = store_.header().root;
-  int expected_level = -1;
-  while (address != kNoRoot) {
-    if (static_cast<int>(path.size()) >= kMaxDepth) return Status::Internal(kCheckTreeLevel, "tree too deep");
-    std::shared_ptr<Page> page;
-    ISAM_RETURN_IF_ERROR(store_.Load(address, page));
-    if (expected_level >= 0 && page->level != expected_level) {
-      return Status::Internal(kCheckTreeLevel, "page " + std::to_string(address) + " has level " + std::to_string(page->level));
+  if (address == kNoRoot) {
+    path.clear();
+    return Status::Ok();
+  }
+  // The root's level gives the length of the path; its steps are overwritten in place.
+  std::shared_ptr<Page> page;
+  Status st = store_.Load(address, page);
+  size_t levels = st.ok() ? size_t{page->level} + 1 : 0;
+  if (st.ok() && levels > kMaxDepth) st = Status::Internal(kCheckTreeLevel, "tree too deep");
+  if (!st.ok()) {
+    path.clear();
+    return st;
+  }
+  path.resize(levels);
+  for (size_t depth = 0;; ++depth) {
+    if (depth > 0) st = store_.Load(address, page);
+    if (st.ok() && page->level != levels - 1 - depth) {
+      st = Status::Internal(kCheckTreeLevel, "page " + std::to_string(address) + " has level " + std::to_string(page->level));
     }
-    if (page->empty()) return Status::Internal(kCheckEmptyPage, "empty page in the tree");
+    if (st.ok() && page->empty()) st = Status::Internal(kCheckEmptyPage, "empty page in the tree");
+    if (!st.ok()) {
+      path.clear();
+      return st;
+    }
     int index = page->FindFloor(key);
-    if (page->level == 0) {
-      path.push_back({page, index});
-      Hint* oldest = &hints_[0];
-      for (Hint& h : hints_) {
-        if (h.used < oldest->used) oldest = &h;
-      }
-      oldest->path = path;
-      oldest->epoch = store_.epoch();
-      oldest->used = ++hint_clock_;
-      oldest->first_leaf = true;
-      oldest->bound_level = -1;
-      for (size_t i = 0; i + 1 < path.size(); ++i) oldest->first_leaf = oldest->first_leaf && path[i].index == 0;
-      for (size_t i = path.size() - 1; i-- > 0;) {
-        if (static_cast<size_t>(path[i].index) + 1 < path[i].page->size()) {
-          oldest->bound_level = static_cast<int>(i);
-          break;
-        }
-      }
-      return Status::Ok();
+    Step& step = path[depth];
+    step.page = std::move(page);
+    if (depth + 1 == levels) {
+      step.index = index;
+      break;
     }
-    index = std::max(index, 0);
-    expected_level = page->level - 1;
-    address = page->children[static_cast<size_t>(index)];
-    path.push_back({std::move(page), index});
+    step.index = std::max(index, 0);
+    address = step.page->children[static_cast<size_t>(step.index)];
+  }
+  Hint* oldest = &hints_[0];
+  for (Hint& h : hints_) {
+    if (h.used < oldest->used) oldest = &h;
+  }
+  oldest->path = path;
+  oldest->epoch = store_.epoch();
+  oldest->used = ++hint_clock_;
+  oldest->first_leaf = true;
+  oldest->bound_level = -1;
+  for (size_t i = 0; i + 1 < path.size(); ++i) oldest->first_leaf = oldest->first_leaf && path[i].index == 0;
+  for (size_t i = path.size() - 1; i-- > 0;) {
+    if (static_cast<size_t>(path[i].index) + 1 < path[i].page->size()) {
+      oldest->bound_level = static_cast<int>(i);
+      break;
+    }
   }
   return Status::Ok();
 }

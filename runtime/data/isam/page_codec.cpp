@@ -23,18 +23,16 @@ namespace {
 
 // The 8 bytes of `key` from `at` on, big-endian, zero-padded.
 uint64_t Probe(std::string_view key, size_t at) {
-  if (at + 8 <= key.size()) {
+  size_t n = at < key.size() ? key.size() - at : 0;
+  if (n >= 8) {
     uint64_t v;
     std::memcpy(&v, key.data() + at, 8);
     if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
     return v;
   }
   uint64_t v = 0;
-  for (size_t i = 0; i < 8; ++i) {
-    v <<= 8;
-    if (at + i < key.size()) v |= static_cast<uint8_t>(key[at + i]);
-  }
-  return v;
+  for (size_t i = 0; i < n; ++i) v = (v << 8) | static_cast<uint8_t>(key[at + i]);
+  return n == 0 ? 0 : v << (8 * (8 - n));
 }
 
 size_t SharedPrefix(std::string_view a, std::string_view b, size_t limit) {

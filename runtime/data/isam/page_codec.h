@@ -81,10 +81,10 @@ class Page {
   };
   static constexpr size_t kInlinePrefix = 16;
 
-  // The search state comes first: with the reference count the cache keeps just before the
-  // page, a search compares the shared prefix without touching more of the page than its first
-  // cache line and the slots.
+  // The search state comes first, so that a search touches as few cache lines of the page
+  // object as it can: the slots, the record buffer and the shared prefix.
   std::vector<Slot> slots_;
+  std::string data_;
   // Invariant: every key starts with the first `prefix_` bytes of the first key. It is exact
   // after a decode, a split and a change at either end, and may be shorter after a removal.
   // The first kInlinePrefix of them are also kept here.
@@ -147,7 +147,6 @@ class Page {
 
   void SetPrefix(size_t length);            // from the first key
 
-  std::string data_;
   size_t record_bytes_ = 0;
 };
 
