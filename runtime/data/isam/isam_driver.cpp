@@ -148,7 +148,7 @@ Status IsamTable::RefreshIfChanged() {
   // Every commit moves the change counter, so a header whose first bytes are as this open last
   // saw them means an unchanged file and the cached pages stay good.
   PageStore& store = table_.file->store();
-  std::string raw;
+  std::string& raw = header_raw_;
   size_t got = 0;
   ISAM_RETURN_IF_ERROR(store.ReadAt(0, 64, raw, &got));
   if (got == 64 && raw.size() >= 0x20) {

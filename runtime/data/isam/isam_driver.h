@@ -196,6 +196,7 @@ class IsamTable : public DriverWorkingState {
   KeyCodec codec_;
   std::vector<KeyDesc> keys_;
   std::vector<CachedCounters> counters_ = std::vector<CachedCounters>(256);
+  std::vector<uint8_t> counters_used_;  // the entries of counters_ loaded since they were last forgotten
   std::vector<std::string> memos_;  // contents of each memo/BLOB of the current record
   bool skip_memos_ = false;         // NOMEMO: the next read leaves the memo buffers alone
   uint32_t current_ = 0;            // record number of the current record, 0 none
@@ -235,6 +236,7 @@ class IsamTable : public DriverWorkingState {
   std::string old_entry_, new_entry_;  // a key's entries of those
   Record change_record_;      // a key entry or data record being written
   std::string new_stored_;    // PUT: the record's new stored bytes, until they become current
+  std::string header_raw_;    // the header's first bytes as read by RefreshIfChanged
   // Buffers a sequential step reuses, so that a scan does not allocate for every record.
   Record step_record_;
   std::string step_found_;

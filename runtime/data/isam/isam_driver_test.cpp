@@ -293,6 +293,34 @@ TEST_F(IsamDriverTest, ChangesOfRecordsReachedInKeyOrder) {
   ExpectClean();
 }
 
+// Counters read by one open are read again once another open may have changed them, each key's
+// on its own, and a change stores exactly the counters it moved.
+TEST_F(IsamDriverTest, CountersFollowTheOtherOpensChanges) {
+  ASSERT_EQ(AddMovie(1, "a", 1.0f, "x"), 0);
+  FileControlBlock g(decl_);
+  ASSERT_EQ(Close(*f_), 0);
+  ASSERT_EQ(Share(*f_), 0);
+  ASSERT_EQ(Share(g), 0);
+  EXPECT_EQ(RecordsKey(*f_, 3), 1);
+  EXPECT_EQ(RecordsKey(*f_, 1), 1);
+  Fill(g, 2, "b", 2.0f, "y");
+  ASSERT_EQ(Add(g), 0);
+  Fill(g, 3, "c", 3.0f);  // no NOTE: key 3 (OPT) keeps no entry
+  ASSERT_EQ(Add(g), 0);
+  EXPECT_EQ(RecordsKey(*f_, 3), 2);
+  EXPECT_EQ(RecordsKey(*f_, 1), 3);
+  ASSERT_EQ(Stream(*f_), 0);
+  ASSERT_EQ(AddMovie(4, "d", 4.0f, "z"), 0);
+  EXPECT_EQ(RecordsKey(*f_, 3), 3);
+  ASSERT_EQ(Flush(*f_), 0);
+  EXPECT_EQ(Records(g), 4);
+  EXPECT_EQ(RecordsKey(g, 3), 3);
+  EXPECT_EQ(RecordsKey(g, 4), 4);
+  ASSERT_EQ(Close(g), 0);
+  ASSERT_EQ(Close(*f_), 0);
+  ExpectClean();
+}
+
 // A damaged file may already hold the entry a change would make. The change is refused with 40
 // and, also inside a stream (where nothing is undone), the record keeps its bytes and its
 // entries.

@@ -124,6 +124,7 @@ Status IsamTable::ReadCountersOf(uint8_t which, Counters& out) {
     c.value = Counters{};
     ISAM_RETURN_IF_ERROR(table_.file->ReadCounters(table_.number, which, c.value.entries, c.value.mark, c.value.found));
     c.loaded = true;
+    counters_used_.push_back(which);
   }
   out = c.value;
   return Status::Ok();
@@ -131,6 +132,7 @@ Status IsamTable::ReadCountersOf(uint8_t which, Counters& out) {
 
 Status IsamTable::WriteCountersOf(uint8_t which, const Counters& value) {
   CachedCounters& c = counters_[which];
+  if (!c.loaded) counters_used_.push_back(which);
   c.value = value;
   c.value.found = true;
   c.loaded = true;
@@ -139,10 +141,11 @@ Status IsamTable::WriteCountersOf(uint8_t which, const Counters& value) {
 }
 
 Status IsamTable::StoreCounters() {
-  for (size_t which = 0; which < counters_.size(); ++which) {
+  std::sort(counters_used_.begin(), counters_used_.end());  // into the tree in key order
+  for (uint8_t which : counters_used_) {
     CachedCounters& c = counters_[which];
     if (!c.dirty) continue;
-    Record r = CountersRecord(table_.number, static_cast<uint8_t>(which), c.value.entries, c.value.mark);
+    Record r = CountersRecord(table_.number, which, c.value.entries, c.value.mark);
     bool found = false;
     ISAM_RETURN_IF_ERROR(table_.file->tree().Replace(r, found));
     if (!found) {
@@ -155,7 +158,8 @@ Status IsamTable::StoreCounters() {
 }
 
 void IsamTable::ForgetCopies() {
-  for (CachedCounters& c : counters_) c = CachedCounters{};
+  for (uint8_t which : counters_used_) counters_[which] = CachedCounters{};
+  counters_used_.clear();
   current_kept_ = false;
 }
 
