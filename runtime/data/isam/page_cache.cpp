@@ -12,49 +12,51 @@ size_t PageCache::Home(uint32_t address) const {
 
 const PageCache::Slot* PageCache::Lookup(uint32_t address) const {
   if (count_ == 0) return nullptr;
-  size_t mask = slots_.size() - 1;
+  size_t mask = keys_.size() - 1;
   for (size_t i = Home(address);; i = (i + 1) & mask) {
-    const Slot& s = slots_[i];
-    if (!s.used) return nullptr;
-    if (s.address == address) return &s;
+    if (keys_[i] == address) return &slots_[i];
+    if (keys_[i] == kFree) return nullptr;
   }
 }
 
 PageCache::Slot& PageCache::Add(uint32_t address) {
-  if ((count_ + 1) * 2 > slots_.size()) {
+  if ((count_ + 1) * 2 > keys_.size()) {
     // Grow to keep the table at most half full, moving every slot to its new place.
+    std::vector<uint32_t> old_keys = std::move(keys_);
     std::vector<Slot> old = std::move(slots_);
     bits_ = std::max(bits_ + 1, 6u);
+    keys_.assign(size_t{1} << bits_, kFree);
     slots_.assign(size_t{1} << bits_, Slot{});
-    size_t mask = slots_.size() - 1;
-    for (Slot& s : old) {
-      if (!s.used) continue;
-      size_t i = Home(s.address);
-      while (slots_[i].used) i = (i + 1) & mask;
-      slots_[i] = std::move(s);
+    size_t mask = keys_.size() - 1;
+    for (size_t k = 0; k < old_keys.size(); ++k) {
+      if (old_keys[k] == kFree) continue;
+      size_t i = Home(old_keys[k]);
+      while (keys_[i] != kFree) i = (i + 1) & mask;
+      keys_[i] = old_keys[k];
+      slots_[i] = std::move(old[k]);
     }
   }
-  size_t mask = slots_.size() - 1;
+  size_t mask = keys_.size() - 1;
   size_t i = Home(address);
-  while (slots_[i].used) i = (i + 1) & mask;
-  Slot& s = slots_[i];
-  s.used = true;
-  s.address = address;
+  while (keys_[i] != kFree) i = (i + 1) & mask;
+  keys_[i] = address;
   ++count_;
-  return s;
+  return slots_[i];
 }
 
 void PageCache::Drop(Slot* slot) {
-  size_t mask = slots_.size() - 1;
+  size_t mask = keys_.size() - 1;
   size_t hole = static_cast<size_t>(slot - slots_.data());
-  for (size_t j = (hole + 1) & mask; slots_[j].used; j = (j + 1) & mask) {
+  for (size_t j = (hole + 1) & mask; keys_[j] != kFree; j = (j + 1) & mask) {
     // A slot may move back into the hole unless its home lies cyclically in (hole, j].
-    size_t home = Home(slots_[j].address);
+    size_t home = Home(keys_[j]);
     bool stays = hole <= j ? (hole < home && home <= j) : (hole < home || home <= j);
     if (stays) continue;
+    keys_[hole] = keys_[j];
     slots_[hole] = std::move(slots_[j]);
     hole = j;
   }
+  keys_[hole] = kFree;
   slots_[hole] = Slot{};
   --count_;
 }
@@ -187,6 +189,7 @@ void PageCache::MarkAllClean() {
 
 void PageCache::Clear() {
   spare_.reset();
+  keys_.clear();
   slots_.clear();
   bits_ = 0;
   count_ = 0;
