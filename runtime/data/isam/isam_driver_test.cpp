@@ -371,6 +371,54 @@ TEST_F(IsamDriverTest, ARefusedKeyEntryLeavesTheRecordAsItWas) {
   ExpectClean();
 }
 
+// Another writer kept negative zero apart from zero in its key entries. A step in key order
+// may land on such an entry; once a BUILD has made the key's entries anew, a change of that
+// record must take out the entry as BUILD made it, not the one the step passed.
+TEST_F(IsamDriverTest, ChangeAfterBuildTakesOutTheRebuiltEntry) {
+  ASSERT_EQ(AddMovie(1, "a", -0.0f, "n1"), 0);
+  ASSERT_EQ(AddMovie(2, "b", 7.0f, "n2"), 0);
+  Fill(*f_, 1, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  int64_t recno = Pointer(*f_);
+  ASSERT_EQ(Close(*f_), 0);
+  {
+    // Rewrite record 1's SCORE entry in the other writer's form.
+    std::unique_ptr<IsamFile> file;
+    ASSERT_TRUE(IsamFile::Open(path_, {}, file).ok());
+    uint32_t table = 0;
+    bool found = false;
+    ASSERT_TRUE(file->FindTable(kUnnamedTable, table, found).ok());
+    TableDeclaration decl;
+    ASSERT_TRUE(file->ReadDeclaration(table, decl).ok());
+    std::vector<uint8_t> image(decl.record_length, 0);
+    StoreSReal(image.data() + 24, -0.0f);
+    KeyCodec legacy;
+    legacy.distinct_negative_zero = true;
+    std::string ours = KeyEntryKey(table, 2, EncodeKeyValue(decl, decl.keys[2], image, {}), false, 0);
+    std::string theirs = KeyEntryKey(table, 2, EncodeKeyValue(decl, decl.keys[2], image, legacy), false, 0);
+    ASSERT_NE(ours, theirs);
+    bool erased = false;
+    ASSERT_TRUE(file->tree().Erase(ours, erased).ok());
+    ASSERT_TRUE(erased);
+    std::string payload;
+    AppendBe32(payload, static_cast<uint32_t>(recno));
+    bool existed = false;
+    ASSERT_TRUE(file->tree().Insert(MakeRecord(theirs, payload), existed).ok());
+    ASSERT_TRUE(file->store().Commit().ok());
+  }
+  ASSERT_EQ(Open(*f_, 0x12), 0);
+  ASSERT_EQ(SetKey(*f_, 2), 0);
+  ASSERT_EQ(Next(*f_), 0);  // the other writer's entry of record 1 (it sorts first)
+  ASSERT_EQ(Id(*f_), 1);
+  ASSERT_EQ(BuildKey(*f_, 2), 0);
+  StoreSReal(f_->record.data() + 24, 5.0f);
+  ASSERT_EQ(Put(*f_), 0);
+  EXPECT_EQ(RecordsKey(*f_, 2), 2);
+  EXPECT_EQ(ReadAll(*f_, 2), (std::vector<int32_t>{1, 2}));
+  ASSERT_EQ(Close(*f_), 0);
+  ExpectClean();
+}
+
 // Inside a stream the copy is used from GET to PUT to DELETE; each record's own bytes, never
 // those of the record handled before it, decide which entries change.
 TEST_F(IsamDriverTest, StreamedChangesOfManyRecordsKeepEveryKeyInStep) {

@@ -527,6 +527,7 @@ int IsamTable::Build(int key) {
   if (key >= static_cast<int>(keys_.size())) return kErrUnsupported;
   int e = Begin();
   if (e != 0) return e;
+  current_entry_key_ = -1;  // the entries are made anew (a foreign form of one is not kept)
   BTree& tree = table_.file->tree();
   int result = 0;
   Status st = [&]() -> Status {
