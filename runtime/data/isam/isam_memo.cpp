@@ -75,8 +75,8 @@ int AnswerBlobProperty(const StreamMemo& decl, size_t capacity, std::string& con
     case kBlobPropCapacity:
     case kBlobPropLabel:
       if (value) return kErrUnsupported;
-      if (property == kBlobPropKind) out = (decl.flags & kMemoBlob) ? "BLOB" : "MEMO";
-      if (property == kBlobPropBinary) out = (decl.flags & kMemoBinary) ? "1" : "0";
+      if (property == kBlobPropKind) out.assign((decl.flags & kMemoBlob) ? "BLOB" : "MEMO", 4);
+      if (property == kBlobPropBinary) out.assign(1, (decl.flags & kMemoBinary) ? '1' : '0');
       if (property == kBlobPropCapacity) out = std::to_string(capacity);
       if (property == kBlobPropLabel) out = decl.name.value_or("");
       return 0;
