@@ -755,6 +755,40 @@ TEST_F(IsamDriverTest, OemFilesKeepTextInTheOemCodePage) {
   EXPECT_EQ(static_cast<uint8_t>(r.bytes[r.key_length + 7]), 0x82);  // stored in the OEM page
 }
 
+// Changes of an OEM file: the record kept from the read is in the OEM code page and its key
+// entries are weighed as such; PUT and DELETE take out exactly those.
+TEST_F(IsamDriverTest, OemFilesChangeAndDeleteThroughTheKeptRecord) {
+  FileDeclaration d = decl_;
+  d.driver_string = "/OEM";
+  ASSERT_EQ(Close(*f_), 0);
+  f_.reset();
+  fs::remove(path_);
+  FileControlBlock f(d);
+  ASSERT_EQ(Create(f), 0);
+  ASSERT_EQ(Open(f, 0x12), 0);
+  Fill(f, 1, "caf\xE9", 1.0f, "n\xE9");
+  ASSERT_EQ(Add(f), 0);
+  Fill(f, 2, "\xE9t\xE9", 2.0f);
+  ASSERT_EQ(Add(f), 0);
+  Fill(f, 0, "CAF\xE9", 0);  // through the NOCASE key
+  ASSERT_EQ(Get(f, 1), 0);
+  EXPECT_EQ(Id(f), 1);
+  StoreString(reinterpret_cast<char*>(f.record.data() + 4), 20, "th\xE9");
+  ASSERT_EQ(Put(f), 0);
+  Fill(f, 0, "TH\xE9", 0);
+  ASSERT_EQ(Get(f, 1), 0);
+  EXPECT_EQ(Id(f), 1);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(f.record.data() + 28), 2), "n\xE9");
+  Fill(f, 0, "caf\xE9", 0);
+  EXPECT_EQ(Get(f, 1), 35);
+  Fill(f, 2, "", 0);
+  ASSERT_EQ(Get(f, 0), 0);
+  ASSERT_EQ(Delete(f), 0);
+  EXPECT_EQ(RecordsKey(f, 1), 1);
+  ASSERT_EQ(Close(f), 0);
+  ExpectClean();
+}
+
 TEST_F(IsamDriverTest, TablesOfOneFileAreRemovedOneByOne) {
   FileDeclaration other = decl_;
   other.name = path_ + "\\!SECOND";
