@@ -385,21 +385,26 @@ Status PageStore::GapAbove(FileHeader& h, uint32_t k, uint32_t need, bool apply,
   uint32_t gap = h.start[k + 1] - h.end[k];
   if (gap >= need) return Status::Ok();
   if (depth > 64) return Status::Internal(kCheckClassTable, "class shift too deep");
+  // Every class from k+1 up must start at `target` or later. Empty classes give way without a
+  // page moved: each one below `target` takes its place there (so the classes stay in order).
+  // The first class that holds pages and starts below `target` makes room by moving pages of
+  // its own; past the top class the file itself grows.
+  uint64_t target = uint64_t{h.end[k]} + need;
   uint32_t j = k + 1;
-  uint32_t shortfall = need - gap;
-  if (h.start[j] == h.end[j]) {
-    ISAM_RETURN_IF_ERROR(GapAbove(h, j, shortfall, apply, depth + 1));
-    h.start[j] += shortfall;
-    h.end[j] += shortfall;
-    return Status::Ok();
+  while (j <= kMaxClass && h.start[j] == h.end[j] && h.start[j] < target) ++j;
+  if (j > kMaxClass) {
+    if (target > kMaxUnits) return Status::Internal(kCheckFileLength, "file too large");
+  } else if (h.start[j] < target) {
+    uint32_t shortfall = static_cast<uint32_t>(target - h.start[j]);
+    uint32_t moves = (shortfall + j - 1) / j;
+    ISAM_RETURN_IF_ERROR(GapAbove(h, j, moves * j, apply, depth + 1));
+    for (uint32_t m = 0; m < moves; ++m) {
+      if (apply) ISAM_RETURN_IF_ERROR(Move(h.start[j], h.end[j]));
+      h.start[j] += j;
+      h.end[j] += j;
+    }
   }
-  uint32_t moves = (shortfall + j - 1) / j;
-  ISAM_RETURN_IF_ERROR(GapAbove(h, j, moves * j, apply, depth + 1));
-  for (uint32_t m = 0; m < moves; ++m) {
-    if (apply) ISAM_RETURN_IF_ERROR(Move(h.start[j], h.end[j]));
-    h.start[j] += j;
-    h.end[j] += j;
-  }
+  for (uint32_t e = k + 1; e < j; ++e) h.start[e] = h.end[e] = static_cast<uint32_t>(target);
   return Status::Ok();
 }
 
