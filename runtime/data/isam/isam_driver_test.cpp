@@ -432,7 +432,9 @@ TEST_F(IsamDriverTest, StreamedChangesOfManyRecordsKeepEveryKeyInStep) {
     StoreU32(f_->record.data(), static_cast<uint32_t>(100 + i));
     StoreString(reinterpret_cast<char*>(f_->record.data() + 4), 20, "renamed " + std::to_string(i % 5));
     ASSERT_EQ(Put(*f_), 0);
-    if (i % 4 == 0) ASSERT_EQ(Delete(*f_), 0);
+    if (i % 4 == 0) {
+      ASSERT_EQ(Delete(*f_), 0);
+    }
   }
   ASSERT_EQ(Flush(*f_), 0);
   EXPECT_EQ(Records(*f_), 45);

@@ -193,7 +193,8 @@ TEST_F(KeyEncodingLocale, DigraphsExpandWithinTheFieldSize) {
 }
 
 TEST_F(KeyEncodingLocale, OemFilesWeighTheOemText) {
-  KeyCodec oem{true};
+  KeyCodec oem;
+  oem.oem = true;
   // 0xE9 (e acute in the ANSI page) is 0x82 in the OEM page; weights are those of the OEM table.
   Locale().other_collation[0x82] = 7;
   EXPECT_EQ(Enc(TypeCode::kString, "\xE9", false, false, oem), std::string("\x07"));
