@@ -61,6 +61,22 @@ void PageCache::Drop(Slot* slot) {
   --count_;
 }
 
+PageCache::Iter PageCache::Place(List& list, Iter before, const Entry& entry) {
+  if (free_.empty()) return list.insert(before, entry);
+  Iter it = free_.begin();
+  *it = entry;
+  list.splice(before, free_, it);
+  return it;
+}
+
+void PageCache::Retire(Iter it) {
+  if (free_.size() >= 2 * limit_) {
+    (it->dirty ? dirty_ : clean_).erase(it);
+    return;
+  }
+  free_.splice(free_.begin(), it->dirty ? dirty_ : clean_, it);
+}
+
 void PageCache::Evict(Iter it) {
   Slot* s = Lookup(it->address);
   if (s && !spare_ && s->page.use_count() == 1) spare_ = std::move(s->page);
@@ -70,7 +86,7 @@ void PageCache::Evict(Iter it) {
 
 void PageCache::Remove(Iter it) {
   Slot* s = Lookup(it->address);
-  (it->dirty ? dirty_ : clean_).erase(it);
+  Retire(it);
   if (s) Drop(s);
 }
 
@@ -127,8 +143,8 @@ void PageCache::Insert(std::shared_ptr<Page> page, bool dirty) {
   EvictBeforeLoad();
   ++loads_;
   ++tick_;
-  Iter it = dirty ? dirty_.insert(dirty_.end(), Entry{address, true, tick_})
-                  : clean_.insert(clean_.begin(), Entry{address, false, tick_});
+  Iter it = dirty ? Place(dirty_, dirty_.end(), Entry{address, true, tick_})
+                  : Place(clean_, clean_.begin(), Entry{address, false, tick_});
   Slot& s = Add(address);
   s.last_use = tick_;
   s.page = std::move(page);
@@ -167,7 +183,7 @@ void PageCache::Erase(uint32_t address) {
   Slot* s = Lookup(address);
   if (!s) return;
   Iter it = s->entry;
-  (it->dirty ? dirty_ : clean_).erase(it);
+  Retire(it);
   Drop(s);
 }
 
@@ -195,6 +211,7 @@ void PageCache::Clear() {
   count_ = 0;
   clean_.clear();
   dirty_.clear();
+  free_.clear();
 }
 
 std::vector<std::shared_ptr<Page>> PageCache::DirtyPages() const {

@@ -86,6 +86,10 @@ class PageCache {
   Slot* Lookup(uint32_t address) { return const_cast<Slot*>(std::as_const(*this).Lookup(address)); }
   Slot& Add(uint32_t address);  // the address must not be present
   void Drop(Slot* slot);
+  // List nodes of removed entries are kept (up to twice the limit) for the next insertion, so
+  // that a cache turning over at every load allocates nothing.
+  Iter Place(List& list, Iter before, const Entry& entry);
+  void Retire(Iter it);
   void Remove(Iter it);  // the entry and its slot
   void Evict(Iter it);   // the same for a page given up to make room; it may become the spare
   void EvictBeforeLoad();
@@ -98,6 +102,7 @@ class PageCache {
   uint64_t evictions_ = 0;
   List clean_;  // by `placed`, front = most recent
   List dirty_;  // in order of first change
+  List free_;   // nodes of removed entries, for reuse
   std::vector<uint32_t> keys_;
   std::vector<Slot> slots_;
   size_t count_ = 0;
