@@ -314,5 +314,38 @@ TEST(PageBuffer, ARecordTakenFromThePageItselfIsCopiedBeforeTheBufferMoves) {
   EXPECT_EQ(p.FindFloor("b49vz"), 2);
 }
 
+// A page read back into an object used before (as the cache hands out an evicted page) holds
+// exactly the new page's records; one whose bytes do not decode is left empty.
+TEST(PageBuffer, DecodingIntoAUsedPageLeavesNothingOfItsPastRecords) {
+  Page big = Leaf(4, {});
+  for (int i = 0; i < 30; ++i) big.Append(R("key" + std::to_string(100 + i) + std::string(90, 'z'), 6));
+  Page small = Leaf(9, {R("abc" + std::string(10, 'q'), 3), R("abd", 3)});
+  small.level = 1;
+  small.children = {70, 80};
+  std::string big_bytes, small_bytes, scratch;
+  ASSERT_TRUE(EncodePage(big, big_bytes).ok());
+  ASSERT_TRUE(EncodePage(small, small_bytes).ok());
+  Page reused;
+  ASSERT_TRUE(DecodePage(big_bytes, 4, reused, scratch).ok());
+  ASSERT_TRUE(DecodePage(small_bytes, 9, reused, scratch).ok());
+  EXPECT_EQ(RecordsOf(reused), RecordsOf(small));
+  EXPECT_EQ(reused.children, small.children);
+  EXPECT_EQ(reused.level, 1);
+  EXPECT_EQ(reused.record_bytes(), 13u + 3u);
+  EXPECT_EQ(reused.FindFloor("abc"), 0);
+  EXPECT_EQ(reused.FindFloor("key105"), 1);
+  ASSERT_TRUE(DecodePage(big_bytes, 4, reused, scratch).ok());
+  EXPECT_EQ(RecordsOf(reused), RecordsOf(big));
+  EXPECT_EQ(reused.FindFloor("key115"), 15);
+
+  std::string broken = big_bytes;
+  auto* b = reinterpret_cast<uint8_t*>(broken.data());
+  PutLe16(b + 10, static_cast<uint16_t>(GetLe16(b + 10) + 1));  // one record more than the bytes hold
+  EXPECT_EQ(DecodePage(broken, 4, reused, scratch).file_error, kCheckParsedLength);
+  EXPECT_TRUE(reused.empty());
+  EXPECT_TRUE(reused.children.empty());
+  EXPECT_EQ(reused.FindFloor("key1"), -1);
+}
+
 }  // namespace
 }  // namespace cinevo::isam
