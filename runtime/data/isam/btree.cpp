@@ -28,12 +28,29 @@ bool BTree::DescendFromHint(std::string_view key, Path& path) {
     for (size_t i = 0; i < path.size(); ++i) {
       if (path[i].page != hint.path[i].page) path[i].page = hint.path[i].page;
       path[i].index = hint.path[i].index;
+      store_.MarkUsed(*path[i].page);
     }
     path.back().index = leaf.FindFloor(key);
     hint.used = ++hint_clock_;
     return true;
   }
   return false;
+}
+
+// The page at `address`, met at `depth` of a descent. The upper levels of the tree are mostly
+// the pages a remembered path holds at the same depth: those are taken from the path, without
+// a lookup in the cache. Within one epoch a remembered page is the cache's page for its
+// address (held pages are never evicted, and nothing else replaces a cached page).
+Status BTree::LoadAt(size_t depth, uint32_t address, std::shared_ptr<Page>& out) {
+  uint64_t epoch = store_.epoch();
+  for (const Hint& hint : hints_) {
+    if (hint.epoch == epoch && depth < hint.path.size() && hint.path[depth].page->address == address) {
+      out = hint.path[depth].page;
+      store_.MarkUsed(*out);
+      return Status::Ok();
+    }
+  }
+  return store_.Load(address, out);
 }
 
 Status BTree::Descend(std::string_view key, Path& path) {
@@ -45,7 +62,7 @@ Status BTree::Descend(std::string_view key, Path& path) {
   }
   // The root's level gives the length of the path; its steps are overwritten in place.
   std::shared_ptr<Page> page;
-  Status st = store_.Load(address, page);
+  Status st = LoadAt(0, address, page);
   size_t levels = st.ok() ? size_t{page->level} + 1 : 0;
   if (st.ok() && levels > kMaxDepth) st = Status::Internal(kCheckTreeLevel, "tree too deep");
   if (!st.ok()) {
@@ -54,7 +71,7 @@ Status BTree::Descend(std::string_view key, Path& path) {
   }
   path.resize(levels);
   for (size_t depth = 0;; ++depth) {
-    if (depth > 0) st = store_.Load(address, page);
+    if (depth > 0) st = LoadAt(depth, address, page);
     if (st.ok() && page->level != levels - 1 - depth) {
       st = Status::Internal(kCheckTreeLevel, "page " + std::to_string(address) + " has level " + std::to_string(page->level));
     }

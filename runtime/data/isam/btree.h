@@ -64,6 +64,7 @@ class BTree {
   };
   static constexpr size_t kHints = 2;
 
+  Status LoadAt(size_t depth, uint32_t address, std::shared_ptr<Page>& out);
   Status Descend(std::string_view key, Path& path);
   bool DescendFromHint(std::string_view key, Path& path);
   bool ExactMatch(std::string_view key) const;

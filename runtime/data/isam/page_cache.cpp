@@ -93,7 +93,7 @@ void PageCache::Remove(Iter it) {
 std::shared_ptr<Page> PageCache::Find(uint32_t address) {
   Slot* s = Lookup(address);
   if (!s) return nullptr;
-  s->last_use = ++tick_;
+  s->page->last_use = ++tick_;
   return s->page;
 }
 
@@ -106,15 +106,15 @@ void PageCache::EvictBeforeLoad() {
     for (auto it = clean_.end(); it != clean_.begin();) {
       --it;
       const Slot* s = Lookup(it->address);
-      if (s->last_use > it->placed) {
+      if (s->page->last_use > it->placed) {
         Iter used = it++;
-        used->placed = s->last_use;
+        used->placed = s->page->last_use;
         clean_.splice(clean_.begin(), clean_, used);
         continue;
       }
       if (s->page.use_count() == 1) {
         victim = it;
-        victim_use = s->last_use;
+        victim_use = s->page->last_use;
         break;
       }
     }
@@ -145,8 +145,8 @@ void PageCache::Insert(std::shared_ptr<Page> page, bool dirty) {
   ++tick_;
   Iter it = dirty ? Place(dirty_, dirty_.end(), Entry{address, true, tick_})
                   : Place(clean_, clean_.begin(), Entry{address, false, tick_});
+  page->last_use = tick_;
   Slot& s = Add(address);
-  s.last_use = tick_;
   s.page = std::move(page);
   s.entry = it;
 }
@@ -168,14 +168,12 @@ void PageCache::Rekey(uint32_t from, uint32_t to) {
   Slot* s = Lookup(from);
   if (!s) return;
   std::shared_ptr<Page> page = std::move(s->page);
-  uint64_t last_use = s->last_use;
   Iter it = s->entry;
   Drop(s);
   Erase(to);
   it->address = to;
   Slot& moved = Add(to);
   moved.page = std::move(page);
-  moved.last_use = last_use;
   moved.entry = it;
 }
 
@@ -197,7 +195,7 @@ void PageCache::DropDirty() {
 void PageCache::MarkAllClean() {
   for (Entry& e : dirty_) {
     e.dirty = false;
-    e.placed = Lookup(e.address)->last_use;
+    e.placed = Lookup(e.address)->page->last_use;
   }
   clean_.splice(clean_.begin(), dirty_);
   TrimToLimit();

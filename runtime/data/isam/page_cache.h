@@ -38,6 +38,8 @@ class PageCache {
 
   // The cached page at `address` (marked as just used), or null.
   std::shared_ptr<Page> Find(uint32_t address);
+  // Marks a cached page as just used, for a caller that reached it without Find.
+  void Stamp(Page& page) { page.last_use = ++tick_; }
   // Adds a page (evicting first as described above); replaces any entry at its address.
   void Insert(std::shared_ptr<Page> page, bool dirty);
   void MarkDirty(const std::shared_ptr<Page>& page);  // inserts when absent
@@ -60,8 +62,9 @@ class PageCache {
   uint64_t evictions() const { return evictions_; }
 
  private:
-  // The LRU lists hold addresses; the pages themselves, and the time of their last use, live in
-  // the hash table, so that a hit touches its address and its slot and nothing else of the cache.
+  // The LRU lists hold addresses; the pages themselves live in the hash table, so that a hit
+  // touches its address and its slot and nothing else of the cache. The time of a page's last
+  // use is kept in the page, so that a caller holding it can mark a use without a lookup.
   struct Entry {
     uint32_t address;
     bool dirty;
@@ -76,7 +79,6 @@ class PageCache {
   // has the address kFree: it is the tree's "no root" mark.
   static constexpr uint32_t kFree = 0xFFFFFFFF;
   struct Slot {
-    uint64_t last_use = 0;
     std::shared_ptr<Page> page;
     Iter entry;
   };

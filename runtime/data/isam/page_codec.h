@@ -101,6 +101,9 @@ class Page {
   uint16_t unpacked_size = 0;
   uint16_t capacity = 0;
 
+  // Set by the page cache: when the page was last used (by its clock).
+  uint64_t last_use = 0;
+
   // During a commit: the page's bytes as encoded when its class was chosen, kept up to date
   // when the page moves or a child is re-pointed, so that they are encoded only once.
   std::string encoded;

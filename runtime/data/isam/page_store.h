@@ -74,6 +74,8 @@ class PageStore {
   Status IssueNumber(uint32_t& number);
 
   Status Load(uint32_t address, std::shared_ptr<Page>& out);
+  // Marks a cached page the caller already holds as just used (what Load does on a hit).
+  void MarkUsed(Page& page) { cache_.Stamp(page); }
   std::shared_ptr<Page> NewPage(uint8_t level);
   void Touch(const std::shared_ptr<Page>& page);     // the page changed in this update
   void Release(const std::shared_ptr<Page>& page);   // the page is unlinked and empty
