@@ -4,6 +4,7 @@
 
 #include <map>
 #include <random>
+#include <set>
 
 namespace cinevo::isam {
 namespace {
@@ -12,6 +13,147 @@ std::shared_ptr<Page> MakePage(uint32_t address) {
   auto p = std::make_shared<Page>();
   p->address = address;
   return p;
+}
+
+TEST(PageCacheRules, HoldsAtMostTheLimitAndNeverDropsDirtyOrHeldPages) {
+  PageCache cache;  // 100 / 20
+  auto held = std::make_shared<Page>();
+  held->address = 5;
+  cache.Insert(held, false);
+  auto dirty = std::make_shared<Page>();
+  dirty->address = 105;  // same chain as 5
+  cache.Insert(dirty, true);
+  for (uint32_t a = 1000; a < 1300; ++a) {
+    auto p = std::make_shared<Page>();
+    p->address = a;
+    cache.Insert(p, false);
+    EXPECT_LE(cache.size() - cache.dirty_count(), 100u);  // dirty pages do not count
+  }
+  EXPECT_EQ(cache.Find(5), held);
+  EXPECT_EQ(cache.Find(105), dirty);
+  EXPECT_EQ(cache.DirtyPages().size(), 1u);
+}
+
+TEST(PageCacheRules, ManyDirtyPagesDoNotCrowdOutThePagesOnlyRead) {
+  PageCache cache(100, 20);
+  for (uint32_t a = 0; a < 500; ++a) {
+    auto p = std::make_shared<Page>();
+    p->address = a;
+    cache.Insert(p, true);
+  }
+  for (uint32_t a = 1000; a < 1050; ++a) {
+    auto p = std::make_shared<Page>();
+    p->address = a;
+    cache.Insert(p, false);
+  }
+  for (uint32_t a = 1000; a < 1050; ++a) EXPECT_NE(cache.Find(a), nullptr) << a;
+  EXPECT_EQ(cache.dirty_count(), 500u);
+  cache.MarkAllClean();  // after the commit the limit applies to all of them
+  EXPECT_LE(cache.size(), 100u);
+}
+
+// Random inserts, erasures, moves and dirty/clean changes against a plain map, with a limit
+// high enough that nothing is evicted: every page must be found under its address and no other.
+TEST(PageCacheRules, FindsEveryPageUnderItsAddressThroughAnyMixOfChanges) {
+  PageCache cache(1u << 20, 20);
+  std::map<uint32_t, std::shared_ptr<Page>> model;
+  std::set<uint32_t> dirty;
+  std::mt19937 rng(5);
+  auto any_address = [&] { return static_cast<uint32_t>(rng() % 3000) * 7; };  // collide often
+  for (int step = 0; step < 40000; ++step) {
+    uint32_t a = any_address();
+    switch (rng() % 8) {
+      case 0:
+      case 1:
+      case 2: {
+        auto p = std::make_shared<Page>();
+        p->address = a;
+        bool d = rng() % 2 == 0;
+        cache.Insert(p, d);
+        model[a] = p;
+        if (d) dirty.insert(a); else dirty.erase(a);
+        break;
+      }
+      case 3:
+        cache.Erase(a);
+        model.erase(a);
+        dirty.erase(a);
+        break;
+      case 4: {
+        if (model.empty()) break;
+        uint32_t from = std::next(model.begin(), static_cast<long>(rng() % model.size()))->first;
+        if (from == a) break;
+        cache.Rekey(from, a);
+        model[from]->address = a;  // as the page store does when it moves a page
+        model[a] = model[from];
+        model.erase(from);
+        bool was_dirty = dirty.erase(from) > 0;
+        dirty.erase(a);
+        if (was_dirty) dirty.insert(a);
+        break;
+      }
+      case 5:
+        if (auto it = model.find(a); it != model.end()) {
+          cache.MarkDirty(it->second);
+          dirty.insert(a);
+        }
+        break;
+      case 6:
+        if (rng() % 50 == 0) {
+          cache.MarkAllClean();
+          dirty.clear();
+        }
+        break;
+      default:
+        if (rng() % 200 == 0) {
+          cache.DropDirty();
+          for (uint32_t d : dirty) model.erase(d);
+          dirty.clear();
+        }
+        break;
+    }
+    if (step % 997 == 0 || step == 39999) {
+      ASSERT_EQ(cache.size(), model.size()) << step;
+      ASSERT_EQ(cache.dirty_count(), dirty.size()) << step;
+      for (uint32_t x = 0; x < 3000 * 7; x += 7) {
+        auto it = model.find(x);
+        ASSERT_EQ(cache.Find(x), it == model.end() ? nullptr : it->second) << "address " << x << " step " << step;
+      }
+    }
+  }
+}
+
+TEST(PageCacheRules, AboveTheLowMarkStalePagesGoFirst) {
+  PageCache cache(100, 20);
+  for (uint32_t a = 0; a < 30; ++a) {
+    auto p = std::make_shared<Page>();
+    p->address = a;
+    cache.Insert(p, false);
+  }
+  // Only page 0 stays in use; the others grow stale and are dropped as new pages come in.
+  for (uint32_t a = 100; a < 200; ++a) {
+    cache.Find(0);
+    cache.Find(a - 1);
+    auto p = std::make_shared<Page>();
+    p->address = a;
+    cache.Insert(p, false);
+  }
+  EXPECT_LT(cache.size(), 100u);
+  EXPECT_GE(cache.size(), 19u);
+  EXPECT_NE(cache.Find(0), nullptr);
+  EXPECT_EQ(cache.Find(5), nullptr);
+}
+
+TEST(PageCacheRules, RekeyMovesAPageBetweenChains) {
+  PageCache cache;
+  auto p = std::make_shared<Page>();
+  p->address = 7;
+  cache.Insert(p, true);
+  cache.Rekey(7, 42);
+  EXPECT_EQ(cache.Find(7), nullptr);
+  EXPECT_EQ(cache.Find(42), p);
+  cache.DropDirty();
+  EXPECT_EQ(cache.Find(42), nullptr);
 }
 
 // A cache turning over at every load keeps the last page it evicted for the next load to
