@@ -54,7 +54,11 @@ Status BTree::LoadAt(size_t depth, uint32_t address, std::shared_ptr<Page>& out)
 }
 
 Status BTree::Descend(std::string_view key, Path& path) {
-  if (DescendFromHint(key, path)) return Status::Ok();
+  path_epoch_ = 0;
+  if (DescendFromHint(key, path)) {
+    path_epoch_ = store_.epoch();
+    return Status::Ok();
+  }
   uint32_t address = store_.header().root;
   if (address == kNoRoot) {
     path.clear();
@@ -94,6 +98,7 @@ Status BTree::Descend(std::string_view key, Path& path) {
   for (Hint& h : hints_) {
     if (h.used < oldest->used) oldest = &h;
   }
+  path_epoch_ = store_.epoch();
   oldest->path = path;
   oldest->epoch = store_.epoch();
   oldest->used = ++hint_clock_;
@@ -183,16 +188,30 @@ Status BTree::AtOrAfter(std::string_view key, Record& out, bool& found) {
   return StepAcross(path_, true, out, found);
 }
 
+// Whether the last path taken still ends at the record with exactly `key`: a scan asking for
+// the record after the one it was just given. Within one epoch the path is still a path of the
+// tree (its pages held, the entries of its index pages in place); the leaf may have gained or
+// lost records, which the exact match allows for.
+bool BTree::AtKey(std::string_view key) {
+  if (path_epoch_ != store_.epoch() || path_.empty()) return false;
+  const Step& leaf = path_.back();
+  if (leaf.index < 0 || static_cast<size_t>(leaf.index) >= leaf.page->size()) return false;
+  if (CompareKeys(leaf.page->key(static_cast<size_t>(leaf.index)), key) != 0) return false;
+  store_.MarkUsed(*leaf.page);
+  return true;
+}
+
 Status BTree::After(std::string_view key, Record& out, bool& found) {
   Path& path = path_;
   found = false;
-  ISAM_RETURN_IF_ERROR(Descend(key, path));
+  if (!AtKey(key)) ISAM_RETURN_IF_ERROR(Descend(key, path));
   if (path.empty()) return Status::Ok();
   const Page& leaf = *path.back().page;
   size_t next = static_cast<size_t>(path.back().index + 1);
   if (next < leaf.size()) {
     leaf.CopyTo(next, out);
     found = true;
+    path.back().index = static_cast<int>(next);  // the path now ends at the record given
     return Status::Ok();
   }
   return StepAcross(path, true, out, found);
