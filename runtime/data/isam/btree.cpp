@@ -188,13 +188,13 @@ Status BTree::AtOrAfter(std::string_view key, Record& out, bool& found) {
   return StepAcross(path_, true, out, found);
 }
 
-// Whether the last path taken still ends at the record with exactly `key`: a scan asking for
-// the record after the one it was just given. Within one epoch the path is still a path of the
-// tree (its pages held, the entries of its index pages in place); the leaf may have gained or
-// lost records, which the exact match allows for.
-bool BTree::AtKey(std::string_view key) {
-  if (path_epoch_ != store_.epoch() || path_.empty()) return false;
-  const Step& leaf = path_.back();
+// Whether the path a scan last took still ends at the record with exactly `key`: the scan asks
+// for the record after the one it was just given. Within one epoch the path is still a path of
+// the tree (its pages held, the entries of its index pages in place); the leaf may have gained
+// or lost records, which the exact match allows for.
+bool BTree::ScanAt(std::string_view key) {
+  if (scan_epoch_ != store_.epoch() || scan_.empty()) return false;
+  const Step& leaf = scan_.back();
   if (leaf.index < 0 || static_cast<size_t>(leaf.index) >= leaf.page->size()) return false;
   if (CompareKeys(leaf.page->key(static_cast<size_t>(leaf.index)), key) != 0) return false;
   store_.MarkUsed(*leaf.page);
@@ -202,19 +202,23 @@ bool BTree::AtKey(std::string_view key) {
 }
 
 Status BTree::After(std::string_view key, Record& out, bool& found) {
-  Path& path = path_;
   found = false;
-  if (!AtKey(key)) ISAM_RETURN_IF_ERROR(Descend(key, path));
-  if (path.empty()) return Status::Ok();
-  const Page& leaf = *path.back().page;
-  size_t next = static_cast<size_t>(path.back().index + 1);
+  if (!ScanAt(key)) {
+    scan_epoch_ = 0;
+    ISAM_RETURN_IF_ERROR(Descend(key, path_));
+    scan_ = path_;  // mostly the same pages: copying them costs no reference counting
+    scan_epoch_ = path_epoch_;
+  }
+  if (scan_.empty()) return Status::Ok();
+  const Page& leaf = *scan_.back().page;
+  size_t next = static_cast<size_t>(scan_.back().index + 1);
   if (next < leaf.size()) {
     leaf.CopyTo(next, out);
     found = true;
-    path.back().index = static_cast<int>(next);  // the path now ends at the record given
+    scan_.back().index = static_cast<int>(next);  // the scan's path now ends at the record given
     return Status::Ok();
   }
-  return StepAcross(path, true, out, found);
+  return StepAcross(scan_, true, out, found);
 }
 
 Status BTree::AtOrBefore(std::string_view key, Record& out, bool& found) {

@@ -68,7 +68,7 @@ class BTree {
   Status Descend(std::string_view key, Path& path);
   bool DescendFromHint(std::string_view key, Path& path);
   bool ExactMatch(std::string_view key) const;
-  bool AtKey(std::string_view key);
+  bool ScanAt(std::string_view key);
   Status EdgeRecord(uint32_t address, uint8_t level, bool first, Record& out);
   Status StepAcross(const Path& path, bool forward, Record& out, bool& found);
   size_t PropagateFirst(Path& path, size_t level_index);
@@ -81,6 +81,10 @@ class BTree {
   Path path_;  // scratch path of the operation in progress
   // The epoch at which `path_` was last filled by a descent (0: it was not, or the descent failed).
   uint64_t path_epoch_ = 0;
+  // The path to the record After() last gave, and the epoch it belongs to, so that a scan goes on
+  // from there while other lookups (the data record of a key entry) use `path_`.
+  Path scan_;
+  uint64_t scan_epoch_ = 0;
 };
 
 }  // namespace cinevo::isam
