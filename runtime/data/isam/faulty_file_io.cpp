@@ -20,31 +20,15 @@ bool FaultyFileIo::Strikes(FaultPlan::Kind kind, uint64_t count) {
 }
 
 ssize_t FaultyFileIo::Pwrite(int fd, const void* data, size_t size, uint64_t offset) {
-  uint64_t n = writes_++;
-  if (rest_fails_) {
-    // The remainder of a write that stopped halfway.
-    rest_fails_ = false;
-    errno = ENOSPC;
-    return -1;
-  }
-  bool was_dead = fired_ && plan_.dead_after;
-  if (Strikes(FaultPlan::Kind::kFailWrite, n)) {
-    if (!was_dead && plan_.kind == FaultPlan::Kind::kHalfWrite && size > 1) {
-      ssize_t put = ::pwrite(fd, data, size / 2, static_cast<off_t>(offset));
-      if (put > 0) {
-        rest_fails_ = true;
-        return put;
-      }
-    }
-    errno = plan_.kind == FaultPlan::Kind::kHalfWrite ? ENOSPC : EIO;
-    return -1;
-  }
-  return ::pwrite(fd, data, size, static_cast<off_t>(offset));
+  // One piece of a vector write: counted, failed and halved the same way.
+  struct iovec one{const_cast<void*>(data), size};
+  return Pwritev(fd, &one, 1, offset);
 }
 
 ssize_t FaultyFileIo::Pwritev(int fd, const struct iovec* pieces, int count, uint64_t offset) {
   uint64_t n = writes_++;
   if (rest_fails_) {
+    // The remainder of a write that stopped halfway.
     rest_fails_ = false;
     errno = ENOSPC;
     return -1;
