@@ -30,6 +30,16 @@ class TreeTest : public ::testing::Test {
     std::filesystem::remove_all(dir_);
   }
 
+  // Starts over with an empty file whose store caches at most `limit` clean pages.
+  void RecreateWithCache(size_t limit, size_t low) {
+    tree_.reset();
+    store_.reset();
+    options_.cache_limit = limit;
+    options_.cache_low = low;
+    ASSERT_TRUE(PageStore::Create(path_, options_, store_).ok());
+    tree_ = std::make_unique<BTree>(*store_);
+  }
+
   void Insert(const std::string& key, const std::string& payload) {
     bool existed = false;
     Status st = tree_->Insert(Record{key + payload, static_cast<uint16_t>(key.size())}, existed);
@@ -315,12 +325,8 @@ TEST_F(TreeTest, AScanGoesOnCorrectlyWhileRecordsAroundItChange) {
 }
 
 TEST_F(TreeTest, SmallCacheStillServesALargeTree) {
-  tree_.reset();
-  store_.reset();
-  options_.cache_limit = 3;
-  options_.cache_low = 2;
-  ASSERT_TRUE(PageStore::Create(path_, options_, store_).ok());
-  tree_ = std::make_unique<BTree>(*store_);
+  RecreateWithCache(3, 2);
+  if (HasFatalFailure()) return;
   for (uint32_t n = 0; n < 600; ++n) {
     Insert(Key(n * 7 % 600), std::string(120, static_cast<char>('a' + n % 5)));
     if (HasFatalFailure()) return;
@@ -332,12 +338,8 @@ TEST_F(TreeTest, SmallCacheStillServesALargeTree) {
 // A long update keeps every page it changed until its commit; the commit then gives back what
 // exceeds the limit, keeping only the pages someone still holds (the tree's remembered paths).
 TEST_F(TreeTest, ACommitOfManyPagesGivesTheCacheBackToItsLimit) {
-  tree_.reset();
-  store_.reset();
-  options_.cache_limit = 10;
-  options_.cache_low = 4;
-  ASSERT_TRUE(PageStore::Create(path_, options_, store_).ok());
-  tree_ = std::make_unique<BTree>(*store_);
+  RecreateWithCache(10, 4);
+  if (HasFatalFailure()) return;
   bool existed = false;
   for (uint32_t n = 0; n < 3000; ++n) {
     ASSERT_TRUE(tree_->Insert(Record{Key(n * 7 % 3000) + std::string(150, 'p'), 5}, existed).ok());

@@ -17,15 +17,12 @@ std::shared_ptr<Page> MakePage(uint32_t address) {
 
 TEST(PageCacheRules, HoldsAtMostTheLimitAndNeverDropsDirtyOrHeldPages) {
   PageCache cache;  // 100 / 20
-  auto held = std::make_shared<Page>();
-  held->address = 5;
+  auto held = MakePage(5);
   cache.Insert(held, false);
-  auto dirty = std::make_shared<Page>();
-  dirty->address = 105;  // same chain as 5
+  auto dirty = MakePage(105);  // same chain as 5
   cache.Insert(dirty, true);
   for (uint32_t a = 1000; a < 1300; ++a) {
-    auto p = std::make_shared<Page>();
-    p->address = a;
+    auto p = MakePage(a);
     cache.Insert(p, false);
     EXPECT_LE(cache.size() - cache.dirty_count(), 100u);  // dirty pages do not count
   }
@@ -37,13 +34,11 @@ TEST(PageCacheRules, HoldsAtMostTheLimitAndNeverDropsDirtyOrHeldPages) {
 TEST(PageCacheRules, ManyDirtyPagesDoNotCrowdOutThePagesOnlyRead) {
   PageCache cache(100, 20);
   for (uint32_t a = 0; a < 500; ++a) {
-    auto p = std::make_shared<Page>();
-    p->address = a;
+    auto p = MakePage(a);
     cache.Insert(p, true);
   }
   for (uint32_t a = 1000; a < 1050; ++a) {
-    auto p = std::make_shared<Page>();
-    p->address = a;
+    auto p = MakePage(a);
     cache.Insert(p, false);
   }
   for (uint32_t a = 1000; a < 1050; ++a) EXPECT_NE(cache.Find(a), nullptr) << a;
@@ -66,8 +61,7 @@ TEST(PageCacheRules, FindsEveryPageUnderItsAddressThroughAnyMixOfChanges) {
       case 0:
       case 1:
       case 2: {
-        auto p = std::make_shared<Page>();
-        p->address = a;
+        auto p = MakePage(a);
         bool d = rng() % 2 == 0;
         cache.Insert(p, d);
         model[a] = p;
@@ -126,16 +120,14 @@ TEST(PageCacheRules, FindsEveryPageUnderItsAddressThroughAnyMixOfChanges) {
 TEST(PageCacheRules, AboveTheLowMarkStalePagesGoFirst) {
   PageCache cache(100, 20);
   for (uint32_t a = 0; a < 30; ++a) {
-    auto p = std::make_shared<Page>();
-    p->address = a;
+    auto p = MakePage(a);
     cache.Insert(p, false);
   }
   // Only page 0 stays in use; the others grow stale and are dropped as new pages come in.
   for (uint32_t a = 100; a < 200; ++a) {
     cache.Find(0);
     cache.Find(a - 1);
-    auto p = std::make_shared<Page>();
-    p->address = a;
+    auto p = MakePage(a);
     cache.Insert(p, false);
   }
   EXPECT_LT(cache.size(), 100u);
@@ -146,8 +138,7 @@ TEST(PageCacheRules, AboveTheLowMarkStalePagesGoFirst) {
 
 TEST(PageCacheRules, RekeyMovesAPageBetweenChains) {
   PageCache cache;
-  auto p = std::make_shared<Page>();
-  p->address = 7;
+  auto p = MakePage(7);
   cache.Insert(p, true);
   cache.Rekey(7, 42);
   EXPECT_EQ(cache.Find(7), nullptr);
