@@ -70,6 +70,23 @@ class IsamDriverTest : public ::testing::Test {
     return test_support::ReadIds(f, key, forward);
   }
   void ExpectClean() { test_support::ExpectFileClean(path_); }
+  // Opens the closed file directly, below the driver, with its one table's number and layout,
+  // to plant entries as another writer (or a damaged file) would have left them.
+  void OpenBelowTheDriver(std::unique_ptr<IsamFile>& file, uint32_t& table, TableDeclaration& decl) {
+    ASSERT_TRUE(IsamFile::Open(path_, {}, file).ok());
+    bool found = false;
+    ASSERT_TRUE(file->FindTable(kUnnamedTable, table, found).ok());
+    ASSERT_TRUE(found);
+    ASSERT_TRUE(file->ReadDeclaration(table, decl).ok());
+  }
+  // Adds a key entry for record `recno` straight to the tree and commits it.
+  static void PlantEntry(IsamFile& file, const std::string& key, int64_t recno) {
+    std::string payload;
+    AppendBe32(payload, static_cast<uint32_t>(recno));
+    bool existed = false;
+    ASSERT_TRUE(file.tree().Insert(MakeRecord(key, payload), existed).ok());
+    ASSERT_TRUE(file.store().Commit().ok());
+  }
 
   fs::path dir_;
   std::string path_;
@@ -331,22 +348,15 @@ TEST_F(IsamDriverTest, ARefusedKeyEntryLeavesTheRecordAsItWas) {
   ASSERT_EQ(Close(*f_), 0);
   {
     std::unique_ptr<IsamFile> file;
-    ASSERT_TRUE(IsamFile::Open(path_, {}, file).ok());
     uint32_t table = 0;
-    bool found = false;
-    ASSERT_TRUE(file->FindTable(kUnnamedTable, table, found).ok());
-    ASSERT_TRUE(found);
     TableDeclaration decl;
-    ASSERT_TRUE(file->ReadDeclaration(table, decl).ok());
+    OpenBelowTheDriver(file, table, decl);
+    if (HasFatalFailure()) return;
     std::vector<uint8_t> image(decl.record_length, 0);
     StoreString(reinterpret_cast<char*>(image.data() + 4), 20, "stray");
     std::string value = EncodeKeyValue(decl, decl.keys[1], image, {});
-    std::string payload;
-    AppendBe32(payload, static_cast<uint32_t>(recno));
-    bool existed = false;
-    ASSERT_TRUE(file->tree().Insert(MakeRecord(KeyEntryKey(table, 1, value, true, static_cast<uint32_t>(recno)), payload),
-                                    existed).ok());
-    ASSERT_TRUE(file->store().Commit().ok());
+    PlantEntry(*file, KeyEntryKey(table, 1, value, true, static_cast<uint32_t>(recno)), recno);
+    if (HasFatalFailure()) return;
   }
   ASSERT_EQ(Open(*f_, 0x12), 0);
   ASSERT_EQ(Stream(*f_), 0);
@@ -384,12 +394,10 @@ TEST_F(IsamDriverTest, ChangeAfterBuildTakesOutTheRebuiltEntry) {
   {
     // Rewrite record 1's SCORE entry in the other writer's form.
     std::unique_ptr<IsamFile> file;
-    ASSERT_TRUE(IsamFile::Open(path_, {}, file).ok());
     uint32_t table = 0;
-    bool found = false;
-    ASSERT_TRUE(file->FindTable(kUnnamedTable, table, found).ok());
     TableDeclaration decl;
-    ASSERT_TRUE(file->ReadDeclaration(table, decl).ok());
+    OpenBelowTheDriver(file, table, decl);
+    if (HasFatalFailure()) return;
     std::vector<uint8_t> image(decl.record_length, 0);
     StoreSReal(image.data() + 24, -0.0f);
     KeyCodec legacy;
@@ -400,11 +408,8 @@ TEST_F(IsamDriverTest, ChangeAfterBuildTakesOutTheRebuiltEntry) {
     bool erased = false;
     ASSERT_TRUE(file->tree().Erase(ours, erased).ok());
     ASSERT_TRUE(erased);
-    std::string payload;
-    AppendBe32(payload, static_cast<uint32_t>(recno));
-    bool existed = false;
-    ASSERT_TRUE(file->tree().Insert(MakeRecord(theirs, payload), existed).ok());
-    ASSERT_TRUE(file->store().Commit().ok());
+    PlantEntry(*file, theirs, recno);
+    if (HasFatalFailure()) return;
   }
   ASSERT_EQ(Open(*f_, 0x12), 0);
   ASSERT_EQ(SetKey(*f_, 2), 0);
