@@ -37,11 +37,13 @@ bool BTree::DescendFromHint(std::string_view key, Path& path) {
   return false;
 }
 
-// The page at `address`, met at `depth` of a descent. The upper levels of the tree are mostly
-// the pages a remembered path holds at the same depth: those are taken from the path, without
-// a lookup in the cache. Within one epoch a remembered page is the cache's page for its
-// address (held pages are never evicted, and nothing else replaces a cached page).
-Status BTree::LoadAt(size_t depth, uint32_t address, std::shared_ptr<Page>& out) {
+// The page at `address`, met at `depth` of a descent, the child at `index` of `parent` (or the
+// root, without a parent). The upper levels of the tree are mostly the pages a remembered path
+// holds at the same depth: those are taken from the path, without a lookup in the cache.
+// Within one epoch a remembered page is the cache's page for its address (held pages are never
+// evicted, and nothing else replaces a cached page). Below them the parent's remembered child
+// pages save the lookup while the cache keeps its pages.
+Status BTree::LoadAt(size_t depth, uint32_t address, PageRef& out, Page* parent, size_t index) {
   uint64_t epoch = store_.epoch();
   for (const Hint& hint : hints_) {
     if (hint.epoch == epoch && depth < hint.path.size() && hint.path[depth].page->address == address) {
@@ -50,7 +52,7 @@ Status BTree::LoadAt(size_t depth, uint32_t address, std::shared_ptr<Page>& out)
       return Status::Ok();
     }
   }
-  return store_.Load(address, out);
+  return parent ? store_.LoadChild(*parent, index, out) : store_.Load(address, out);
 }
 
 Status BTree::Descend(std::string_view key, Path& path) {
@@ -65,7 +67,7 @@ Status BTree::Descend(std::string_view key, Path& path) {
     return Status::Ok();
   }
   // The root's level gives the length of the path; its steps are overwritten in place.
-  std::shared_ptr<Page> page;
+  PageRef page;
   Status st = LoadAt(0, address, page);
   size_t levels = st.ok() ? size_t{page->level} + 1 : 0;
   if (st.ok() && levels > kMaxDepth) st = Status::Internal(kCheckTreeLevel, "tree too deep");
@@ -75,7 +77,7 @@ Status BTree::Descend(std::string_view key, Path& path) {
   }
   path.resize(levels);
   for (size_t depth = 0;; ++depth) {
-    if (depth > 0) st = LoadAt(depth, address, page);
+    if (depth > 0) st = LoadAt(depth, address, page, path[depth - 1].page.get(), static_cast<size_t>(path[depth - 1].index));
     if (st.ok() && page->level != levels - 1 - depth) {
       st = Status::Internal(kCheckTreeLevel, "page " + std::to_string(address) + " has level " + std::to_string(page->level));
     }
@@ -83,6 +85,12 @@ Status BTree::Descend(std::string_view key, Path& path) {
     if (!st.ok()) {
       path.clear();
       return st;
+    }
+    // The child addresses are read right after the search: ask for them now, so that their
+    // cache line arrives while the search runs.
+    if (depth + 1 < levels) {
+      __builtin_prefetch(page->children.data());
+      __builtin_prefetch(page->child_pages.data());
     }
     int index = page->FindFloor(key);
     Step& step = path[depth];
@@ -117,7 +125,7 @@ Status BTree::Descend(std::string_view key, Path& path) {
 // The first (or last) record of the subtree at `address`, whose root has `level`.
 Status BTree::EdgeRecord(uint32_t address, uint8_t level, bool first, Record& out) {
   for (int depth = 0; depth < kMaxDepth; ++depth) {
-    std::shared_ptr<Page> page;
+    PageRef page;
     ISAM_RETURN_IF_ERROR(store_.Load(address, page));
     if (page->level != level || page->empty()) return Status::Internal(kCheckTreeLevel, "bad subtree");
     size_t i = first ? 0 : page->size() - 1;
@@ -161,6 +169,8 @@ Status BTree::Find(std::string_view key, Record& out, bool& found) {
 
 Status BTree::FindPayload(std::string_view key, std::string& payload, bool& found) {
   ISAM_RETURN_IF_ERROR(Descend(key, path_));
+  // The key comparison waits for the record's first bytes; let the rest come meanwhile.
+  if (!path_.empty() && path_.back().index >= 0) path_.back().page->Prefetch(static_cast<size_t>(path_.back().index));
   found = ExactMatch(key);
   if (found) {
     RecordView r = path_.back().page->record(static_cast<size_t>(path_.back().index));
@@ -214,6 +224,7 @@ Status BTree::After(std::string_view key, Record& out, bool& found) {
   size_t next = static_cast<size_t>(scan_.back().index + 1);
   if (next < leaf.size()) {
     leaf.CopyTo(next, out);
+    if (next + 1 < leaf.size()) leaf.Prefetch(next + 1);  // most likely the scan's next record
     found = true;
     scan_.back().index = static_cast<int>(next);  // the scan's path now ends at the record given
     return Status::Ok();
@@ -254,7 +265,7 @@ Status BTree::Before(std::string_view key, Record& out, bool& found) {
 Status BTree::Height(int& height) {
   height = 0;
   if (store_.header().root == kNoRoot) return Status::Ok();
-  std::shared_ptr<Page> root;
+  PageRef root;
   ISAM_RETURN_IF_ERROR(store_.Load(store_.header().root, root));
   height = root->level + 1;
   return Status::Ok();
@@ -277,14 +288,14 @@ size_t BTree::PropagateFirst(Path& path, size_t level_index) {
 
 // Splits `page` (child `index` of `parent`, or the root when parent is null) while the split
 // rule fires, checking both halves again.
-Status BTree::Split(std::shared_ptr<Page> page, std::shared_ptr<Page> parent, size_t index, int depth) {
+Status BTree::Split(PageRef page, PageRef parent, size_t index, int depth) {
   if (!NeedsSplit(*page)) return Status::Ok();
   if (depth > kMaxDepth) return Status::Internal(kCheckSplitTooFew, "split does not converge");
   if (page->size() < 2) return Status::Internal(kCheckSplitTooFew, "a page to split holds one record");
   // Cut at the middle record (the root of the balanced in-page tree); it goes to the half with
   // fewer records, which with this cut is always the right one, the new page.
   size_t middle = page->size() / 2;
-  std::shared_ptr<Page> right = store_.NewPage(page->level);
+  PageRef right = store_.NewPage(page->level);
   page->MoveTail(middle, *right);
   if (page->level > 0) {
     right->children.assign(page->children.begin() + static_cast<long>(middle), page->children.end());
@@ -317,13 +328,13 @@ Status BTree::FixSizes(Path& path, size_t deepest, size_t changed_top) {
     child_split = NeedsSplit(*path[i].page);
     if (!child_split) continue;
     any_split = true;
-    std::shared_ptr<Page> parent = i > 0 ? path[i - 1].page : nullptr;
+    PageRef parent = i > 0 ? path[i - 1].page : nullptr;
     size_t index = i > 0 ? static_cast<size_t>(path[i - 1].index) : 0;
     ISAM_RETURN_IF_ERROR(Split(path[i].page, parent, index, 0));
   }
   if (!any_split) return Status::Ok();
   for (int guard = 0; guard < kMaxDepth; ++guard) {
-    std::shared_ptr<Page> root;
+    PageRef root;
     ISAM_RETURN_IF_ERROR(store_.Load(store_.header().root, root));
     if (!NeedsSplit(*root)) return Status::Ok();
     ISAM_RETURN_IF_ERROR(Split(root, nullptr, 0, 0));
@@ -339,7 +350,7 @@ Status BTree::Insert(const Record& record, bool& existed) {
   Path& path = path_;
   ISAM_RETURN_IF_ERROR(Descend(record.key(), path));
   if (path.empty()) {
-    std::shared_ptr<Page> leaf = store_.NewPage(0);
+    PageRef leaf = store_.NewPage(0);
     leaf->Append(record);
     store_.set_root(leaf->address);
     return Status::Ok();
@@ -387,7 +398,7 @@ Status BTree::Erase(std::string_view key, bool& found) {
   leaf.page->Erase(removed);
   // Walk up while pages become empty: release them and drop their entries from the parents.
   for (size_t i = path.size() - 1;; --i) {
-    std::shared_ptr<Page>& page = path[i].page;
+    PageRef& page = path[i].page;
     if (!page->empty()) {
       store_.Touch(page);
       // The page only shrank; its parents change (and may grow) when its first record went.

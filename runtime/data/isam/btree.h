@@ -48,7 +48,7 @@ class BTree {
 
  private:
   struct Step {
-    std::shared_ptr<Page> page;
+    PageRef page;
     int index;  // record chosen in this page (-1 in a leaf when every key is greater)
   };
   using Path = std::vector<Step>;
@@ -64,7 +64,7 @@ class BTree {
   };
   static constexpr size_t kHints = 2;
 
-  Status LoadAt(size_t depth, uint32_t address, std::shared_ptr<Page>& out);
+  Status LoadAt(size_t depth, uint32_t address, PageRef& out, Page* parent = nullptr, size_t index = 0);
   Status Descend(std::string_view key, Path& path);
   bool DescendFromHint(std::string_view key, Path& path);
   bool ExactMatch(std::string_view key) const;
@@ -73,7 +73,7 @@ class BTree {
   Status StepAcross(const Path& path, bool forward, Record& out, bool& found);
   size_t PropagateFirst(Path& path, size_t level_index);
   Status FixSizes(Path& path, size_t deepest, size_t changed_top);
-  Status Split(std::shared_ptr<Page> page, std::shared_ptr<Page> parent, size_t index, int depth);
+  Status Split(PageRef page, PageRef parent, size_t index, int depth);
 
   PageStore& store_;
   Hint hints_[kHints];

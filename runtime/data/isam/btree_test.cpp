@@ -93,7 +93,7 @@ class TreeTest : public ::testing::Test {
     if (store_->header().root == kNoRoot) return;
     std::vector<uint32_t> pending{store_->header().root};
     while (!pending.empty()) {
-      std::shared_ptr<Page> page;
+      PageRef page;
       ASSERT_TRUE(store_->Load(pending.back(), page).ok());
       pending.pop_back();
       EXPECT_FALSE(NeedsSplit(*page)) << "page " << page->address << " with " << page->size() << " records";
@@ -197,7 +197,7 @@ TEST_F(TreeTest, ParentsThatGrowThroughALongerFirstRecordAreSplitToo) {
   std::vector<std::string> firsts;
   std::vector<uint32_t> pending{store_->header().root};
   while (!pending.empty()) {
-    std::shared_ptr<Page> page;
+    PageRef page;
     ASSERT_TRUE(store_->Load(pending.back(), page).ok());
     pending.pop_back();
     if (page->level == 1) {
@@ -333,6 +333,61 @@ TEST_F(TreeTest, SmallCacheStillServesALargeTree) {
   }
   ExpectMatchesReference();
   EXPECT_GT(store_->cache().evictions(), 0u);
+}
+
+// A descent reaches a child through the page object its parent remembers for it, while the
+// cache has let no page go since. Through a cache that turns over at every load, and after a
+// parent's child address changes, every child reached is still the page at that address.
+TEST_F(TreeTest, RememberedChildPagesAreAlwaysThePagesAtTheirAddresses) {
+  RecreateWithCache(4, 2);
+  if (HasFatalFailure()) return;
+  for (uint32_t n = 0; n < 800; ++n) {
+    Insert(Key(n * 13 % 800), std::string(120, static_cast<char>('a' + n % 5)));
+    if (HasFatalFailure()) return;
+  }
+  PageRef root;
+  ASSERT_TRUE(store_->Load(store_->header().root, root).ok());
+  ASSERT_GE(root->level, 2) << "the test needs children that are index pages";
+  std::mt19937 rng(5);
+  auto expect_child = [&](size_t i) {
+    PageRef child, grandchild;
+    ASSERT_TRUE(store_->LoadChild(*root, i, child).ok());
+    ASSERT_EQ(child->address, root->children[i]);
+    EXPECT_EQ(child->key(0), root->key(i));
+    size_t j = rng() % child->size();
+    ASSERT_TRUE(store_->LoadChild(*child, j, grandchild).ok());
+    ASSERT_EQ(grandchild->address, child->children[j]);
+    EXPECT_EQ(grandchild->key(0), child->key(j));
+  };
+  for (int round = 0; round < 2000; ++round) {
+    expect_child(rng() % root->size());
+    if (HasFatalFailure()) return;
+  }
+  EXPECT_GT(store_->cache().evictions(), 100u);
+
+  // A cache large enough to keep every page: the children come from the parents' memory, and a
+  // changed child address is followed.
+  RecreateWithCache(1000, 20);
+  if (HasFatalFailure()) return;
+  reference_.clear();
+  for (uint32_t n = 0; n < 800; ++n) {
+    Insert(Key(n * 13 % 800), std::string(120, 'x'));
+    if (HasFatalFailure()) return;
+  }
+  ASSERT_TRUE(store_->Load(store_->header().root, root).ok());
+  for (size_t i = 0; i < root->size(); ++i) expect_child(i);
+  if (HasFatalFailure()) return;
+  uint64_t evictions = store_->cache().evictions();
+  PageRef first, again;
+  ASSERT_TRUE(store_->LoadChild(*root, 0, first).ok());
+  ASSERT_TRUE(store_->LoadChild(*root, 0, again).ok());
+  EXPECT_EQ(first.get(), again.get());
+  std::swap(root->children[0], root->children[1]);
+  ASSERT_TRUE(store_->LoadChild(*root, 0, again).ok());
+  EXPECT_EQ(again->address, root->children[0]);
+  EXPECT_NE(first.get(), again.get());
+  std::swap(root->children[0], root->children[1]);
+  EXPECT_EQ(store_->cache().evictions(), evictions);
 }
 
 // A long update keeps every page it changed until its commit; the commit then gives back what

@@ -172,7 +172,7 @@ TEST_P(ForeignFile, ConsistencyWalkFindsItClean) {
   const FileHeader& h = file_->store().header();
   for (uint32_t c = 1; c < kClassCount; ++c) {
     for (uint32_t a = h.start[c]; a < h.end[c]; a += c) {
-      std::shared_ptr<Page> page;
+      PageRef page;
       ASSERT_TRUE(file_->store().Load(a, page).ok());
       EXPECT_EQ(page->capacity, CapacityFigure(*page)) << "page " << a;
     }

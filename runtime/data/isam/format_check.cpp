@@ -19,7 +19,7 @@ class Walker {
     CheckHeader();
     const FileHeader& h = store_.header();
     if (h.root != kNoRoot) {
-      std::shared_ptr<Page> root;
+      PageRef root;
       if (Load(h.root, root)) {
         s_.height = root->level + 1;
         Visit(h.root, root->level, std::nullopt, std::nullopt, 0);
@@ -35,7 +35,7 @@ class Walker {
   }
   static std::string PageName(uint32_t a) { return "page " + std::to_string(a); }
 
-  bool Load(uint32_t address, std::shared_ptr<Page>& page) {
+  bool Load(uint32_t address, PageRef& page) {
     Status st = store_.Load(address, page);
     if (!st.ok()) {
       Add(st.file_error, PageName(address), st.detail);
@@ -63,7 +63,7 @@ class Walker {
       Add(kCheckTreeLevel, PageName(address), "page reached twice (a cycle or shared child)");
       return;
     }
-    std::shared_ptr<Page> page;
+    PageRef page;
     if (!Load(address, page)) return;
     const FileHeader& h = store_.header();
     uint32_t cls = h.ClassOf(address);

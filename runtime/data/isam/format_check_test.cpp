@@ -115,7 +115,7 @@ class CheckTest : public ::testing::Test {
   void Tamper(uint32_t address, Edit edit) {
     std::unique_ptr<PageStore> store;
     ASSERT_TRUE(PageStore::Open(path_, options_, store).ok());
-    std::shared_ptr<Page> page;
+    PageRef page;
     ASSERT_TRUE(store->Load(address, page).ok());
     Page copy = *page;
     edit(copy);

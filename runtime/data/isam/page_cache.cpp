@@ -59,6 +59,7 @@ void PageCache::Drop(Slot* slot) {
   keys_[hole] = kFree;
   slots_[hole] = Slot{};
   --count_;
+  ++departures_;
 }
 
 PageCache::Iter PageCache::Place(List& list, Iter before, const Entry& entry) {
@@ -90,7 +91,7 @@ void PageCache::Remove(Iter it) {
   if (s) Drop(s);
 }
 
-std::shared_ptr<Page> PageCache::Find(uint32_t address) {
+PageRef PageCache::Find(uint32_t address) {
   Slot* s = Lookup(address);
   if (!s) return nullptr;
   s->page->last_use = ++tick_;
@@ -137,7 +138,7 @@ void PageCache::TrimToLimit() {
   }
 }
 
-void PageCache::Insert(std::shared_ptr<Page> page, bool dirty) {
+void PageCache::Insert(PageRef page, bool dirty) {
   uint32_t address = page->address;
   Erase(address);
   EvictBeforeLoad();
@@ -151,7 +152,7 @@ void PageCache::Insert(std::shared_ptr<Page> page, bool dirty) {
   s.entry = it;
 }
 
-void PageCache::MarkDirty(const std::shared_ptr<Page>& page) {
+void PageCache::MarkDirty(const PageRef& page) {
   Slot* s = Lookup(page->address);
   if (s && s->page == page) {
     Iter it = s->entry;
@@ -167,7 +168,7 @@ void PageCache::MarkDirty(const std::shared_ptr<Page>& page) {
 void PageCache::Rekey(uint32_t from, uint32_t to) {
   Slot* s = Lookup(from);
   if (!s) return;
-  std::shared_ptr<Page> page = std::move(s->page);
+  PageRef page = std::move(s->page);
   Iter it = s->entry;
   Drop(s);
   Erase(to);
@@ -202,6 +203,7 @@ void PageCache::MarkAllClean() {
 }
 
 void PageCache::Clear() {
+  ++departures_;
   spare_.reset();
   keys_.clear();
   slots_.clear();
@@ -212,8 +214,8 @@ void PageCache::Clear() {
   free_.clear();
 }
 
-std::vector<std::shared_ptr<Page>> PageCache::DirtyPages() const {
-  std::vector<std::shared_ptr<Page>> out;
+std::vector<PageRef> PageCache::DirtyPages() const {
+  std::vector<PageRef> out;
   out.reserve(dirty_.size());
   for (const Entry& e : dirty_) out.push_back(Lookup(e.address)->page);
   return out;

@@ -25,11 +25,12 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/data/isam/page_codec.h"
+#include "runtime/data/isam/page_ref.h"
 
 namespace cinevo::isam {
 
 inline constexpr size_t kDefaultCacheLimit = 100;
+
 inline constexpr size_t kDefaultCacheLow = 20;
 
 class PageCache {
@@ -37,12 +38,12 @@ class PageCache {
   PageCache(size_t limit = kDefaultCacheLimit, size_t low = kDefaultCacheLow);
 
   // The cached page at `address` (marked as just used), or null.
-  std::shared_ptr<Page> Find(uint32_t address);
+  PageRef Find(uint32_t address);
   // Marks a cached page as just used, for a caller that reached it without Find.
   void Stamp(Page& page) { page.last_use = ++tick_; }
   // Adds a page (evicting first as described above); replaces any entry at its address.
-  void Insert(std::shared_ptr<Page> page, bool dirty);
-  void MarkDirty(const std::shared_ptr<Page>& page);  // inserts when absent
+  void Insert(PageRef page, bool dirty);
+  void MarkDirty(const PageRef& page);  // inserts when absent
   void Rekey(uint32_t from, uint32_t to);             // the page now lives at `to`
   void Erase(uint32_t address);
   void DropDirty();   // forgets every dirty page (an aborted update)
@@ -50,16 +51,20 @@ class PageCache {
   void Clear();
   // A page object evicted when nobody else held it, for the next load to decode into (its
   // buffers keep their capacity); null when there is none.
-  std::shared_ptr<Page> TakeSpare() { return std::move(spare_); }
+  PageRef TakeSpare() { return std::move(spare_); }
 
   // The dirty pages in the order they first changed.
-  std::vector<std::shared_ptr<Page>> DirtyPages() const;
+  std::vector<PageRef> DirtyPages() const;
   bool has_dirty() const { return !dirty_.empty(); }
   size_t dirty_count() const { return dirty_.size(); }
   size_t size() const { return count_; }
   size_t limit() const { return limit_; }
   uint64_t loads() const { return loads_; }
   uint64_t evictions() const { return evictions_; }
+  // Counts the pages that left the cache (evicted, erased, re-keyed, dropped or cleared), from
+  // 1. While it stays the same, a page object found in the cache is still the cache's page for
+  // its address.
+  uint64_t departures() const { return departures_; }
 
  private:
   // The LRU lists hold addresses; the pages themselves live in the hash table, so that a hit
@@ -79,7 +84,7 @@ class PageCache {
   // has the address kFree: it is the tree's "no root" mark.
   static constexpr uint32_t kFree = 0xFFFFFFFF;
   struct Slot {
-    std::shared_ptr<Page> page;
+    PageRef page;
     Iter entry;
   };
 
@@ -102,13 +107,14 @@ class PageCache {
   uint64_t tick_ = 0;
   uint64_t loads_ = 0;
   uint64_t evictions_ = 0;
+  uint64_t departures_ = 1;
   List clean_;  // by `placed`, front = most recent
   List dirty_;  // in order of first change
   List free_;   // nodes of removed entries, for reuse
   std::vector<uint32_t> keys_;
   std::vector<Slot> slots_;
   size_t count_ = 0;
-  std::shared_ptr<Page> spare_;
+  PageRef spare_;
   unsigned bits_ = 0;
 };
 

@@ -9,8 +9,8 @@
 namespace cinevo::isam {
 namespace {
 
-std::shared_ptr<Page> MakePage(uint32_t address) {
-  auto p = std::make_shared<Page>();
+PageRef MakePage(uint32_t address) {
+  auto p = PageRef::Make();
   p->address = address;
   return p;
 }
@@ -51,7 +51,7 @@ TEST(PageCacheRules, ManyDirtyPagesDoNotCrowdOutThePagesOnlyRead) {
 // high enough that nothing is evicted: every page must be found under its address and no other.
 TEST(PageCacheRules, FindsEveryPageUnderItsAddressThroughAnyMixOfChanges) {
   PageCache cache(1u << 20, 20);
-  std::map<uint32_t, std::shared_ptr<Page>> model;
+  std::map<uint32_t, PageRef> model;
   std::set<uint32_t> dirty;
   std::mt19937 rng(5);
   auto any_address = [&] { return static_cast<uint32_t>(rng() % 3000) * 7; };  // collide often
@@ -151,7 +151,7 @@ TEST(PageCacheRules, RekeyMovesAPageBetweenChains) {
 // decode into, but never a page that someone else still holds (a remembered path, a caller).
 TEST(PageCacheReuse, OnlyAnEvictedPageNobodyHoldsBecomesTheSpare) {
   PageCache cache(4, 2);
-  std::vector<std::shared_ptr<Page>> held;
+  std::vector<PageRef> held;
   for (uint32_t a = 0; a < 4; ++a) {
     auto p = MakePage(a);
     held.push_back(p);  // every cached page is held elsewhere
@@ -162,7 +162,7 @@ TEST(PageCacheReuse, OnlyAnEvictedPageNobodyHoldsBecomesTheSpare) {
   EXPECT_EQ(cache.size(), 5u);
   held.clear();
   cache.Insert(MakePage(11), false);  // now the least recently used page goes
-  std::shared_ptr<Page> spare = cache.TakeSpare();
+  PageRef spare = cache.TakeSpare();
   ASSERT_NE(spare, nullptr);
   EXPECT_EQ(spare.use_count(), 1);
   EXPECT_EQ(cache.Find(spare->address), nullptr) << "the spare is no longer cached";
@@ -175,24 +175,24 @@ TEST(PageCacheReuse, OnlyAnEvictedPageNobodyHoldsBecomesTheSpare) {
 TEST(PageCacheReuse, LongTurnoverThroughASmallCacheKeepsEveryAddressRight) {
   PageCache cache(16, 4);
   std::mt19937 rng(3);
-  std::map<uint32_t, std::weak_ptr<Page>> seen;
+  std::set<uint32_t> seen;
   for (int step = 0; step < 20000; ++step) {
     uint32_t a = static_cast<uint32_t>(rng() % 200);
-    if (std::shared_ptr<Page> p = cache.Find(a)) {
+    if (PageRef p = cache.Find(a)) {
       ASSERT_EQ(p->address, a);
       if (rng() % 5 == 0) cache.Erase(a);
       continue;
     }
-    std::shared_ptr<Page> page = cache.TakeSpare();
-    if (!page) page = std::make_shared<Page>();
+    PageRef page = cache.TakeSpare();
+    if (!page) page = PageRef::Make();
     page->address = a;
     page->level = static_cast<uint8_t>(a % 3);
     cache.Insert(page, false);
-    seen[a] = page;
+    seen.insert(a);
     ASSERT_LE(cache.size(), 16u);
   }
-  for (const auto& [a, weak] : seen) {
-    std::shared_ptr<Page> cached = cache.Find(a);
+  for (uint32_t a : seen) {
+    PageRef cached = cache.Find(a);
     if (cached) {
       EXPECT_EQ(cached->address, a);
       EXPECT_EQ(cached->level, a % 3);

@@ -68,7 +68,32 @@ struct RecordView {
 // Unsigned bytewise over the shorter key; on a tie the shorter key sorts first.
 int CompareKeys(std::string_view a, std::string_view b);
 
-class Page {
+class PageRef;
+
+// The page object is aligned to a pair of cache lines: what a search reads of it lies in the
+// first line (the time of use, the handle count, the slots, the shared prefix and the level),
+// and the processor fetches the second line (the child addresses) along with it.
+class alignas(128) Page {
+ public:
+  // Set by the page cache: when the page was last used (by its clock).
+  uint64_t last_use = 0;
+
+ private:
+  friend class PageRef;
+  // Handles that hold the page (PageRef). Copying or assigning a page leaves the count of the
+  // object copied into alone: it counts handles to that object, not to its contents.
+  struct RefCount {
+    uint32_t n = 0;
+    RefCount() = default;
+    RefCount(const RefCount&) {}
+    RefCount& operator=(const RefCount&) { return *this; }
+  } refs_;
+
+  // Invariant: every key starts with the first `prefix_` bytes of the first key. It is exact
+  // after a decode, a split and a change at either end, and may be shorter after a removal.
+  // The first kInlinePrefix of them are also kept in `prefix_bytes_`.
+  uint32_t prefix_ = 0;
+
   // Where record i lies in `data_`, and its search probe: the 8 key bytes after the first
   // `prefix_` (big-endian, zero-padded). Every key of the page starts with the same `prefix_`
   // bytes, so a record whose probe is below the searched key's probe sorts below the key and
@@ -79,30 +104,28 @@ class Page {
     uint16_t length;
     uint16_t key_length;
   };
-  static constexpr size_t kInlinePrefix = 16;
-
-  // The search state comes first, so that a search touches as few cache lines of the page
-  // object as it can: the slots, the record buffer and the shared prefix.
   std::vector<Slot> slots_;
-  std::string data_;
-  // Invariant: every key starts with the first `prefix_` bytes of the first key. It is exact
-  // after a decode, a split and a change at either end, and may be shorter after a removal.
-  // The first kInlinePrefix of them are also kept here.
-  uint32_t prefix_ = 0;
+  static constexpr size_t kInlinePrefix = 16;
   char prefix_bytes_[kInlinePrefix] = {};
+  // Pages with up to this many records are searched by counting instead of halving.
+  static constexpr size_t kCountedSlots = 48;
 
  public:
-  uint32_t address = 0;
   uint8_t level = 0;
   std::vector<uint32_t> children; // level > 0: one child address per record
+  uint32_t address = 0;
+
+  // For descents: the cached page object last found for each child. Not owning, and valid
+  // only while the cache's departure count is still `child_pages_at` (no page has left the
+  // cache since, so each object found then is alive and still the cache's page for its
+  // address) and the object's address is still the child address.
+  std::vector<Page*> child_pages;
+  uint64_t child_pages_at = 0;
 
   // Figures read from disk (kept for checks and statistics; recomputed when writing).
   uint16_t stored_size = 0;
   uint16_t unpacked_size = 0;
   uint16_t capacity = 0;
-
-  // Set by the page cache: when the page was last used (by its clock).
-  uint64_t last_use = 0;
 
   // During a commit: the page's bytes as encoded when its class was chosen, kept up to date
   // when the page moves or a child is re-pointed, so that they are encoded only once.
@@ -120,6 +143,12 @@ class Page {
   void CopyTo(size_t i, Record& out) const {
     out.bytes.assign(bytes(i));
     out.key_length = slots_[i].key_length;
+  }
+  // Asks the processor for the bytes of record i ahead of their use.
+  void Prefetch(size_t i) const {
+    const char* p = data_.data() + slots_[i].offset;
+    for (size_t at = 0; at < slots_[i].length; at += 64) __builtin_prefetch(p + at);
+    __builtin_prefetch(p + slots_[i].length - 1);
   }
   // The sum of the records' lengths.
   size_t record_bytes() const { return record_bytes_; }
@@ -150,6 +179,7 @@ class Page {
 
   void SetPrefix(size_t length);            // from the first key
 
+  std::string data_;
   size_t record_bytes_ = 0;
 };
 

@@ -148,7 +148,7 @@ Status PageStore::WriteAt(uint64_t offset, std::string_view data) {
 }
 
 // Pages that follow each other in the file go out in one write.
-Status PageStore::WritePages(std::vector<std::shared_ptr<Page>>& pages) {
+Status PageStore::WritePages(std::vector<PageRef>& pages) {
   std::sort(pages.begin(), pages.end(), [](const auto& a, const auto& b) { return a->address < b->address; });
   std::vector<struct iovec> run;
   uint64_t run_start = 0;
@@ -249,7 +249,7 @@ Status PageStore::IssueNumber(uint32_t& number) {
   return Status::Ok();
 }
 
-Status PageStore::Load(uint32_t address, std::shared_ptr<Page>& out) {
+Status PageStore::Load(uint32_t address, PageRef& out) {
   if (auto cached = cache_.Find(address)) {
     out = std::move(cached);
     return Status::Ok();
@@ -263,16 +263,38 @@ Status PageStore::Load(uint32_t address, std::shared_ptr<Page>& out) {
   size_t got = 0;
   ISAM_RETURN_IF_ERROR(ReadAt(offset, size, read_buffer_, &got));
   if (got != size) return Status::Internal(kCheckFileLength, "file ends inside page " + std::to_string(address));
-  std::shared_ptr<Page> page = cache_.TakeSpare();
-  if (!page) page = std::make_shared<Page>();
+  PageRef page = cache_.TakeSpare();
+  if (!page) page = PageRef::Make();
   ISAM_RETURN_IF_ERROR(DecodePage(read_buffer_, address, *page, unpack_buffer_));
   cache_.Insert(page, false);
   out = std::move(page);
   return Status::Ok();
 }
 
-std::shared_ptr<Page> PageStore::NewPage(uint8_t level) {
-  auto page = std::make_shared<Page>();
+Status PageStore::LoadChild(Page& parent, size_t index, PageRef& out) {
+  uint32_t address = parent.children[index];
+  if (parent.child_pages_at == cache_.departures() && index < parent.child_pages.size()) {
+    Page* known = parent.child_pages[index];
+    if (known && known->address == address) {
+      out = PageRef::Share(*known);
+      cache_.Stamp(*known);
+      return Status::Ok();
+    }
+  }
+  ISAM_RETURN_IF_ERROR(Load(address, out));
+  // The load may have evicted a page, which makes every remembered child page of the parent
+  // unsure: start its list afresh.
+  if (parent.child_pages_at != cache_.departures()) {
+    parent.child_pages.assign(parent.children.size(), nullptr);
+    parent.child_pages_at = cache_.departures();
+  }
+  if (index >= parent.child_pages.size()) parent.child_pages.resize(parent.children.size(), nullptr);
+  if (index < parent.child_pages.size()) parent.child_pages[index] = out.get();
+  return Status::Ok();
+}
+
+PageRef PageStore::NewPage(uint8_t level) {
+  auto page = PageRef::Make();
   page->address = next_temp_++;
   page->level = level;
   cache_.Insert(page, true);
@@ -280,22 +302,22 @@ std::shared_ptr<Page> PageStore::NewPage(uint8_t level) {
   return page;
 }
 
-void PageStore::Touch(const std::shared_ptr<Page>& page) {
+void PageStore::Touch(const PageRef& page) {
   cache_.MarkDirty(page);
 }
 
-void PageStore::Release(const std::shared_ptr<Page>& page) {
+void PageStore::Release(const PageRef& page) {
   ++epoch_;
   cache_.Erase(page->address);
   if (!IsTemp(page->address)) released_.push_back(page->address);
 }
 
-Status PageStore::FindParent(const Page& child, uint32_t child_address, std::shared_ptr<Page>& parent, size_t& index) {
+Status PageStore::FindParent(const Page& child, uint32_t child_address, PageRef& parent, size_t& index) {
   if (child.empty()) return Status::Internal(kCheckEmptyPage, "moving an empty page");
   std::string_view key = child.key(0);
   uint32_t address = header_.root;
   for (int depth = 0; depth < kMaxTreeDepth && address != kNoRoot; ++depth) {
-    std::shared_ptr<Page> page;
+    PageRef page;
     ISAM_RETURN_IF_ERROR(Load(address, page));
     if (page->level <= child.level) break;
     size_t i = static_cast<size_t>(std::max(0, page->FindFloor(key)));
@@ -320,7 +342,7 @@ Status PageStore::Relink(const Page& page, uint32_t from, uint32_t to) {
     header_changed_ = true;
     return Status::Ok();
   }
-  std::shared_ptr<Page> parent;
+  PageRef parent;
   size_t index = 0;
   ChildLink* known = IsTemp(from) && from - parents_base_ < new_page_parents_.size()
                          ? &new_page_parents_[from - parents_base_] : nullptr;
@@ -338,7 +360,7 @@ Status PageStore::Relink(const Page& page, uint32_t from, uint32_t to) {
 }
 
 Status PageStore::Move(uint32_t from, uint32_t to) {
-  std::shared_ptr<Page> page;
+  PageRef page;
   ISAM_RETURN_IF_ERROR(Load(from, page));
   cache_.Rekey(from, to);
   ++epoch_;
@@ -474,7 +496,7 @@ Status PageStore::FreeAddress(uint32_t address) {
   return Status::Ok();
 }
 
-Status PageStore::Fit(const std::shared_ptr<Page>& page) {
+Status PageStore::Fit(const PageRef& page) {
   if (!page->encoded_valid) {
     ISAM_RETURN_IF_ERROR(EncodePage(*page, page->encoded));
     page->encoded_valid = true;
@@ -503,7 +525,7 @@ Status PageStore::Commit() {
     return Status::Ok();
   }
   if (!has_changes()) return Status::Ok();
-  std::vector<std::shared_ptr<Page>> dirty = cache_.DirtyPages();
+  std::vector<PageRef> dirty = cache_.DirtyPages();
   for (const auto& page : dirty) page->encoded_valid = false;
   Status st = [&]() -> Status {
     // Release in descending address order, so that a page moved into a hole is never one that
@@ -516,7 +538,7 @@ Status PageStore::Commit() {
     // the ones below them (a new file then needs no page moved at all). The parents of pages
     // made in this update are noted first, so that giving such a page its address needs no
     // search from the root.
-    std::vector<std::shared_ptr<Page>> placing = cache_.DirtyPages();
+    std::vector<PageRef> placing = cache_.DirtyPages();
     new_page_parents_.clear();
     parents_base_ = next_temp_;
     for (const auto& page : placing) {

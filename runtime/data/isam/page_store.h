@@ -73,12 +73,15 @@ class PageStore {
   // Issues the next number from the shared table/record counter (check 5 at 0xFE000000).
   Status IssueNumber(uint32_t& number);
 
-  Status Load(uint32_t address, std::shared_ptr<Page>& out);
+  Status Load(uint32_t address, PageRef& out);
   // Marks a cached page the caller already holds as just used (what Load does on a hit).
   void MarkUsed(Page& page) { cache_.Stamp(page); }
-  std::shared_ptr<Page> NewPage(uint8_t level);
-  void Touch(const std::shared_ptr<Page>& page);     // the page changed in this update
-  void Release(const std::shared_ptr<Page>& page);   // the page is unlinked and empty
+  // The child at `index` of a page of the tree, through the page's remembered child pages when
+  // they are still valid (see Page::child_pages), else loaded and remembered there.
+  Status LoadChild(Page& parent, size_t index, PageRef& out);
+  PageRef NewPage(uint8_t level);
+  void Touch(const PageRef& page);     // the page changed in this update
+  void Release(const PageRef& page);   // the page is unlinked and empty
 
   Status Commit();
   void Abort();
@@ -117,7 +120,7 @@ class PageStore {
 
   Status ReadHeader(bool& empty);
   void ClearCache();
-  Status FindParent(const Page& child, uint32_t child_address, std::shared_ptr<Page>& parent, size_t& index);
+  Status FindParent(const Page& child, uint32_t child_address, PageRef& parent, size_t& index);
   Status Relink(const Page& page, uint32_t from, uint32_t to);
   Status Move(uint32_t from, uint32_t to);
   Status GapBelow(FileHeader& h, uint32_t k, uint32_t need, bool apply, int depth);
@@ -125,8 +128,8 @@ class PageStore {
   bool PlaceAtDataEnd(uint32_t units, uint32_t& address);
   Status Allocate(uint32_t units, uint32_t& address);
   Status FreeAddress(uint32_t address);
-  Status Fit(const std::shared_ptr<Page>& page);
-  Status WritePages(std::vector<std::shared_ptr<Page>>& pages);
+  Status Fit(const PageRef& page);
+  Status WritePages(std::vector<PageRef>& pages);
   Status WriteRun(uint64_t offset, std::vector<struct iovec>& pieces);
   Status Sync();
 
@@ -146,7 +149,7 @@ class PageStore {
   // less parents_base_ (the lowest one of the update; they are issued in sequence). A link
   // without a page: none noted.
   struct ChildLink {
-    std::shared_ptr<Page> page;
+    PageRef page;
     size_t index = 0;
   };
   std::vector<ChildLink> new_page_parents_;
