@@ -179,6 +179,17 @@ Status BTree::FindPayload(std::string_view key, std::string& payload, bool& foun
   return Status::Ok();
 }
 
+Status BTree::AppendPayload(std::string_view key, std::string& out, bool& found) {
+  ISAM_RETURN_IF_ERROR(Descend(key, path_));
+  if (!path_.empty() && path_.back().index >= 0) path_.back().page->Prefetch(static_cast<size_t>(path_.back().index));
+  found = ExactMatch(key);
+  if (found) {
+    RecordView r = path_.back().page->record(static_cast<size_t>(path_.back().index));
+    out.append(r.bytes.substr(r.key_length));
+  }
+  return Status::Ok();
+}
+
 Status BTree::AtOrAfter(std::string_view key, Record& out, bool& found) {
   found = false;
   ISAM_RETURN_IF_ERROR(Descend(key, path_));

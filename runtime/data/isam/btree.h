@@ -32,6 +32,8 @@ class BTree {
   Status Find(std::string_view key, Record& out, bool& found);           // key equal
   // Key equal; only the bytes after the key are copied (into `payload`'s existing buffer).
   Status FindPayload(std::string_view key, std::string& payload, bool& found);
+  // The same, appending the bytes to `out`.
+  Status AppendPayload(std::string_view key, std::string& out, bool& found);
   Status AtOrAfter(std::string_view key, Record& out, bool& found);      // first >= key
   Status AtOrBefore(std::string_view key, Record& out, bool& found);     // last <= key
   Status After(std::string_view key, Record& out, bool& found);          // first > key

@@ -22,6 +22,7 @@
 #include "runtime/data/file_control_block.h"
 #include "runtime/data/isam/isam_build.h"
 #include "runtime/data/isam/isam_file.h"
+#include "runtime/data/isam/key_read_ahead.h"
 #include "runtime/data/isam/isam_locking.h"
 #include "runtime/data/isam/key_encoding.h"
 
@@ -243,6 +244,13 @@ class IsamTable : public DriverWorkingState {
   std::string step_stored_;  // in key order: the data record of the entry stepped to
   bool fresh_ = false;
   bool whole_ = false;  // SET without a start: NEXT from the first, PREVIOUS from the last
+  // A forward scan in key order reads the records of the entries ahead in batches.
+  KeyReadAhead ahead_;
+  std::string ahead_cursor_, ahead_found_;
+  std::vector<uint32_t> ahead_recnos_;
+  // The data record of the key entry just stepped to (recno), through the read-ahead when
+  // stepping forward; `stored` views the kept copy or step_stored_.
+  Status StepRecord(bool forward, uint32_t recno, std::string_view& stored, bool& exists);
   std::map<int, DynamicIndex> dynamic_;  // by key: the keys built with components of their own
 };
 

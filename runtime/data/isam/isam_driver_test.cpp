@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <set>
 
 #include "runtime/core/value_storage.h"
@@ -449,6 +451,70 @@ TEST_F(IsamDriverTest, StreamedChangesOfManyRecordsKeepEveryKeyInStep) {
   ASSERT_EQ(ids.size(), 45u);
   EXPECT_EQ(ids.front(), 1);
   EXPECT_EQ(ids.back(), 158);
+  ExpectClean();
+}
+
+// A long scan in key order over a file larger than the page cache reads the records ahead in
+// batches. It still gives each record as it is at its own step, in the key's order: changes the
+// scan makes as it goes and changes another open makes to records ahead of it are both seen.
+TEST_F(IsamDriverTest, LongKeyOrderScansSeeEachRecordAsItIsAtItsStep) {
+  ASSERT_EQ(Close(*f_), 0);
+  PageStoreOptions o;
+  o.sync = false;
+  o.cache_limit = 8;
+  o.cache_low = 4;
+  SetIsamStoreDefaults(o);
+  ASSERT_EQ(Share(*f_), 0);
+  constexpr int kCount = 1500;
+  std::mt19937 rng(11);
+  std::vector<std::pair<std::string, int32_t>> order;  // name, id: the NAME key's order
+  ASSERT_EQ(Stream(*f_), 0);
+  for (int32_t id = 1; id <= kCount; ++id) {
+    std::string name;
+    for (int i = 0; i < 6; ++i) name.push_back(static_cast<char>('A' + rng() % 4));  // many equal names
+    ASSERT_EQ(AddMovie(id, name, static_cast<float>(id)), 0);
+    order.emplace_back(name, id);
+  }
+  ASSERT_EQ(Flush(*f_), 0);
+  std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  auto note = [](const FileControlBlock& f) { return std::string(reinterpret_cast<const char*>(f.record.data() + 28), 8); };
+  auto padded = [](std::string s) { return s.append(8 - s.size(), ' '); };
+
+  // The scan changes each record's note as it reaches it.
+  ASSERT_EQ(SetKey(*f_, 1), 0);
+  size_t i = 0;
+  while (Next(*f_) == 0) {
+    ASSERT_LT(i, order.size());
+    ASSERT_EQ(Id(*f_), order[i].second) << "step " << i;
+    ASSERT_EQ(note(*f_), padded("")) << "step " << i;
+    StoreString(reinterpret_cast<char*>(f_->record.data() + 28), 8, "s" + std::to_string(Id(*f_)));
+    ASSERT_EQ(Put(*f_), 0);
+    ++i;
+  }
+  EXPECT_EQ(i, order.size());
+
+  // Another open changes records the scan has not reached yet.
+  FileControlBlock g(decl_);
+  ASSERT_EQ(Share(g), 0);
+  ASSERT_EQ(SetKey(*f_, 1), 0);
+  for (i = 0; Next(*f_) == 0; ++i) {
+    ASSERT_LT(i, order.size());
+    int32_t id = Id(*f_);
+    ASSERT_EQ(id, order[i].second) << "step " << i;
+    bool changed_by_g = i >= 700 && i < 800;
+    ASSERT_EQ(note(*f_), padded((changed_by_g ? "g" : "s") + std::to_string(id))) << "step " << i;
+    if (i == 600) {
+      for (size_t j = 700; j < 800; ++j) {
+        Fill(g, order[j].second, "", 0);
+        ASSERT_EQ(Get(g, 0), 0);
+        StoreString(reinterpret_cast<char*>(g.record.data() + 28), 8, "g" + std::to_string(order[j].second));
+        ASSERT_EQ(Put(g), 0);
+      }
+    }
+  }
+  EXPECT_EQ(i, order.size());
+  ASSERT_EQ(Close(g), 0);
+  ASSERT_EQ(Close(*f_), 0);
   ExpectClean();
 }
 

@@ -70,6 +70,7 @@ int IsamTable::SetOrder(DriverOp op, DriverArgs& args) {
   if (e != 0) return e;
   order_ = by_key ? Order::kKey : Order::kFile;
   seq_key_ = by_key ? args.key : -1;
+  ahead_.Reset();
   whole_ = false;
   fresh_ = true;
   std::string image(fcb_.record.begin(), fcb_.record.end());
@@ -151,16 +152,18 @@ int IsamTable::Step(bool forward, bool read, int64_t count) {
     bool found = false;
     Status st = Neighbour(forward, fresh, *point, step_found_, recno, found);
     if (!st.ok()) return End(Fail(st), false);
-    if (!found) return End(kErrRecordNotAvailable, false);
+    if (!found) {
+      ahead_.Reset();  // the scan is at its end
+      return End(kErrRecordNotAvailable, false);
+    }
     point_.swap(step_found_);
     fresh_ = false;
     whole_ = false;
     if (order_ == Order::kKey) {
       bool exists = false;
-      st = ReadData(recno, step_stored_, exists);
+      st = StepRecord(forward, recno, stored, exists);
       if (!st.ok()) return End(Fail(st), false);
       if (!exists) continue;  // a key entry whose record is gone is stepped over
-      stored = step_stored_;
     } else {
       // In file order the step found the data record itself; it stays in step_record_ until
       // the next step.
@@ -172,6 +175,41 @@ int IsamTable::Step(bool forward, bool read, int64_t count) {
   int loaded = Load(recno, stored);
   if (loaded == 0 && order_ == Order::kKey) KeepEntry(seq_key_, point_);
   return End(loaded, false);
+}
+
+Status IsamTable::StepRecord(bool forward, uint32_t recno, std::string_view& stored, bool& exists) {
+  if (!forward) {
+    ahead_.Reset();
+  } else {
+    PageStore& store = table_.file->store();
+    size_t want = ahead_.CountStep(store.cache().loads(), table_.declaration.record_length);
+    if (ahead_.Next(store.version(), recno, stored, exists)) return Status::Ok();
+    if (want > 1) {
+      // The entries from the one just stepped to onwards, and their records.
+      ahead_recnos_.assign(1, recno);
+      ahead_cursor_ = point_;
+      while (ahead_recnos_.size() < want) {
+        uint32_t next = 0;
+        bool found = false;
+        if (!Neighbour(true, false, ahead_cursor_, ahead_found_, next, found).ok() || !found) break;
+        ahead_recnos_.push_back(next);
+        ahead_cursor_.swap(ahead_found_);
+      }
+      auto read = [this](uint32_t r, std::string& out, bool& found) {
+        char key[9];
+        PutBe32(reinterpret_cast<uint8_t*>(key), table_.number);
+        key[4] = static_cast<char>(kTagData);
+        PutBe32(reinterpret_cast<uint8_t*>(key + 5), r);
+        return table_.file->tree().AppendPayload(std::string_view(key, sizeof key), out, found);
+      };
+      if (ahead_.Fill(store.version(), ahead_recnos_, read).ok() && ahead_.Next(store.version(), recno, stored, exists)) {
+        return Status::Ok();
+      }
+    }
+  }
+  ISAM_RETURN_IF_ERROR(ReadData(recno, step_stored_, exists));
+  stored = step_stored_;
+  return Status::Ok();
 }
 
 int IsamTable::TestEnd(bool forward, DriverArgs& args) {
@@ -222,6 +260,7 @@ int IsamTable::Reset(int key, std::string_view position) {
   uint32_t recno = GetBe32(reinterpret_cast<const uint8_t*>(position.data()));
   whole_ = false;
   fresh_ = true;
+  ahead_.Reset();
   if (key < 0) {
     order_ = Order::kFile;
     seq_key_ = -1;

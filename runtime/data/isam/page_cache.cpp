@@ -80,7 +80,7 @@ void PageCache::Retire(Iter it) {
 
 void PageCache::Evict(Iter it) {
   Slot* s = Lookup(it->address);
-  if (s && !spare_ && s->page.use_count() == 1) spare_ = std::move(s->page);
+  if (s && spares_.size() < kSpares && s->page.use_count() == 1) spares_.push_back(std::move(s->page));
   Remove(it);
   ++evictions_;
 }
@@ -106,16 +106,16 @@ void PageCache::EvictBeforeLoad() {
     uint64_t victim_use = 0;
     for (auto it = clean_.end(); it != clean_.begin();) {
       --it;
-      const Slot* s = Lookup(it->address);
-      if (s->page->last_use > it->placed) {
+      const Page& page = *it->page;
+      if (page.last_use > it->placed) {
         Iter used = it++;
-        used->placed = s->page->last_use;
+        used->placed = page.last_use;
         clean_.splice(clean_.begin(), clean_, used);
         continue;
       }
-      if (s->page.use_count() == 1) {
+      if (PageRef::HoldersOf(page) == 1) {
         victim = it;
-        victim_use = s->page->last_use;
+        victim_use = page.last_use;
         break;
       }
     }
@@ -132,7 +132,7 @@ void PageCache::TrimToLimit() {
   auto it = clean_.end();
   while (clean_.size() > limit_ && it != clean_.begin()) {
     --it;
-    if (Lookup(it->address)->page.use_count() != 1) continue;
+    if (PageRef::HoldersOf(*it->page) != 1) continue;
     Iter victim = it++;
     Evict(victim);
   }
@@ -144,8 +144,8 @@ void PageCache::Insert(PageRef page, bool dirty) {
   EvictBeforeLoad();
   ++loads_;
   ++tick_;
-  Iter it = dirty ? Place(dirty_, dirty_.end(), Entry{address, true, tick_})
-                  : Place(clean_, clean_.begin(), Entry{address, false, tick_});
+  Iter it = dirty ? Place(dirty_, dirty_.end(), Entry{address, true, tick_, page.get()})
+                  : Place(clean_, clean_.begin(), Entry{address, false, tick_, page.get()});
   page->last_use = tick_;
   Slot& s = Add(address);
   s.page = std::move(page);
@@ -196,7 +196,7 @@ void PageCache::DropDirty() {
 void PageCache::MarkAllClean() {
   for (Entry& e : dirty_) {
     e.dirty = false;
-    e.placed = Lookup(e.address)->page->last_use;
+    e.placed = e.page->last_use;
   }
   clean_.splice(clean_.begin(), dirty_);
   TrimToLimit();
@@ -204,7 +204,7 @@ void PageCache::MarkAllClean() {
 
 void PageCache::Clear() {
   ++departures_;
-  spare_.reset();
+  spares_.clear();
   keys_.clear();
   slots_.clear();
   bits_ = 0;

@@ -51,7 +51,12 @@ class PageCache {
   void Clear();
   // A page object evicted when nobody else held it, for the next load to decode into (its
   // buffers keep their capacity); null when there is none.
-  PageRef TakeSpare() { return std::move(spare_); }
+  PageRef TakeSpare() {
+    if (spares_.empty()) return nullptr;
+    PageRef page = std::move(spares_.back());
+    spares_.pop_back();
+    return page;
+  }
 
   // The dirty pages in the order they first changed.
   std::vector<PageRef> DirtyPages() const;
@@ -74,6 +79,7 @@ class PageCache {
     uint32_t address;
     bool dirty;
     uint64_t placed;
+    Page* page;  // the page cached under the address, so that the eviction walk needs no lookup
   };
   using List = std::list<Entry>;
   using Iter = List::iterator;
@@ -114,7 +120,11 @@ class PageCache {
   std::vector<uint32_t> keys_;
   std::vector<Slot> slots_;
   size_t count_ = 0;
-  PageRef spare_;
+  // Up to kSpares evicted page objects that nobody else held. One load can evict several
+  // pages (the unused ones go too) and the next loads evict none, so a single spare would leave
+  // those loads to allocate.
+  static constexpr size_t kSpares = 8;
+  std::vector<PageRef> spares_;
   unsigned bits_ = 0;
 };
 

@@ -147,7 +147,7 @@ TEST(PageCacheRules, RekeyMovesAPageBetweenChains) {
   EXPECT_EQ(cache.Find(42), nullptr);
 }
 
-// A cache turning over at every load keeps the last page it evicted for the next load to
+// A cache turning over at every load keeps the pages it evicted (a few) for the next loads to
 // decode into, but never a page that someone else still holds (a remembered path, a caller).
 TEST(PageCacheReuse, OnlyAnEvictedPageNobodyHoldsBecomesTheSpare) {
   PageCache cache(4, 2);
@@ -161,12 +161,15 @@ TEST(PageCacheReuse, OnlyAnEvictedPageNobodyHoldsBecomesTheSpare) {
   EXPECT_EQ(cache.TakeSpare(), nullptr);
   EXPECT_EQ(cache.size(), 5u);
   held.clear();
-  cache.Insert(MakePage(11), false);  // now the least recently used page goes
-  PageRef spare = cache.TakeSpare();
-  ASSERT_NE(spare, nullptr);
-  EXPECT_EQ(spare.use_count(), 1);
-  EXPECT_EQ(cache.Find(spare->address), nullptr) << "the spare is no longer cached";
-  EXPECT_EQ(cache.TakeSpare(), nullptr) << "it is handed out once";
+  cache.Insert(MakePage(11), false);  // now the least recently used pages go, down to the limit
+  ASSERT_GT(cache.evictions(), 0u);
+  std::set<uint32_t> spares;
+  while (PageRef spare = cache.TakeSpare()) {
+    EXPECT_EQ(spare.use_count(), 1);
+    EXPECT_EQ(cache.Find(spare->address), nullptr) << "a spare is no longer cached";
+    EXPECT_TRUE(spares.insert(spare->address).second) << "each is handed out once";
+  }
+  EXPECT_EQ(spares.size(), cache.evictions());
 }
 
 // Pages come and go through a small cache for a long time (the removed list nodes are reused

@@ -57,6 +57,7 @@ class PageRef {
   explicit operator bool() const { return page_ != nullptr; }
   // How many handles hold the page (0 for a null handle).
   size_t use_count() const { return page_ ? page_->refs_.n : 0; }
+  static size_t HoldersOf(const Page& page) { return page.refs_.n; }
   void reset() {
     Release();
     page_ = nullptr;

@@ -303,6 +303,7 @@ PageRef PageStore::NewPage(uint8_t level) {
 }
 
 void PageStore::Touch(const PageRef& page) {
+  ++touches_;
   cache_.MarkDirty(page);
 }
 

@@ -101,6 +101,9 @@ class PageStore {
   // at one epoch still leads to the same pages at the same epoch; changes to the records of a
   // page alone do not move it.
   uint64_t epoch() const { return epoch_; }
+  // Moves with the epoch and with every change to a page's records: records read at one
+  // version are still the file's records while the version stays.
+  uint64_t version() const { return epoch_ + touches_; }
 
   static bool IsTemp(uint32_t address) { return address >= kTempAddressBase; }
   const std::string& path() const { return path_; }
@@ -143,6 +146,7 @@ class PageStore {
   bool new_file_ = false;
   uint32_t next_temp_ = kTempAddressBase;
   uint64_t epoch_ = 1;
+  uint64_t touches_ = 0;
   std::vector<uint32_t> released_;
   std::vector<uint32_t> recovered_;
   // During a commit: the parent of each page made in the update, at its temporary address
