@@ -11,10 +11,14 @@ constexpr int kMaxDepth = 48;
 // leaf covers the keys from its first record (from the start, for the first leaf of the tree)
 // up to, not including, the first key of the next subtree: the record after the path's entry
 // in the lowest parent that has one (to the end, for the last leaf).
-bool BTree::DescendFromHint(std::string_view key, Path& path) {
+bool BTree::DescendFromHint(std::string_view key, Path& path, bool latest_only) {
   uint64_t epoch = store_.epoch();
+  const Hint* latest = &hints_[0];
+  for (const Hint& h : hints_) {
+    if (h.used > latest->used) latest = &h;
+  }
   for (Hint& hint : hints_) {
-    if (hint.epoch != epoch || hint.path.empty()) continue;
+    if (hint.epoch != epoch || hint.path.empty() || (latest_only && &hint != latest)) continue;
     const Page& leaf = *hint.path.back().page;
     if (leaf.empty()) continue;
     if (!hint.first_leaf && CompareKeys(key, leaf.key(0)) < 0) continue;
@@ -23,7 +27,7 @@ bool BTree::DescendFromHint(std::string_view key, Path& path) {
       if (CompareKeys(key, s.page->key(static_cast<size_t>(s.index) + 1)) >= 0) continue;
     }
     // Copy the path, leaving alone the levels that already hold the same page (a scan asks
-    // for the same leaf again and again; copying a page pointer is an atomic operation).
+    // for the same leaf again and again).
     path.resize(hint.path.size());
     for (size_t i = 0; i < path.size(); ++i) {
       if (path[i].page != hint.path[i].page) path[i].page = hint.path[i].page;
@@ -57,10 +61,17 @@ Status BTree::LoadAt(size_t depth, uint32_t address, PageRef& out, Page* parent,
 
 Status BTree::Descend(std::string_view key, Path& path) {
   path_epoch_ = 0;
-  if (DescendFromHint(key, path)) {
+  // Lookups in no order of their own (each record of a key-order scan, say) seldom fall in a
+  // remembered leaf, and trying the older one costs key comparisons in pages that are no longer
+  // in the processor's cache. After a run of misses only the latest leaf is tried (at every
+  // eighth descent both are), until one falls in again.
+  bool both = hint_misses_ < kHintMissesBeforeSkipping || (++hint_skips_ & 7) == 0;
+  if (DescendFromHint(key, path, !both)) {
+    hint_misses_ = 0;
     path_epoch_ = store_.epoch();
     return Status::Ok();
   }
+  ++hint_misses_;
   uint32_t address = store_.header().root;
   if (address == kNoRoot) {
     path.clear();

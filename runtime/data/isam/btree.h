@@ -68,7 +68,7 @@ class BTree {
 
   Status LoadAt(size_t depth, uint32_t address, PageRef& out, Page* parent = nullptr, size_t index = 0);
   Status Descend(std::string_view key, Path& path);
-  bool DescendFromHint(std::string_view key, Path& path);
+  bool DescendFromHint(std::string_view key, Path& path, bool latest_only);
   bool ExactMatch(std::string_view key) const;
   bool ScanAt(std::string_view key);
   Status EdgeRecord(uint32_t address, uint8_t level, bool first, Record& out);
@@ -80,6 +80,9 @@ class BTree {
   PageStore& store_;
   Hint hints_[kHints];
   uint64_t hint_clock_ = 0;
+  static constexpr uint32_t kHintMissesBeforeSkipping = 4;
+  uint32_t hint_misses_ = 0;  // descents in a row that no remembered leaf served
+  uint32_t hint_skips_ = 0;
   Path path_;  // scratch path of the operation in progress
   // The epoch at which `path_` was last filled by a descent (0: it was not, or the descent failed).
   uint64_t path_epoch_ = 0;
