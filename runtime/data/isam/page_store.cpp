@@ -31,6 +31,7 @@ PageStore::PageStore(std::string path, int fd, const PageStoreOptions& options)
 }
 
 void PageStore::ClearCache() {
+  DropReadWindow();
   cache_.Clear();
   ++epoch_;
 }
@@ -127,7 +128,34 @@ Status PageStore::ReadAt(uint64_t offset, size_t size, std::string& out, size_t*
   return Status::Ok();
 }
 
+Status PageStore::ReadPage(uint64_t offset, size_t size, std::string_view& out, size_t& got) {
+  if (window_length_ > 0 && offset >= window_start_ && offset + size <= window_start_ + window_length_) {
+    out = std::string_view(window_).substr(offset - window_start_, size);
+    got = size;
+    last_read_end_ = offset + size;
+    return Status::Ok();
+  }
+  bool in_run = last_read_end_ != 0 && offset >= last_read_end_ && offset - last_read_end_ <= kSequentialGap;
+  last_read_end_ = offset + size;
+  if (!in_run || offset + size >= header_.committed_length) {
+    ISAM_RETURN_IF_ERROR(ReadAt(offset, size, read_buffer_, &got));
+    out = std::string_view(read_buffer_).substr(0, got);
+    return Status::Ok();
+  }
+  // Both ends are whole multiples of the I/O unit: pages and the committed length are.
+  size_t length = static_cast<size_t>(std::min<uint64_t>(kReadWindow, header_.committed_length - offset));
+  length = std::max(length, size);
+  DropReadWindow();
+  ISAM_RETURN_IF_ERROR(ReadAt(offset, length, window_, &got));
+  window_start_ = offset;
+  window_length_ = got - got % kIoUnit;
+  got = std::min(got, size);
+  out = std::string_view(window_).substr(0, got);
+  return Status::Ok();
+}
+
 Status PageStore::WriteAt(uint64_t offset, std::string_view data) {
+  DropReadWindow();
   if (offset % kIoUnit != 0 || data.size() % kIoUnit != 0) return Status::Internal(kCheckIoLength, "write of " + std::to_string(data.size()) + " bytes");
   if (cipher_) {
     cipher_scratch_.assign(data);
@@ -167,6 +195,7 @@ Status PageStore::WritePages(std::vector<PageRef>& pages) {
 }
 
 Status PageStore::WriteRun(uint64_t offset, std::vector<struct iovec>& pieces) {
+  DropReadWindow();
   if (!cipher_) return WriteVectorFully(*io_, fd_, pieces, offset, "write");
   cipher_scratch_.clear();
   for (const auto& piece : pieces) cipher_scratch_.append(static_cast<const char*>(piece.iov_base), piece.iov_len);
@@ -231,6 +260,7 @@ Status PageStore::Refresh() {
     }
     header_.written_length = header_.committed_length;
     if (!options_.read_only) {
+      DropReadWindow();
       if (io_->Ftruncate(fd_, header_.committed_length) != 0) return Status::System(errno, "truncate");
       ISAM_RETURN_IF_ERROR(WriteAt(0, EncodeHeader(header_)));
       ISAM_RETURN_IF_ERROR(Sync());
@@ -261,11 +291,12 @@ Status PageStore::Load(uint32_t address, PageRef& out) {
   size_t size = size_t{cls} * kUnitSize;
   if (offset + size > header_.committed_length) return Status::Internal(kCheckFileLength, "page beyond the file length");
   size_t got = 0;
-  ISAM_RETURN_IF_ERROR(ReadAt(offset, size, read_buffer_, &got));
+  std::string_view raw;
+  ISAM_RETURN_IF_ERROR(ReadPage(offset, size, raw, got));
   if (got != size) return Status::Internal(kCheckFileLength, "file ends inside page " + std::to_string(address));
   PageRef page = cache_.TakeSpare();
   if (!page) page = PageRef::Make();
-  ISAM_RETURN_IF_ERROR(DecodePage(read_buffer_, address, *page, unpack_buffer_));
+  ISAM_RETURN_IF_ERROR(DecodePage(raw, address, *page, unpack_buffer_));
   cache_.Insert(page, false);
   out = std::move(page);
   return Status::Ok();
@@ -603,7 +634,10 @@ Status PageStore::Commit() {
     if (new_file_) header_.change_counter = std::max<uint32_t>(header_.change_counter, 1);
     ISAM_RETURN_IF_ERROR(WriteAt(0, EncodeHeader(header_)));
     // Nothing above writes past `length`: the file is longer only if it was so before.
-    if (length < size && io_->Ftruncate(fd_, length) != 0) return Status::System(errno, "truncate");
+    if (length < size) {
+      DropReadWindow();
+      if (io_->Ftruncate(fd_, length) != 0) return Status::System(errno, "truncate");
+    }
     ISAM_RETURN_IF_ERROR(Sync());
     return journal_ ? journal_->Finish() : Status::Ok();
   }();

@@ -162,6 +162,19 @@ class PageStore {
   PageCache cache_;
   std::string read_buffer_;    // a page's bytes as read, reused by every load
   std::string unpack_buffer_;  // its expanded record bytes when it is compressed
+  // Pages read in a run. When a page that is not cached starts at most kSequentialGap bytes
+  // after the end of the page read before it, the next kReadWindow bytes are read at once, and
+  // the loads that follow take their pages from them. The window holds the file's bytes under
+  // the same trust as the cached pages: it goes with the cache, and with every write or
+  // truncation through this store.
+  static constexpr size_t kReadWindow = 32 * 1024;
+  static constexpr uint64_t kSequentialGap = 4096;
+  Status ReadPage(uint64_t offset, size_t size, std::string_view& out, size_t& got);
+  void DropReadWindow() { window_length_ = 0; }
+  std::string window_;
+  uint64_t window_start_ = 0;
+  size_t window_length_ = 0;
+  uint64_t last_read_end_ = 0;
   PageSpaceStats stats_;
   FileIo* io_ = &SystemFileIo();
   std::unique_ptr<Journal> journal_;

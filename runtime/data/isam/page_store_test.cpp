@@ -238,6 +238,76 @@ TEST_F(StoreTest, AReaderDropsItsCachedPagesWhenTheChangeCounterMoves) {
   EXPECT_TRUE(flag);
 }
 
+// Pages that lie one after another are read in one larger read, and the later ones are taken
+// from it. Those bytes never outlive a change: neither another store's commit (seen at the next
+// refresh) nor this store's own.
+void ExpectRunsNeverOutliveAChange(const std::string& path, PageStoreOptions options) {
+  options.cache_limit = 4;
+  options.cache_low = 2;
+  auto key = [](uint32_t n) {
+    std::string k = "\xFF";
+    AppendBe32(k, n);
+    return k;
+  };
+  auto record = [&](uint32_t n, char fill) { return Record{key(n) + std::string(120, fill), 5}; };
+  constexpr uint32_t kCount = 6000;
+  {
+    // Keys in ascending order: the leaves lie one after another in the file.
+    std::unique_ptr<PageStore> writer;
+    ASSERT_TRUE(PageStore::Create(path, options, writer).ok());
+    BTree tree(*writer);
+    bool existed = false;
+    for (uint32_t n = 0; n < kCount; ++n) ASSERT_TRUE(tree.Insert(record(n, 'a'), existed).ok());
+    ASSERT_TRUE(writer->Commit().ok());
+  }
+  std::unique_ptr<PageStore> reader;
+  ASSERT_TRUE(PageStore::Open(path, options, reader).ok());
+  BTree rtree(*reader);
+  auto expect_fills = [&](uint32_t from, uint32_t to, auto fill_of) {
+    Record r;
+    bool found = false;
+    for (uint32_t n = from; n < to; ++n) {
+      ASSERT_TRUE((n == from ? rtree.AtOrAfter(key(n), r, found) : rtree.After(key(n - 1), r, found)).ok());
+      ASSERT_TRUE(found) << n;
+      ASSERT_EQ(r.key(), key(n));
+      ASSERT_EQ(r.bytes[r.key_length], fill_of(n)) << "record " << n;
+    }
+  };
+  expect_fills(0, kCount, [](uint32_t) { return 'a'; });
+  if (::testing::Test::HasFatalFailure()) return;
+
+  // Another store changes records at the end, which the reader has just read in a run.
+  {
+    std::unique_ptr<PageStore> writer;
+    ASSERT_TRUE(PageStore::Open(path, options, writer).ok());
+    BTree tree(*writer);
+    bool found = false;
+    for (uint32_t n = kCount - 100; n < kCount; ++n) ASSERT_TRUE(tree.Replace(record(n, 'b'), found).ok());
+    ASSERT_TRUE(writer->Commit().ok());
+  }
+  ASSERT_TRUE(reader->Refresh().ok());
+  expect_fills(kCount - 100, kCount, [](uint32_t) { return 'b'; });
+  if (::testing::Test::HasFatalFailure()) return;
+
+  // The reader's own change, then lookups elsewhere, each before the one before it in the file,
+  // that push the changed pages out of its small cache without reading a new run.
+  bool found = false;
+  for (uint32_t n = kCount - 50; n < kCount - 40; ++n) ASSERT_TRUE(rtree.Replace(record(n, 'c'), found).ok());
+  ASSERT_TRUE(reader->Commit().ok());
+  Record r;
+  for (uint32_t n : {4800u, 3600u, 2400u, 1200u, 10u}) ASSERT_TRUE(rtree.Find(key(n), r, found).ok() && found);
+  ASSERT_TRUE(rtree.Find(key(kCount - 45), r, found).ok() && found);
+  EXPECT_EQ(r.bytes[r.key_length], 'c');
+  expect_fills(kCount - 100, kCount, [](uint32_t n) { return n >= kCount - 50 && n < kCount - 40 ? 'c' : 'b'; });
+}
+
+TEST_F(StoreTest, PagesReadInARunNeverOutliveAChange) { ExpectRunsNeverOutliveAChange(path_, options_); }
+
+TEST_F(StoreTest, PagesOfAnEncipheredFileReadInARunAreDeciphered) {
+  options_.owner = "run owner";
+  ExpectRunsNeverOutliveAChange(path_, options_);
+}
+
 TEST_F(StoreTest, OpeningMissingShortAndForeignFiles) {
   std::unique_ptr<PageStore> store;
   EXPECT_EQ(PageStore::Open(path_, options_, store).code, kErrFileNotFound);
