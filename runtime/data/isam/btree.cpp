@@ -97,11 +97,15 @@ Status BTree::Descend(std::string_view key, Path& path) {
       path.clear();
       return st;
     }
-    // The child addresses are read right after the search: ask for them now, so that their
-    // cache line arrives while the search runs.
+    // One child's address and remembered page are read right after the search: ask for all of
+    // them now (a few cache lines), so that they arrive while the search runs.
     if (depth + 1 < levels) {
-      __builtin_prefetch(page->children.data());
-      __builtin_prefetch(page->child_pages.data());
+      const char* addresses = reinterpret_cast<const char*>(page->children.data());
+      const char* pages = reinterpret_cast<const char*>(page->child_pages.data());
+      size_t address_bytes = page->children.size() * sizeof(uint32_t);
+      size_t page_bytes = std::min<size_t>(page->child_pages.size() * sizeof(Page::ChildPage), 1024);
+      for (size_t at = 0; at < address_bytes && at < 1024; at += 64) __builtin_prefetch(addresses + at);
+      for (size_t at = 0; at < page_bytes; at += 64) __builtin_prefetch(pages + at);
     }
     int index = page->FindFloor(key);
     Step& step = path[depth];

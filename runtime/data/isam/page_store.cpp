@@ -305,7 +305,10 @@ Status PageStore::Load(uint32_t address, PageRef& out) {
 Status PageStore::LoadChild(Page& parent, size_t index, PageRef& out) {
   uint32_t address = parent.children[index];
   if (parent.child_pages_at == cache_.departures() && index < parent.child_pages.size()) {
-    Page* known = parent.child_pages[index];
+    const Page::ChildPage& child = parent.child_pages[index];
+    Page* known = child.page;
+    const char* slot_array = static_cast<const char*>(child.slot_array);
+    for (int line = 0; line < 4; ++line) __builtin_prefetch(slot_array + 64 * line);
     if (known && known->address == address) {
       out = PageRef::Share(*known);
       cache_.Stamp(*known);
@@ -316,11 +319,11 @@ Status PageStore::LoadChild(Page& parent, size_t index, PageRef& out) {
   // The load may have evicted a page, which makes every remembered child page of the parent
   // unsure: start its list afresh.
   if (parent.child_pages_at != cache_.departures()) {
-    parent.child_pages.assign(parent.children.size(), nullptr);
+    parent.child_pages.assign(parent.children.size(), Page::ChildPage{});
     parent.child_pages_at = cache_.departures();
   }
-  if (index >= parent.child_pages.size()) parent.child_pages.resize(parent.children.size(), nullptr);
-  if (index < parent.child_pages.size()) parent.child_pages[index] = out.get();
+  if (index >= parent.child_pages.size()) parent.child_pages.resize(parent.children.size());
+  if (index < parent.child_pages.size()) parent.child_pages[index] = Page::ChildPage{out.get(), out->slots_hint()};
   return Status::Ok();
 }
 
