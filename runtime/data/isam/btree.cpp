@@ -183,19 +183,13 @@ Status BTree::Find(std::string_view key, Record& out, bool& found) {
 }
 
 Status BTree::FindPayload(std::string_view key, std::string& payload, bool& found) {
-  ISAM_RETURN_IF_ERROR(Descend(key, path_));
-  // The key comparison waits for the record's first bytes; let the rest come meanwhile.
-  if (!path_.empty() && path_.back().index >= 0) path_.back().page->Prefetch(static_cast<size_t>(path_.back().index));
-  found = ExactMatch(key);
-  if (found) {
-    RecordView r = path_.back().page->record(static_cast<size_t>(path_.back().index));
-    payload.assign(r.bytes.substr(r.key_length));
-  }
-  return Status::Ok();
+  payload.clear();
+  return AppendPayload(key, payload, found);
 }
 
 Status BTree::AppendPayload(std::string_view key, std::string& out, bool& found) {
   ISAM_RETURN_IF_ERROR(Descend(key, path_));
+  // The key comparison waits for the record's first bytes; let the rest come meanwhile.
   if (!path_.empty() && path_.back().index >= 0) path_.back().page->Prefetch(static_cast<size_t>(path_.back().index));
   found = ExactMatch(key);
   if (found) {

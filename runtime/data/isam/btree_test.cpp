@@ -13,6 +13,12 @@
 namespace cinevo::isam {
 namespace {
 
+std::string Key(uint32_t n) {
+  std::string k = "\xFF";  // transaction-marker keys: the walk relates them to no table
+  AppendBe32(k, n);
+  return k;
+}
+
 class TreeTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -47,6 +53,14 @@ class TreeTest : public ::testing::Test {
     ASSERT_FALSE(existed) << key;
     ASSERT_TRUE(store_->Commit().ok());
     reference_[key] = payload;
+  }
+  // Inserts `count` records of 120-byte payloads in the order n x step (mod count), one commit
+  // each; `step` prime to `count` visits every key once.
+  void InsertSpread(uint32_t count, uint32_t step) {
+    for (uint32_t n = 0; n < count; ++n) {
+      Insert(Key(n * step % count), std::string(120, static_cast<char>('a' + n % 5)));
+      if (HasFatalFailure()) return;
+    }
   }
   void Erase(const std::string& key) {
     bool found = false;
@@ -110,11 +124,6 @@ class TreeTest : public ::testing::Test {
   FileSummary summary_;
 };
 
-std::string Key(uint32_t n) {
-  std::string k = "\xFF";  // transaction-marker keys: the walk relates them to no table
-  AppendBe32(k, n);
-  return k;
-}
 
 TEST_F(TreeTest, EmptyFileHasNoRootAndOnlyAHeader) {
   EXPECT_EQ(store_->header().root, kNoRoot);
@@ -327,10 +336,8 @@ TEST_F(TreeTest, AScanGoesOnCorrectlyWhileRecordsAroundItChange) {
 TEST_F(TreeTest, SmallCacheStillServesALargeTree) {
   RecreateWithCache(3, 2);
   if (HasFatalFailure()) return;
-  for (uint32_t n = 0; n < 600; ++n) {
-    Insert(Key(n * 7 % 600), std::string(120, static_cast<char>('a' + n % 5)));
-    if (HasFatalFailure()) return;
-  }
+  InsertSpread(600, 7);
+  if (HasFatalFailure()) return;
   ExpectMatchesReference();
   EXPECT_GT(store_->cache().evictions(), 0u);
 }
@@ -341,10 +348,8 @@ TEST_F(TreeTest, SmallCacheStillServesALargeTree) {
 TEST_F(TreeTest, RememberedChildPagesAreAlwaysThePagesAtTheirAddresses) {
   RecreateWithCache(4, 2);
   if (HasFatalFailure()) return;
-  for (uint32_t n = 0; n < 800; ++n) {
-    Insert(Key(n * 13 % 800), std::string(120, static_cast<char>('a' + n % 5)));
-    if (HasFatalFailure()) return;
-  }
+  InsertSpread(800, 13);
+  if (HasFatalFailure()) return;
   PageRef root;
   ASSERT_TRUE(store_->Load(store_->header().root, root).ok());
   ASSERT_GE(root->level, 2) << "the test needs children that are index pages";
@@ -370,10 +375,8 @@ TEST_F(TreeTest, RememberedChildPagesAreAlwaysThePagesAtTheirAddresses) {
   RecreateWithCache(1000, 20);
   if (HasFatalFailure()) return;
   reference_.clear();
-  for (uint32_t n = 0; n < 800; ++n) {
-    Insert(Key(n * 13 % 800), std::string(120, 'x'));
-    if (HasFatalFailure()) return;
-  }
+  InsertSpread(800, 13);
+  if (HasFatalFailure()) return;
   ASSERT_TRUE(store_->Load(store_->header().root, root).ok());
   for (size_t i = 0; i < root->size(); ++i) expect_child(i);
   if (HasFatalFailure()) return;
