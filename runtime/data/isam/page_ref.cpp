@@ -17,7 +17,7 @@ PageRef PageRef::Make() {
 
 void PageRef::Destroy(Page* page) {
   std::destroy_at(page);
-  ::operator delete(page, sizeof(Page), std::align_val_t{alignof(Page)});
+  ::operator delete(page, std::align_val_t{alignof(Page)});
 }
 
 }  // namespace cinevo::isam
