@@ -118,17 +118,17 @@ class alignas(128) Page {
   // For descents: the cached page object last found for each child. Not owning, and valid
   // only while the cache's departure count is still `child_pages_at` (no page has left the
   // cache since, so each object found then is alive and still the cache's page for its
-  // address) and the object's address is still the child address. `slot_array` is where the
-  // child's slots were then: only ever prefetched, so that the object and its slots are asked
-  // for together (a stale value costs nothing but the wasted fetch).
+  // address) and the object's address is still the child address. `slot_address` is where the
+  // child's slots were then, kept as a number: it is only ever prefetched, so that the object
+  // and its slots are asked for together (a stale value costs nothing but the wasted fetch).
   struct ChildPage {
     Page* page = nullptr;
-    const void* slot_array = nullptr;
+    uintptr_t slot_address = 0;
   };
   std::vector<ChildPage> child_pages;
   uint64_t child_pages_at = 0;
   // Where the slots lie now (a hint for prefetching; see ChildPage).
-  const void* slots_hint() const { return slots_.data(); }
+  uintptr_t slot_address() const { return reinterpret_cast<uintptr_t>(slots_.data()); }
 
   // Figures read from disk (kept for checks and statistics; recomputed when writing).
   uint16_t stored_size = 0;

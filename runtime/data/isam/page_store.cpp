@@ -307,8 +307,9 @@ Status PageStore::LoadChild(Page& parent, size_t index, PageRef& out) {
   if (parent.child_pages_at == cache_.departures() && index < parent.child_pages.size()) {
     const Page::ChildPage& child = parent.child_pages[index];
     Page* known = child.page;
-    const char* slot_array = static_cast<const char*>(child.slot_array);
-    for (int line = 0; line < 4; ++line) __builtin_prefetch(slot_array + 64 * line);
+    if (child.slot_address != 0) {
+      for (uintptr_t line = 0; line < 4; ++line) __builtin_prefetch(reinterpret_cast<const void*>(child.slot_address + 64 * line));
+    }
     if (known && known->address == address) {
       out = PageRef::Share(*known);
       cache_.Stamp(*known);
@@ -323,7 +324,7 @@ Status PageStore::LoadChild(Page& parent, size_t index, PageRef& out) {
     parent.child_pages_at = cache_.departures();
   }
   if (index >= parent.child_pages.size()) parent.child_pages.resize(parent.children.size());
-  if (index < parent.child_pages.size()) parent.child_pages[index] = Page::ChildPage{out.get(), out->slots_hint()};
+  if (index < parent.child_pages.size()) parent.child_pages[index] = Page::ChildPage{out.get(), out->slot_address()};
   return Status::Ok();
 }
 
