@@ -92,26 +92,56 @@ std::optional<std::string> RunLengthDecode(std::string_view in, size_t unpacked_
 }
 
 bool RunLengthDecode(std::string_view in, size_t unpacked_size, std::string& out) {
-  out.resize(unpacked_size);  // every byte is written below before the stream is accepted
+  // Short literals and runs, the common case, are written as one 16-byte piece each, which may
+  // reach past their end into bytes written later or into this slack, cut off at the end.
+  constexpr size_t kPiece = 16;
+  out.resize(unpacked_size + kPiece);
   char* dst = out.data();
+  const char* src = in.data();
   size_t done = 0;
   size_t pos = 0;
+  // A count below 0x80 is its own single byte; longer ones take the general reader.
+  auto read_count = [&](size_t limit) -> std::optional<uint32_t> {
+    if (pos < in.size() && static_cast<uint8_t>(src[pos]) < 0x80) {
+      uint32_t c = static_cast<uint8_t>(src[pos]);
+      if (c > limit) return std::nullopt;
+      ++pos;
+      return c;
+    }
+    return ReadCount(in, pos, static_cast<uint32_t>(limit));
+  };
+  bool ok = true;
   for (;;) {
-    auto literal = ReadCount(in, pos, static_cast<uint32_t>(unpacked_size - done));
-    if (!literal || in.size() - pos < *literal) return false;
-    if (*literal) std::memcpy(dst + done, in.data() + pos, *literal);
-    done += *literal;
-    pos += *literal;
+    auto literal = read_count(unpacked_size - done);
+    if (!literal || in.size() - pos < *literal) {
+      ok = false;
+      break;
+    }
+    size_t n = *literal;
+    if (n <= kPiece && in.size() - pos >= kPiece) {
+      std::memcpy(dst + done, src + pos, kPiece);
+    } else if (n > 0) {
+      std::memcpy(dst + done, src + pos, n);
+    }
+    done += n;
+    pos += n;
     if (done == unpacked_size) break;
-    auto repeat = ReadCount(in, pos, static_cast<uint32_t>(unpacked_size - done));
-    if (!repeat || done == 0) return false;
-    std::memset(dst + done, dst[done - 1], *repeat);
-    done += *repeat;
+    auto repeat = read_count(unpacked_size - done);
     // A stream that stops making progress would loop forever on hostile input.
-    if (*literal == 0 && *repeat == 0) return false;
+    if (!repeat || done == 0 || (n == 0 && *repeat == 0)) {
+      ok = false;
+      break;
+    }
+    size_t r = *repeat;
+    if (r <= kPiece) {
+      std::memset(dst + done, dst[done - 1], kPiece);
+    } else {
+      std::memset(dst + done, dst[done - 1], r);
+    }
+    done += r;
   }
-  if (pos != in.size()) return false;
-  return true;
+  out.resize(unpacked_size);
+  return ok && pos == in.size();
 }
 
 }  // namespace cinevo::isam

@@ -78,6 +78,27 @@ TEST(RunLengthRoundTrip, RandomDataWithRunsDecodesToTheOriginal) {
   }
 }
 
+// Short literals and runs are written in whole 16-byte pieces that reach past their end: every
+// length around that size, at the end of the data or before more, decodes exactly, also into a
+// buffer that held other bytes before.
+TEST(RunLengthRoundTrip, LiteralsAndRunsAroundThePieceSizeDecodeIntoAUsedBuffer) {
+  std::string buffer(4000, 'Z');
+  for (size_t literal = 1; literal <= 40; ++literal) {
+    for (size_t run = 4; run <= 40; ++run) {
+      for (bool tail : {false, true}) {
+        std::string data;
+        for (size_t i = 0; i < literal; ++i) data.push_back(static_cast<char>('a' + i % 3));
+        data.append(run, '#');
+        if (tail) data += "xyz";
+        auto packed = RunLengthEncode(data);
+        ASSERT_TRUE(packed) << literal << " " << run;
+        ASSERT_TRUE(RunLengthDecode(*packed, data.size(), buffer)) << literal << " " << run;
+        ASSERT_EQ(buffer, data) << literal << " " << run << " " << tail;
+      }
+    }
+  }
+}
+
 // The stored bytes are part of the file format: the word-at-a-time encoder must give exactly
 // what a byte-at-a-time walk over the maximal runs gives, for runs of every length at every
 // alignment and near the end of the data.
