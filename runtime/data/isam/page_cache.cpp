@@ -11,7 +11,8 @@ size_t PageCache::Home(uint32_t address) const {
 }
 
 const PageCache::Slot* PageCache::Lookup(uint32_t address) const {
-  if (count_ == 0) return nullptr;
+  // kFree marks the empty places: asked for (a damaged file's child address), it would find one.
+  if (count_ == 0 || address == kFree) return nullptr;
   size_t mask = keys_.size() - 1;
   for (size_t i = Home(address);; i = (i + 1) & mask) {
     if (keys_[i] == address) return &slots_[i];

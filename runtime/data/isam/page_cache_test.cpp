@@ -117,6 +117,17 @@ TEST(PageCacheRules, FindsEveryPageUnderItsAddressThroughAnyMixOfChanges) {
   }
 }
 
+// 0xFFFFFFFF marks the table's empty places and is no page's address; a damaged file can still
+// name it as a child. Looking it up finds nothing (it used to find an empty place).
+TEST(PageCacheRules, TheEmptyPlaceMarkIsNoPagesAddress) {
+  PageCache cache;
+  EXPECT_EQ(cache.Find(0xFFFFFFFF), nullptr);
+  cache.Insert(MakePage(3), false);
+  EXPECT_EQ(cache.Find(0xFFFFFFFF), nullptr);
+  cache.Erase(0xFFFFFFFF);
+  EXPECT_NE(cache.Find(3), nullptr);
+}
+
 TEST(PageCacheRules, AboveTheLowMarkStalePagesGoFirst) {
   PageCache cache(100, 20);
   for (uint32_t a = 0; a < 30; ++a) {
