@@ -65,7 +65,7 @@ Status BTree::Descend(std::string_view key, Path& path) {
   // remembered leaf, and trying the older one costs key comparisons in pages that are no longer
   // in the processor's cache. After a run of misses only the latest leaf is tried (at every
   // eighth descent both are), until one falls in again.
-  bool both = hint_misses_ < kHintMissesBeforeSkipping || (++hint_skips_ & 7) == 0;
+  bool both = hint_misses_ < kHintMissesBeforeLatestOnly || (++hint_tries_ & 7) == 0;
   if (DescendFromHint(key, path, !both)) {
     hint_misses_ = 0;
     path_epoch_ = store_.epoch();
@@ -180,11 +180,6 @@ Status BTree::Find(std::string_view key, Record& out, bool& found) {
   found = ExactMatch(key);
   if (found) path_.back().page->CopyTo(static_cast<size_t>(path_.back().index), out);
   return Status::Ok();
-}
-
-Status BTree::FindPayload(std::string_view key, std::string& payload, bool& found) {
-  payload.clear();
-  return AppendPayload(key, payload, found);
 }
 
 Status BTree::AppendPayload(std::string_view key, std::string& out, bool& found) {

@@ -30,9 +30,7 @@ class BTree {
 
   // Lookups: `found` tells whether a record was found; `out` receives it.
   Status Find(std::string_view key, Record& out, bool& found);           // key equal
-  // Key equal; only the bytes after the key are copied (into `payload`'s existing buffer).
-  Status FindPayload(std::string_view key, std::string& payload, bool& found);
-  // The same, appending the bytes to `out`.
+  // Key equal; only the bytes after the key are appended to `out`.
   Status AppendPayload(std::string_view key, std::string& out, bool& found);
   Status AtOrAfter(std::string_view key, Record& out, bool& found);      // first >= key
   Status AtOrBefore(std::string_view key, Record& out, bool& found);     // last <= key
@@ -80,9 +78,9 @@ class BTree {
   PageStore& store_;
   Hint hints_[kHints];
   uint64_t hint_clock_ = 0;
-  static constexpr uint32_t kHintMissesBeforeSkipping = 4;
+  static constexpr uint32_t kHintMissesBeforeLatestOnly = 4;
   uint32_t hint_misses_ = 0;  // descents in a row that no remembered leaf served
-  uint32_t hint_skips_ = 0;
+  uint32_t hint_tries_ = 0;   // descents since then, to try both leaves at every eighth
   Path path_;  // scratch path of the operation in progress
   // The epoch at which `path_` was last filled by a descent (0: it was not, or the descent failed).
   uint64_t path_epoch_ = 0;

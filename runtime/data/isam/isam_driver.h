@@ -131,7 +131,9 @@ class IsamTable : public DriverWorkingState {
   // Drops the copies kept of the file's contents (counters, the current record's bytes): another
   // user may change the file from now on, or the changes they reflect were undone.
   void ForgetCopies();
+  // The stored bytes of record `recno` (its payload in the tree), into `payload` or after `out`.
   Status ReadData(uint32_t recno, std::string& payload, bool& found);
+  Status AppendData(uint32_t recno, std::string& out, bool& found);
   // The stored bytes of record `recno` (null when it does not exist): the kept copy of the
   // current record when there is one, else read into `read_stored_`.
   Status StoredRecord(uint32_t recno, const std::string*& stored);

@@ -164,11 +164,16 @@ void IsamTable::ForgetCopies() {
 }
 
 Status IsamTable::ReadData(uint32_t recno, std::string& payload, bool& found) {
+  payload.clear();
+  return AppendData(recno, payload, found);
+}
+
+Status IsamTable::AppendData(uint32_t recno, std::string& out, bool& found) {
   char key[9];
   PutBe32(reinterpret_cast<uint8_t*>(key), table_.number);
   key[4] = static_cast<char>(kTagData);
   PutBe32(reinterpret_cast<uint8_t*>(key + 5), recno);
-  return table_.file->tree().FindPayload(std::string_view(key, sizeof key), payload, found);
+  return table_.file->tree().AppendPayload(std::string_view(key, sizeof key), out, found);
 }
 
 Status IsamTable::StoredRecord(uint32_t recno, const std::string*& stored) {

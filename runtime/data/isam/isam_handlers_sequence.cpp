@@ -195,13 +195,7 @@ Status IsamTable::StepRecord(bool forward, uint32_t recno, std::string_view& sto
         ahead_recnos_.push_back(next);
         ahead_cursor_.swap(ahead_found_);
       }
-      auto read = [this](uint32_t r, std::string& out, bool& found) {
-        char key[9];
-        PutBe32(reinterpret_cast<uint8_t*>(key), table_.number);
-        key[4] = static_cast<char>(kTagData);
-        PutBe32(reinterpret_cast<uint8_t*>(key + 5), r);
-        return table_.file->tree().AppendPayload(std::string_view(key, sizeof key), out, found);
-      };
+      auto read = [this](uint32_t r, std::string& out, bool& found) { return AppendData(r, out, found); };
       if (ahead_.Fill(store.version(), ahead_recnos_, read).ok() && ahead_.Next(store.version(), recno, stored, exists)) {
         return Status::Ok();
       }
