@@ -231,7 +231,7 @@ Status BTree::After(std::string_view key, Record& out, bool& found) {
   if (!ScanAt(key)) {
     scan_epoch_ = 0;
     ISAM_RETURN_IF_ERROR(Descend(key, path_));
-    scan_ = path_;  // mostly the same pages: copying them costs no reference counting
+    scan_ = path_;  // the scan goes on from the path this descent took
     scan_epoch_ = path_epoch_;
   }
   if (scan_.empty()) return Status::Ok();
