@@ -129,15 +129,15 @@ bool ReadDateTimeHead(Cursor& c, bool is_date, DateTimeHead& head) {
 }
 
 // Applies the fill and separator modifiers to a copied layout of `count` tokens. The fill goes
-// to the first digit of the month, day and hour fields (the positions that may suppress a leading
-// zero); year, minute and second digits always show their digits, and month names keep their
-// blank padding.
+// only to a leading digit that the layout lets go blank (an upper-case letter, a blank token) in
+// the month, day and hour fields; a digit the layout always shows ("dd" in "Mm/dd/yyyy") keeps
+// showing it, and year, minute and second digits and month names are never filled.
 void ApplyModifiers(CompiledPicture& pic, size_t count, const DateTimeHead& head) {
   for (size_t i = 0; i < count; ++i) {
     PictureToken& t = pic.layout[i];
     if (head.separator != 0 && t.code == kTokLiteral) t.ch = head.separator;
     bool first = i == 0 || pic.layout[i - 1].code != t.code;
-    if (head.fill != 0 && first &&
+    if (head.fill != 0 && first && t.ch == ' ' &&
         (t.code == kTokMonth || t.code == kTokDay || t.code == kTokHour || t.code == kTokHour12)) {
       t.ch = head.fill;
     }

@@ -33,9 +33,12 @@ TEST_F(PictureDate, FillAndSeparatorModifiers) {
   EXPECT_EQ(Show("@D2", 5, 1, 1998), " 1/05/1998");
   EXPECT_EQ(Show("@D02", 5, 1, 1998), "01/05/1998");
   EXPECT_EQ(Show("@D2-", 5, 1, 1998), " 1-05-1998");
-  EXPECT_EQ(Show("@D*2", 5, 1, 1998), "*1/*5/1998");
+  // The fill stands only where the layout lets a leading digit go blank ("Mm/dd/yyyy": the
+  // month); the day's leading zero is always shown.
+  EXPECT_EQ(Show("@D*2", 5, 1, 1998), "*1/05/1998");
+  EXPECT_EQ(Show("@D*6", 5, 1, 1998), "*5/01/1998");
   EXPECT_EQ(Show("@D*2", 25, 11, 1998), "11/25/1998");
-  EXPECT_EQ(Show("@D_6_", 5, 1, 1998), " 5  1 1998");
+  EXPECT_EQ(Show("@D_6_", 5, 1, 1998), " 5 01 1998");
   EXPECT_EQ(Show("@D6_", 5, 1, 1998), " 5 01 1998");
   EXPECT_EQ(Show("@D6`", 5, 1, 1998), " 5,01,1998");
   EXPECT_EQ(Show("@d5.", 5, 1, 1998), " 5.01.98");
