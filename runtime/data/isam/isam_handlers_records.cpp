@@ -499,7 +499,14 @@ int IsamTable::GetByKey(int key) {
 }
 
 int IsamTable::GetByPointer(int64_t pointer) {
-  if (pointer <= 0 || pointer > 0xFFFFFFFFll) return kErrRecordNotFound;
+  if (pointer <= 0 || pointer > 0xFFFFFFFFll) {
+    // GET by pointer 0 is how a caller says "no record is current": a DUPLICATE that follows
+    // then counts every entry, the one of the record last read included.
+    current_ = 0;
+    current_kept_ = false;
+    current_entry_key_ = -1;
+    return kErrRecordNotFound;
+  }
   int e = Begin();
   if (e != 0) return e;
   bool found = false;
