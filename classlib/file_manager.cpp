@@ -268,7 +268,12 @@ int FileManager::Next(bool report) {
       return kLevelNotify;
     }
     if (e == kErrHeld) {
-      if (skipHeldRecords) continue;
+      if (skipHeldRecords) {
+        // The refused read ended the sequence in the state word, but the driver's point has
+        // already passed the held record: carry on from there.
+        file_->state |= kStateSequenceSet;
+        continue;
+      }
       SetError(msg::kHeldRecord);
       return report ? TakeError() : kLevelNotify;
     }

@@ -352,6 +352,23 @@ TEST_F(FileManagerTest, NextStopsAtTheEndQuietlyAndReportsHeldRecords) {
   EXPECT_EQ(user.Shown()[0].text, "A record held by another station was encountered reading from the Grupa file.");
   EXPECT_EQ(user.Shown()[0].title, "Record not read");
 
+  // Skipping held records: the held one is passed over silently.
+  g.skipHeldRecords = true;
+  user.Clear();
+  ASSERT_EQ(SetKey(g.File(), 0), 0);
+  std::vector<std::string> seen;
+  for (;;) {
+    Release(g.File());
+    Hold(g.File());
+    if (g.Next() != 0) break;
+    seen.push_back(Text(g.File(), 0, 20));
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"A", "C"}));
+  EXPECT_TRUE(g.AtEOF());
+  EXPECT_TRUE(user.Shown().empty());
+  Release(g.File());
+  g.skipHeldRecords = false;
+
   // The end of the file is never reported.
   user.Clear();
   ASSERT_EQ(SetKey(g.File(), 0), 0);

@@ -222,10 +222,19 @@ int RelationManager::Update(bool ditto) {
   return leave(kLevelBenign);
 }
 
-// Clears the child's buffer, leaves the linking values in it (set by the caller), puts the rest
-// of the key at its low limit and positions the file there in key order.
-void RelationManager::PositionChildren(int key, size_t linked) {
-  me_->SetKeyLimits(key, static_cast<int>(linked) + 1, me_->GetComponents(key), false);
+// Clears the child's buffer, puts the parent's linking values in it (the saved old ones, or the
+// current ones), the rest of the key at its low limit, and positions the file there in key order.
+void RelationManager::PositionChildren(int key, FieldPairs& pairs, bool oldValues) {
+  for (const FieldDeclaration& f : me_->File().declaration->fields) {
+    if (f.type == TypeCode::kEnd) break;
+    ClearField(f, me_->Buffer(), 0);
+  }
+  if (oldValues) {
+    pairs.AssignBufferToRight();
+  } else {
+    pairs.AssignLeftToRight();
+  }
+  me_->SetKeyLimits(key, static_cast<int>(pairs.Size()) + 1, me_->GetComponents(key), false);
   SetKeyFromKey(me_->File(), key, key);
 }
 
@@ -239,12 +248,7 @@ int RelationManager::ReadFailed(int r) {
 int RelationManager::UpdateChildren(int key, FieldPairs& pairs, int action) {
   if (me_->EnsureOpen() != 0) return kLevelNotify;
   long saved = me_->SaveFile();
-  for (const FieldDeclaration& f : me_->File().declaration->fields) {
-    if (f.type == TypeCode::kEnd) break;
-    ClearField(f, me_->Buffer(), 0);
-  }
-  pairs.AssignBufferToRight();
-  PositionChildren(key, pairs.Size());
+  PositionChildren(key, pairs, true);
   int result = kLevelBenign;
   for (;;) {
     int r = me_->Next(false);
@@ -347,12 +351,7 @@ int RelationManager::Delete(bool ask) {
 int RelationManager::DeleteChildren(int key, FieldPairs& pairs, int action) {
   if (me_->EnsureOpen() != 0) return kLevelNotify;
   long saved = me_->SaveFile();
-  for (const FieldDeclaration& f : me_->File().declaration->fields) {
-    if (f.type == TypeCode::kEnd) break;
-    ClearField(f, me_->Buffer(), 0);
-  }
-  pairs.AssignLeftToRight();
-  PositionChildren(key, pairs.Size());
+  PositionChildren(key, pairs, false);
   int result = kLevelBenign;
   for (;;) {
     int r = me_->Next(false);

@@ -100,7 +100,7 @@ class RelationManager {
   int BeginTransaction(JoinFor what);
   void RollbackIfUsed();
   void CommitIfUsed();
-  void PositionChildren(int key, size_t linked);
+  void PositionChildren(int key, FieldPairs& pairs, bool oldValues);
   int ReadFailed(int r);
 
   FileManager* me_ = nullptr;
