@@ -2,6 +2,10 @@
 // injects I/O faults, checking after each interruption that no transaction is torn.
 //
 //   crashtest [--dir DIR] [--kills N] [--faults N] [--seed S] [--max-delay-us US] [--keep]
+//             [--cascade-kills N] [--cascade-delay-us US] [--max-movies N]
+//
+// --cascade-kills adds the catalogue workload: groups of up to --max-movies (1000) movies
+// renamed and deleted through the relation manager, killed N times.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,6 +13,7 @@
 #include <iostream>
 #include <string>
 
+#include "tools/crashtest/cascade/cascade_workload.h"
 #include "tools/crashtest/crash_workload.h"
 
 namespace {
@@ -26,6 +31,7 @@ void Print(const char* what, const cinevo::crashtest::RunReport& r) {
 int main(int argc, char** argv) {
   std::string dir;
   int kills = 200, faults = 200, max_delay_us = 250000;
+  int cascade_kills = 0, cascade_delay_us = 1500000, max_movies = 1000;
   uint64_t seed = static_cast<uint64_t>(::getpid());
   bool keep = false;
   for (int i = 1; i < argc; ++i) {
@@ -43,8 +49,12 @@ int main(int argc, char** argv) {
     else if (a == "--seed") seed = std::stoull(value());
     else if (a == "--max-delay-us") max_delay_us = std::stoi(value());
     else if (a == "--keep") keep = true;
+    else if (a == "--cascade-kills") cascade_kills = std::stoi(value());
+    else if (a == "--cascade-delay-us") cascade_delay_us = std::stoi(value());
+    else if (a == "--max-movies") max_movies = std::stoi(value());
     else {
-      std::cerr << "usage: crashtest [--dir DIR] [--kills N] [--faults N] [--seed S] [--max-delay-us US] [--keep]\n";
+      std::cerr << "usage: crashtest [--dir DIR] [--kills N] [--faults N] [--seed S] [--max-delay-us US] [--keep]\n"
+                   "                 [--cascade-kills N] [--cascade-delay-us US] [--max-movies N]\n";
       return 2;
     }
   }
@@ -66,6 +76,17 @@ int main(int argc, char** argv) {
   auto fault_report = cinevo::crashtest::RunFaults(dir + "/faults", faults, seed + 1, options);
   Print("faults", fault_report);
   bool ok = kill_report.failures.empty() && fault_report.failures.empty();
+  if (cascade_kills > 0) {
+    std::filesystem::create_directories(dir + "/cascade");
+    auto c = cinevo::crashtest::RunCascadeKills(dir + "/cascade", cascade_kills, seed + 2, cascade_delay_us, max_movies);
+    std::cout << "cascade: " << c.kills << " kills, " << c.completed << " operations completed and found ("
+              << c.creates << " creates, " << c.renames << " renames, " << c.deletes << " deletes), "
+              << c.interruptedApplied << " interrupted found whole, " << c.interruptedAbsent
+              << " interrupted found absent, largest group renamed or deleted " << c.largestGroup << " movies, "
+              << c.failures.size() << " failures\n";
+    for (const auto& f : c.failures) std::cout << "  FAILURE " << f << "\n";
+    ok = ok && c.failures.empty();
+  }
   if (made && !keep && ok) std::filesystem::remove_all(dir);
   std::cout << (ok ? "PASS" : "FAIL") << "\n";
   return ok ? 0 : 1;
