@@ -238,11 +238,16 @@ void RelationManager::PositionChildren(int key, FieldPairs& pairs, bool oldValue
   SetKeyFromKey(me_->File(), key, key);
 }
 
-int RelationManager::ReadFailed(int r) {
-  (void)r;
+// Reads the next record of a child scan. False when the scan ends: at the end of the file, or
+// after a failed read, which is rolled back and reported, and leaves `result` at 5.
+bool RelationManager::NextChild(int& result) {
+  int r = me_->Next(false);
+  if (me_->AtEOF()) return false;
+  if (r == 0) return true;
   RollbackIfUsed();
   me_->TakeError();
-  return kLevelNotify;
+  result = kLevelNotify;
+  return false;
 }
 
 int RelationManager::UpdateChildren(int key, FieldPairs& pairs, int action) {
@@ -251,12 +256,7 @@ int RelationManager::UpdateChildren(int key, FieldPairs& pairs, int action) {
   PositionChildren(key, pairs, true);
   int result = kLevelBenign;
   for (;;) {
-    int r = me_->Next(false);
-    if (me_->AtEOF()) break;
-    if (r != 0) {
-      result = ReadFailed(r);
-      break;
-    }
+    if (!NextChild(result)) break;
     if (!pairs.EqualRightBuffer()) break;  // the old parent's children are done
     SaveLinks();
     if (action == kLinkRestrict) {
@@ -354,12 +354,7 @@ int RelationManager::DeleteChildren(int key, FieldPairs& pairs, int action) {
   PositionChildren(key, pairs, false);
   int result = kLevelBenign;
   for (;;) {
-    int r = me_->Next(false);
-    if (me_->AtEOF()) break;
-    if (r != 0) {
-      result = ReadFailed(r);
-      break;
-    }
+    if (!NextChild(result)) break;
     if (!pairs.Equal()) break;
     if (action == kLinkRestrict) {
       me_->SetError(msg::kRestrictDelete);
@@ -378,6 +373,7 @@ int RelationManager::DeleteChildren(int key, FieldPairs& pairs, int action) {
       continue;
     }
     if (action != kLinkCascade) break;
+    int r = kLevelBenign;
     for (RelationEntry& e : relations_) {
       if (e.deleteMode == kLinkNone || !e.IsChild()) continue;
       r = e.file->DeleteChildren(e.hisKey, *e.fields, e.deleteMode);

@@ -101,7 +101,7 @@ class RelationManager {
   void RollbackIfUsed();
   void CommitIfUsed();
   void PositionChildren(int key, FieldPairs& pairs, bool oldValues);
-  int ReadFailed(int r);
+  bool NextChild(int& result);
 
   FileManager* me_ = nullptr;
   std::vector<RelationEntry> relations_;
