@@ -1,14 +1,16 @@
 // Example: two movies playing side by side in a runtime window.
 //
-//   media_two_movies [--seconds N] [FIRST SECOND]
+//   media_two_movies [--seconds N] [FILE...]
 //
-// Opens a runtime window, opens both files as media devices with that window as their parent,
-// shows them next to each other and plays them, the way the application's main window does.
+// Opens a runtime window, opens the files as media devices with that window as their parent,
+// shows them two to a row and plays them, the way the application's main window does.
 // Without file arguments it plays the generated test clips. With --seconds it ends by itself.
 #include <QApplication>
 #include <QTimer>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -59,20 +61,29 @@ int main(int argc, char** argv) {
   QuitOnClose procedure;
   cinevo::platform::NativeWindow main(&procedure, nullptr);
   main.SetCaption("Cinevo + two movies");
-  main.resize(700, 300);
+  const int rows = static_cast<int>(files.size() + 1) / 2;
+  main.resize(700, 20 + 280 * rows);
   main.show();
 
-  int x = 0;
+  int x = 0, y = 0, row_height = 0, in_row = 0;
   for (const std::string& file : files) {
     std::string path = file;  // the application names devices by their upper-case path
     for (char& c : path) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (Send("open " + path + " parent " + std::to_string(main.handle()) + " ") != 0) continue;
     Send("put " + path + " window");
-    Send("put " + path + " window at " + std::to_string(x) + " 0 0 0");
+    Send("put " + path + " window at " + std::to_string(x) + " " + std::to_string(y) + " 0 0");
     Send("play " + path);
-    std::string where;
+    std::string where;  // "0 0 WIDTH HEIGHT" of the video area
     if (Send("where " + path + " destination", &where) == 0) {
-      x += std::atoi(where.substr(4).c_str()) + 4 + 10;
+      int width = 0, height = 0;
+      std::sscanf(where.c_str(), "%*d %*d %d %d", &width, &height);
+      x += width + 4 + 10;  // the window's border and caption are 4 and 22 pixels more
+      row_height = std::max(row_height, height + 22 + 10);
+    }
+    if (++in_row == 2) {
+      x = 0;
+      y += row_height;
+      row_height = in_row = 0;
     }
   }
   if (seconds > 0) QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);

@@ -10,6 +10,8 @@
 #include <chrono>
 #include <clocale>
 #include <cstring>
+#include <system_error>
+#include <utility>
 
 #include "platform/media_command/media_result.h"
 
@@ -81,11 +83,14 @@ std::unique_ptr<MpvPlayer> MpvPlayer::Create(const MpvPlayerOptions& options) {
   mpv_observe_property(h, kEofReachedId, "eof-reached", MPV_FORMAT_FLAG);
 
   player->post_calls_ = QCoreApplication::instance() != nullptr;
-  if (player->post_calls_) {
-    mpv_set_wakeup_callback(h, &MpvPlayer::OnWakeup, player.get());
-    if (player->render_) {
-      mpv_render_context_set_update_callback(player->render_.get(), &MpvPlayer::OnRenderUpdate,
-                                             player.get());
+  if (player->post_calls_) mpv_set_wakeup_callback(h, &MpvPlayer::OnWakeup, player.get());
+  if (player->render_) {
+    mpv_render_context_set_update_callback(player->render_.get(), &MpvPlayer::OnRenderUpdate,
+                                           player.get());
+    try {
+      player->render_thread_ = std::thread([p = player.get()] { p->RenderLoop(); });
+    } catch (const std::system_error&) {
+      return nullptr;
     }
   }
   return player;
@@ -93,20 +98,27 @@ std::unique_ptr<MpvPlayer> MpvPlayer::Create(const MpvPlayerOptions& options) {
 
 MpvPlayer::~MpvPlayer() {
   // After these calls return the engine makes no further callbacks into this object.
-  if (render_) mpv_render_context_set_update_callback(render_.get(), nullptr, nullptr);
   if (mpv_) mpv_set_wakeup_callback(mpv_.get(), nullptr, nullptr);
-  if (render_) {
-    // Unload the file while still serving frames: the video output may be waiting for the
-    // frame it just queued to be rendered, and freeing the render context would wait for it.
+  if (render_thread_.joinable()) {
+    // Unload the file while the render thread still serves frames: the video output may be
+    // waiting for the frame it just queued to be rendered, and freeing the render context
+    // would wait for it.
     const char* stop[] = {"stop", nullptr};
     mpv_command_async(mpv_.get(), 0, stop);
     auto deadline = Clock::now() + std::chrono::milliseconds(500);
-    bool idle = false;
-    while (!idle && Clock::now() < deadline) {
-      RenderIfDue(false);
-      mpv_event* e = mpv_wait_event(mpv_.get(), 0.005);
-      if (e->event_id == MPV_EVENT_IDLE || e->event_id == MPV_EVENT_SHUTDOWN) idle = true;
+    for (;;) {
+      double left = Remaining(deadline);
+      if (left <= 0) break;
+      mpv_event* e = mpv_wait_event(mpv_.get(), left);
+      if (e->event_id == MPV_EVENT_IDLE || e->event_id == MPV_EVENT_SHUTDOWN) break;
     }
+    mpv_render_context_set_update_callback(render_.get(), nullptr, nullptr);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_render_ = true;
+    }
+    wake_render_.notify_one();
+    render_thread_.join();
   }
   render_.reset();
   mpv_.reset();
@@ -122,12 +134,13 @@ void MpvPlayer::OnWakeup(void* self) {
 }
 
 void MpvPlayer::OnRenderUpdate(void* self) {
+  // Called on an engine thread, which must not be kept waiting: only the render thread is woken.
   auto* p = static_cast<MpvPlayer*>(self);
-  if (p->render_posted_.exchange(true)) return;
-  QMetaObject::invokeMethod(p, [p] {
-    p->render_posted_ = false;
-    p->RenderIfDue(false);
-  }, Qt::QueuedConnection);
+  {
+    std::lock_guard<std::mutex> lock(p->mutex_);
+    p->update_pending_ = true;
+  }
+  p->wake_render_.notify_one();
 }
 
 int MpvPlayer::Load(const std::string& path, int timeout_ms) {
@@ -164,6 +177,7 @@ void MpvPlayer::DrainEvents() {
     if (e->event_id == MPV_EVENT_NONE) break;
     HandleEvent(*e);
   }
+  TakeFrame();
 }
 
 void MpvPlayer::HandleEvent(const mpv_event& event) {
@@ -264,41 +278,101 @@ double MpvPlayer::Position() const {
 
 void MpvPlayer::SetRenderSize(QSize size) {
   size = size.boundedTo(QSize(kMaxSurface, kMaxSurface)).expandedTo(QSize(1, 1));
-  if (size == render_size_) return;
-  render_size_ = size;
-  RenderIfDue(true);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (size == render_size_) return;
+    render_size_ = size;
+    resize_pending_ = true;
+  }
+  wake_render_.notify_one();
 }
 
-void MpvPlayer::RenderIfDue(bool force) {
-  if (!render_) return;
-  uint64_t flags = mpv_render_context_update(render_.get());
-  bool new_frame = (flags & MPV_RENDER_UPDATE_FRAME) != 0;
-  // A resize re-renders the current frame, but only once there has been one.
-  if (!new_frame && !(force && frames_rendered_ > 0)) return;
-  if (render_size_.isEmpty()) return;
+void MpvPlayer::RenderLoop() {
+  bool have_frame = false;  // the engine has a current frame that a resize can redraw
+  int64_t number = 0;       // the video frame last rendered
+  for (;;) {
+    QSize size;
+    bool resized = false;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_render_.wait(lock, [this] { return stop_render_ || update_pending_ || resize_pending_; });
+      if (stop_render_) return;
+      update_pending_ = false;
+      std::swap(resized, resize_pending_);
+      size = render_size_;
+    }
+    uint64_t flags = mpv_render_context_update(render_.get());
+    bool new_frame = (flags & MPV_RENDER_UPDATE_FRAME) != 0;
+    if (!new_frame && !(resized && have_frame)) continue;
+    // This waits until the frame's display time, which is why it happens on this thread.
+    Surface& surface = surfaces_[back_];
+    bool rendered = RenderInto(surface, size);
+    if (new_frame) {
+      number = frames_rendered_.fetch_add(1, std::memory_order_relaxed) + 1;
+      have_frame = true;
+    }
+    if (!rendered) continue;
+    surface.number = number;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      std::swap(back_, ready_);
+      ready_fresh_ = true;
+    }
+    if (post_calls_ && !frame_posted_.exchange(true)) {
+      QMetaObject::invokeMethod(this, [this] {
+        frame_posted_ = false;
+        TakeFrame();
+      }, Qt::QueuedConnection);
+    }
+  }
+}
 
-  const int w = render_size_.width();
-  const int h = render_size_.height();
+bool MpvPlayer::RenderInto(Surface& surface, QSize size) {
+  if (size.isEmpty()) {
+    // No size yet (the file is still loading): the frame is taken so that the engine goes on,
+    // and is drawn once the size is known.
+    int skip = 1;
+    mpv_render_param params[] = {{MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
+                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
+    mpv_render_context_render(render_.get(), params);
+    return false;
+  }
+  const int w = size.width();
+  const int h = size.height();
   size_t stride = (static_cast<size_t>(w) * 4 + 63) / 64 * 64;
   size_t needed = stride * static_cast<size_t>(h) + 64;
-  if (needed > pixels_capacity_) {
-    frame_ = QImage();
-    pixels_ = std::make_unique<unsigned char[]>(needed);
-    pixels_capacity_ = needed;
+  if (needed > surface.capacity) {
+    surface.block = std::make_unique<unsigned char[]>(needed);
+    surface.capacity = needed;
   }
-  auto base = reinterpret_cast<uintptr_t>(pixels_.get());
-  auto* surface = reinterpret_cast<unsigned char*>((base + 63) & ~uintptr_t{63});
+  auto base = reinterpret_cast<uintptr_t>(surface.block.get());
+  surface.pixels = reinterpret_cast<unsigned char*>((base + 63) & ~uintptr_t{63});
+  surface.size = size;
+  surface.stride = stride;
 
   int sw_size[2] = {w, h};
   char format[] = "bgr0";  // byte order of QImage::Format_RGB32 on a little-endian machine
   mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, sw_size},
                                {MPV_RENDER_PARAM_SW_FORMAT, format},
                                {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-                               {MPV_RENDER_PARAM_SW_POINTER, surface},
+                               {MPV_RENDER_PARAM_SW_POINTER, surface.pixels},
                                {MPV_RENDER_PARAM_INVALID, nullptr}};
-  if (mpv_render_context_render(render_.get(), params) < 0) return;
-  frame_ = QImage(surface, w, h, static_cast<qsizetype>(stride), QImage::Format_RGB32);
-  if (new_frame) ++frames_rendered_;
+  return mpv_render_context_render(render_.get(), params) >= 0;
+}
+
+void MpvPlayer::TakeFrame() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!ready_fresh_) return;
+    std::swap(front_, ready_);
+    ready_fresh_ = false;
+    // Built under the lock: from the moment it is unlocked the old front surface may be
+    // rendered into again.
+    const Surface& s = surfaces_[front_];
+    frame_ = QImage(s.pixels, s.size.width(), s.size.height(), static_cast<qsizetype>(s.stride),
+                    QImage::Format_RGB32);
+    frame_number_ = s.number;
+  }
   emit frameRendered();
 }
 

@@ -2,13 +2,25 @@
 //
 // Threading: a player lives on the thread that created it (the GUI thread when there is one) and
 // every call comes from that thread. The engine's own threads only ever wake that thread: the
-// wakeup and render-update callbacks post a queued call (once per batch) and never touch state.
-// Without a Qt application nothing is posted; events are then drained by DrainEvents(), which
-// the owner calls before it answers any command.
+// wakeup callback posts a queued call (once per batch) and never touches state. Without a Qt
+// application nothing is posted; events are then drained by DrainEvents(), which the owner
+// calls before it answers any command.
 //
-// Invariants: the render context exists before any file is loaded and is freed before the
-// engine; callbacks are unset before either is freed, so no queued call outlives the player
-// (queued calls are bound to this QObject and are dropped with it).
+// Video is rendered on a thread of the player's own, never on the owner's: the engine holds each
+// render until the frame's display time, and a GUI thread waiting there would stop painting and
+// handling input. The render thread renders into one of three surfaces and hands finished ones
+// over; the owner's thread takes the newest when it is told one is ready (or in DrainEvents)
+// and paints it while the next is being rendered.
+//
+// Invariants:
+//  1. The render context exists before any file is loaded and is freed before the engine; the
+//     render thread is joined before the render context is freed, and it is the only thread
+//     that calls the render functions.
+//  2. back_, ready_ and front_ are always the three surface indices 0, 1 and 2 in some order.
+//     Only the render thread writes into surface back_ and changes back_; only the owner's
+//     thread reads surface front_ and changes front_; ready_ changes under mutex_ only.
+//  3. Callbacks are unset before the render context or the engine is freed, so no queued call
+//     outlives the player (queued calls are bound to this QObject and are dropped with it).
 #pragma once
 
 #include <QImage>
@@ -16,9 +28,12 @@
 #include <QSize>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 struct mpv_handle;
 struct mpv_render_context;
@@ -74,24 +89,46 @@ class MpvPlayer : public QObject {
   void SeekTo(double seconds);
   double Position() const;  // seconds from the start, 0 when unknown
 
-  // Handles every pending engine event without blocking.
+  // Handles every pending engine event and takes a finished frame, without blocking.
   void DrainEvents();
 
   // Software rendering: the size of the surface frames are rendered to (clamped to 4096x4096).
   bool renders_video() const { return render_ != nullptr; }
   void SetRenderSize(QSize size);
-  // The last rendered frame (null image before the first one). Valid until the next render.
+  // The newest frame handed to the owner's thread (null image before the first one). Valid
+  // until the next frame is taken, which happens only on the owner's thread.
   const QImage& frame() const { return frame_; }
-  int64_t frames_rendered() const { return frames_rendered_; }
+  // The number of the video frame in frame(): 0 before the first, then counting new frames
+  // (a redraw at another size keeps its number).
+  int64_t frame_number() const { return frame_number_; }
+  // New frames the render thread has finished so far, whether taken yet or not.
+  int64_t frames_rendered() const { return frames_rendered_.load(std::memory_order_relaxed); }
 
  signals:
+  // A new frame (or a redraw) is in frame(); emitted on the owner's thread.
   void frameRendered();
 
  private:
+  // One render target: a 64-byte aligned block of stride * height bytes.
+  struct Surface {
+    std::unique_ptr<unsigned char[]> block;
+    size_t capacity = 0;
+    unsigned char* pixels = nullptr;
+    QSize size;
+    size_t stride = 0;
+    int64_t number = 0;  // the video frame in it
+  };
+
   MpvPlayer() = default;
   void HandleEvent(const mpv_event& event);
   void ReadFileInfo();
-  void RenderIfDue(bool force);
+  // The render thread: renders whenever the engine has a frame or the size changed.
+  void RenderLoop();
+  // Renders the engine's current frame into `surface` (surface back_); false when nothing was
+  // drawn (no size yet, or the engine refused).
+  bool RenderInto(Surface& surface, QSize size);
+  // Takes the newest finished surface as the frame (owner's thread only).
+  void TakeFrame();
   static void OnWakeup(void* self);
   static void OnRenderUpdate(void* self);
 
@@ -105,7 +142,7 @@ class MpvPlayer : public QObject {
   std::unique_ptr<mpv_render_context, RenderDeleter> render_;  // declared after mpv_: freed first
 
   std::atomic<bool> wakeup_posted_{false};
-  std::atomic<bool> render_posted_{false};
+  std::atomic<bool> frame_posted_{false};
   bool post_calls_ = false;  // a Qt application exists to deliver queued calls
 
   MediaFileInfo info_;
@@ -114,11 +151,24 @@ class MpvPlayer : public QObject {
   bool ended_ = false;
   bool at_end_ = false;
 
-  QSize render_size_;
-  std::unique_ptr<unsigned char[]> pixels_;  // 64-byte aligned surface inside this block
-  size_t pixels_capacity_ = 0;
+  // Shared between the owner's thread, the render thread and the engine's callbacks.
+  std::mutex mutex_;
+  std::condition_variable wake_render_;
+  bool update_pending_ = false;  // the engine has something to render     (guarded by mutex_)
+  bool resize_pending_ = false;  // the size changed: redraw the frame      (guarded by mutex_)
+  bool stop_render_ = false;     // the render thread is to end             (guarded by mutex_)
+  bool ready_fresh_ = false;     // surface ready_ is newer than front_     (guarded by mutex_)
+  QSize render_size_;            //                                         (guarded by mutex_)
+  Surface surfaces_[3];
+  int back_ = 0;
+  int ready_ = 1;
+  int front_ = 2;
+  std::atomic<int64_t> frames_rendered_{0};
+  std::thread render_thread_;
+
+  // The owner's thread only.
   QImage frame_;
-  int64_t frames_rendered_ = 0;
+  int64_t frame_number_ = 0;
 };
 
 }  // namespace cinevo::platform
