@@ -128,7 +128,7 @@ void OpenToFirstFrame(benchmark::State& state) {
     auto& player = stage.service.Find(path)->player();
     QElapsedTimer guard;
     guard.start();
-    while (player.frames_rendered() == 0 && guard.elapsed() < 5000) {
+    while (player.frame_number() == 0 && guard.elapsed() < 5000) {
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     }
     auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);

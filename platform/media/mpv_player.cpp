@@ -112,7 +112,9 @@ MpvPlayer::~MpvPlayer() {
       mpv_event* e = mpv_wait_event(mpv_.get(), left);
       if (e->event_id == MPV_EVENT_IDLE || e->event_id == MPV_EVENT_SHUTDOWN) break;
     }
-    mpv_render_context_set_update_callback(render_.get(), nullptr, nullptr);
+  }
+  if (render_) mpv_render_context_set_update_callback(render_.get(), nullptr, nullptr);
+  if (render_thread_.joinable()) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       stop_render_ = true;
