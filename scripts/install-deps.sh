@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config make
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev libssl-dev libinih-dev
-  qt6-base-dev libgl-dev libmpv-dev
+  qt6-base-dev qt6-svg-dev libgl-dev libmpv-dev
   clang libclang-rt-14-dev
   ffmpeg xvfb xauth
 )

@@ -667,4 +667,21 @@ void QueueSort(Queue* queue, std::vector<QueueKey> keys) {
   q->Changed();
 }
 
+int32_t QueuePeekRecords(const Queue* queue) {
+  if (queue == nullptr || !queue->object) return 0;
+  return static_cast<int32_t>(queue->object->entries.size());
+}
+
+uint32_t QueuePeekChanges(const Queue* queue) {
+  if (queue == nullptr || !queue->object) return 0;
+  return queue->object->changes();
+}
+
+const uint8_t* QueuePeekEntry(const Queue* queue, int32_t position) {
+  if (queue == nullptr || !queue->object || !ValidPosition(queue->object.get(), position)) {
+    return nullptr;
+  }
+  return queue->object->entries.at(static_cast<uint32_t>(position - 1));
+}
+
 }  // namespace cinevo

@@ -76,4 +76,12 @@ void QueueSort(Queue* queue, std::vector<QueueKey> keys);
 // flag is not applied). Exposed for the tests and for displays that sort by a column.
 int CompareQueueField(const QueueKey& key, const uint8_t* a, const uint8_t* b);
 
+// Read-only access for displays, which read entries many times while the program works with its
+// record buffer: these post and clear no error, create no queue object and move no pointer.
+// QueuePeekEntry gives the stored record at `position` (record_size bytes), nullptr when there
+// is none; the pointer stays valid until that entry is changed or deleted.
+int32_t QueuePeekRecords(const Queue* queue);
+uint32_t QueuePeekChanges(const Queue* queue);
+const uint8_t* QueuePeekEntry(const Queue* queue, int32_t position);
+
 }  // namespace cinevo
