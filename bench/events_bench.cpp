@@ -14,6 +14,8 @@
 #include "runtime/ui/events.h"
 #include "runtime/ui/pending_events.h"
 #include "runtime/ui/window.h"
+#include "platform/window/native_window.h"
+#include "runtime/ui/window_widgets.h"
 
 namespace {
 
@@ -79,7 +81,7 @@ void BM_IdleWindowCpu(benchmark::State& state) {
     auto wallBefore = std::chrono::steady_clock::now();
     while (w.Accept()) {
       if (cinevo::CurrentEvent() == cinevo::EVENT::OpenWindow) {
-        QTimer::singleShot(10'000, w.Native(), [&w] { w.Close(); });
+        QTimer::singleShot(10'000, cinevo::NativeOf(w), [&w] { w.Close(); });
         cpuBefore = ProcessCpuSeconds();
         wallBefore = std::chrono::steady_clock::now();
       }

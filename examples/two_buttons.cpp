@@ -16,6 +16,7 @@
 
 #include "runtime/ui/events.h"
 #include "runtime/ui/window.h"
+#include "runtime/ui/window_widgets.h"
 
 namespace {
 
@@ -37,8 +38,8 @@ int RunMainWindow(bool autoClick) {
       case cinevo::EVENT::OpenWindow:
         std::printf("window open, handle %d\n", window.Handle());
         if (autoClick) {
-          QTimer::singleShot(1500, window.Button(play), &QPushButton::click);
-          QTimer::singleShot(3000, window.Button(stop), &QPushButton::click);
+          QTimer::singleShot(1500, qobject_cast<QPushButton*>(cinevo::ControlWidget(window, play)), &QPushButton::click);
+          QTimer::singleShot(3000, qobject_cast<QPushButton*>(cinevo::ControlWidget(window, stop)), &QPushButton::click);
         }
         break;
       case cinevo::EVENT::Accepted:

@@ -1,6 +1,11 @@
 #include "platform/window/native_window.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QUrl>
 #include <QIcon>
 #include <QPixmap>
 #include <QTimerEvent>
@@ -50,6 +55,34 @@ bool NativeWindow::SetIconFile(const std::string& path) {
   if (!picture.load(BytesToQString(path))) return false;
   setWindowIcon(QIcon(picture));
   return true;
+}
+
+void NativeWindow::SetAcceptsFiles(bool on) { setAcceptDrops(on); }
+
+std::vector<std::string> LocalFilePaths(const QMimeData* data) {
+  std::vector<std::string> paths;
+  if (data == nullptr || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) continue;
+    QByteArray bytes = QFile::encodeName(url.toLocalFile());
+    if (!bytes.isEmpty()) paths.emplace_back(bytes.constData(), static_cast<size_t>(bytes.size()));
+  }
+  return paths;
+}
+
+void NativeWindow::dragEnterEvent(QDragEnterEvent* e) {
+  if (!LocalFilePaths(e->mimeData()).empty()) e->acceptProposedAction();
+}
+
+void NativeWindow::dragMoveEvent(QDragMoveEvent* e) {
+  if (e->mimeData() != nullptr && e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void NativeWindow::dropEvent(QDropEvent* e) {
+  std::vector<std::string> paths = LocalFilePaths(e->mimeData());
+  if (paths.empty()) return;
+  e->acceptProposedAction();
+  if (procedure_) procedure_->OnFilesDropped(paths);
 }
 
 void NativeWindow::SetTimer(int number, int milliseconds) {

@@ -10,8 +10,11 @@
 #include <QBasicTimer>
 #include <QWidget>
 
+class QMimeData;
+
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/window/private_message.h"
 #include "platform/window/window_handle.h"
@@ -29,6 +32,8 @@ class WindowProcedure {
   virtual void OnActivated() {}
   virtual void OnMoved() {}
   virtual void OnSized() {}
+  // Files dropped on a window that accepts them: their full local paths, in the order given.
+  virtual void OnFilesDropped(const std::vector<std::string>& /*paths*/) {}
 };
 
 class NativeWindow : public QWidget {
@@ -51,6 +56,9 @@ class NativeWindow : public QWidget {
   std::string Caption() const { return caption_; }
   bool SetIconFile(const std::string& path);  // false when the picture cannot be read
 
+  // Whether files dragged from the desktop (text/uri-list, local files only) may be dropped.
+  void SetAcceptsFiles(bool on);
+
   // Timer `number` (any small positive number) fires every `milliseconds`; 0 stops it.
   void SetTimer(int number, int milliseconds);
   bool HasTimer(int number) const;
@@ -71,6 +79,9 @@ class NativeWindow : public QWidget {
   void timerEvent(QTimerEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   WindowProcedure* procedure_;
@@ -81,6 +92,9 @@ class NativeWindow : public QWidget {
   std::map<int, QBasicTimer> timers_;
   int dispatchDepth_ = 0;
 };
+
+// The local files among a drop's URLs, as paths in the file system's bytes, in order.
+std::vector<std::string> LocalFilePaths(const QMimeData* data);
 
 // Text bytes as a QString: UTF-8 when valid, else Latin-1 so that no byte is lost from view.
 QString BytesToQString(const std::string& bytes);

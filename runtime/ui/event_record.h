@@ -22,6 +22,7 @@ struct EventRecord {
   uint8_t keyState[2] = {0, 0};
   int32_t mouseX = 0;      // mouse position (screen coordinates) when the record was made
   int32_t mouseY = 0;
+  uint32_t textId = 0;     // a drop record's text, kept by the target window until delivered
 };
 
 }  // namespace cinevo

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QThread>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <memory>
@@ -16,6 +17,9 @@
 #include "runtime/ui/events.h"
 #include "runtime/ui/key_code.h"
 #include "runtime/ui/runtime_thread.h"
+#include "runtime/ui/icons.h"
+#include "runtime/ui/window_qt.h"
+#include "runtime/ui/window_widgets.h"
 
 namespace cinevo {
 namespace {
@@ -106,6 +110,34 @@ void Window::SetSystemModal(bool on) { g_systemModal.store(on); }
 bool Window::SystemModal() { return g_systemModal.load(); }
 
 bool Window::Open(const WindowOptions& options, Window* owner) {
+  if (!OpenNative(options, owner)) return false;
+  // First event of every loop, ahead of anything showing the window may raise.
+  PostFront(EVENT::OpenWindow);
+  if (options.visible) qt_->native->show();
+  return true;
+}
+
+bool Window::Open(const WindowDefinition& definition, Window* owner) {
+  WindowOptions options;
+  options.caption = definition.caption;
+  options.visible = false;
+  if (!OpenNative(options, owner)) return false;
+  qt_->Build(definition);
+  PostFront(EVENT::OpenWindow);
+  qt_->native->show();
+  return true;
+}
+
+bool Window::Open(std::string_view resource, std::string_view label, Window* owner) {
+  const WindowDefinition* definition = FindWindowDefinition(resource, label);
+  if (definition == nullptr) {
+    RuntimeFatal(529, std::string(resource) + " " + std::string(label));
+    return false;
+  }
+  return Open(*definition, owner);
+}
+
+bool Window::OpenNative(const WindowOptions& options, Window* owner) {
   if (IsOpen()) {
     RuntimeFatal(535, "");
     return false;
@@ -118,94 +150,111 @@ bool Window::Open(const WindowOptions& options, Window* owner) {
     RuntimeFatal(529, "no window system");
     return false;
   }
-  platform::WindowProcedure* procedure = this;
+  auto qt = std::make_unique<WindowQt>(*this);
+  platform::WindowProcedure* procedure = qt.get();
   auto created =
-      std::make_unique<platform::NativeWindow>(procedure, owner ? owner->Native() : nullptr);
+      std::make_unique<platform::NativeWindow>(procedure, owner ? NativeOf(*owner) : nullptr);
   if (created->handle() == platform::kNoWindow) {
     created->DetachProcedure();
     RuntimeFatal(529, "no free window handle");
     return false;
   }
+  qt_ = std::move(qt);
   // From here on the widget is deleted by Close(), or by Qt together with its owner.
-  native_ = created.release();
-  handle_.store(native_->handle());
+  qt_->native = created.release();
+  handle_.store(qt_->native->handle());
   // Qt deletes an owned window with its owner; the handle then goes at once. Disconnected by
   // Close(), so a retired widget deleted later never reaches a Window that is gone.
-  nativeDestroyed_ =
-      QObject::connect(native_.data(), &QObject::destroyed, [this] { handle_.store(0); });
+  qt_->nativeDestroyed =
+      QObject::connect(qt_->native.data(), &QObject::destroyed, [this] { handle_.store(0); });
   id_.store(g_nextWindowId.fetch_add(1));
   thread_ = CurrentThreadNumber();
-  controls_.clear();
   pending_.Clear();
   urgent_.clear();
+  texts_.clear();
   current_.reset();
+  currentText_.clear();
   openDelivered_ = false;
   suspended_ = false;
 
-  native_->SetCaption(options.caption);
-  if (!options.iconFile.empty()) native_->SetIconFile(options.iconFile);
-  native_->resize(std::max(options.width, 1), std::max(options.height, 1));
-  if (options.x >= 0 && options.y >= 0) native_->move(options.x, options.y);
-  // First event of every loop, ahead of anything showing the window may raise.
-  PostFront(EVENT::OpenWindow);
-  if (options.visible) native_->show();
+  platform::NativeWindow* native = qt_->native.data();
+  native->SetCaption(options.caption);
+  if (!options.iconFile.empty()) SetIcon(options.iconFile);
+  native->resize(std::max(options.width, 1), std::max(options.height, 1));
+  if (options.x >= 0 && options.y >= 0) native->move(options.x, options.y);
   return true;
 }
 
+bool Window::IsOpen() const { return qt_ != nullptr && !qt_->native.isNull(); }
+
 void Window::Close() {
-  if (native_.isNull()) {
+  if (!IsOpen()) {
     handle_.store(0);
+    qt_.reset();
     return;
   }
-  platform::NativeWindow* w = native_.data();
-  QObject::disconnect(nativeDestroyed_);
-  native_.clear();
+  platform::NativeWindow* w = qt_->native.data();
+  QObject::disconnect(qt_->nativeDestroyed);
+  qt_->native.clear();
   handle_.store(0);
+  w->DetachProcedure();
   DestroyNative(w);
-  controls_.clear();
+  qt_.reset();
   pending_.Clear();
   urgent_.clear();
+  texts_.clear();
 }
-
-QWidget* Window::Client() const { return native_ ? native_->client() : nullptr; }
 
 void Window::SetCaption(const std::string& caption) {
-  if (!native_) return RuntimeFatal(536, "");
-  native_->SetCaption(caption);
+  if (!IsOpen()) return RuntimeFatal(536, "");
+  qt_->native->SetCaption(caption);
 }
 
-std::string Window::Caption() const { return native_ ? native_->Caption() : std::string(); }
+std::string Window::Caption() const { return IsOpen() ? qt_->native->Caption() : std::string(); }
 
 bool Window::SetIcon(const std::string& file) {
-  if (!native_) {
+  if (!IsOpen()) {
     RuntimeFatal(536, "");
     return false;
   }
-  return native_->SetIconFile(file);
+  QIcon icon = IconForName(file);
+  if (icon.isNull()) return false;
+  qt_->native->setWindowIcon(icon);
+  return true;
 }
 
 void Window::SetPosition(int x, int y) {
-  if (!native_) return RuntimeFatal(536, "");
-  native_->move(x, y);
+  if (!IsOpen()) return RuntimeFatal(536, "");
+  qt_->native->move(x, y);
 }
 
 void Window::SetSize(int width, int height) {
-  if (!native_) return RuntimeFatal(536, "");
-  native_->resize(std::max(width, 1), std::max(height, 1));
+  if (!IsOpen()) return RuntimeFatal(536, "");
+  qt_->native->resize(std::max(width, 1), std::max(height, 1));
 }
 
 void Window::Show(bool visible) {
-  if (!native_) return RuntimeFatal(536, "");
-  native_->setVisible(visible);
+  if (!IsOpen()) return RuntimeFatal(536, "");
+  qt_->native->setVisible(visible);
 }
 
 void Window::SetTimer(int hundredths) {
-  if (!native_) return RuntimeFatal(536, "");
-  native_->SetTimer(2, hundredths > 0 ? hundredths * 10 : 0);
+  if (!IsOpen()) return RuntimeFatal(536, "");
+  qt_->native->SetTimer(2, hundredths > 0 ? hundredths * 10 : 0);
+}
+
+void Window::SetCursor(std::string_view name) {
+  if (!IsOpen()) return RuntimeFatal(536, "");
+  qt_->native->client()->setCursor(CursorForName(std::string(name)));
+}
+
+void Window::SetCursor(int id) {
+  if (!IsOpen()) return RuntimeFatal(536, "");
+  qt_->native->client()->setCursor(CursorForId(id));
 }
 
 int Window::AddButton(const std::string& text, int x, int y, int width, int height) {
-  if (!native_) {
+  if (!IsOpen()) {
     RuntimeFatal(536, "");
     return 0;
   }
@@ -213,24 +262,37 @@ int Window::AddButton(const std::string& text, int x, int y, int width, int heig
     RuntimeFatal(541, "");
     return 0;
   }
-  auto* button = new QPushButton(platform::BytesToQString(text), native_->client());  // Qt-owned
+  Control& c = qt_->Add(ControlKind::kButton, 0);
+  c.def.text = text;
+  auto* button = new QPushButton(platform::BytesToQString(text), qt_->native->client());  // Qt-owned
   button->setGeometry(x, y, std::max(width, 1), std::max(height, 1));
   button->show();
-  controls_.emplace_back(button);
-  int number = static_cast<int>(controls_.size());
+  c.widget = button;
+  const int number = c.number;
   QObject::connect(button, &QPushButton::clicked, button, [this, number] {
-    if (IsOpen()) Deliver(MakeRecord(EVENT::Accepted, number));
+    if (IsOpen()) Raise(EVENT::Accepted, number);
   });
   return number;
 }
 
-bool Window::IsControl(int number) const {
-  return number >= 1 && number <= static_cast<int>(controls_.size()) &&
-         !controls_[static_cast<size_t>(number - 1)].isNull();
+bool Window::IsControl(int number) const { return qt_ != nullptr && qt_->Find(number) != nullptr; }
+
+int Window::ControlCount() const { return qt_ ? static_cast<int>(qt_->controls.size()) : 0; }
+
+std::optional<ControlKind> Window::KindOf(int number) const {
+  const Control* c = qt_ ? qt_->Find(number) : nullptr;
+  if (c == nullptr) return std::nullopt;
+  return c->def.kind;
 }
 
-QPushButton* Window::Button(int number) const {
-  return IsControl(number) ? controls_[static_cast<size_t>(number - 1)].data() : nullptr;
+int Window::FindControl(ControlKind kind, std::string_view text) const {
+  if (!qt_) return 0;
+  for (const auto& c : qt_->controls) {
+    if (c && c->def.kind == kind && StripAccelerator(c->def.text) == StripAccelerator(text)) {
+      return c->number;
+    }
+  }
+  return 0;
 }
 
 int Window::Event() const { return current_ ? LanguageEventCode(current_->code) : 0; }
@@ -261,6 +323,35 @@ EventRecord Window::MakeRecord(int event, int control) const {
 
 void Window::Deliver(const EventRecord& record) { pending_.Append(record); }
 
+void Window::Raise(int event, int control, uint32_t keyCode) {
+  if (!IsOpen()) return;
+  if (keyCode != kKeepKey) {
+    std::lock_guard lock(RuntimeLock());
+    if (ThreadState* ts = ThreadStateFor(thread_.load())) ts->keyboard.keyCode = keyCode;
+  }
+  Deliver(MakeRecord(event, control));
+}
+
+void Window::DeliverDrop(std::string text) {
+  EventRecord r = MakeRecord(EVENT::Drop, 0);
+  r.textId = nextTextId_++;
+  if (r.textId == 0) r.textId = nextTextId_++;
+  texts_[r.textId] = std::move(text);
+  Deliver(r);
+}
+
+void Window::MakeCurrent(const EventRecord& record) {
+  current_ = record;
+  currentText_.clear();
+  if (record.textId != 0) {
+    auto it = texts_.find(record.textId);
+    if (it != texts_.end()) {
+      currentText_ = std::move(it->second);
+      texts_.erase(it);
+    }
+  }
+}
+
 bool Window::Post(int event, int control) {
   if (ShuttingDown()) return false;
   platform::WindowHandle h = handle_.load();
@@ -274,13 +365,13 @@ bool Window::Post(int event, int control) {
 }
 
 void Window::PostFront(int event, int control) {
-  if (!native_) return;
+  if (!IsOpen()) return;
   pending_.PushFront(MakeRecord(event, control));
   Wake();
 }
 
 void Window::Send(int event, int control) {
-  if (!native_) return;
+  if (!IsOpen()) return;
   EventRecord r = MakeRecord(event, control);
   if (handler_) {
     // Current only while handled. The runtime lock is not held here: the handler may run whole
@@ -336,8 +427,8 @@ bool FeedKeystroke(Window& w) {
   }
   if (!key) return false;
   // The window's focus widget (kept even while the window is not active), else the window.
-  QWidget* target = w.Native()->focusWidget();
-  if (target == nullptr) target = w.Native();
+  QWidget* target = NativeOf(w)->focusWidget();
+  if (target == nullptr) target = NativeOf(w);
   QtKeystroke s = QtKeystrokeFromChar(static_cast<unsigned char>(*key));
   auto mods = Qt::KeyboardModifiers(s.modifiers);
   QString text = s.text ? QString(QChar(s.text)) : QString();
@@ -365,6 +456,9 @@ bool Window::Accept() {
     Close();
   }
   current_.reset();
+  currentText_.clear();
+  // The body may have changed what the controls show.
+  if (IsOpen()) Display();
   closeCancelled_ = false;
   for (;;) {
     if (!Retired().empty()) ReapRetired();
@@ -374,12 +468,12 @@ bool Window::Accept() {
     }
     if (TopOf(thread_) == this) CheckFocus();
     if (!urgent_.empty()) {
-      current_ = urgent_.front();
+      MakeCurrent(urgent_.front());
       urgent_.pop_front();
       return true;
     }
     if (std::optional<EventRecord> r = pending_.PopFront()) {
-      current_ = *r;
+      MakeCurrent(*r);
       if (r->code == InternalEventCode(EVENT::OpenWindow)) openDelivered_ = true;
       return true;
     }
@@ -407,9 +501,9 @@ void Window::OnPrivateMessage(platform::PrivateMessage& m) {
     }
     case platform::kMsgBringToTop: {
       Window* top = TopOf(ActiveThread());
-      if (top != nullptr && top->Native() != nullptr) {
-        top->Native()->raise();
-        top->Native()->activateWindow();
+      if (top != nullptr && NativeOf(*top) != nullptr) {
+        NativeOf(*top)->raise();
+        NativeOf(*top)->activateWindow();
       }
       return;
     }
@@ -418,7 +512,7 @@ void Window::OnPrivateMessage(platform::PrivateMessage& m) {
       return;
     }
     case platform::kMsgDrop:
-      Deliver(MakeRecord(EVENT::Drop, 0));
+      DeliverDrop({});
       return;
     default:  // wake-up, continue-thread and edit-done only end the wait
       return;

@@ -23,26 +23,48 @@
 // EVENT::CloseWindow; unless the body calls CancelClose while handling it, the window closes
 // when the loop resumes.
 //
+// Controls come from a window definition (window_definition.h), numbered in definition order,
+// or are added one by one (AddButton). They raise their events into the pending list, and their
+// numbered properties (property.h) are read and set through Property and SetProperty. Lists show
+// a runtime queue (BindQueue); entries and strings show a variable (Bind) through their picture.
+// After every event the window brings its lists up to date with their queues.
+//
+// This header is free of Qt; window_widgets.h gives the window layer's own code and tests the Qt
+// widgets behind a window.
+//
 // All members are for the GUI thread except Handle(), Id() and Post(), which any thread may use.
 #pragma once
-
-#include <QPointer>
 
 #include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "platform/window/native_window.h"
+#include "platform/window/window_handle.h"
+#include "runtime/core/value_ref.h"
 #include "runtime/ui/event_record.h"
+#include "runtime/ui/format/queue_field.h"
 #include "runtime/ui/pending_events.h"
+#include "runtime/ui/window_definition.h"
 
-class QPushButton;
+class QAction;
+class QWidget;
 
 namespace cinevo {
+
+namespace platform {
+class NativeWindow;
+class PrivateMessage;
+}
+class QueueListView;
+struct Queue;
+struct WindowQt;
 
 struct WindowOptions {
   std::string caption;
@@ -54,28 +76,31 @@ struct WindowOptions {
   bool visible = true;
 };
 
-class Window : private platform::WindowProcedure {
+class Window {
  public:
   Window();
-  ~Window() override;
+  ~Window();
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
 
   // Opens the window (owned by `owner` when given). Raises 535 when already open, 536 when the
   // owner is not open, 529 when the system could not create it.
   bool Open(const WindowOptions& options = {}, Window* owner = nullptr);
+  // Opens a window definition with its controls. Sizes are dialog units of its font.
+  bool Open(const WindowDefinition& definition, Window* owner = nullptr);
+  // Opens a registered definition by resource name and label; 529 (with the name) when there
+  // is no such definition.
+  bool Open(std::string_view resource, std::string_view label, Window* owner = nullptr);
   void Close();
-  bool IsOpen() const { return !native_.isNull(); }
+  bool IsOpen() const;
 
   platform::WindowHandle Handle() const { return handle_.load(); }
   uint32_t Id() const { return id_.load(); }  // unique per opening; 0 while never opened
   uint32_t Thread() const { return thread_.load(); }
-  platform::NativeWindow* Native() const { return native_.data(); }
-  QWidget* Client() const;
 
   void SetCaption(const std::string& caption);
   std::string Caption() const;
-  bool SetIcon(const std::string& file);
+  bool SetIcon(const std::string& file);  // an icon name of the program or a picture file
   void SetPosition(int x, int y);
   void SetSize(int width, int height);
   void Show(bool visible);
@@ -83,12 +108,41 @@ class Window : private platform::WindowProcedure {
   int32_t Value() const { return value_.load(); }
   // The window's timer in hundredths of a second (0 stops it); each tick posts EVENT::Timer.
   void SetTimer(int hundredths);
+  // The cursor over the client area: by name ("Hand4.cur") or by number (0x7F03 busy); an
+  // empty name or 0 restores the arrow.
+  void SetCursor(std::string_view name);
+  void SetCursor(int id);
 
-  // A push button in the client area; returns its control number (1, 2, ... in definition
-  // order), 0 on failure (536 window not open, 541 system modal). A click raises EVENT::Accepted.
+  // A push button in the client area at pixel coordinates; returns its control number (after
+  // the definition's controls), 0 on failure (536 window not open, 541 system modal). A click
+  // raises EVENT::Accepted.
   int AddButton(const std::string& text, int x, int y, int width, int height);
   bool IsControl(int number) const;
-  QPushButton* Button(int number) const;
+  int ControlCount() const;
+  std::optional<ControlKind> KindOf(int number) const;
+  // The number of the first control of `kind` whose text (without "&") is `text`; 0 if none.
+  int FindControl(ControlKind kind, std::string_view text) const;
+
+  // Numbered properties (property.h); control 0 is the window. Property gives "" for what the
+  // window or control does not have; SetProperty returns false then.
+  std::string Property(int property, int control = 0, int index = 0) const;
+  int32_t PropertyLong(int property, int control = 0, int index = 0) const;
+  bool SetProperty(int property, std::string_view value, int control = 0, int index = 0);
+  bool SetProperty(int property, int32_t value, int control = 0, int index = 0);
+
+  // Contents. A list shows `queue` (which must outlive the window or be bound again), its
+  // fields described by `fields` in declaration order. An entry or string shows `value` through
+  // its picture, and an accepted entry stores what was typed into it.
+  bool BindQueue(int list, Queue* queue, std::vector<QueueField> fields);
+  bool Bind(int control, ValueRef value);
+  // Redisplays the control (0: every control) from its variable or queue.
+  void Display(int control = 0);
+  // Gives the control the keyboard focus.
+  void Select(int control);
+
+  // The drop text of the current EVENT::Drop: the full paths of the dropped files joined by
+  // commas. Empty for any other event.
+  const std::string& DropText() const { return currentText_; }
 
   // The ACCEPT loop step (see above). Raises 537 when the window is not open on entry.
   bool Accept();
@@ -125,31 +179,44 @@ class Window : private platform::WindowProcedure {
  private:
   friend void SetActiveThread(uint32_t);
   friend bool FeedKeystroke(Window&);
+  friend struct WindowQt;
+  friend platform::NativeWindow* NativeOf(const Window&);
+  friend QWidget* ClientOf(const Window&);
+  friend QWidget* ControlWidget(const Window&, int);
+  friend QAction* ControlAction(const Window&, int);
+  friend QueueListView* ListOf(const Window&, int);
 
+  bool OpenNative(const WindowOptions& options, Window* owner);
   EventRecord MakeRecord(int event, int control) const;
   void Deliver(const EventRecord& record);  // appends to the pending list
+  // A control's event: the thread's key code becomes `keyCode` first unless it is kKeepKey.
+  static constexpr uint32_t kKeepKey = 0xFFFFFFFF;
+  void Raise(int event, int control, uint32_t keyCode = kKeepKey);
+  void DeliverDrop(std::string text);
+  void MakeCurrent(const EventRecord& record);
   void LeaveLoop();
   void CheckFocus();
   void Wake();
 
-  // platform::WindowProcedure
-  void OnPrivateMessage(platform::PrivateMessage& message) override;
-  void OnCloseRequest() override;
-  void OnTimer(int timerNumber) override;
-  void OnActivated() override;
-  void OnMoved() override;
-  void OnSized() override;
+  // From the native window.
+  void OnPrivateMessage(platform::PrivateMessage& message);
+  void OnCloseRequest();
+  void OnTimer(int timerNumber);
+  void OnActivated();
+  void OnMoved();
+  void OnSized();
 
-  QPointer<platform::NativeWindow> native_;
-  QMetaObject::Connection nativeDestroyed_;
+  std::unique_ptr<WindowQt> qt_;  // the widgets; present while open
   std::atomic<platform::WindowHandle> handle_{platform::kNoWindow};
   std::atomic<uint32_t> id_{0};
   std::atomic<int32_t> value_{0};
   std::atomic<uint32_t> thread_{0};
-  std::vector<QPointer<QPushButton>> controls_;  // control n is controls_[n - 1]
   PendingEventList pending_;
   std::deque<EventRecord> urgent_;  // direct sends waiting for the loop
   std::optional<EventRecord> current_;
+  std::map<uint32_t, std::string> texts_;  // drop texts of records not yet delivered, by id
+  uint32_t nextTextId_ = 1;
+  std::string currentText_;
   EventHandler handler_;
   Window* savedTop_ = nullptr;  // the thread's top window before this loop started
   bool inLoop_ = false;

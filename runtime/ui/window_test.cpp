@@ -1,4 +1,6 @@
 #include "runtime/ui/window.h"
+#include "platform/window/native_window.h"
+#include "runtime/ui/window_widgets.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -101,9 +103,9 @@ TEST_F(WindowTest, PostedEventsInterleaveInOrderWithSimulatedInput) {
     seen.emplace_back(e, CurrentField());
     if (e == EVENT::OpenWindow) {
       PostEvent(&w, EVENT::Completed);
-      QueueClick(w.Button(cancel));
+      QueueClick(qobject_cast<QPushButton*>(ControlWidget(w, cancel)));
       PostEvent(&w, EVENT::Notify);
-      QueueClick(w.Button(ok));
+      QueueClick(qobject_cast<QPushButton*>(ControlWidget(w, ok)));
       PostEvent(&w, EVENT::Accepted, ok);  // a posted Accepted looks like a click
     }
     EXPECT_EQ(AcceptedField(), e == EVENT::Accepted ? CurrentField() : 0);
@@ -203,7 +205,7 @@ TEST_F(WindowTest, RuntimeErrorsOfWindowsAndLoops) {
   Window::SetSystemModal(false);
   EXPECT_EQ(fatals.back(), 541);
   Window closedOwner, owned;
-  EXPECT_FALSE(owned.Open({}, &closedOwner));
+  EXPECT_FALSE(owned.Open(WindowOptions{}, &closedOwner));
   EXPECT_EQ(fatals.back(), 536);
   w.Close();
   EXPECT_FALSE(w.Accept());
@@ -229,7 +231,7 @@ TEST_F(WindowTest, HandlerClosingItsWindowFromInsideQtDispatchIsSafe) {
   Window w;
   ASSERT_TRUE(w.Open());
   platform::WindowHandle h = w.Handle();
-  QPointer<platform::NativeWindow> native(w.Native());
+  QPointer<platform::NativeWindow> native(NativeOf(w));
   w.SetEventHandler([&](Window& self) {
     if (self.Event() == EVENT::Timer) {
       self.Close();  // runs inside the window's own message dispatch
@@ -255,7 +257,7 @@ TEST_F(WindowTest, MessageHookSeesAndMayConsumeMessages) {
   int hooked = 0;
   // Compared as a plain QObject*: the hook also sees events while the button is being destroyed,
   // when it is no longer a QPushButton.
-  const QObject* button = w.Button(b);
+  const QObject* button = qobject_cast<QPushButton*>(ControlWidget(w, b));
   SetMessageHook([&](QObject* receiver, QEvent* e) {
     if (receiver == button && e->type() == QEvent::MouseButtonPress) {
       ++hooked;
@@ -268,7 +270,7 @@ TEST_F(WindowTest, MessageHookSeesAndMayConsumeMessages) {
     if (!Interesting(CurrentEvent())) continue;
     seen.push_back(CurrentEvent());
     if (CurrentEvent() == EVENT::OpenWindow) {
-      QueueClick(w.Button(b));
+      QueueClick(qobject_cast<QPushButton*>(ControlWidget(w, b)));
       PostEvent(&w, EVENT::Notify);
     } else {
       w.Close();
@@ -306,7 +308,7 @@ TEST_F(WindowTest, PressedKeystrokesAreTypedIntoTheWindow) {
   Window w;
   ASSERT_TRUE(w.Open());
   int b = w.AddButton("go", 0, 0, 40, 20);
-  w.Button(b)->setFocus();
+  qobject_cast<QPushButton*>(ControlWidget(w, b))->setFocus();
   std::vector<int> fields;
   while (w.Accept()) {
     if (CurrentEvent() == EVENT::OpenWindow) Press("  ");  // space presses the focused button
@@ -324,7 +326,7 @@ TEST_F(WindowTest, RecordKeepsTheKeyOfItsMomentNotOfItsHandling) {
   ASSERT_TRUE(w.Open());
   auto type = [&](Qt::Key key, Qt::KeyboardModifiers mods, const QString& text) {
     QKeyEvent press(QEvent::KeyPress, key, mods, text);
-    QApplication::sendEvent(w.Native(), &press);
+    QApplication::sendEvent(NativeOf(w), &press);
   };
   std::vector<uint32_t> keys;
   while (w.Accept()) {
@@ -392,7 +394,7 @@ TEST_F(WindowTest, ClosingTheOwnerFromAnInnerLoopEndsBothLoops) {
     ++outerRuns;
     if (CurrentEvent() != EVENT::OpenWindow) continue;
     Window inner;
-    inner.Open({}, &outer);
+    inner.Open(WindowOptions{}, &outer);
     while (inner.Accept()) {
       if (CurrentEvent() == EVENT::OpenWindow) outer.Close();  // takes the owned window along
     }
@@ -408,11 +410,11 @@ TEST_F(WindowTest, UserCloseRequestEndsTheLoopUnlessCancelled) {
   ASSERT_TRUE(w.Open());
   int closeRequests = 0;
   while (w.Accept()) {
-    if (CurrentEvent() == EVENT::OpenWindow) w.Native()->close();
+    if (CurrentEvent() == EVENT::OpenWindow) NativeOf(w)->close();
     if (CurrentEvent() == EVENT::CloseWindow) {
       if (++closeRequests == 1) {
         w.CancelClose();
-        w.Native()->close();
+        NativeOf(w)->close();
       }
     }
   }
@@ -545,7 +547,7 @@ TEST_F(WindowTest, ResizingAnOpenWindowRaisesSized) {
   while (w.Accept()) {
     if (CurrentEvent() == EVENT::OpenWindow) {
       w.SetSize(300, 150);
-      QTimer::singleShot(2000, w.Native(), [&w] { w.Close(); });  // guard against a hang
+      QTimer::singleShot(2000, NativeOf(w), [&w] { w.Close(); });  // guard against a hang
     } else if (CurrentEvent() == EVENT::Sized) {
       sized = true;
       w.Close();
@@ -576,8 +578,8 @@ TEST_F(WindowTest, HandleMapsBackToTheWindowAndItsClientArea) {
   ASSERT_TRUE(w.Open());
   platform::WindowHandle h = w.Handle();
   EXPECT_GT(h, 0);
-  EXPECT_EQ(platform::WindowFromHandle(h), w.Native());
-  EXPECT_EQ(platform::ClientFromHandle(h), w.Client());
+  EXPECT_EQ(platform::WindowFromHandle(h), NativeOf(w));
+  EXPECT_EQ(platform::ClientFromHandle(h), ClientOf(w));
   w.SetCaption("Movies");
   EXPECT_EQ(w.Caption(), "Movies");
   w.Close();

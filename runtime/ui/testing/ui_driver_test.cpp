@@ -1,0 +1,519 @@
+// Windows from definitions, driven as a user would drive them.
+#include "runtime/ui/testing/ui_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/window/test_application.h"
+#include "runtime/core/error.h"
+#include "runtime/core/queue.h"
+#include "runtime/ui/event_code.h"
+#include "runtime/ui/events.h"
+#include "runtime/ui/popup_menu.h"
+#include "runtime/ui/property.h"
+#include "runtime/ui/queue_list_view.h"
+#include "runtime/ui/window.h"
+#include "runtime/ui/window_definition.h"
+#include "runtime/ui/window_widgets.h"
+
+namespace cinevo {
+namespace {
+
+// The main window as its procedure's table lists it, plus one control of every other kind.
+WindowDefinition EveryKind() {
+  WindowDefinition d;
+  d.resource = "test$EVERY";
+  d.label = "P1$WINDOW";
+  d.caption = "Cinevo +";
+  d.icon = "1mm.ico";
+  d.font = "MS Sans Serif";
+  d.message = "Drag'n drop movies";
+  d.cursor = "Hand4.cur";
+  d.acceptsDrops = true;
+  d.dropId = "~FILE";
+  d.controls = {
+      Menu("&File", "Menu File",
+           {Item("Open", "Open and play movie"), Item("Stop", "Stop all"), Item("Play", "Play all"),
+            Item("Continue", "Continue all"), Item("Close", "Close all"), Separator(),
+            Item("Info", "Info")}),
+      Menu("&Play list", "Menu Play list",
+           {Item("Edit ", "Edit play list"), Separator(), Item("Increase ", "Increase all"),
+            Item("Decrease", "Decrease all"), Item("Alignment I", "Alignment I"),
+            Item("Alignment II", "Alignment II")}),
+      Menu("F&avorites", "Menu Favorites",
+           {Item("Edit ", "Edit favorites"), Separator(),
+            Item("Add play list", "Add play list to favorites")}),
+      Toolbar({Button("Open", "Open (or drop) and play movie-s"), Button("Stop all", "Stop all"),
+               Button("Play all", "Play all"), Button("Continue all", "Continue all"),
+               Button("Close all", "Close all").Icon("1izb.ico")}),
+      Prompt("&Movie"),                                  // 23
+      Entry("@s20"),                                     // 24
+      String("Cinevo +  v1.01"),                         // 25
+      Image("Croat.ico"),                                // 26
+      Button("&Back", "Go back").Icon("L.ico"),          // 27
+      Prompt("movies"),                                  // 28
+      List("80L(2)|I@s120@", "Right click for options"),  // 29
+      Tree("800LIT@s200@", "Right click for options"),   // 30
+  };
+  return d;
+}
+
+constexpr int kOpenItem = 2, kInfoItem = 7, kAddItem = 16, kToolbar = 17, kOpenButton = 18;
+constexpr int kCloseAllButton = 22, kEntry = 24, kString = 25, kImage = 26, kBack = 27;
+constexpr int kList = 29, kTree = 30;
+
+// A queue of (STRING(20) text, SHORT icon, LONG level) records.
+struct Rows {
+  uint8_t record[26] = {};
+  Queue queue{record, sizeof record};
+  std::vector<QueueField> fields = QueueRecordLayout(
+      {{TypeCode::kString, 20}, {TypeCode::kShort, 0}, {TypeCode::kLong, 0}});
+
+  void Add(std::string_view text, int16_t icon = 0, int32_t level = 0) {
+    std::memset(record, ' ', 20);
+    std::memcpy(record, text.data(), std::min<size_t>(text.size(), 20));
+    std::memcpy(record + 20, &icon, 2);
+    std::memcpy(record + 22, &level, 4);
+    QueueAdd(&queue);
+  }
+  ~Rows() { QueueFree(&queue); }
+};
+
+std::vector<SeenEvent> Without(std::vector<SeenEvent> events, int event) {
+  std::erase_if(events, [event](const SeenEvent& e) { return e.event == event; });
+  return events;
+}
+
+class UiDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(StartEventRuntime());
+    SetFatalHandler([this](int code, const std::string&) { fatals.push_back(code); });
+  }
+  void TearDown() override { SetFatalHandler(nullptr); }
+
+  // Opens the window and runs it past its opening.
+  void Open(const WindowDefinition& d = EveryKind()) {
+    ASSERT_TRUE(w.Open(d));
+    ui = std::make_unique<UiDriver>(w);
+    std::vector<SeenEvent> first = ui->Run();
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(first[0].event, EVENT::OpenWindow);
+  }
+
+  std::vector<int> fatals;
+  Window w;
+  std::unique_ptr<UiDriver> ui;
+};
+
+TEST(WindowDefinitionTest, MenusItemsToolbarsAndButtonsAreNumberedSeparatorsAreNot) {
+  WindowDefinition d = EveryKind();
+  std::vector<NumberedControl> n = NumberControls(d);
+  ASSERT_EQ(n.size(), 30u);
+  for (size_t i = 0; i < n.size(); ++i) EXPECT_EQ(n[i].number, static_cast<int>(i) + 1);
+  auto text = [&](int number) { return n[static_cast<size_t>(number - 1)].control->text; };
+  EXPECT_EQ(text(1), "&File");
+  EXPECT_EQ(text(6), "Close");
+  EXPECT_EQ(text(7), "Info");  // after the separator
+  EXPECT_EQ(text(8), "&Play list");
+  EXPECT_EQ(text(10), "Increase ");
+  EXPECT_EQ(text(14), "F&avorites");
+  EXPECT_EQ(text(16), "Add play list");
+  EXPECT_EQ(n[kToolbar - 1].control->kind, ControlKind::kToolbar);
+  EXPECT_EQ(text(kOpenButton), "Open");
+  EXPECT_EQ(text(kCloseAllButton), "Close all");
+  EXPECT_EQ(n[kCloseAllButton - 1].parent, kToolbar);
+  EXPECT_EQ(n[kInfoItem - 1].parent, 1);
+  EXPECT_EQ(n[kList - 1].control->kind, ControlKind::kList);
+  EXPECT_EQ(n[kTree - 1].parent, 0);
+}
+
+TEST(WindowDefinitionTest, AcceleratorsAndRegistryByNameWithoutCase) {
+  EXPECT_EQ(StripAccelerator("E&xpand All"), "Expand All");
+  EXPECT_EQ(StripAccelerator("Save && go&"), "Save & go");
+  EXPECT_EQ(AcceleratorOf("Co&ntract All"), 'N');
+  EXPECT_EQ(AcceleratorOf("A && B"), 0);
+  WindowDefinition d = EveryKind();
+  RegisterWindowDefinition(d);
+  d.caption = "replaced";
+  RegisterWindowDefinition(d);
+  const WindowDefinition* found = FindWindowDefinition("TEST$every", "p1$window");
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(found->caption, "replaced");
+  EXPECT_EQ(FindWindowDefinition("test$EVERY", "P1$QUICKWINDOW"), nullptr);
+}
+
+TEST_F(UiDriverTest, EveryControlOpensWithItsNumberKindTextAndTip) {
+  Open();
+  EXPECT_EQ(w.ControlCount(), 30);
+  EXPECT_EQ(w.KindOf(1), ControlKind::kMenu);
+  EXPECT_EQ(w.KindOf(kOpenItem), ControlKind::kItem);
+  EXPECT_EQ(w.KindOf(kToolbar), ControlKind::kToolbar);
+  EXPECT_EQ(w.KindOf(kOpenButton), ControlKind::kButton);
+  EXPECT_EQ(w.KindOf(23), ControlKind::kPrompt);
+  EXPECT_EQ(w.KindOf(kEntry), ControlKind::kEntry);
+  EXPECT_EQ(w.KindOf(kString), ControlKind::kString);
+  EXPECT_EQ(w.KindOf(kImage), ControlKind::kImage);
+  EXPECT_EQ(w.KindOf(kTree), ControlKind::kList);
+  EXPECT_FALSE(w.KindOf(31).has_value());
+  EXPECT_EQ(w.FindControl(ControlKind::kItem, "Add play list"), kAddItem);
+  EXPECT_EQ(w.FindControl(ControlKind::kButton, "Back"), kBack);
+  EXPECT_EQ(w.Property(PROP::Text), "Cinevo +");
+  EXPECT_EQ(w.Property(PROP::Text, kInfoItem), "Info");
+  EXPECT_EQ(w.Property(PROP::Tip, kOpenButton), "Open (or drop) and play movie-s");
+  EXPECT_EQ(w.Property(PROP::Tip, kList), "Right click for options");
+  EXPECT_EQ(w.Property(PROP::Text, kString), "Cinevo +  v1.01");
+  EXPECT_EQ(w.PropertyLong(PROP::Handle), w.Handle());
+  EXPECT_EQ(w.PropertyLong(PROP::Visible, kBack), 1);
+  EXPECT_EQ(w.PropertyLong(PROP::AcceptAll), 0);
+  EXPECT_TRUE(fatals.empty());
+}
+
+TEST_F(UiDriverTest, MenuItemsToolbarButtonsAndPushButtonsRaiseAcceptedWithTheirNumbers) {
+  Open();
+  ASSERT_TRUE(ui->ChooseMenu(kOpenItem));
+  ASSERT_TRUE(ui->ChooseMenu(kAddItem));
+  ASSERT_TRUE(ui->Click(kOpenButton));
+  ASSERT_TRUE(ui->Click(kCloseAllButton));
+  ASSERT_TRUE(ui->Click(kBack));
+  std::vector<SeenEvent> e = ui->Run();
+  std::vector<int> accepted;
+  for (const SeenEvent& s : e) {
+    EXPECT_EQ(s.event, EVENT::Accepted) << Describe(e);
+    accepted.push_back(s.control);
+  }
+  EXPECT_EQ(accepted, (std::vector<int>{kOpenItem, kAddItem, kOpenButton, kCloseAllButton, kBack}));
+  EXPECT_FALSE(ui->ChooseMenu(1)) << "a menu is no item to choose";
+  EXPECT_FALSE(ui->ChooseMenu(kEntry));
+}
+
+TEST_F(UiDriverTest, DisabledOrHiddenControlsCannotBeUsed) {
+  Open();
+  ASSERT_TRUE(w.SetProperty(PROP::Disable, 1, kBack));
+  ASSERT_TRUE(w.SetProperty(PROP::Disable, 1, kOpenItem));
+  ASSERT_TRUE(w.SetProperty(PROP::Visible, 0, kOpenButton));
+  EXPECT_EQ(w.PropertyLong(PROP::Disable, kBack), 1);
+  EXPECT_EQ(w.PropertyLong(PROP::Visible, kOpenButton), 0);
+  EXPECT_FALSE(ui->Click(kBack));
+  EXPECT_FALSE(ui->ChooseMenu(kOpenItem));
+  EXPECT_FALSE(ui->Click(kOpenButton));
+  EXPECT_TRUE(ui->Run().empty());
+  ASSERT_TRUE(w.SetProperty(PROP::Disable, 0, kBack));
+  EXPECT_TRUE(ui->Click(kBack));
+  EXPECT_EQ(ui->Run(), (std::vector<SeenEvent>{{EVENT::Accepted, kBack, 0, ""}}));
+}
+
+TEST_F(UiDriverTest, AnEntryShowsItsVariableThroughThePictureAndStoresWhatIsTyped) {
+  WindowDefinition d;
+  d.controls = {Prompt("Group"), Entry("@s8"), Entry("@n3"), Entry("@d1"), Button("OK")};
+  Open(d);
+  char group[8];
+  std::memcpy(group, "Old     ", 8);
+  int32_t count = 7;
+  int32_t date = 0;
+  ASSERT_TRUE(w.Bind(2, ValueRef::Make(TypeCode::kString, group, 8)));
+  ASSERT_TRUE(w.Bind(3, ValueRef::Make(TypeCode::kLong, &count)));
+  ASSERT_TRUE(w.Bind(4, ValueRef::Make(TypeCode::kLong, &date)));  // a standard date
+  EXPECT_EQ(w.Property(PROP::Text, 2), "Old     ");
+
+  ASSERT_TRUE(ui->Type(2, "Comedies"));
+  ASSERT_TRUE(ui->Type(3, "42"));
+  ASSERT_TRUE(ui->Type(4, "7/15/98"));
+  std::vector<SeenEvent> e = ui->Run();
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Accepted, 2, 0x0D, ""},
+                                       {EVENT::Accepted, 3, 0x0D, ""},
+                                       {EVENT::Accepted, 4, 0x0D, ""}}))
+      << Describe(e);
+  EXPECT_EQ(std::string(group, 8), "Comedies");
+  EXPECT_EQ(count, 42);
+  EXPECT_EQ(date, Deformat(CompilePicture("@d1"), "7/15/98").number);
+  EXPECT_GT(date, 0);
+  EXPECT_EQ(w.Property(PROP::Text, 4), std::to_string(date));
+
+  // A text the picture cannot read is rejected and the variable keeps its value.
+  ASSERT_TRUE(ui->Type(4, "99/99/99"));
+  e = ui->Run();
+  ASSERT_EQ(e.size(), 1u) << Describe(e);
+  EXPECT_EQ(e[0].event, EVENT::Rejected);
+  EXPECT_GT(date, 0);
+
+  // The program changes the variable; the entry shows it after the event.
+  count = 5;
+  ASSERT_TRUE(w.Post(EVENT::Notify));
+  ui->Run();
+  EXPECT_EQ(w.Property(PROP::Text, 3), "5");
+}
+
+TEST_F(UiDriverTest, ListRowsRaiseNewSelectionAcceptedAndAlertKeysWithTheirKeyCodes) {
+  Open();
+  Rows rows;
+  for (int i = 1; i <= 30; ++i) rows.Add("movie " + std::to_string(i), static_cast<int16_t>(i % 4 + 1));
+  ASSERT_TRUE(w.BindQueue(kList, &rows.queue, rows.fields));
+
+  ASSERT_TRUE(ui->SelectRow(kList, 3));
+  EXPECT_EQ(ui->Run(), (std::vector<SeenEvent>{{EVENT::NewSelection, kList, 1, ""}}));
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, kList), 3);
+  EXPECT_EQ(w.PropertyLong(PROP::Selection, kList), 3);
+
+  ASSERT_TRUE(ui->RightClickRow(kList, 5));
+  EXPECT_EQ(ui->Run(), (std::vector<SeenEvent>{{EVENT::NewSelection, kList, 2, ""},
+                                               {EVENT::Accepted, kList, 2, ""}}));
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, kList), 5);
+
+  ASSERT_TRUE(ui->DoubleClickRow(kList, 5));
+  EXPECT_EQ(ui->Run(), (std::vector<SeenEvent>{{EVENT::Accepted, kList, 5, ""}}));
+
+  // As alert keys, the double click and Insert become EVENT::AlertKey.
+  ASSERT_TRUE(w.SetProperty(PROP::Alert, 5, kList, 252));
+  ASSERT_TRUE(w.SetProperty(PROP::Alert, 0x2D, kList, 255));
+  EXPECT_EQ(w.PropertyLong(PROP::Alert, kList, 252), 5);
+  ASSERT_TRUE(ui->DoubleClickRow(kList, 5));
+  ASSERT_TRUE(ui->PressKey(kList, 0x2D));
+  EXPECT_EQ(ui->Run(), (std::vector<SeenEvent>{{EVENT::AlertKey, kList, 5, ""},
+                                               {EVENT::AlertKey, kList, 0x2D, ""}}));
+
+  // Keys that move the row raise the scroll event first.
+  ASSERT_TRUE(ui->PressKey(kList, 0x28));  // Down
+  ASSERT_TRUE(ui->PressKey(kList, 0x26));  // Up
+  ASSERT_TRUE(ui->PressKey(kList, 0x0D));  // Enter
+  std::vector<SeenEvent> e = ui->Run();
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::ScrollDown, kList, 0x28, ""},
+                                       {EVENT::NewSelection, kList, 0x28, ""},
+                                       {EVENT::ScrollUp, kList, 0x26, ""},
+                                       {EVENT::NewSelection, kList, 0x26, ""},
+                                       {EVENT::Accepted, kList, 0x0D, ""}}))
+      << Describe(e);
+  ASSERT_TRUE(ui->PressKey(kList, 0x22));  // PgDn
+  ASSERT_TRUE(ui->PressKey(kList, 0x223)); // Ctrl+End
+  ASSERT_TRUE(ui->PressKey(kList, 0x224)); // Ctrl+Home
+  std::vector<int> events;
+  for (const SeenEvent& s : ui->Run()) events.push_back(s.event);
+  EXPECT_EQ(events, (std::vector<int>{EVENT::PageDown, EVENT::NewSelection, EVENT::ScrollBottom,
+                                      EVENT::NewSelection, EVENT::ScrollTop, EVENT::NewSelection}));
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, kList), 1);
+  EXPECT_GT(w.PropertyLong(PROP::Items, kList), 0);
+}
+
+TEST_F(UiDriverTest, TheListReadsTheQueueOnDemandAndFollowsItsChanges) {
+  Open();
+  Rows rows;
+  rows.Add("/films/a.avi", 1);
+  rows.Add("/films/b.mov", 3);
+  ASSERT_TRUE(w.BindQueue(kList, &rows.queue, rows.fields));
+  ASSERT_TRUE(w.SetProperty(PROP::IconList, "~1f1.ico", kList, 1));
+  ASSERT_TRUE(w.SetProperty(PROP::IconList, "~1f3.ico", kList, 3));
+  EXPECT_EQ(w.Property(PROP::IconList, kList, 3), "~1f3.ico");
+  QueueListView* list = ListOf(w, kList);
+  ASSERT_NE(list, nullptr);
+  QueueListModel* model = list->model();
+  EXPECT_EQ(model->rowCount(), 2);
+  EXPECT_EQ(model->Text(1, 0), "/films/b.mov");
+  EXPECT_FALSE(model->Icon(0, 0).isNull());
+  EXPECT_TRUE(model->Icon(1, 0).isNull() == false);
+
+  // The program adds a row and changes one while handling an event; the list follows.
+  ASSERT_TRUE(w.Post(EVENT::Notify));
+  ui->Run([&] {
+    rows.Add("/films/c.mpg", 9);  // beyond the icon list: no icon
+    QueueGetAt(&rows.queue, 1);
+    std::memcpy(rows.record, "/films/z.avi", 12);
+    QueuePutAt(&rows.queue, 1);
+  });
+  EXPECT_EQ(model->rowCount(), 3);
+  EXPECT_EQ(model->Text(0, 0), "/films/z.avi");
+  EXPECT_TRUE(model->Icon(2, 0).isNull());
+  ASSERT_TRUE(w.SetProperty(PROP::Selected, 3, kList));
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, kList), 3);
+  ASSERT_TRUE(w.SetProperty(PROP::Selected, 99, kList));
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, kList), 3) << "a row beyond the last selects the last";
+}
+
+TEST_F(UiDriverTest, TreeBoxesAndArrowKeysRaiseExpandedAndContracted) {
+  Open();
+  Rows rows;
+  rows.Add("...", 5, 0);
+  rows.Add("Comedies", 6, 1);
+  rows.Add("a.avi", 1, 2);
+  rows.Add("Westerns", 5, -1);
+  ASSERT_TRUE(w.BindQueue(kTree, &rows.queue, rows.fields));
+  ASSERT_TRUE(ui->ClickExpander(kTree, 4));  // contracted: "+"
+  ASSERT_TRUE(ui->ClickExpander(kTree, 2));  // expanded, its movie below: "-"
+  EXPECT_FALSE(ui->ClickExpander(kTree, 3)) << "a leaf has no box";
+  std::vector<SeenEvent> e = ui->Run();
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Expanded, kTree, 1, ""},
+                                       {EVENT::Contracted, kTree, 1, ""}}))
+      << Describe(e);
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, kTree), 2);
+  ASSERT_TRUE(ui->SelectRow(kTree, 4));
+  ASSERT_TRUE(ui->PressKey(kTree, 0x27));  // Right on a contracted group
+  e = Without(ui->Run(), EVENT::NewSelection);
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Expanded, kTree, 0x27, ""}})) << Describe(e);
+
+  // Ctrl+Right as an alert key of the tree comes as EVENT::AlertKey instead.
+  ASSERT_TRUE(w.SetProperty(PROP::Alert, 0x227, kTree, 255));
+  ASSERT_TRUE(ui->PressKey(kTree, 0x227));
+  EXPECT_EQ(ui->Run(), (std::vector<SeenEvent>{{EVENT::AlertKey, kTree, 0x227, ""}}));
+}
+
+TEST_F(UiDriverTest, ADropOfThreeFilesIsOneDropEventWithAllThreeNames) {
+  Open();
+  ASSERT_TRUE(ui->DropFiles({"/films/one.avi", "/films/two.MPG", "/films/three.mov"}));
+  std::vector<SeenEvent> e = ui->Run();
+  ASSERT_EQ(e.size(), 1u) << Describe(e);
+  EXPECT_EQ(e[0].event, EVENT::Drop);
+  EXPECT_EQ(e[0].dropText, "/films/one.avi,/films/two.MPG,/films/three.mov");
+
+  // No length limit: four hundred long names all arrive.
+  std::vector<std::string> many;
+  std::string expected;
+  for (int i = 0; i < 400; ++i) {
+    many.push_back("/a/rather/long/folder/name/for/movies/number_" + std::to_string(i) + ".avi");
+    expected += (i ? "," : "") + many.back();
+  }
+  ASSERT_TRUE(ui->DropFiles(many));
+  e = ui->Run([&] { EXPECT_EQ(w.DropText().size(), expected.size()); });
+  ASSERT_EQ(e.size(), 1u);
+  EXPECT_EQ(e[0].dropText, expected);
+  EXPECT_TRUE(w.DropText().empty()) << "the drop text belongs to its event only";
+}
+
+TEST_F(UiDriverTest, AWindowThatTakesNoFilesGetsNoDrop) {
+  WindowDefinition d;
+  d.controls = {Button("OK")};
+  Open(d);
+  EXPECT_FALSE(ui->DropFiles({"/films/one.avi"}));
+  EXPECT_TRUE(ui->Run().empty());
+}
+
+TEST_F(UiDriverTest, MessageBoxAnswersMapToTheirButtonValues) {
+  Open();
+  ui->AnswerMessageBox(box_button::kYes);
+  ui->AnswerMessageBox(box_button::kNo);
+  ui->AnswerMessageBox(box_button::kCancel);
+  std::vector<unsigned> answers;
+  ASSERT_TRUE(ui->Click(kBack));
+  ui->Run([&] {
+    for (int i = 0; i < 4; ++i) {
+      answers.push_back(ShowMessageBox("Save Record|changed", "Update", box_icon::kQuestion,
+                                       box_button::kYes + box_button::kNo + box_button::kCancel,
+                                       box_button::kCancel));
+    }
+  });
+  // The fourth box finds the script empty and takes its default button.
+  EXPECT_EQ(answers, (std::vector<unsigned>{2, 4, 64, 64}));
+  ASSERT_EQ(ui->MessageBoxesShown().size(), 4u);
+  EXPECT_EQ(ui->MessageBoxesShown()[0].text, "Save Record|changed");
+  EXPECT_EQ(ui->MessageBoxesShown()[0].buttons, 70u);
+}
+
+TEST_F(UiDriverTest, APopupReturnsTheChosenItemNotCountingSeparators) {
+  Open();
+  const char* kTreePopup = "&Play group|-|&Insert|&Change|&Delete|-|E&xpand All|Co&ntract All";
+  std::vector<PopupItem> items = PopupItems(kTreePopup);
+  ASSERT_EQ(items.size(), 8u);
+  EXPECT_EQ(items[6].text, "E&xpand All");
+  EXPECT_EQ(items[6].number, 5);
+  EXPECT_EQ(items[1].number, 0);
+
+  Rows rows;
+  rows.Add("Comedies", 6, 1);
+  ASSERT_TRUE(w.BindQueue(kTree, &rows.queue, rows.fields));
+  ui->AnswerPopup(5);
+  ui->AnswerPopup(0);
+  std::vector<int> chosen;
+  ASSERT_TRUE(ui->RightClickRow(kTree, 1));
+  ASSERT_TRUE(ui->RightClickRow(kTree, 1));
+  ui->Run([&] {
+    if (CurrentEvent() == EVENT::NewSelection && CurrentKeyCode() == 2) {
+      chosen.push_back(PopupMenu(kTreePopup));
+    }
+  });
+  EXPECT_EQ(chosen, (std::vector<int>{5, 0}));
+  ASSERT_EQ(ui->PopupsShown().size(), 2u);
+  EXPECT_EQ(ui->PopupsShown()[0], kTreePopup);
+
+  std::vector<PopupItem> marked = PopupItems("~&Off|+On||-|Last");
+  ASSERT_EQ(marked.size(), 4u);
+  EXPECT_FALSE(marked[0].enabled);
+  EXPECT_EQ(marked[0].text, "&Off");
+  EXPECT_TRUE(marked[1].checked);
+  EXPECT_EQ(marked[3].number, 3);
+}
+
+TEST_F(UiDriverTest, TheFileDialogIsAnsweredFromTheScriptAndRecordsWhatItAsked) {
+  Open();
+  ui->AnswerFileDialog("/films/new.avi");
+  ui->CancelFileDialog();
+  std::string chosen = "start.avi";
+  bool first = false, second = true;
+  ASSERT_TRUE(ui->Click(kOpenButton));
+  ui->Run([&] {
+    first = FileDialog("Choose Movie", chosen, "Avi|*.AVI|Mpg|*.MPG|Mov|*.MOV|All|*.*", 2);
+    second = FileDialog("Choose Movie", chosen, "Avi|*.AVI", 2);
+  });
+  EXPECT_TRUE(first);
+  EXPECT_FALSE(second);
+  EXPECT_EQ(chosen, "/films/new.avi") << "a cancel leaves the name as it was";
+  ASSERT_EQ(ui->FileDialogsShown().size(), 2u);
+  EXPECT_EQ(ui->FileDialogsShown()[0],
+            (FileDialogRequest{"Choose Movie", "start.avi", "Avi|*.AVI|Mpg|*.MPG|Mov|*.MOV|All|*.*", 2}));
+}
+
+TEST(FileDialogTest, FiltersBecomeNameFiltersAndMatchWithoutCase) {
+  EXPECT_EQ(FileDialogNameFilters("Avi|*.AVI|Mpg|*.MPG|Mov|*.MOV|All|*.*"),
+            (std::vector<std::string>{"Avi (*.AVI)", "Mpg (*.MPG)", "Mov (*.MOV)", "All (*.*)"}));
+  EXPECT_EQ(FileDialogNameFilters("Movies|*.avi; *.mpg|Odd"),
+            (std::vector<std::string>{"Movies (*.avi *.mpg)"}));
+  EXPECT_EQ(FileDialogNameFilters(""), (std::vector<std::string>{"All Files (*.*)"}));
+  EXPECT_TRUE(FileNameMatches("holiday.avi", "*.AVI"));
+  EXPECT_TRUE(FileNameMatches("HOLIDAY.Mpg", "*.avi;*.mpg"));
+  EXPECT_FALSE(FileNameMatches("holiday.avi.txt", "*.AVI"));
+  EXPECT_TRUE(FileNameMatches("README", "*.*"));
+  EXPECT_TRUE(FileNameMatches("a1.mov", "a?.m*"));
+  EXPECT_FALSE(FileNameMatches("ab1.mov", "a?.m*"));
+}
+
+TEST_F(UiDriverTest, ChoosingAFileMovesTheCurrentDirectoryUnlessFlagTwoKeepsIt) {
+  Open();
+  char before[4096];
+  ASSERT_NE(getcwd(before, sizeof before), nullptr);
+  ui->AnswerFileDialog("/tmp/x.avi");
+  ui->AnswerFileDialog("/tmp/x.avi");
+  std::string file;
+  ASSERT_TRUE(FileDialog("t", file, "", file_dialog_flag::kKeepDirectory));
+  char now[4096];
+  ASSERT_NE(getcwd(now, sizeof now), nullptr);
+  EXPECT_STREQ(now, before);
+  ASSERT_TRUE(FileDialog("t", file, "", 0));
+  ASSERT_NE(getcwd(now, sizeof now), nullptr);
+  EXPECT_STREQ(now, "/tmp");
+  ASSERT_EQ(chdir(before), 0);
+}
+
+TEST_F(UiDriverTest, ClosingTheWindowRaisesCloseWindowAndEndsTheLoop) {
+  Open();
+  ASSERT_TRUE(ui->CloseWindow());
+  std::vector<SeenEvent> e = ui->Run();
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::CloseWindow, 0, e.empty() ? 0 : e[0].keyCode, ""}}));
+  EXPECT_FALSE(w.IsOpen());
+}
+
+TEST_F(UiDriverTest, ADefinitionIsOpenedByResourceNameAndLabel) {
+  WindowDefinition d = EveryKind();
+  d.resource = "filmo$FILMO008";
+  d.caption = "Play list";
+  RegisterWindowDefinition(d);
+  ASSERT_TRUE(w.Open("filmo$FILMO008", "P1$WINDOW"));
+  EXPECT_EQ(w.Caption(), "Play list");
+  EXPECT_EQ(w.ControlCount(), 30);
+  w.Close();
+  Window other;
+  EXPECT_FALSE(other.Open("filmo$NOSUCH", "P1$WINDOW"));
+  EXPECT_EQ(fatals, (std::vector<int>{529}));
+}
+
+}  // namespace
+}  // namespace cinevo

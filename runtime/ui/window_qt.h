@@ -1,0 +1,78 @@
+// The Qt side of a runtime window (internal to the window layer).
+//
+// WindowQt owns nothing that Qt does not already own: the native window deletes its widgets.
+// It receives the native window's calls and passes them to its Window, and it keeps one Control
+// record per numbered control.
+#pragma once
+
+#include <QAction>
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QStatusBar>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/window/native_window.h"
+#include "runtime/core/picture.h"
+#include "runtime/core/value_ref.h"
+#include "runtime/ui/format/list_format.h"
+#include "runtime/ui/queue_list_view.h"
+#include "runtime/ui/window_definition.h"
+
+namespace cinevo {
+
+class Window;
+
+struct Control {
+  int number = 0;
+  int parent = 0;  // the menu or toolbar holding it
+  ControlDef def;  // children are not kept here; they are controls of their own
+  QPointer<QWidget> widget;
+  QPointer<QAction> action;
+  QPointer<QMenu> menu;
+  QPointer<QueueListView> list;
+  std::vector<uint32_t> alerts;          // alert key codes, slot i at [i - 1]; 0 free
+  std::vector<std::string> iconNames;    // the icon list, icon i at [i - 1]
+  CompiledPicture picture;
+  ValueRef use;                          // Valid() when bound to a variable
+  std::string value;                     // the value when not bound
+  bool disabled = false;
+};
+
+struct WindowQt : platform::WindowProcedure {
+  explicit WindowQt(Window& w) : window(w) {}
+
+  // platform::WindowProcedure: passed on to the Window.
+  void OnPrivateMessage(platform::PrivateMessage& message) override;
+  void OnCloseRequest() override;
+  void OnTimer(int timerNumber) override;
+  void OnActivated() override;
+  void OnMoved() override;
+  void OnSized() override;
+  void OnFilesDropped(const std::vector<std::string>& paths) override;
+
+  // Builds the menus, toolbar and controls of a definition (window_controls.cpp).
+  void Build(const WindowDefinition& definition);
+  Control* Find(int number) const;
+  Control& Add(ControlKind kind, int parent);
+  void ShowValue(Control& c);  // entries and strings: the value through the picture
+  void TakeEntry(Control& c);  // an entry was left: read it back, raise Accepted or Rejected
+  bool HandleAlertKey(QWidget* widget, uint32_t keyCode);
+  int NumberOfWidget(const QWidget* widget) const;
+
+  Window& window;
+  QPointer<platform::NativeWindow> native;
+  QMetaObject::Connection nativeDestroyed;
+  std::vector<std::unique_ptr<Control>> controls;  // control n at [n - 1]
+  std::vector<uint32_t> windowAlerts;
+  QPointer<QStatusBar> status;
+  std::string message;
+  std::unique_ptr<QObject> filter;  // alert keys and status tips
+  DialogUnits units;
+};
+
+}  // namespace cinevo
