@@ -57,6 +57,12 @@ void QueueListModel::Bind(const Queue* queue, std::vector<QueueField> fields,
   endResetModel();
 }
 
+void QueueListModel::SetLayout(const ListLayout* layout) {
+  beginResetModel();
+  layout_ = layout;
+  endResetModel();
+}
+
 bool QueueListModel::Sync() {
   const int32_t rows = QueuePeekRecords(queue_);
   const uint32_t changes = QueuePeekChanges(queue_);
@@ -214,7 +220,7 @@ bool QueueListView::SetFormat(const std::string& format) {
     setViewportMargins(0, 0, 0, 0);
     if (header_ != nullptr) header_->hide();
   }
-  model_->Bind(model_->queue(), {}, &layout_);
+  model_->SetLayout(&layout_);
   UpdateScrollBars();
   viewport()->update();
   return ok;

@@ -48,6 +48,7 @@ class QueueListModel : public QAbstractTableModel {
 
   // Binds the queue, the record layout and the column layout; resets the model.
   void Bind(const Queue* queue, std::vector<QueueField> fields, const ListLayout* layout);
+  void SetLayout(const ListLayout* layout);  // a new column layout over the same queue
   void SetIconNames(const std::vector<std::string>* names) { iconNames_ = names; }
   const Queue* queue() const { return queue_; }
 

@@ -132,18 +132,15 @@ bool WindowQt::HandleAlertKey(QWidget* widget, uint32_t keyCode) {
 }
 
 void WindowQt::ShowValue(Control& c) {
-  std::string value = c.use.Valid() ? c.use.ToText() : c.value;
-  if (c.def.kind == ControlKind::kString && !c.use.Valid() && c.def.picture.empty()) {
-    value = c.def.text;
-  }
+  std::string value = c.use.Valid() ? c.use.ToText()
+                      : c.def.kind == ControlKind::kString ? c.def.text
+                                                           : c.value;
   std::string shown;
   if (c.picture.Valid()) {
     const PictureClass k = c.picture.Class();
     if (c.use.Valid() && (k == PictureClass::kDate || k == PictureClass::kTime ||
                           k == PictureClass::kNumeric || k == PictureClass::kPattern)) {
       shown = Format(c.picture, static_cast<int64_t>(c.use.ToLong()));
-    } else if (k == PictureClass::kString || k == PictureClass::kKeyIn) {
-      shown = Format(c.picture, std::string_view(value));
     } else {
       shown = Format(c.picture, std::string_view(value));
     }

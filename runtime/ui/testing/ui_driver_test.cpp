@@ -1,6 +1,9 @@
 // Windows from definitions, driven as a user would drive them.
 #include "runtime/ui/testing/ui_driver.h"
 
+#include <QLabel>
+#include <QLineEdit>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -245,6 +248,23 @@ TEST_F(UiDriverTest, AnEntryShowsItsVariableThroughThePictureAndStoresWhatIsType
   ASSERT_TRUE(w.Post(EVENT::Notify));
   ui->Run();
   EXPECT_EQ(w.Property(PROP::Text, 3), "5");
+  EXPECT_EQ(qobject_cast<QLineEdit*>(ControlWidget(w, 3))->text().trimmed(), "5");
+}
+
+TEST_F(UiDriverTest, AStringShowsItsTextThroughItsPicture) {
+  WindowDefinition d;
+  d.controls = {String("first", "@s4"), String("plain")};
+  Open(d);
+  auto shown = [&](int n) { return qobject_cast<QLabel*>(ControlWidget(w, n))->text().toStdString(); };
+  EXPECT_EQ(shown(1), "firs");
+  EXPECT_EQ(shown(2), "plain");
+  ASSERT_TRUE(w.SetProperty(PROP::Text, "Dropped here", 1));
+  EXPECT_EQ(w.Property(PROP::Text, 1), "Dropped here");
+  EXPECT_EQ(shown(1), "Drop");
+  int32_t n = 12;
+  ASSERT_TRUE(w.Bind(2, ValueRef::Make(TypeCode::kLong, &n)));
+  EXPECT_EQ(shown(2), "12");
+  EXPECT_FALSE(w.Bind(1 + 5, ValueRef::Make(TypeCode::kLong, &n)));
 }
 
 TEST_F(UiDriverTest, ListRowsRaiseNewSelectionAcceptedAndAlertKeysWithTheirKeyCodes) {
