@@ -5,6 +5,8 @@
 
 #include <atomic>
 
+#include "runtime/ui/icons.h"
+
 namespace cinevo {
 namespace {
 
@@ -20,7 +22,7 @@ void SetMouseCursor(int id) {
   if (before == id || qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) return;
   // One override at a time: the previous one goes before the new one is shown.
   if (before != kCursorDefault) QGuiApplication::restoreOverrideCursor();
-  if (id != kCursorDefault) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+  if (id != kCursorDefault) QGuiApplication::setOverrideCursor(CursorForId(id));
 }
 
 int MouseCursor() { return Current().load(); }
