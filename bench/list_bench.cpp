@@ -27,6 +27,7 @@
 namespace {
 
 using namespace cinevo;
+using namespace cinevo::controls;
 
 // Resident memory now, in KB.
 long ResidentKb() {

@@ -29,6 +29,7 @@
 namespace {
 
 using namespace cinevo;
+using namespace cinevo::controls;
 
 enum : int {
   kFileMenu = 1, kOpenItem, kAboutItem, kExitItem,

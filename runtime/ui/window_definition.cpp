@@ -42,6 +42,8 @@ std::vector<std::unique_ptr<WindowDefinition>>& Registry() {
 
 }  // namespace
 
+namespace controls {
+
 ControlDef Menu(std::string_view text, std::string_view message, std::vector<ControlDef> items) {
   ControlDef c = Make(ControlKind::kMenu, text, message);
   c.children = std::move(items);
@@ -85,6 +87,8 @@ ControlDef Tree(std::string_view format, std::string_view tip) {
   c.tree = true;
   return c;
 }
+
+}  // namespace controls
 
 std::vector<NumberedControl> NumberControls(const WindowDefinition& definition) {
   std::vector<NumberedControl> out;

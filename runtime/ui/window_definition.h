@@ -9,6 +9,7 @@
 // toolbars depth first: a menu takes a number and then its items do; a toolbar takes a number and
 // then its buttons do; separators and the menu bar itself take none. Events carry these numbers.
 //
+//   using namespace cinevo::controls;
 //   WindowDefinition main{
 //       .resource = "filmo$FILMO005", .label = "P1$WINDOW", .caption = "Cinevo +",
 //       .controls = {
@@ -64,6 +65,9 @@ struct ControlDef {
   ControlDef& At(int ax, int ay, int w, int h) { x = ax; y = ay; width = w; height = h; return *this; }
 };
 
+// The builders of definitions, in a namespace of their own so that their short names meet no
+// class of the same name (a definition file says `using namespace cinevo::controls;`).
+namespace controls {
 ControlDef Menu(std::string_view text, std::string_view message, std::vector<ControlDef> items);
 ControlDef Item(std::string_view text, std::string_view message = {});
 ControlDef Separator();
@@ -75,6 +79,7 @@ ControlDef String(std::string_view text, std::string_view picture = {});
 ControlDef Image(std::string_view picture);
 ControlDef List(std::string_view format, std::string_view tip = {});
 ControlDef Tree(std::string_view format, std::string_view tip = {});
+}  // namespace controls
 
 struct WindowDefinition {
   std::string resource;  // "filmo$FILMO005"

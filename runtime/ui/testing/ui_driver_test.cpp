@@ -25,6 +25,8 @@
 namespace cinevo {
 namespace {
 
+using namespace cinevo::controls;
+
 // The main window as its procedure's table lists it, plus one control of every other kind.
 WindowDefinition EveryKind() {
   WindowDefinition d;
