@@ -252,7 +252,11 @@ int DispatchRaw(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
     if ((op == DriverOp::kOpen || op == DriverOp::kShare) && e != 52 && !fcb.IsOpen()) {
       post |= kPostFreeState;
     }
-    fcb.state &= ~(row->fail_clear | kStateWatchRequested | kStateRecordWatched);
+    uint32_t fail_clear = row->fail_clear;
+    if (e == 33 && fcb.driver != nullptr && fcb.driver->restarts_at_end) {
+      fail_clear &= ~static_cast<uint32_t>(kStateSequenceSet | kStateFreshSequence);
+    }
+    fcb.state &= ~(fail_clear | kStateWatchRequested | kStateRecordWatched);
   }
   // A CLOSE that reached the driver ends everything the open file had (access, locks,
   // sequence, marks), even when the driver reported a failure; its working state goes too.

@@ -24,6 +24,9 @@ struct DriverRegistration {
   std::string_view banner;
   DriverEntry entry = nullptr;
   WorkingStateFactory create_state = nullptr;
+  // A driver whose sequences start again after their end (the VIEW engine): a NEXT, PREVIOUS or
+  // SKIP that reports 33 "Record Not Available" leaves the file's sequence set.
+  bool restarts_at_end = false;
 
   bool Declares(DriverOp op) const;
   bool SupportsType(uint8_t type) const;

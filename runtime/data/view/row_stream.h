@@ -1,0 +1,88 @@
+// The nodes a VIEW's rows flow through. Every node offers the same operations; a VIEW compiles
+// its declaration, filter and order into a tree of them (view.cpp).
+//
+// Reading: Start(forward) places the node before its first row in that direction; Read(forward)
+// delivers the next row in that direction into the files' record buffers and returns 0, 33
+// "Record Not Available" at the end, or the error of a file. Reading in the direction opposite to
+// the last read continues from the current row (the row before it comes next), as files do.
+//
+// Positions: Save appends to `out` one piece per file under the node (a length byte and the
+// file's position in the order the node reads it; an empty piece for a file whose record the
+// node cleared); Restore takes such pieces back, so that the next Read in either direction
+// delivers the saved row first. Pieces of record positions (SaveRecord/RegetRecord) name
+// records only and re-read them without touching the sequence.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/core/eval.h"
+#include "runtime/data/file_control_block.h"
+
+namespace cinevo::view {
+
+// Reads one length-prefixed piece from `in`, advancing it. False when `in` is too short.
+bool TakePiece(std::string_view& in, std::string_view& piece);
+void PutPiece(std::string& out, std::string_view piece);
+
+class RowNode {
+ public:
+  virtual ~RowNode() = default;
+  virtual int Start(bool forward) = 0;
+  virtual int Read(bool forward) = 0;
+  virtual void Clear() = 0;                                  // clears the record buffers
+  virtual int Save(std::string& out) = 0;
+  virtual int Restore(std::string_view& in) = 0;
+  virtual int SaveRecord(std::string& out) = 0;              // record positions of the row
+  virtual int RegetRecord(std::string_view& in) = 0;
+  virtual void Files(std::vector<FileControlBlock*>& out) const = 0;
+};
+
+using RowPtr = std::unique_ptr<RowNode>;
+
+// How a file node reads its file: the whole file in record order or in a key's order, or the
+// part of a key in which the leading components equal fixed values and the next one lies between
+// optional bounds. Values are field images (the field's bytes as stored in the record).
+struct KeyRange {
+  int key = -1;                        // -1: record order
+  std::vector<std::string> fixed;      // values of components 1..n
+  std::string low, high;               // bounds of component n+1 (as values, not key order)
+  bool has_low = false, has_high = false;
+  bool backwards = false;              // the node's forward is the key read backwards
+};
+
+// One file read in order (record order, key order or a key range).
+RowPtr MakeFileNode(FileControlBlock& file, KeyRange range);
+
+// For each outer row: the joined file's records whose leading key components equal the linking
+// fields' values, read through SET(key,key).
+struct LinkField {
+  FileControlBlock* file;
+  int field;  // 1-based
+};
+RowPtr MakeKeyJoinNode(FileControlBlock& file, int key, std::vector<LinkField> links);
+// For each outer row: the joined file's records, in record order, for which `expression` holds.
+RowPtr MakeExpressionJoinNode(FileControlBlock& file, std::unique_ptr<CompiledExpression> expression);
+// Nested loops over its members: a row when every member has one.
+RowPtr MakeChainNode(std::vector<RowPtr> members);
+// A JOIN that is not INNER: one row with the joined records cleared when the JOIN has none.
+RowPtr MakeOuterJoinNode(RowPtr join);
+// Only the input rows for which the expression holds.
+RowPtr MakeFilterNode(RowPtr input, std::unique_ptr<CompiledExpression> filter);
+
+// The order node: the input's rows materialised and delivered in the order of the items' values.
+struct OrderItem {
+  std::unique_ptr<CompiledExpression> expression;
+  bool descending = false;
+};
+// `by_pointer`: rows of equal values follow the primary file's record pointers (the order in
+// which the primary is read in record order), then the input order.
+RowPtr MakeOrderNode(RowPtr input, std::vector<OrderItem> items, FileControlBlock* primary, bool by_pointer);
+
+// Key-order comparison of one key component's field images (true: equal).
+bool SameComponent(const FileDeclaration& decl, int field, bool nocase, std::string_view a, std::string_view b);
+
+}  // namespace cinevo::view

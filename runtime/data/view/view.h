@@ -1,0 +1,74 @@
+// A VIEW: the rows of a primary file, joined with related files, restricted by a filter and
+// delivered in a chosen order (view_declaration.h declares them). A VIEW is a file of its own
+// to the file statements: its control block takes OPEN, SET, NEXT, PREVIOUS, POSITION, RESET,
+// REGET, RECORDS, SKIP, WATCH, FLUSH, HOLD, RELEASE, PUT, DELETE, CLOSE and the properties
+// below through the common dispatch, and answers any other operation with 80.
+//
+//   View v(declaration);                      // the files must be open before OPEN
+//   Open(v.block());
+//   SetProperty(v.block(), kPropViewFilter, "UPPER(POD:SIFRA) = UPPER('Holidays')");
+//   SetView(v.block());
+//   while (Next(v.block()) == 0) ... the files' record buffers hold the row ...
+//
+// Filter and order texts are expressions over the files' field labels (bound by the VIEW).
+// An order text is a list of expressions separated by ",", each optionally preceded by "+"
+// (ascending) or "-" (descending). A text that does not compile leaves the VIEW without it (an
+// order: without that item) and its error is the result of setting it. After NEXT or PREVIOUS
+// has reported the end (33), the next one starts again from the first row.
+//
+// Sharing: each VIEW operation reads its files as one operation. It takes each file's update
+// lock once, when the operation starts, and gives it back when the operation ends, so a reader
+// sees every change another program committed before the operation began, and a change
+// committed while it runs waits until it ends; rows delivered by earlier operations are not
+// re-read.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "runtime/data/file_control_block.h"
+#include "runtime/data/view/view_declaration.h"
+
+namespace cinevo {
+
+enum ViewProperty : uint32_t {
+  kPropViewFilter = 0x7CB8,     // the filter text; empty: no filter
+  kPropViewOrder = 0x7CE6,      // the order text; empty: no order
+  kPropViewFileCount = 0x7325,  // read only: the number of files
+  kPropViewFile = 0x7326,       // read only, index n (1-based): the name of the n-th file
+  kPropViewKeepFiles = 0x7327,  // "1": the files are not restored after each operation
+};
+
+class View {
+ public:
+  explicit View(ViewDeclaration declaration);
+  ~View();
+  View(const View&) = delete;
+  View& operator=(const View&) = delete;
+
+  // The VIEW's control block, for the file statements and the dispatch.
+  FileControlBlock& block();
+  const ViewDeclaration& declaration() const;
+
+  // Planning is on by default; off, every filter and order is read through the whole primary
+  // file (tests compare the two).
+  void SetPlanning(bool on);
+  // How the current filter and order are read: key, range, remaining filter, whether rows are
+  // materialised (one item a line).
+  std::string Explain();
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// SET(view): the next NEXT or PREVIOUS starts at the first (last) row.
+int SetView(FileControlBlock& view);
+// RESET(view, file): the next NEXT or PREVIOUS starts at the row of the primary file's current
+// record.
+int ResetViewFile(FileControlBlock& view);
+
+}  // namespace cinevo

@@ -1,0 +1,284 @@
+// The order node. Its list holds, for every input row, the record positions of the row's files
+// and the values of the order items, in one byte arena:
+//   u16 length of the positions, the positions (row_stream.h pieces), then per item an 8-byte
+//   number (integer or floating) or a u32 length and the text as collation weights without its
+//   trailing blanks.
+// Entries are sorted lazily: the first rows asked for are put in place by selecting the next
+// chunk of the smallest entries and sorting only that chunk, so a browse page of a large list
+// costs one pass over the list rather than a full sort.
+#include <algorithm>
+#include <cstring>
+
+#include "runtime/core/locale_tables.h"
+#include "runtime/data/dispatch.h"
+#include "runtime/data/view/row_stream.h"
+
+namespace cinevo::view {
+namespace {
+
+enum class ItemKind : uint8_t { kInteger, kFloating, kText };
+
+struct Entry {
+  uint64_t offset;    // of the row in the arena
+  uint64_t pointer;   // the primary record's pointer (ordering rows of equal values)
+  uint64_t sequence;  // input order
+};
+
+class OrderNode final : public RowNode {
+ public:
+  OrderNode(RowPtr input, std::vector<OrderItem> items, FileControlBlock* primary, bool by_pointer)
+      : input_(std::move(input)), items_(std::move(items)), primary_(primary), by_pointer_(by_pointer) {
+    for (auto& item : items_) {
+      ResultKind k = item.expression->kind();
+      kinds_.push_back(k == ResultKind::kString ? ItemKind::kText
+                       : k == ResultKind::kFloating ? ItemKind::kFloating
+                                                    : ItemKind::kInteger);
+    }
+    blank_weight_ = Locale().collation[static_cast<uint8_t>(' ')];
+  }
+
+  int Start(bool forward) override {
+    filled_ = false;
+    fresh_ = false;
+    start_forward_ = forward;
+    return 0;
+  }
+
+  int Read(bool forward) override {
+    if (!filled_) {
+      if (int e = Fill()) return e;
+      pos_ = start_forward_ ? -1 : static_cast<int64_t>(entries_.size());
+    }
+    const int64_t n = static_cast<int64_t>(entries_.size());
+    if (fresh_) {
+      fresh_ = false;
+    } else {
+      pos_ += forward ? 1 : -1;
+    }
+    if (pos_ < 0 || pos_ >= n) {
+      pos_ = pos_ < 0 ? -1 : n;
+      return 33;
+    }
+    EnsureSorted(static_cast<size_t>(pos_), forward);
+    return Deliver(static_cast<size_t>(pos_));
+  }
+
+  void Clear() override { input_->Clear(); }
+
+  int Save(std::string& out) override {
+    if (!filled_ || pos_ < 0 || pos_ >= static_cast<int64_t>(entries_.size())) return 33;
+    out.append(PositionsOf(entries_[pos_]));
+    return 0;
+  }
+
+  // Re-reads the saved row and finds it in the list: a binary search by its values, then the
+  // entry with its positions among the entries of equal values.
+  int Restore(std::string_view& in) override {
+    std::string_view positions = in;
+    std::string_view rest = in;
+    if (int e = input_->RegetRecord(rest)) return e;
+    positions = positions.substr(0, positions.size() - rest.size());
+    in = rest;
+    if (!filled_) {
+      if (int e = Fill()) return e;
+    }
+    EnsureSorted(entries_.size() ? entries_.size() - 1 : 0, false);
+    probe_.clear();
+    AppendRow(probe_, positions);
+    Entry key{0, PrimaryPointer(), 0};
+    const uint8_t* kp = reinterpret_cast<const uint8_t*>(probe_.data());
+    auto lower = std::partition_point(entries_.begin(), entries_.end(), [&](const Entry& e) {
+      int c = CompareValues(Values(e), ValuesAt(kp));
+      return c < 0 || (c == 0 && by_pointer_ && e.pointer < key.pointer);
+    });
+    auto it = lower;
+    while (it != entries_.end() && CompareValues(Values(*it), ValuesAt(kp)) == 0) {
+      if (PositionsOf(*it) == positions) break;
+      ++it;
+    }
+    if (it == entries_.end() || CompareValues(Values(*it), ValuesAt(kp)) != 0) it = lower;
+    pos_ = it - entries_.begin();
+    fresh_ = true;
+    return 0;
+  }
+
+  int SaveRecord(std::string& out) override { return Save(out); }
+  int RegetRecord(std::string_view& in) override { return input_->RegetRecord(in); }
+  void Files(std::vector<FileControlBlock*>& out) const override { input_->Files(out); }
+
+ private:
+  int Fill() {
+    entries_.clear();
+    arena_.clear();
+    sorted_ = 0;
+    sorted_back_ = 0;
+    if (int e = input_->Start(true)) return e;
+    uint64_t sequence = 0;
+    for (;;) {
+      int e = input_->Read(true);
+      if (e == 33) break;
+      if (e != 0) return e;
+      positions_.clear();
+      if ((e = input_->SaveRecord(positions_))) return e;
+      Entry entry{arena_.size(), by_pointer_ ? PrimaryPointer() : 0, sequence++};
+      AppendRow(arena_, positions_);
+      entries_.push_back(entry);
+    }
+    filled_ = true;
+    return 0;
+  }
+
+  uint64_t PrimaryPointer() {
+    DriverArgs a;
+    return Dispatch(DriverOp::kPointerFile, *primary_, a) == 0 ? static_cast<uint64_t>(a.number_result) : 0;
+  }
+
+  void AppendRow(std::string& out, std::string_view positions) {
+    uint16_t n = static_cast<uint16_t>(positions.size());
+    out.append(reinterpret_cast<const char*>(&n), 2);
+    out.append(positions);
+    const auto& weights = Locale().collation;
+    for (size_t i = 0; i < items_.size(); ++i) {
+      CompiledExpression& x = *items_[i].expression;
+      switch (kinds_[i]) {
+        case ItemKind::kInteger: {
+          int64_t v = x.Integer();
+          out.append(reinterpret_cast<const char*>(&v), 8);
+          break;
+        }
+        case ItemKind::kFloating: {
+          double v = x.Floating();
+          out.append(reinterpret_cast<const char*>(&v), 8);
+          break;
+        }
+        case ItemKind::kText: {
+          std::string_view t = x.Text();
+          while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+          uint32_t len = static_cast<uint32_t>(t.size());
+          out.append(reinterpret_cast<const char*>(&len), 4);
+          size_t at = out.size();
+          out.resize(at + len);
+          for (uint32_t k = 0; k < len; ++k) out[at + k] = static_cast<char>(weights[static_cast<uint8_t>(t[k])]);
+          break;
+        }
+      }
+    }
+  }
+
+  const uint8_t* Row(const Entry& e) const { return reinterpret_cast<const uint8_t*>(arena_.data()) + e.offset; }
+  std::string_view PositionsOf(const Entry& e) const {
+    const uint8_t* p = Row(e);
+    uint16_t n;
+    std::memcpy(&n, p, 2);
+    return {reinterpret_cast<const char*>(p + 2), n};
+  }
+  static const uint8_t* ValuesAt(const uint8_t* row) {
+    uint16_t n;
+    std::memcpy(&n, row, 2);
+    return row + 2 + n;
+  }
+  const uint8_t* Values(const Entry& e) const { return ValuesAt(Row(e)); }
+
+  int CompareValues(const uint8_t* a, const uint8_t* b) const {
+    for (size_t i = 0; i < items_.size(); ++i) {
+      int c = 0;
+      switch (kinds_[i]) {
+        case ItemKind::kInteger: {
+          int64_t x, y;
+          std::memcpy(&x, a, 8);
+          std::memcpy(&y, b, 8);
+          c = x < y ? -1 : x > y ? 1 : 0;
+          a += 8;
+          b += 8;
+          break;
+        }
+        case ItemKind::kFloating: {
+          double x, y;
+          std::memcpy(&x, a, 8);
+          std::memcpy(&y, b, 8);
+          c = x < y ? -1 : x > y ? 1 : 0;
+          a += 8;
+          b += 8;
+          break;
+        }
+        case ItemKind::kText: {
+          uint32_t la, lb;
+          std::memcpy(&la, a, 4);
+          std::memcpy(&lb, b, 4);
+          a += 4;
+          b += 4;
+          const uint32_t common = std::min(la, lb);
+          c = std::memcmp(a, b, common);
+          if (c == 0 && la != lb) {
+            // Texts compare as if the shorter were filled with blanks.
+            const uint8_t* rest = la > lb ? a + common : b + common;
+            for (uint32_t k = 0; k < std::max(la, lb) - common && c == 0; ++k) {
+              c = int{rest[k]} - int{blank_weight_};
+            }
+            if (lb > la) c = -c;
+          }
+          a += la;
+          b += lb;
+          break;
+        }
+      }
+      if (c != 0) return items_[i].descending ? -c : c;
+    }
+    return 0;
+  }
+
+  bool Less(const Entry& x, const Entry& y) const {
+    int c = CompareValues(Values(x), Values(y));
+    if (c != 0) return c < 0;
+    if (by_pointer_ && x.pointer != y.pointer) return x.pointer < y.pointer;
+    return x.sequence < y.sequence;
+  }
+
+  // Entries [0, sorted_) and [n - sorted_back_, n) are in their final places.
+  void EnsureSorted(size_t index, bool forward) {
+    const size_t n = entries_.size();
+    auto less = [this](const Entry& x, const Entry& y) { return Less(x, y); };
+    if (sorted_ + sorted_back_ >= n) return;
+    if (forward && index < sorted_) return;
+    if (!forward && index >= n - sorted_back_) return;
+    if (!forward || index >= n / 2) {
+      std::sort(entries_.begin() + sorted_, entries_.end() - sorted_back_, less);
+      sorted_ = n;
+      return;
+    }
+    size_t want = std::max<size_t>({index + 1, sorted_ * 2, sorted_ + 64});
+    want = std::min(want, n - sorted_back_);
+    auto first = entries_.begin() + sorted_, mid = entries_.begin() + want, last = entries_.end() - sorted_back_;
+    if (mid != last) std::nth_element(first, mid, last, less);
+    std::sort(first, mid, less);
+    sorted_ = want;
+  }
+
+  int Deliver(size_t index) {
+    std::string_view positions = PositionsOf(entries_[index]);
+    return input_->RegetRecord(positions);
+  }
+
+  RowPtr input_;
+  std::vector<OrderItem> items_;
+  std::vector<ItemKind> kinds_;
+  FileControlBlock* primary_;
+  bool by_pointer_;
+  uint8_t blank_weight_ = 0;
+  std::string arena_;
+  std::vector<Entry> entries_;
+  std::string positions_, probe_;
+  size_t sorted_ = 0, sorted_back_ = 0;
+  bool filled_ = false;
+  bool fresh_ = false;
+  bool start_forward_ = true;
+  int64_t pos_ = -1;
+};
+
+}  // namespace
+
+RowPtr MakeOrderNode(RowPtr input, std::vector<OrderItem> items, FileControlBlock* primary, bool by_pointer) {
+  return std::make_unique<OrderNode>(std::move(input), std::move(items), primary, by_pointer);
+}
+
+}  // namespace cinevo::view
