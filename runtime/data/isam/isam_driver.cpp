@@ -39,7 +39,11 @@ std::unique_ptr<DriverWorkingState> CreateState(FileControlBlock& fcb) { return 
 int Entry(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
   IsamTable* t = fcb.WorkAs<IsamTable>();
   if (t == nullptr) return 8;  // no working state could be made: "Insufficient Memory"
-  return t->Run(op, args);
+  if (!t->trace().on) return t->Run(op, args);
+  const int64_t start = TraceClock();
+  const int e = t->Run(op, args);
+  TraceFileOperation(t->trace(), op, fcb, args, e, start);  // the dispatch frees t only after this
+  return e;
 }
 
 uint32_t ClockSlot() {
@@ -489,9 +493,14 @@ int IsamTable::Run(DriverOp op, DriverArgs& args) {
     case DriverOp::kSetPropertyKey:
       return op == DriverOp::kSetProperty ? SetProperty(args) : kErrUnsupported;
     case DriverOp::kQueryView:
-    case DriverOp::kInView:
-    case DriverOp::kEndView:
       return 0;
+    // A VIEW operation reads the file as one operation: the update lock is taken (and the
+    // header checked for other programs' commits) once at its start and given back at its end;
+    // the reads in between nest inside it.
+    case DriverOp::kInView:
+      return Begin();
+    case DriverOp::kEndView:
+      return table_.file ? End(0, false) : 0;
     case DriverOp::kAdd:
     case DriverOp::kAddFileLen:
       return AddRecord(false);

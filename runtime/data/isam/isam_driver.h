@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "runtime/data/driver.h"
+#include "runtime/data/driver_trace.h"
 #include "runtime/data/file_control_block.h"
 #include "runtime/data/isam/isam_build.h"
 #include "runtime/data/isam/isam_file.h"
@@ -70,6 +71,8 @@ class IsamTable : public DriverWorkingState {
   ~IsamTable() override;
 
   int Run(DriverOp op, DriverArgs& args);
+  // The file's trace settings, read from the profile when the working state was made.
+  const TraceSettings& trace() const { return trace_; }
 
  private:
   enum class Order { kNone, kFile, kKey };
@@ -194,6 +197,7 @@ class IsamTable : public DriverWorkingState {
   int BlobOp(DriverOp op, DriverArgs& args);
 
   FileControlBlock& fcb_;
+  TraceSettings trace_ = FileTraceSettings();
   OpenedTable table_;
   std::unique_ptr<TableLocks> locks_;
   KeyCodec codec_;

@@ -29,8 +29,21 @@ void PutPiece(std::string& out, std::string_view piece) {
 }
 
 namespace {
+// The trace a VIEW's file operations go to while it runs an operation (TraceFileOperationsInto).
+thread_local const TraceSettings* into_trace = nullptr;
+}  // namespace
 
-int Run(DriverOp op, FileControlBlock& f, DriverArgs& a) { return Dispatch(op, f, a); }
+void TraceFileOperationsInto(const TraceSettings* trace) { into_trace = trace; }
+
+namespace {
+
+int Run(DriverOp op, FileControlBlock& f, DriverArgs& a) {
+  if (into_trace == nullptr) return Dispatch(op, f, a);
+  const int64_t start = TraceClock();
+  const int e = Dispatch(op, f, a);
+  TraceFileOperation(*into_trace, op, f, a, e, start);
+  return e;
+}
 
 int Step(FileControlBlock& f, bool forward) {
   DriverArgs a;

@@ -20,9 +20,14 @@
 #include <vector>
 
 #include "runtime/core/eval.h"
+#include "runtime/data/driver_trace.h"
 #include "runtime/data/file_control_block.h"
 
 namespace cinevo::view {
+
+// While set (not null), every file operation of the nodes is also written to that trace: a
+// VIEW traced "into files" sets it for the length of each of its operations.
+void TraceFileOperationsInto(const TraceSettings* trace);
 
 // Reads one length-prefixed piece from `in`, advancing it. False when `in` is too short.
 bool TakePiece(std::string_view& in, std::string_view& piece);

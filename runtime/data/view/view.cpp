@@ -8,6 +8,7 @@
 #include "runtime/core/value_ref.h"
 #include "runtime/data/dispatch.h"
 #include "runtime/data/driver.h"
+#include "runtime/data/driver_trace.h"
 #include "runtime/data/view/row_stream.h"
 #include "runtime/data/view/view_planner.h"
 #include "runtime/data/view/view_records.h"
@@ -62,14 +63,14 @@ class FieldBindings {
 // Every file of the VIEW read as one operation (see view.h).
 class FilesBracket {
  public:
-  explicit FilesBracket(const std::vector<FileControlBlock*>& files) : files_(files) {
-    for (FileControlBlock* f : files_) {
+  explicit FilesBracket(const std::vector<FileControlBlock*>& files) {
+    for (FileControlBlock* f : files) {
       DriverArgs a;
-      Dispatch(DriverOp::kInView, *f, a);
+      if (Dispatch(DriverOp::kInView, *f, a) == 0) entered_.push_back(f);
     }
   }
   ~FilesBracket() {
-    for (auto it = files_.rbegin(); it != files_.rend(); ++it) {
+    for (auto it = entered_.rbegin(); it != entered_.rend(); ++it) {
       DriverArgs a;
       Dispatch(DriverOp::kEndView, **it, a);
     }
@@ -78,7 +79,7 @@ class FilesBracket {
   FilesBracket& operator=(const FilesBracket&) = delete;
 
  private:
-  const std::vector<FileControlBlock*>& files_;
+  std::vector<FileControlBlock*> entered_;
 };
 
 // The order text of the items that compile; `error` gets the first failure's code.
@@ -97,7 +98,8 @@ std::string CompilableOrder(std::string_view text, int& error) {
 
 class ViewEngine final : public DriverWorkingState {
  public:
-  explicit ViewEngine(View::Impl& v) : v_(v) {}
+  explicit ViewEngine(View::Impl& v) : v_(v), trace_(ViewTraceSettings()) {}
+  const TraceSettings& trace() const { return trace_; }
 
   int Run(DriverOp op, DriverArgs& args);
   void Invalidate() { Drop(); }
@@ -162,6 +164,7 @@ class ViewEngine final : public DriverWorkingState {
   enum class Pending { kNone, kSet, kResetFile };
 
   View::Impl& v_;
+  TraceSettings trace_;  // read when the VIEW's working state is made
   RowPtr root_;
   Pending pending_ = Pending::kSet;
   uint64_t reset_pointer_ = 0;
@@ -356,6 +359,10 @@ int ViewEngine::Run(DriverOp op, DriverArgs& args) {
 
 int ViewEntry(DriverOp op, FileControlBlock& fcb, DriverArgs& args);
 
+uint32_t ViewIdentity(const FileControlBlock& fcb) {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&fcb));
+}
+
 // A closed VIEW: OPEN brings the engine back; the dispatch refuses the rest for a closed file.
 int ClosedViewEntry(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
   if (op != DriverOp::kOpen && op != DriverOp::kShare && op != DriverOp::kSetProperty &&
@@ -369,8 +376,20 @@ int ClosedViewEntry(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
 int ViewEntry(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
   ViewEngine* engine = fcb.WorkAs<ViewEngine>();
   if (engine == nullptr) return 8;
+  const TraceSettings& trace = engine->trace();
+  if (!trace.on) {
+    int e = engine->Run(op, args);
+    if (op == DriverOp::kClose) fcb.entry = &ClosedViewEntry;
+    return e;
+  }
+  const int64_t start = TraceClock();
+  const std::string name(fcb.declaration->ExternalName());
+  const TraceSettings settings = trace;  // CLOSE frees the engine after the call
+  if (settings.into_files) view::TraceFileOperationsInto(&settings);
   int e = engine->Run(op, args);
+  view::TraceFileOperationsInto(nullptr);
   if (op == DriverOp::kClose) fcb.entry = &ClosedViewEntry;
+  TraceViewOperation(settings, ViewIdentity(fcb), op, name, e, start);
   return e;
 }
 
@@ -401,6 +420,7 @@ View::~View() = default;
 
 FileControlBlock& View::block() { return *impl_->block; }
 const ViewDeclaration& View::declaration() const { return impl_->declaration; }
+uint32_t View::identity() const { return ViewIdentity(*impl_->block); }
 
 void View::SetPlanning(bool on) {
   impl_->planning = on;

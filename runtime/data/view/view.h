@@ -58,6 +58,8 @@ class View {
   // How the current filter and order are read: key, range, remaining filter, whether rows are
   // materialised (one item a line).
   std::string Explain();
+  // The VIEW's identity in its trace lines ("VIEW:" and this number in hexadecimal).
+  uint32_t identity() const;
 
   struct Impl;
 

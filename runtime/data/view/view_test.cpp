@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "platform/profile.h"
+
 #include "runtime/core/error.h"
 #include "runtime/data/dispatch.h"
 #include "runtime/data/view/view_test_support.h"
@@ -295,6 +302,49 @@ TEST_F(ViewTest, ResetToThePrimaryFilesRecord) {
   EXPECT_EQ(Row(v), "Empty|");
   ASSERT_EQ(Next(v.block()), 0);
   EXPECT_EQ(Row(v), "Summer|C:\\A.MPG");
+}
+
+TEST_F(ViewTest, TraceWritesOneLinePerOperation) {
+  const std::string profile = (dir_ / "profile.ini").string();
+  const std::string log = (dir_ / "VIEW.LOG").string();
+  const char* old = std::getenv("CINEVO_PROFILE");
+  const std::string old_profile = old ? old : "";
+  setenv("CINEVO_PROFILE", profile.c_str(), 1);
+  ASSERT_TRUE(platform::WriteIniValue(profile, "VXVIEW", "Profile", "1"));
+  ASSERT_TRUE(platform::WriteIniValue(profile, "VXVIEW", "TraceFile", log));
+  {
+    ViewDeclaration d;
+    d.primary = groups_.get();
+    d.key = 0;
+    View v(d);
+    ASSERT_EQ(Open(v.block()), 0);
+    ASSERT_EQ(SetView(v.block()), 0);
+    for (int i = 0; i < 4; ++i) Next(v.block());
+    EXPECT_EQ(Add(v.block()), 80);
+    Close(v.block());
+    char id[16];
+    std::snprintf(id, sizeof id, "VIEW:%lX:", static_cast<unsigned long>(v.identity()));
+    std::ifstream in(log, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string got = text.str();
+    for (size_t at = 0; (at = got.find("Time Taken: ", at)) != std::string::npos; at += 12) {
+      got.replace(at + 12, got.find(" secs", at) - at - 12, "0.00");
+    }
+    EXPECT_EQ(got, std::string(id) + "OPEN(GRUPA)             Time Taken: 0.00 secs\r\n" +
+                       id + "SETview(GRUPA)          Time Taken: 0.00 secs\r\n" +
+                       id + "NEXT(GRUPA)             Time Taken: 0.00 secs\r\n" +
+                       id + "NEXT(GRUPA)             Time Taken: 0.00 secs\r\n" +
+                       id + "NEXT(GRUPA)             Time Taken: 0.00 secs\r\n" +
+                       id + "NEXT(GRUPA)             Error: Record Not Available Time Taken: 0.00 secs\r\n" +
+                       id + "ADD(GRUPA)              Error: Unsupported File Driver Function Time Taken: 0.00 secs\r\n" +
+                       id + "CLOSE(GRUPA)            Time Taken: 0.00 secs\r\n");
+  }
+  if (old_profile.empty()) {
+    unsetenv("CINEVO_PROFILE");
+  } else {
+    setenv("CINEVO_PROFILE", old_profile.c_str(), 1);
+  }
 }
 
 }  // namespace
