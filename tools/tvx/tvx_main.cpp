@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
     std::printf(
         "usage: tvx COMMAND [ARGS]\n"
-        "  info FILE | check FILE | dump FILE [--key NAME] [--format text|csv|json]\n"
+        "  info FILE | check FILE | dump FILE [--key NAME] [--filter EXPR] [--order TEXT] [--explain]\n"
+        "                                   [--format text|csv|json]\n"
         "  create FILE DECLARATION | import FILE --csv|--json SOURCE | export FILE [--json|--csv] [--table NAME]\n"
         "  rebuild FILE [KEY] | eval EXPRESSION [--bind NAME=VALUE]\n");
     return argc < 2 ? 2 : 0;
