@@ -69,7 +69,9 @@ std::unique_ptr<MpvPlayer> MpvPlayer::Create(const MpvPlayerOptions& options) {
   opt("pause", "yes");
   opt("vo", options.render_video && options.video ? "libmpv" : "null");
   if (!options.video) opt("vid", "no");
-  if (!options.audio_output) opt("ao", "null");
+  // Sound goes to the system's sound server or the sound card, else nowhere: other outputs
+  // the engine could fall back to have been seen to hang when closed without a sound card.
+  opt("ao", options.audio_output ? "pipewire,pulse,alsa" : "null");
   if (mpv_initialize(h) < 0) return nullptr;
 
   if (options.render_video && options.video) {
