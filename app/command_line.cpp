@@ -1,0 +1,26 @@
+#include "app/command_line.h"
+
+#include <filesystem>
+#include <string_view>
+
+namespace cinevo::app {
+
+std::vector<std::string> MovieArguments(int argc, const char* const* argv) {
+  std::vector<std::string> names;
+  bool files_only = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i] ? argv[i] : "";
+    if (arg.empty()) continue;
+    if (!files_only && arg == "--") {
+      files_only = true;
+      continue;
+    }
+    if (!files_only && arg.front() == '-') continue;
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::absolute(std::filesystem::path(arg), ec);
+    names.push_back(ec ? std::string(arg) : path.lexically_normal().string());
+  }
+  return names;
+}
+
+}  // namespace cinevo::app
