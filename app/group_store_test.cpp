@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/catalogue.h"
 #include "runtime/core/std_date.h"
 #include "runtime/data/driver.h"
 #include "runtime/data/file_statements.h"
@@ -21,35 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
-
-// The two files as the catalogue declares them.
-FileDeclaration GroupFile(const fs::path& dir) {
-  FileDeclaration d;
-  d.label = "GRUPA";
-  d.name = (dir / "GRUPA").string();
-  d.driver = "TARVEX";
-  d.prefix = "GRU";
-  d.attributes = kFileCreate;
-  d.fields = {MakeField("GRU:SIFRA", TypeCode::kString, 0, 20),
-              MakeField("GRU:SFSEL", TypeCode::kString, 20, 1)};
-  d.keys = {MakeKey("GRU:PRK", kKeyOpt | kKeyNoCase, {1})};
-  return d;
-}
-
-FileDeclaration MovieFile(const fs::path& dir) {
-  FileDeclaration d;
-  d.label = "PODGRU";
-  d.name = (dir / "PODGRU").string();
-  d.driver = "TARVEX";
-  d.prefix = "POD";
-  d.attributes = kFileCreate;
-  d.fields = {MakeField("POD:SIFRA", TypeCode::kString, 0, 20),
-              MakeField("POD:NASLOV", TypeCode::kString, 20, 120),
-              MakeField("POD:NASLOV2", TypeCode::kString, 140, 10),
-              MakeField("POD:SFSEL", TypeCode::kString, 150, 1)};
-  d.keys = {MakeKey("POD:PRK", kKeyDup | kKeyOpt | kKeyNoCase, {1, 3})};
-  return d;
-}
 
 // Counts the adds and can fail them, around the real writer.
 class CountingWriter : public FavouritesWriter {
@@ -81,8 +53,8 @@ class GroupStoreTest : public ::testing::Test {
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
-    group_decl_ = GroupFile(dir_);
-    movie_decl_ = MovieFile(dir_);
+    group_decl_ = GroupDeclaration(dir_.string());
+    movie_decl_ = MovieDeclaration(dir_.string());
     groups_ = std::make_unique<FileControlBlock>(group_decl_);
     movies_ = std::make_unique<FileControlBlock>(movie_decl_);
     ASSERT_EQ(Create(*groups_), 0);
