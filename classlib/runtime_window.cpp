@@ -1,0 +1,95 @@
+#include "classlib/runtime_window.h"
+
+#include <mutex>
+
+#include "classlib/toolbar.h"
+#include "runtime/ui/event_code.h"
+#include "runtime/ui/key_code.h"
+#include "runtime/ui/runtime_thread.h"
+#include "runtime/ui/window.h"
+
+namespace cinevo::classlib {
+
+namespace tb = toolbar_button;
+
+int RuntimeWindow::WindowControl(int control) const {
+  if (control >= tb::kFirst && control <= tb::kLast) {
+    return toolbarFirst_ != 0 ? toolbarFirst_ + (control - tb::kFirst) : 0;
+  }
+  return control;
+}
+
+bool RuntimeWindow::Accept() { return w_.Accept(); }
+int RuntimeWindow::Event() const { return w_.Event(); }
+
+int RuntimeWindow::Field() const {
+  const int field = w_.Field();
+  if (toolbarFirst_ != 0 && field >= toolbarFirst_ && field <= toolbarFirst_ + (tb::kLast - tb::kFirst)) {
+    return tb::kFirst + (field - toolbarFirst_);
+  }
+  return field;
+}
+
+uint32_t RuntimeWindow::KeyCode() const {
+  const EventRecord* r = w_.Current();
+  return r != nullptr ? (r->keyCode & kKeyCodeMask) : 0;
+}
+
+void RuntimeWindow::ExitLoop() { w_.ExitLoop(); }
+void RuntimeWindow::CancelClose() { w_.CancelClose(); }
+void RuntimeWindow::Close() { w_.Close(); }
+bool RuntimeWindow::IsOpen() const { return w_.IsOpen(); }
+
+bool RuntimeWindow::Post(int event, int control) {
+  const int target = WindowControl(control);
+  if (control != 0 && target == 0) return false;  // a toolbar button the window does not show
+  return w_.Post(event, target);
+}
+
+uint32_t RuntimeWindow::LastKeyCode() const {
+  std::lock_guard lock(RuntimeLock());
+  const ThreadState* ts = ThreadStateFor(CurrentThreadNumber());
+  return ts != nullptr ? (ts->keyboard.keyCode & kKeyCodeMask) : 0;
+}
+
+void RuntimeWindow::ClearLastKeyCode() {
+  std::lock_guard lock(RuntimeLock());
+  if (ThreadState* ts = ThreadStateFor(CurrentThreadNumber())) ts->keyboard.keyCode = 0;
+}
+
+void RuntimeWindow::Select(int control) {
+  if (control != 0) return;  // focus moves with the control library's controls
+  // Every control's value is checked when entered; completing needs no further pass here.
+  acceptingAll_ = true;
+  w_.Post(EVENT::Completed);
+  acceptingAll_ = false;
+}
+
+void RuntimeWindow::Display(int /*control*/) {}
+
+bool RuntimeWindow::Disabled(int control) const {
+  auto it = kept_.find(control);
+  return it != kept_.end() && it->second.disabled;
+}
+
+void RuntimeWindow::SetDisabled(int control, bool disabled) { kept_[control].disabled = disabled; }
+
+std::string RuntimeWindow::Tip(int control) const {
+  auto it = kept_.find(control);
+  return it == kept_.end() ? std::string() : it->second.tip;
+}
+
+void RuntimeWindow::SetTip(int control, std::string_view tip) { kept_[control].tip = tip; }
+
+int RuntimeWindow::FocusedControl() const { return 0; }
+
+void RuntimeWindow::AddAlertKey(uint32_t keyCode) { alertKeys_.push_back(keyCode); }
+
+std::vector<int> RuntimeWindow::Controls() const { return {}; }
+ControlRect RuntimeWindow::Rect(int) const { return {}; }
+void RuntimeWindow::SetRect(int, const ControlRect&) {}
+ControlRect RuntimeWindow::ClientRect() const { return {}; }
+void RuntimeWindow::SetMinimumSize(int, int) {}
+void RuntimeWindow::SetMaximumSize(int, int) {}
+
+}  // namespace cinevo::classlib

@@ -1,0 +1,130 @@
+#include "classlib/runtime_window.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
+#include "classlib/toolbar.h"
+#include "classlib/window_manager.h"
+#include "platform/window/test_application.h"
+#include "runtime/core/error.h"
+#include "runtime/ui/events.h"
+#include "runtime/ui/runtime_thread.h"
+#include "runtime/ui/window.h"
+
+namespace cinevo::classlib {
+namespace {
+
+// A procedure on a real window: two buttons, OK (1) and Cancel (2), Cancel registered as a
+// response button. Its Init opens the window and queues what the test's user does.
+class ButtonsProcedure : public WindowManager {
+ public:
+  ButtonsProcedure(Window& w, RuntimeWindow& rw, std::vector<std::pair<int, int>> user)
+      : WindowManager(rw), w_(w), user_(std::move(user)) {}
+
+  int Init() override {
+    int r = WindowManager::Init();
+    if (r != 0) return r;
+    vcrRequest = &vcr;
+    WindowOptions o;
+    o.caption = "procedure";
+    o.visible = false;
+    if (!w_.Open(o)) return level::kHandled;
+    ok = w_.AddButton("OK", 10, 10, 80, 24);
+    cancel = w_.AddButton("Cancel", 100, 10, 80, 24);
+    AddItem(cancel, response::kCancelled);
+    okControl = ok;
+    opened = true;
+    for (auto [event, control] : user_) PostEvent(&w_, event, control == -1 ? cancel : control);
+    return 0;
+  }
+  int TakeEvent() override {
+    seen.push_back(window().Event());
+    return WindowManager::TakeEvent();
+  }
+  int TakeCompleted() override {
+    SetResponse(response::kCompleted);
+    return 0;
+  }
+
+  int32_t vcr = tb_next;
+  int ok = 0;
+  int cancel = 0;
+  std::vector<int> seen;
+  static constexpr int tb_next = toolbar_button::kDown;
+
+ private:
+  Window& w_;
+  std::vector<std::pair<int, int>> user_;
+};
+
+class RuntimeWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(StartEventRuntime());
+    SetShuttingDown(false);
+  }
+};
+
+TEST_F(RuntimeWindowTest, CancelButtonEndsTheLoopWithResponseTwoAndClearsTheRequest) {
+  Window w;
+  RuntimeWindow rw(w);
+  ButtonsProcedure p(w, rw, {{EVENT::Accepted, -1}});
+  EXPECT_EQ(p.Run(), response::kCancelled);
+  EXPECT_EQ(p.vcr, 0);
+  EXPECT_FALSE(w.IsOpen());
+  ASSERT_FALSE(p.seen.empty());
+  EXPECT_EQ(p.seen.front(), EVENT::OpenWindow);
+  EXPECT_EQ(p.seen.back(), EVENT::CloseWindow);
+  EXPECT_EQ(TopWindow(), nullptr);
+}
+
+TEST_F(RuntimeWindowTest, OkCompletesThroughTheCompletedEvent) {
+  Window w;
+  RuntimeWindow rw(w);
+  ButtonsProcedure p(w, rw, {{EVENT::Accepted, 1}});
+  EXPECT_EQ(p.Run(), response::kCompleted);
+  EXPECT_EQ(p.vcr, ButtonsProcedure::tb_next);  // a completed form keeps the request
+  EXPECT_NE(std::find(p.seen.begin(), p.seen.end(), EVENT::Completed), p.seen.end());
+}
+
+TEST_F(RuntimeWindowTest, ToolbarButtonsMapToTheWindowsOwnControlsOrAreKeptAside) {
+  Window w;
+  WindowOptions o;
+  o.visible = false;
+  ASSERT_TRUE(w.Open(o));
+  RuntimeWindow rw(w);
+  // Not mapped: states and tips are kept, nothing can be posted to them.
+  rw.SetDisabled(toolbar_button::kDown, true);
+  rw.SetTip(toolbar_button::kDown, "Save record and add another");
+  EXPECT_TRUE(rw.Disabled(toolbar_button::kDown));
+  EXPECT_EQ(rw.Tip(toolbar_button::kDown), "Save record and add another");
+  EXPECT_FALSE(rw.Post(EVENT::Accepted, toolbar_button::kDown));
+
+  for (int i = 0; i < 13; ++i) w.AddButton("b", 0, 0, 10, 10);
+  rw.MapToolbarButtons(1);
+  EXPECT_TRUE(rw.Post(EVENT::Accepted, toolbar_button::kDown));  // control 9
+  ASSERT_TRUE(rw.Accept());  // OpenWindow
+  ASSERT_TRUE(rw.Accept());
+  EXPECT_EQ(w.Field(), 9);
+  EXPECT_EQ(rw.Field(), toolbar_button::kDown);
+  rw.ExitLoop();
+  w.Close();
+}
+
+TEST_F(RuntimeWindowTest, TheLastKeyCodeIsTheThreadsAndCanBeCleared) {
+  Window w;
+  RuntimeWindow rw(w);
+  {
+    std::lock_guard lock(RuntimeLock());
+    ThreadStateFor(CurrentThreadNumber())->keyboard.keyCode = 2;
+  }
+  EXPECT_EQ(rw.LastKeyCode(), 2u);
+  rw.ClearLastKeyCode();
+  EXPECT_EQ(rw.LastKeyCode(), 0u);
+}
+
+}  // namespace
+}  // namespace cinevo::classlib
