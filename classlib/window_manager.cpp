@@ -68,17 +68,22 @@ int WindowManager::Ask() {
   if (dead) return level::kContinue;
   lastInsertedPosition.clear();
   while (window_.Accept()) {
-    const int event = window_.Event();
-    const int result = TakeEvent();
-    if (result == level::kStop) {
-      window_.ExitLoop();
-      break;
-    }
-    if (result == level::kHandled && (event == EVENT::CloseWindow || event == EVENT::CloseDown)) {
-      window_.CancelClose();
-    }
+    if (!Dispatch()) break;
   }
   return level::kContinue;
+}
+
+bool WindowManager::Dispatch() {
+  const int event = window_.Event();
+  const int result = TakeEvent();
+  if (result == level::kStop) {
+    window_.ExitLoop();
+    return false;
+  }
+  if (result == level::kHandled && (event == EVENT::CloseWindow || event == EVENT::CloseDown)) {
+    window_.CancelClose();  // the close was refused: the window stays open
+  }
+  return true;
 }
 
 int WindowManager::Kill() {

@@ -131,6 +131,9 @@ class WindowManager {
   virtual int TakeSelected();
   virtual int TakeWindowEvent();
   virtual void Update();
+  // One step of Ask's loop: handles the current event and tells the window what came of it.
+  // False when the loop is to end. (For drivers that run the window's loop themselves.)
+  bool Dispatch();
   // The help button: shows `helpText` (or a general text) in a box captioned "Help".
   virtual void ShowHelp();
 
