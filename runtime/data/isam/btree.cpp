@@ -242,9 +242,24 @@ Status BTree::After(std::string_view key, Record& out, bool& found) {
     if (next + 1 < leaf.size()) leaf.Prefetch(next + 1);  // most likely the scan's next record
     found = true;
     scan_.back().index = static_cast<int>(next);  // the scan's path now ends at the record given
-    return Status::Ok();
+  } else {
+    ISAM_RETURN_IF_ERROR(StepAcross(scan_, true, out, found));
   }
-  return StepAcross(scan_, true, out, found);
+  return MovedOn(key, out, found, true);
+}
+
+// Every walk over the tree steps with After or Before from the key it was last given. A
+// damaged tree (records out of order, a parent's copy that is not its child's first record)
+// could hand back that key or one behind it, and the walk would never end; such a step is an
+// error instead. With every step moving strictly on, a walk meets each record at most once.
+Status BTree::MovedOn(std::string_view from, Record& out, bool& found, bool forward) {
+  if (!found) return Status::Ok();
+  int order = CompareKeys(out.key(), from);
+  if (forward ? order > 0 : order < 0) return Status::Ok();
+  found = false;
+  scan_epoch_ = 0;
+  return Status::Internal(kCheckRecordOrder, std::string("the record ") + (forward ? "after" : "before") +
+                                                 " a key does not move on (records out of order)");
 }
 
 Status BTree::AtOrBefore(std::string_view key, Record& out, bool& found) {
@@ -272,9 +287,10 @@ Status BTree::Before(std::string_view key, Record& out, bool& found) {
   if (index >= 0) {
     leaf.CopyTo(static_cast<size_t>(index), out);
     found = true;
-    return Status::Ok();
+  } else {
+    ISAM_RETURN_IF_ERROR(StepAcross(path, false, out, found));
   }
-  return StepAcross(path, false, out, found);
+  return MovedOn(key, out, found, false);
 }
 
 Status BTree::Height(int& height) {

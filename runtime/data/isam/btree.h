@@ -71,6 +71,8 @@ class BTree {
   bool ScanAt(std::string_view key);
   Status EdgeRecord(uint32_t address, uint8_t level, bool first, Record& out);
   Status StepAcross(const Path& path, bool forward, Record& out, bool& found);
+  // An error (check 9) when `out`, found by a step from `from`, does not lie beyond it.
+  Status MovedOn(std::string_view from, Record& out, bool& found, bool forward);
   size_t PropagateFirst(Path& path, size_t level_index);
   Status FixSizes(Path& path, size_t deepest, size_t changed_top);
   Status Split(PageRef page, PageRef parent, size_t index, int depth);

@@ -409,5 +409,49 @@ TEST_F(TreeTest, ACommitOfManyPagesGivesTheCacheBackToItsLimit) {
   EXPECT_LE(store_->cache().size(), 10u + 2 * static_cast<size_t>(height));
 }
 
+// A damaged index page whose child address leads back to a leaf already walked (forward) or
+// on to one not yet reached (backward): a walk with After or Before would be handed records it
+// has passed, then the same leaves again, for ever. Every step must move on, so the walk ends
+// with check 9 instead.
+TEST_F(TreeTest, WalksThatWouldGoRoundInADamagedTreeEndWithAnError) {
+  InsertSpread(300, 7);
+  ASSERT_FALSE(HasFatalFailure());
+  for (bool forward : {true, false}) {
+    SCOPED_TRACE(forward ? "forward" : "backward");
+    PageRef root;
+    ASSERT_TRUE(store_->Load(store_->header().root, root).ok());
+    ASSERT_EQ(root->level, 1) << "the test wants leaves under one root";
+    ASSERT_GE(root->size(), 4u);
+    std::vector<uint32_t> sound = root->children;
+    // Forward: the third child is the first leaf again. Backward: the second is the third.
+    if (forward) root->children[2] = sound[0]; else root->children[1] = sound[2];
+    store_->Touch(root);
+    ASSERT_TRUE(store_->Commit().ok());
+    tree_ = std::make_unique<BTree>(*store_);
+
+    Record r;
+    bool found = false;
+    ASSERT_TRUE((forward ? tree_->AtOrAfter("", r, found) : tree_->AtOrBefore(std::string(8, '\xFF'), r, found)).ok());
+    Status st;
+    int steps = 0;
+    while (found && steps < 5000) {
+      std::string at(r.key());
+      st = forward ? tree_->After(at, r, found) : tree_->Before(at, r, found);
+      if (!st.ok()) break;
+      ++steps;
+    }
+    EXPECT_LT(steps, 300);
+    EXPECT_EQ(st.code, kErrFileSystem);
+    EXPECT_EQ(st.file_error, kCheckRecordOrder);
+    EXPECT_FALSE(found);
+
+    ASSERT_TRUE(store_->Load(store_->header().root, root).ok());
+    root->children = sound;
+    store_->Touch(root);
+    ASSERT_TRUE(store_->Commit().ok());
+    tree_ = std::make_unique<BTree>(*store_);
+  }
+}
+
 }  // namespace
 }  // namespace cinevo::isam

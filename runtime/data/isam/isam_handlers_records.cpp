@@ -553,6 +553,8 @@ int IsamTable::Build(int key) {
         if (!found || !StartsWith(r.key(), prefix)) break;
         bool erased = false;
         ISAM_RETURN_IF_ERROR(tree.Erase(std::string(r.key()), erased));
+        // An entry that the search finds but the erase does not would be found again for ever.
+        if (!erased) return Status::Internal(kCheckRecordOrder, "a key entry found but not erased");
       }
       Counters c;
       ISAM_RETURN_IF_ERROR(ReadCountersOf(k.number, c));
