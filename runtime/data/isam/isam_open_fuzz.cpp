@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "runtime/data/isam/format_check.h"
@@ -16,15 +17,31 @@ using namespace cinevo::isam;
 
 namespace {
 
-std::string ScratchPath() {
-  static std::string path = [] {
-    char name[] = "/tmp/isam_fuzz_XXXXXX";
-    int fd = mkstemp(name);
-    if (fd >= 0) close(fd);
-    return std::string(name);
-  }();
-  return path;
-}
+// A scratch file of its own for each input, in the temporary folder, removed with anything
+// the page store made beside it (its journal) when the input is done.
+class ScratchFile {
+ public:
+  ScratchFile() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "isam_fuzz_XXXXXX").string();
+    int fd = mkstemp(pattern.data());
+    if (fd >= 0) {
+      close(fd);
+      path_ = pattern;
+    }
+  }
+  ~ScratchFile() {
+    if (path_.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove(path_, ec);
+    std::filesystem::remove(path_ + "-journal", ec);
+  }
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
 
 // Records of the transaction-marker kind: the check does not relate them to any table.
 std::string MarkerKey(uint32_t n) {
@@ -33,12 +50,10 @@ std::string MarkerKey(uint32_t n) {
   return k;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string path = ScratchPath();
+// One input, on the file at `path`; every object that holds the file is gone on return.
+void CheckInput(const std::string& path, const uint8_t* data, size_t size) {
   FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return 0;
+  if (!f) return;
   std::fwrite(data, 1, size, f);
   std::fclose(f);
 
@@ -47,11 +62,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.cache_limit = 8;  // small, so that eviction is exercised too
   options.cache_low = 4;
   std::unique_ptr<IsamFile> file;
-  if (!IsamFile::Open(path, options, file).ok()) return 0;
+  if (!IsamFile::Open(path, options, file).ok()) return;
 
   std::vector<Violation> violations;
   FileSummary summary;
-  if (!CheckFormat(file->store(), violations, summary).ok()) return 0;
+  if (!CheckFormat(file->store(), violations, summary).ok()) return;
 
   std::vector<TableInfo> tables;
   if (file->ListTables(tables).ok()) {
@@ -91,5 +106,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  ScratchFile scratch;
+  if (!scratch.path().empty()) CheckInput(scratch.path(), data, size);
   return 0;
 }
