@@ -6,6 +6,7 @@
 #include "runtime/data/isam/format_check.h"
 #include "runtime/data/isam/isam_file.h"
 #include "runtime/data/isam/key_check.h"
+#include "tools/tvx/tvx_table.h"
 
 namespace cinevo::tvx {
 
@@ -19,6 +20,14 @@ int RunCheck(int argc, char** argv, std::FILE* out, std::FILE* err) {
   PageStoreOptions options;
   options.read_only = true;
   std::string path = ResolvePhysicalPath(argv[0]);
+  // The check reads the file as one committed state: it holds a reader slot and the update
+  // lock throughout, so no other program commits under it.
+  FileHold reading;
+  std::string busy;
+  if (!reading.Take(path, kToolWaitMs, busy)) {
+    std::fprintf(err, "tvx check: %s\n", busy.c_str());
+    return 2;
+  }
   std::unique_ptr<PageStore> store;
   Status st = PageStore::Open(path, options, store);
   if (!st.ok()) {

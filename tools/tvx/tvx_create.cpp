@@ -7,9 +7,11 @@
 #include <sstream>
 #include <vector>
 
+#include "runtime/core/picture.h"
 #include "runtime/data/isam/declaration_stream.h"
 #include "runtime/data/isam/isam_driver.h"
 #include "runtime/data/isam/isam_file.h"
+#include "tools/tvx/tvx_table.h"
 
 namespace cinevo::tvx {
 namespace {
@@ -31,6 +33,7 @@ bool SplitCall(const std::string& word, std::string& name, std::vector<uint32_t>
   std::stringstream ss(text_arg);
   std::string part;
   while (std::getline(ss, part, ',')) {
+    if (part == "@") return true;  // a picture taken out of the line ends the arguments
     char* end = nullptr;
     unsigned long v = std::strtoul(part.c_str(), &end, 10);
     if (part.empty() || *end != '\0' || v > 0xFFFF) {
@@ -55,6 +58,37 @@ constexpr TypeInfo kTypes[] = {
     {"CSTRING", TypeCode::kCString, 0}, {"PSTRING", TypeCode::kPString, 0}, {"GROUP", TypeCode::kGroup, 0},
 };
 
+bool IsDimWord(std::string_view w) {
+  if (w.size() < 6 || (w.substr(0, 4) != "DIM(" && w.substr(0, 4) != "dim(") || w.back() != ')') return false;
+  std::string_view n = w.substr(4, w.size() - 5);
+  return !n.empty() && n.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// Takes a string picture out of a FIELD line: the text from the "@" after "(" or "," up to the
+// first ")" that ends a valid picture and after which only blanks, a DIM(n) and a comment
+// follow. A picture may hold blanks, "#" and parentheses. The line keeps "@)" in its place.
+bool TakePicture(std::string& line, std::string& picture) {
+  size_t at = line.find("(@");
+  if (size_t comma = line.find(",@"); comma != std::string::npos && (at == std::string::npos || comma < at)) at = comma;
+  if (at == std::string::npos) return false;
+  for (size_t close = line.find(')', at + 2); close != std::string::npos; close = line.find(')', close + 1)) {
+    if (close + 1 < line.size() && !std::isspace(static_cast<unsigned char>(line[close + 1]))) continue;
+    std::istringstream rest(line.substr(close + 1));
+    std::string word;
+    bool fits = true, dim_seen = false;
+    while (fits && rest >> word) {
+      if (word[0] == '#') break;
+      fits = !dim_seen && IsDimWord(word);
+      dim_seen = true;
+    }
+    if (!fits || !CompilePicture(line.substr(at + 2, close - at - 2)).Valid()) continue;
+    picture = line.substr(at + 2, close - at - 2);
+    line = line.substr(0, at + 2) + line.substr(close);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool ParseDeclarationText(const std::string& text, FileDeclaration& out, std::string& error) {
@@ -77,6 +111,8 @@ bool ParseDeclarationText(const std::string& text, FileDeclaration& out, std::st
   };
   while (std::getline(in, line)) {
     ++number;
+    std::string picture;
+    bool has_picture = TakePicture(line, picture);
     if (size_t hash = line.find('#'); hash != std::string::npos) line.resize(hash);
     std::istringstream words(line);
     std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
@@ -94,7 +130,21 @@ bool ParseDeclarationText(const std::string& text, FileDeclaration& out, std::st
       }
       if (!ti) return fail("unknown type " + w[2]);
       FieldDeclaration f = MakeField(w[1], ti->type, offset, ti->size);
-      if (ti->size == 0) {
+      if (has_picture) {
+        // STRING(@picture): as many bytes as the picture is wide (and the zero byte or the
+        // length byte of a CSTRING or PSTRING); STRING(n,@picture): n bytes.
+        if (ti->type != TypeCode::kString && ti->type != TypeCode::kCString && ti->type != TypeCode::kPString) {
+          return fail(tname + " takes no picture");
+        }
+        CompiledPicture pic = CompilePicture(picture);
+        if (picture.empty() || !pic.Valid()) return fail("bad picture @" + picture);
+        if (targ != "@" && (args.size() != 1 || targ != std::to_string(args[0]) + ",@" || args[0] == 0)) {
+          return fail("expected " + tname + "(@picture) or " + tname + "(n,@picture)");
+        }
+        f.picture = "@" + picture;  // stored with its "@", as files keep pictures
+        f.length = targ == "@" ? 0 : args[0];
+        f.size = targ == "@" ? static_cast<uint32_t>(pic.Width()) + (ti->type == TypeCode::kString ? 0 : 1) : args[0];
+      } else if (ti->size == 0) {
         if (args.empty() || args.size() > 2 || args[0] == 0) return fail(tname + " needs a size, e.g. " + tname + "(10)");
         if (ti->type == TypeCode::kDecimal || ti->type == TypeCode::kPDecimal) {
           if (args[0] > 31 || (args.size() == 2 && args[1] > args[0])) return fail("bad digits or places");
@@ -123,11 +173,20 @@ bool ParseDeclarationText(const std::string& text, FileDeclaration& out, std::st
     } else if (kind == "MEMO" || kind == "BLOB") {
       MemoDeclaration m;
       m.label = w[1];
+      // NAME(external) may close either line.
+      if (w.size() > 2) {
+        std::string a, targ;
+        std::vector<uint32_t> args;
+        if (SplitCall(w.back(), a, args, targ) && a == "NAME" && !targ.empty()) {
+          m.name = targ;
+          w.pop_back();
+        }
+      }
       if (kind == "BLOB") {
-        if (w.size() != 2) return fail("expected BLOB LABEL");
+        if (w.size() != 2) return fail("expected BLOB LABEL [NAME(external)]");
         m.flags = kMemoBlob | kMemoBinary;
       } else {
-        if (w.size() < 3 || w.size() > 4) return fail("expected MEMO LABEL SIZE [BINARY]");
+        if (w.size() < 3 || w.size() > 4) return fail("expected MEMO LABEL SIZE [BINARY] [NAME(external)]");
         char* end = nullptr;
         unsigned long size = std::strtoul(w[2].c_str(), &end, 10);
         if (*end != '\0' || size == 0 || size > 0xFFFF) return fail("bad memo size " + w[2]);
@@ -193,24 +252,102 @@ bool ParseDeclarationText(const std::string& text, FileDeclaration& out, std::st
   return true;
 }
 
+bool WriteDeclarationText(const isam::TableDeclaration& d, std::string& text, std::string& error) {
+  text.clear();
+  auto name_of = [&](const isam::Text& t, const std::string& what) {
+    if (!t || t->empty() || t->find_first_of(" \t#(),") != std::string::npos) {
+      error = what + " has no label that a declaration text can hold";
+      return false;
+    }
+    return true;
+  };
+  for (size_t i = 0; i < d.fields.size(); ++i) {
+    const isam::StreamField& f = d.fields[i];
+    std::string what = "field " + std::to_string(i + 1);
+    if (!name_of(f.name, what)) return false;
+    const TypeInfo* ti = nullptr;
+    for (const TypeInfo& t : kTypes) {
+      if (static_cast<uint8_t>(t.type) == f.type) ti = &t;
+    }
+    if (!ti) {
+      error = what + " (" + *f.name + ") is of type " + std::string(FieldTypeName(f.type)) + ", which a declaration text cannot declare";
+      return false;
+    }
+    std::string type = ti->name;
+    auto type_code = static_cast<TypeCode>(f.type);
+    if (type_code == TypeCode::kDecimal || type_code == TypeCode::kPDecimal) {
+      type += "(" + std::to_string(f.digits) + "," + std::to_string(f.places) + ")";
+    } else if (type_code == TypeCode::kString || type_code == TypeCode::kCString || type_code == TypeCode::kPString) {
+      if (!f.picture) {
+        type += "(" + std::to_string(f.length) + ")";
+      } else if (f.declared_length == 0) {
+        type += "(" + *f.picture + ")";
+      } else {
+        type += "(" + std::to_string(f.length) + "," + *f.picture + ")";
+      }
+    } else if (type_code == TypeCode::kGroup) {
+      type += "(" + std::to_string(f.length) + ")";
+    }
+    text += "FIELD " + *f.name + " " + type + (f.elements > 1 ? " DIM(" + std::to_string(f.elements) + ")" : "") + "\n";
+  }
+  for (size_t i = 0; i < d.memos.size(); ++i) {
+    const isam::StreamMemo& m = d.memos[i];
+    if (!name_of(m.name, "memo " + std::to_string(i + 1))) return false;
+    std::string external = m.external ? " NAME(" + *m.external + ")" : "";
+    if (m.flags & kMemoBlob) {
+      text += "BLOB " + *m.name + external + "\n";
+    } else {
+      text += "MEMO " + *m.name + " " + std::to_string(m.max_size) + ((m.flags & kMemoBinary) ? " BINARY" : "") + external + "\n";
+    }
+  }
+  for (size_t i = 0; i < d.keys.size(); ++i) {
+    const isam::StreamKey& k = d.keys[i];
+    if (!name_of(k.name, "key " + std::to_string(i + 1))) return false;
+    std::string components;
+    for (const isam::StreamKeyComponent& c : k.components) {
+      if (c.field >= d.fields.size()) {
+        error = "key " + *k.name + " names a field that is not there";
+        return false;
+      }
+      components += (components.empty() ? "" : ",") + std::string(c.descending ? "-" : "") + d.fields[c.field].name.value_or("");
+    }
+    text += "KEY " + *k.name + " " + components + ((k.flags & kKeyDup) ? " DUP" : "") + ((k.flags & kKeyOpt) ? " OPT" : "") +
+            ((k.flags & kKeyNoCase) ? " NOCASE" : "") + ((k.flags & kKeyPrimary) ? " PRIMARY" : "") +
+            (k.external ? " NAME(" + *k.external + ")" : "") + "\n";
+  }
+  // The text must make exactly this declaration again; what it cannot say is refused.
+  FileDeclaration parsed;
+  std::string why;
+  if (!ParseDeclarationText(text, parsed, why)) {
+    error = "the declaration cannot be written as text: " + why;
+    return false;
+  }
+  isam::TableDeclaration again = isam::FromFileDeclaration(parsed);
+  if (again == d) return true;
+  std::string differs;
+  for (size_t i = 0; differs.empty() && i < d.fields.size() && i < again.fields.size(); ++i) {
+    if (!(d.fields[i] == again.fields[i])) differs = "field " + std::to_string(i + 1) + " (" + d.fields[i].name.value_or("") + ")";
+  }
+  for (size_t i = 0; differs.empty() && i < d.memos.size() && i < again.memos.size(); ++i) {
+    if (!(d.memos[i] == again.memos[i])) differs = "memo " + std::to_string(i + 1);
+  }
+  if (differs.empty()) differs = isam::CompareDeclarations(d, again);
+  error = "a declaration text cannot make this table's declaration again (it differs in " +
+          (differs.empty() ? std::string("its keys") : differs) + ")";
+  return false;
+}
+
 int RunCreate(int argc, char** argv, std::FILE* out, std::FILE* err) {
   if (argc != 2) {
     std::fprintf(err, "usage: tvx create FILE DECLARATION   (DECLARATION: a file, or - for standard input)\n");
     return 2;
   }
-  std::string text;
-  if (std::strcmp(argv[1], "-") == 0) {
-    text.assign(std::istreambuf_iterator<char>(std::cin), {});
-  } else {
-    std::ifstream in(argv[1], std::ios::binary);
-    if (!in) {
-      std::fprintf(err, "tvx create: cannot read %s\n", argv[1]);
-      return 2;
-    }
-    text.assign(std::istreambuf_iterator<char>(in), {});
+  std::string text, error;
+  if (!ReadSource(argv[1], text, error)) {
+    std::fprintf(err, "tvx create: %s\n", error.c_str());
+    return 2;
   }
   FileDeclaration decl;
-  std::string error;
   if (!ParseDeclarationText(text, decl, error)) {
     std::fprintf(err, "tvx create: %s: %s\n", argv[1], error.c_str());
     return 2;

@@ -8,6 +8,7 @@
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/isam_file.h"
 #include "runtime/data/isam/record_kinds.h"
+#include "tools/tvx/tvx_create.h"
 #include "tools/tvx/tvx_json.h"
 
 namespace cinevo::tvx {
@@ -71,7 +72,7 @@ JsonValue TableJson(ToolTable& t, int& error) {
     if (!d.memos.empty()) {
       JsonValue& jm = jr.Add("memos", JsonValue::Object());
       for (size_t m = 0; m < d.memos.size(); ++m) {
-        bool blob = (d.memos[m].flags & 0x04) != 0;
+        bool blob = (d.memos[m].flags & kMemoBlob) != 0;
         jm.Add(d.memos[m].name.value_or(""), Str(blob ? Hex(ms[m]) : ms[m]));
       }
     }
@@ -130,6 +131,29 @@ int ForEachRecord(ToolTable& t, int key,
   }
 }
 
+std::vector<std::string> CsvHeader(const isam::TableDeclaration& d) {
+  std::vector<std::string> header;
+  for (const isam::StreamField& f : d.fields) {
+    std::string name = f.name.value_or("");
+    if (f.elements <= 1) header.push_back(name);
+    for (uint16_t e = 0; f.elements > 1 && e < f.elements; ++e) header.push_back(name + "[" + std::to_string(e + 1) + "]");
+  }
+  for (const isam::StreamMemo& m : d.memos) header.push_back(m.name.value_or(""));
+  return header;
+}
+
+std::vector<std::string> CsvCells(const isam::TableDeclaration& d, const std::vector<uint8_t>& record,
+                                  const std::vector<std::string>& memos) {
+  std::vector<std::string> cells;
+  for (const isam::StreamField& f : d.fields) {
+    for (uint16_t e = 0; e < std::max<uint16_t>(f.elements, 1); ++e) cells.push_back(FieldText(f, record.data(), record.size(), e));
+  }
+  for (size_t m = 0; m < d.memos.size() && m < memos.size(); ++m) {
+    cells.push_back((d.memos[m].flags & kMemoBlob) ? Hex(memos[m]) : memos[m]);
+  }
+  return cells;
+}
+
 std::string CsvLine(const std::vector<std::string>& cells) {
   std::string line;
   for (size_t i = 0; i < cells.size(); ++i) {
@@ -148,11 +172,13 @@ std::string CsvLine(const std::vector<std::string>& cells) {
 
 int RunExport(int argc, char** argv, std::FILE* out, std::FILE* err) {
   std::string file, table;
-  bool csv = false;
+  bool csv = false, declaration = false;
   for (int i = 0; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--csv") {
       csv = true;
+    } else if (a == "--declaration") {
+      declaration = true;
     } else if (a == "--json") {
       csv = false;
     } else if (a == "--table" && i + 1 < argc) {
@@ -160,25 +186,38 @@ int RunExport(int argc, char** argv, std::FILE* out, std::FILE* err) {
     } else if (file.empty() && a.rfind("--", 0) != 0) {
       file = a;
     } else {
-      std::fprintf(err, "usage: tvx export FILE [--json|--csv] [--table NAME]\n");
+      std::fprintf(err, "usage: tvx export FILE [--json|--csv|--declaration] [--table NAME]\n");
       return 2;
     }
   }
   if (file.empty()) {
-    std::fprintf(err, "usage: tvx export FILE [--json|--csv] [--table NAME]\n");
+    std::fprintf(err, "usage: tvx export FILE [--json|--csv|--declaration] [--table NAME]\n");
     return 2;
   }
   isam::FileName fn = isam::SplitFileName(file);
   std::string path = isam::ResolvePhysicalPath(fn.physical);
-  std::unique_ptr<isam::IsamFile> isf;
-  isam::PageStoreOptions ro;
-  ro.read_only = true;
-  isam::Status st = isam::IsamFile::Open(path, ro, isf);
+  // What belongs to the whole file, read as committed: its tables, its counter, its marker.
   std::vector<isam::TableInfo> tables;
-  if (st.ok()) st = isf->ListTables(tables);
-  if (!st.ok()) {
-    std::fprintf(err, "tvx export: %s: %s (error %d)\n", path.c_str(), st.detail.c_str(), st.code);
-    return 2;
+  JsonValue marker = JsonValue::Object();
+  uint32_t number_counter = 0;
+  {
+    FileHold reading;
+    std::string busy;
+    if (!reading.Take(path, kToolWaitMs, busy)) {
+      std::fprintf(err, "tvx export: %s\n", busy.c_str());
+      return 2;
+    }
+    std::unique_ptr<isam::IsamFile> isf;
+    isam::PageStoreOptions ro;
+    ro.read_only = true;
+    isam::Status st = isam::IsamFile::Open(path, ro, isf);
+    if (st.ok()) st = isf->ListTables(tables);
+    if (st.ok() && !csv) st = AddTransactionMarker(*isf, marker);
+    if (!st.ok()) {
+      std::fprintf(err, "tvx export: %s: %s (error %d)\n", path.c_str(), st.detail.c_str(), st.code);
+      return 2;
+    }
+    number_counter = isf->store().header().number_counter;
   }
   if (!table.empty() || file.find("\\!") != std::string::npos) {
     std::string wanted = table.empty() ? fn.table : table;
@@ -189,32 +228,43 @@ int RunExport(int argc, char** argv, std::FILE* out, std::FILE* err) {
       return 2;
     }
   }
-  if (csv && tables.size() != 1) {
-    std::fprintf(err, "tvx export: %s holds %zu tables; name one with --table for CSV\n", path.c_str(), tables.size());
+  if ((csv || declaration) && tables.size() != 1) {
+    std::fprintf(err, "tvx export: %s holds %zu tables; name one with --table for %s\n", path.c_str(), tables.size(),
+                 csv ? "CSV" : "a declaration");
     return 2;
+  }
+  if (declaration) {
+    ToolTable t;
+    std::string error, text;
+    if (OpenToolTable(path + "\\!" + tables[0].name, false, t, error) != 0) {
+      std::fprintf(err, "tvx export: %s\n", error.c_str());
+      return 2;
+    }
+    if (!WriteDeclarationText(t.stored, text, error)) {
+      std::fprintf(err, "tvx export: %s: table %s: %s\n", path.c_str(), tables[0].name.c_str(), error.c_str());
+      return 2;
+    }
+    std::fwrite(text.data(), 1, text.size(), out);
+    return 0;
   }
   JsonValue doc = JsonValue::Object();
   doc.Add("format", Str("tvx-ground-truth/1"));
   doc.Add("file", Str(std::filesystem::path(path).filename().string()));
-  doc.Add("number_counter", Num(isf->store().header().number_counter));
+  doc.Add("number_counter", Num(number_counter));
   JsonValue& jtables = doc.Add("tables", JsonValue::Array());
   std::string text;
   for (const isam::TableInfo& info : tables) {
     ToolTable t;
     std::string error;
-    if (OpenToolTable(path + "\\!" + info.name, false, t, error) != 0) {
+    if (OpenToolTable(path + "\\!" + info.name, false, t, error) != 0 || HoldSnapshot(t, error) != 0) {
       std::fprintf(err, "tvx export: %s\n", error.c_str());
       return 2;
     }
     int e = 0;
     if (csv) {
-      std::vector<std::string> header;
-      for (const isam::StreamField& f : t.stored.fields) header.push_back(f.name.value_or(""));
-      text += CsvLine(header) + "\n";
-      e = ForEachRecord(t, -1, [&](uint32_t, const std::vector<uint8_t>& rec, const std::vector<std::string>&) {
-        std::vector<std::string> cells;
-        for (const isam::StreamField& f : t.stored.fields) cells.push_back(FieldText(f, rec.data(), rec.size()));
-        text += CsvLine(cells) + "\n";
+      text += CsvLine(CsvHeader(t.stored)) + "\n";
+      e = ForEachRecord(t, -1, [&](uint32_t, const std::vector<uint8_t>& rec, const std::vector<std::string>& memos) {
+        text += CsvLine(CsvCells(t.stored, rec, memos)) + "\n";
       });
     } else {
       jtables.Push(TableJson(t, e));
@@ -225,11 +275,7 @@ int RunExport(int argc, char** argv, std::FILE* out, std::FILE* err) {
     }
   }
   if (!csv) {
-    st = AddTransactionMarker(*isf, doc);
-    if (!st.ok()) {
-      std::fprintf(err, "tvx export: %s: %s (error %d)\n", path.c_str(), st.detail.c_str(), st.code);
-      return 2;
-    }
+    for (JsonValue& item : marker.items) doc.items.push_back(std::move(item));
     PrintJson(doc, text);
     text += "\n";
   }

@@ -5,8 +5,10 @@
 // SOURCE "-" reads standard input.
 //
 // All or nothing: every row is checked first (field count, value syntax and size), then the
-// records are added to a copy of the file under exclusive access, and the copy replaces the
-// file only when every ADD succeeded. On any error the file is unchanged.
+// records are added through the driver inside one transaction, which holds the file's update
+// lock from its start to its commit: other programs go on reading the file as it was, another
+// import waits (up to 30 s, then it is refused with a message). On any error the file is
+// unchanged; the count of records imported is printed only once they are committed.
 #pragma once
 
 #include <cstdio>

@@ -13,6 +13,8 @@
 #include "tools/tvx/tvx_check.h"
 #include "tools/tvx/tvx_create.h"
 #include "tools/tvx/tvx_dump.h"
+#include "tools/tvx/tvx_export.h"
+#include "runtime/data/file_statements.h"
 #include "tools/tvx/tvx_rebuild.h"
 #include "tools/tvx/tvx_test_support.h"
 
@@ -168,6 +170,67 @@ TEST_F(TvxDataCommands, RebuildRewritesKeys) {
   EXPECT_EQ(out_, "MOV:KNAME: 2 entries\n");
   EXPECT_EQ(Invoke(RunRebuild, {file_, "NOPE"}, out_, err_), 2);
   EXPECT_EQ(Invoke(RunRebuild, {Path("ABSENT")}, out_, err_), 2);
+}
+
+TEST_F(TvxDataCommands, ADirectoryAsSourceEndsWithAMessage) {
+  std::string before = Slurp(file_);
+  fs::create_directories(dir_ / "folder");
+  for (const char* form : {"--csv", "--json"}) {
+    EXPECT_EQ(Invoke(RunImport, {file_, form, Path("folder")}, out_, err_), 2) << form;
+    EXPECT_NE(err_.find("is a directory"), std::string::npos) << err_;
+    EXPECT_NE(err_.find("nothing imported"), std::string::npos) << err_;
+  }
+  EXPECT_EQ(Invoke(RunCreate, {Path("OTHER.TVX"), Path("folder")}, out_, err_), 2);
+  EXPECT_NE(err_.find("is a directory"), std::string::npos) << err_;
+  EXPECT_FALSE(fs::exists(Path("OTHER.TVX")));
+  EXPECT_EQ(Slurp(file_), before);
+}
+
+// Every element of a field with DIM: blank-padded when short, one CSV column ("LABEL[i]") and
+// one JSON array item each, in both directions.
+TEST_F(TvxDataCommands, EveryElementOfADimFieldIsImportedPaddedAndExported) {
+  std::string tags = Path("TAGS.TVX");
+  Write("tags.txt", "FIELD T:ID LONG\nFIELD T:TAG STRING(5) DIM(4)\nFIELD T:N SHORT DIM(3)\n");
+  ASSERT_EQ(Invoke(RunCreate, {tags, Path("tags.txt")}, out_, err_), 0) << err_;
+  Write("tags.csv", "ID,TAG\n1,ab\n");
+  ASSERT_EQ(Invoke(RunImport, {tags, "--csv", Path("tags.csv")}, out_, err_), 0) << err_;
+  Write("tags2.csv", "ID,T:TAG[1],TAG[3],N[2]\n2,x,yz,-7\n");
+  ASSERT_EQ(Invoke(RunImport, {tags, "--csv", Path("tags2.csv")}, out_, err_), 0) << err_;
+  Write("tags.json", "[{\"ID\": 3, \"TAG\": [\"p\", \"q\"], \"N\": [1, 2, 3]}]");
+  ASSERT_EQ(Invoke(RunImport, {tags, "--json", Path("tags.json")}, out_, err_), 0) << err_;
+  {
+    ToolTable t;
+    std::string error;
+    ASSERT_EQ(OpenToolTable(tags, false, t, error), 0) << error;
+    ASSERT_EQ(Set(*t.fcb), 0);
+    ASSERT_EQ(Next(*t.fcb), 0);
+    std::string first(reinterpret_cast<const char*>(t.fcb->record.data()) + 4, 20);
+    EXPECT_EQ(first, "ab" + std::string(18, ' '));  // no zero bytes in elements 2 to 4
+  }
+  ASSERT_EQ(Invoke(RunExport, {tags, "--csv"}, out_, err_), 0) << err_;
+  EXPECT_EQ(out_,
+            "T:ID,T:TAG[1],T:TAG[2],T:TAG[3],T:TAG[4],T:N[1],T:N[2],T:N[3]\n"
+            "1,ab,,,,0,0,0\n"
+            "2,x,,yz,,0,-7,0\n"
+            "3,p,q,,,1,2,3\n");
+  // The CSV export imports again as it stands.
+  std::string exported = out_;
+  Write("all.csv", exported);
+  std::string copy = Path("COPY.TVX");
+  ASSERT_EQ(Invoke(RunCreate, {copy, Path("tags.txt")}, out_, err_), 0) << err_;
+  ASSERT_EQ(Invoke(RunImport, {copy, "--csv", Path("all.csv")}, out_, err_), 0) << err_;
+  ASSERT_EQ(Invoke(RunExport, {copy, "--csv"}, out_, err_), 0);
+  EXPECT_EQ(out_, exported);
+  ASSERT_EQ(Invoke(RunExport, {tags}, out_, err_), 0);
+  EXPECT_NE(out_.find("\"T:TAG\": [\"x\", \"\", \"yz\", \"\"]"), std::string::npos) << out_;
+  EXPECT_NE(out_.find("\"T:N\": [0, -7, 0]"), std::string::npos) << out_;
+
+  Write("bad1.csv", "ID,TAG[5]\n9,a\n");
+  EXPECT_EQ(Invoke(RunImport, {tags, "--csv", Path("bad1.csv")}, out_, err_), 2);
+  EXPECT_NE(err_.find("no element TAG[5]"), std::string::npos) << err_;
+  Write("bad2.json", "[{\"ID\": 9, \"TAG\": [\"a\", \"b\", \"c\", \"d\", \"e\"]}]");
+  EXPECT_EQ(Invoke(RunImport, {tags, "--json", Path("bad2.json")}, out_, err_), 2);
+  EXPECT_NE(err_.find("more values than elements"), std::string::npos) << err_;
 }
 
 }  // namespace

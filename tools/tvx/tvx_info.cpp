@@ -6,6 +6,7 @@
 #include "runtime/core/type_code.h"
 #include "runtime/data/isam/format_check.h"
 #include "runtime/data/isam/isam_file.h"
+#include "tools/tvx/tvx_table.h"
 
 namespace cinevo::tvx {
 namespace {
@@ -56,6 +57,12 @@ int RunInfo(int argc, char** argv, std::FILE* out, std::FILE* err) {
   options.read_only = true;
   std::unique_ptr<IsamFile> file;
   std::string path = ResolvePhysicalPath(argv[0]);
+  FileHold hold;  // the figures of one committed state
+  std::string busy;
+  if (!hold.Take(path, kToolWaitMs, busy)) {
+    std::fprintf(err, "tvx info: %s\n", busy.c_str());
+    return 2;
+  }
   Status st = IsamFile::Open(path, options, file);
   if (!st.ok()) {
     std::fprintf(err, "tvx info: %s: error %d (%d) %s\n", path.c_str(), st.code, st.file_error, st.detail.c_str());

@@ -23,7 +23,15 @@ int RunRebuild(int argc, char** argv, std::FILE* out, std::FILE* err) {
     std::fprintf(err, "tvx rebuild: %s has no key %s\n", argv[0], argv[1]);
     return 2;
   }
-  int e = key < 0 ? Build(*t.fcb) : BuildKey(*t.fcb, key);
+  // A rebuild needs the file to itself: wait for the other programs' opens to end (they wait
+  // for the rebuild in turn), then rebuild in one update.
+  int e = Lock(*t.fcb, kToolWaitMs / 1000);
+  if (e != 0) {
+    std::fprintf(err, "tvx rebuild: %s: in use by another program; try again later (error %d); nothing changed\n",
+                 argv[0], e);
+    return 2;
+  }
+  e = key < 0 ? Build(*t.fcb) : BuildKey(*t.fcb, key);
   if (e != 0) {
     std::fprintf(err, "tvx rebuild: %s: %s (error %d); nothing changed\n", argv[0],
                  e == 40 ? "a unique key holds duplicate values" : "the build failed", e);

@@ -1,9 +1,15 @@
 #include "tools/tvx/tvx_table.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <thread>
+
+#include <sys/stat.h>
 
 #include "runtime/core/type_code.h"
 #include "runtime/core/value_storage.h"
@@ -90,20 +96,84 @@ bool ParseInt(std::string_view text, T& out) {
   return r.ec == std::errc() && r.ptr == text.data() + text.size();
 }
 
+// Whether another open holds every reader slot of the file (a deny-all open or LOCK).
+bool HeldExclusively(const std::string& path) {
+  int error = 0;
+  auto locks = isam::TableLocks::Open(path, error);
+  return locks && locks->TakeReaderSlot(0) == EAGAIN;
+}
+
 }  // namespace
+
+bool ReadSource(const std::string& source, std::string& text, std::string& error) {
+  text.clear();
+  std::FILE* in = stdin;
+  if (source != "-") {
+    struct stat st {};
+    if (::stat(source.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      error = source + " is a directory, not a file";
+      return false;
+    }
+    in = std::fopen(source.c_str(), "rb");
+    if (!in) {
+      error = "cannot read " + source + ": " + std::strerror(errno);
+      return false;
+    }
+  }
+  char buffer[65536];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, got);
+  bool failed = std::ferror(in) != 0;
+  int e = errno;
+  if (in != stdin) std::fclose(in);
+  if (failed) {
+    error = "cannot read " + (source == "-" ? std::string("standard input") : source) + ": " + std::strerror(e);
+    return false;
+  }
+  return true;
+}
+
+bool FileHold::Take(const std::string& path, int wait_ms, std::string& why) {
+  int error = 0;
+  locks_ = isam::TableLocks::Open(path, error);
+  if (!locks_) return true;
+  auto start = std::chrono::steady_clock::now();
+  auto waited = [&] {
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+  };
+  auto slot = static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(start.time_since_epoch()).count() / 10);
+  int e = 0;
+  while ((e = locks_->TakeReaderSlot(slot)) == EAGAIN && waited() < wait_ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (e == 0) e = locks_->TakeUpdate(std::max(wait_ms - waited(), 0));
+  if (e == 0) return true;
+  locks_.reset();
+  why = path + (e == EAGAIN ? ": in use by another program (held for more than " + std::to_string(wait_ms / 1000) +
+                                  " s); try again later"
+                            : ": cannot lock: " + std::string(std::strerror(e)));
+  return false;
+}
 
 int OpenToolTable(const std::string& name, bool write, ToolTable& out, std::string& error) {
   isam::RegisterIsamDriver();
   isam::FileName fn = isam::SplitFileName(name);
   std::string path = isam::ResolvePhysicalPath(fn.physical);
-  std::unique_ptr<isam::IsamFile> file;
-  isam::PageStoreOptions ro;
-  ro.read_only = true;
-  isam::Status st = isam::IsamFile::Open(path, ro, file);
+  isam::Status st;
   bool found = false;
-  if (st.ok()) st = file->FindTable(fn.table, out.number, found);
-  if (st.ok() && !found) st = isam::Status::Error(isam::kErrFileNotFound, "no table " + fn.table);
-  if (st.ok()) st = file->ReadDeclaration(out.number, out.stored);
+  {
+    // The declaration as committed: no other program writes while it is read.
+    FileHold reading;
+    if (!reading.Take(path, kToolWaitMs, error)) return isam::kErrAccessDenied;
+    std::unique_ptr<isam::IsamFile> file;
+    isam::PageStoreOptions ro;
+    ro.read_only = true;
+    st = isam::IsamFile::Open(path, ro, file);
+    if (st.ok()) st = file->FindTable(fn.table, out.number, found);
+    if (st.ok() && !found) st = isam::Status::Error(isam::kErrFileNotFound, "no table " + fn.table);
+    if (st.ok()) st = file->ReadDeclaration(out.number, out.stored);
+  }
   if (!st.ok()) {
     if (st.code == isam::kErrFileNotFound && !found) {
       error = path + ": " + (st.detail.rfind("no table", 0) == 0 ? st.detail : "no such file");
@@ -116,8 +186,39 @@ int OpenToolTable(const std::string& name, bool write, ToolTable& out, std::stri
   out.table = fn.table;
   out.declaration = isam::ToFileDeclaration(out.stored, name);
   out.fcb = std::make_unique<FileControlBlock>(out.declaration);
-  int e = Open(*out.fcb, write ? 0x12 : 0x40);
-  if (e != 0) error = path + ": cannot open (error " + std::to_string(e) + ")";
+  // Shared, as the program opens its files; a program that holds the file exclusively (a
+  // deny-all open or LOCK) is waited for.
+  auto start = std::chrono::steady_clock::now();
+  int e = 0;
+  bool held = false;
+  while ((e = Open(*out.fcb, write ? 0x42 : 0x40)) == isam::kErrAccessDenied && (held = HeldExclusively(path)) &&
+         std::chrono::steady_clock::now() - start < std::chrono::milliseconds(kToolWaitMs)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (e == isam::kErrAccessDenied && held) {
+    error = path + ": held exclusively by another program; try again later (error 5)";
+  } else if (e != 0) {
+    error = path + ": cannot open (error " + std::to_string(e) + ")";
+  }
+  return e;
+}
+
+ToolTable::~ToolTable() {
+  if (snapshot && fcb) {
+    FileControlBlock* files[] = {fcb.get()};
+    Rollback(files);
+  }
+}
+
+int HoldSnapshot(ToolTable& t, std::string& error) {
+  FileControlBlock* files[] = {t.fcb.get()};
+  int e = Logout(kToolWaitMs / 1000, files);
+  if (e == 0) {
+    t.snapshot = true;
+  } else {
+    error = t.path + (e == 32 ? ": being changed by another program; try again later (error 32)"
+                              : ": cannot hold the file still (error " + std::to_string(e) + ")");
+  }
   return e;
 }
 
@@ -213,9 +314,10 @@ bool FieldIsNumber(const isam::StreamField& f) {
   }
 }
 
-std::string FieldText(const isam::StreamField& f, const uint8_t* record, size_t record_size) {
-  if (size_t{f.offset} + f.length > record_size) return "";
-  const uint8_t* p = record + f.offset;
+std::string FieldText(const isam::StreamField& f, const uint8_t* record, size_t record_size, uint16_t element) {
+  size_t at = size_t{f.offset} + size_t{element} * f.length;
+  if (element >= std::max<uint16_t>(f.elements, 1) || at + f.length > record_size) return "";
+  const uint8_t* p = record + at;
   char buf[32];
   switch (static_cast<TypeCode>(f.type)) {
     case TypeCode::kByte: return std::to_string(p[0]);
@@ -246,18 +348,36 @@ std::string FieldText(const isam::StreamField& f, const uint8_t* record, size_t 
   }
 }
 
+std::vector<uint8_t> BlankRecord(const isam::TableDeclaration& d) {
+  std::vector<uint8_t> rec(d.record_length, 0);
+  for (const isam::StreamField& f : d.fields) {
+    size_t bytes = size_t{f.length} * std::max<uint16_t>(f.elements, 1);
+    if (f.type == static_cast<uint8_t>(TypeCode::kString) && size_t{f.offset} + bytes <= rec.size()) {
+      std::fill_n(rec.begin() + f.offset, bytes, ' ');
+    }
+  }
+  return rec;
+}
+
 std::string FieldJson(const isam::StreamField& f, const uint8_t* record, size_t record_size) {
-  std::string text = FieldText(f, record, record_size);
-  return FieldIsNumber(f) ? text : JsonString(text);
+  auto one = [&](uint16_t element) {
+    std::string text = FieldText(f, record, record_size, element);
+    return FieldIsNumber(f) ? text : JsonString(text);
+  };
+  if (f.elements <= 1) return one(0);
+  std::string list = "[";
+  for (uint16_t e = 0; e < f.elements; ++e) list += (e ? ", " : "") + one(e);
+  return list + "]";
 }
 
 bool ParseField(const isam::StreamField& f, std::string_view text, uint8_t* record, size_t record_size,
-                std::string& error) {
-  if (size_t{f.offset} + f.length > record_size) {
+                std::string& error, uint16_t element) {
+  size_t at = size_t{f.offset} + size_t{element} * f.length;
+  if (element >= std::max<uint16_t>(f.elements, 1) || at + f.length > record_size) {
     error = "field outside the record";
     return false;
   }
-  uint8_t* p = record + f.offset;
+  uint8_t* p = record + at;
   auto bad = [&](const char* what) {
     error = std::string(what) + ": \"" + std::string(text) + "\"";
     return false;
