@@ -1,0 +1,74 @@
+// The main window "filmo$FILMO005": the program's frame. Movies opened through its dialog, dropped
+// on it or named on the command line play at once in windows inside it; its menus and toolbar
+// drive all movies together, open the play-list window, the favourites and the About window, and
+// store the play list as a group of favourites.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/group_store.h"
+#include "app/player.h"
+#include "classlib/runtime_window.h"
+#include "classlib/toolbar.h"
+#include "classlib/window_manager.h"
+#include "runtime/ui/window.h"
+
+namespace cinevo::app {
+
+// What the main window shares with the rest of the program.
+struct MainWindowContext {
+  uint8_t* global_request = nullptr;   // taken as the window's request, then cleared
+  uint8_t* global_response = nullptr;  // cleared when the window opens
+  int32_t* vcr_request = nullptr;      // the shared navigation request
+  // The catalogue's data files: opened while the main window is open (none when empty).
+  std::function<void()> open_files;
+  std::function<void()> close_files;
+  // The writer "Add play list" stores through (none: nothing is stored).
+  std::function<FavouritesWriter*()> favourites_writer;
+};
+
+// The windows the main window runs.
+struct MainWindowCalls {
+  std::function<void()> about;       // the About window
+  std::function<void()> favourites;  // the favourites tree
+  std::function<void()> play_list;   // the play-list window
+};
+
+namespace detail {
+struct MainWindowParts {
+  Window window;
+  classlib::RuntimeWindow managed{window};
+};
+}  // namespace detail
+
+// The main window's manager; RunMainWindow runs it, tests step it.
+class MainWindowManager : private detail::MainWindowParts, public classlib::WindowManager {
+ public:
+  MainWindowManager(MainWindowContext& context, Player& player, const MainWindowCalls& calls,
+                    std::vector<std::string> startup_names = {});
+  int Init() override;
+  int Kill() override;
+  int TakeWindowEvent() override;
+  int TakeAccepted() override;
+
+ private:
+  void OpenMovie();
+  void StorePlayList();
+
+  MainWindowContext& context_;
+  Player& player_;
+  MainWindowCalls calls_;
+  std::vector<std::string> startup_names_;
+  classlib::Toolbar toolbar_;
+  bool files_opened_ = false;
+};
+
+// Registers the player's windows, runs the main window until the user closes it and returns its
+// response. `startup_names` are played as a drop of them once the window is open.
+int RunMainWindow(MainWindowContext& context, Player& player, const MainWindowCalls& calls,
+                  const std::vector<std::string>& startup_names = {});
+
+}  // namespace cinevo::app
