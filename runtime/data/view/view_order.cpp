@@ -179,28 +179,28 @@ class OrderNode final : public RowNode {
   }
   const uint8_t* Values(const Entry& e) const { return ValuesAt(Row(e)); }
 
+  // Compares two 8-byte values of type T stored unaligned, and steps both pointers past them.
+  template <typename T>
+  static int CompareFixed(const uint8_t*& a, const uint8_t*& b) {
+    static_assert(sizeof(T) == 8);
+    T x, y;
+    std::memcpy(&x, a, 8);
+    std::memcpy(&y, b, 8);
+    a += 8;
+    b += 8;
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+
   int CompareValues(const uint8_t* a, const uint8_t* b) const {
     for (size_t i = 0; i < items_.size(); ++i) {
       int c = 0;
       switch (kinds_[i]) {
-        case ItemKind::kInteger: {
-          int64_t x, y;
-          std::memcpy(&x, a, 8);
-          std::memcpy(&y, b, 8);
-          c = x < y ? -1 : x > y ? 1 : 0;
-          a += 8;
-          b += 8;
+        case ItemKind::kInteger:
+          c = CompareFixed<int64_t>(a, b);
           break;
-        }
-        case ItemKind::kFloating: {
-          double x, y;
-          std::memcpy(&x, a, 8);
-          std::memcpy(&y, b, 8);
-          c = x < y ? -1 : x > y ? 1 : 0;
-          a += 8;
-          b += 8;
+        case ItemKind::kFloating:
+          c = CompareFixed<double>(a, b);
           break;
-        }
         case ItemKind::kText: {
           uint32_t la, lb;
           std::memcpy(&la, a, 4);
