@@ -1,20 +1,17 @@
 # cinevo_test(NAME <name> SOURCES <files...> LIBS <targets...>)
 #   A GoogleTest executable whose cases CTest lists one by one. Tests run with Qt's offscreen
-#   platform, an isolated profile directory and the path of the foreign test data.
+#   platform, an isolated profile and the path of the foreign test data, all set by the shared
+#   entry point (platform/testing/test_main.cpp).
 function(cinevo_test)
   cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
   if(CINEVO_FUZZ)
     return()
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
-  target_compile_definitions(${T_NAME} PRIVATE
-    CINEVO_TESTDATA_DIR="${CINEVO_TESTDATA_DIR}"
-    CINEVO_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} cinevo_test_main GTest::gtest GTest::gmock)
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CINEVO_PROFILE=${CMAKE_BINARY_DIR}/test-profile/cinevo.ini")
+    DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # cinevo_fuzz(NAME <fuzz_name> SOURCES <files...> LIBS <targets...> [SEEDS <dir>])

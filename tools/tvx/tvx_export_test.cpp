@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/testing/test_data_dir.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/isam_driver.h"
 #include "runtime/data/isam/isam_file.h"
@@ -60,7 +61,7 @@ std::string MakeFile(const fs::path& dir, const std::string& marker_payload) {
 }
 
 TEST(TvxExport, MatchesTheGroundTruthOfEveryForeignFile) {
-  fs::path dir = fs::path(CINEVO_TESTDATA_DIR) / "tvx";
+  fs::path dir = ::cinevo::TestDataDir() / "tvx";
   if (!fs::exists(dir)) GTEST_SKIP() << "test data not present: " << dir;
   for (const char* name : {"types.tvx", "multitable.tvx", "empty.tvx", "catalogue/GRUPA.TVX", "catalogue/PODGRU.TVX"}) {
     std::string out, err;
@@ -71,7 +72,7 @@ TEST(TvxExport, MatchesTheGroundTruthOfEveryForeignFile) {
 }
 
 TEST(TvxExport, CsvOfOneTableAndClearErrors) {
-  fs::path dir = fs::path(CINEVO_TESTDATA_DIR) / "tvx";
+  fs::path dir = ::cinevo::TestDataDir() / "tvx";
   if (!fs::exists(dir)) GTEST_SKIP() << "test data not present: " << dir;
   std::string out, err;
   ASSERT_EQ(Invoke(RunExport, {(dir / "catalogue/GRUPA.TVX").string(), "--csv"}, out, err), 0) << err;
@@ -248,7 +249,7 @@ TEST(TvxExport, ADeclarationTextIsRefusedWhereItCouldNotMakeTheTableAgain) {
 // The foreign file with a MEMO table, a BLOB table and a transaction marker goes round too: the
 // copy holds the same records with the same memos and BLOBs (its record numbers are new).
 TEST(TvxExport, AForeignFileWithMemosBlobsAndAMarkerGoesRoundWhole) {
-  fs::path source = fs::path(CINEVO_TESTDATA_DIR) / "tvx" / "multitable.tvx";
+  fs::path source = ::cinevo::TestDataDir() / "tvx" / "multitable.tvx";
   if (!fs::exists(source)) GTEST_SKIP() << "test data not present: " << source;
   fs::path dir = fs::temp_directory_path() / ("tvx_round_trip_foreign_" + std::to_string(::getpid()));
   fs::remove_all(dir);

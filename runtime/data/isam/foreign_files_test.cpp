@@ -12,6 +12,7 @@
 #include <variant>
 
 #include "runtime/data/isam/byte_order.h"
+#include "platform/testing/test_data_dir.h"
 #include "runtime/data/isam/format_check.h"
 #include "runtime/data/isam/isam_file.h"
 #include "runtime/data/isam/record_kinds.h"
@@ -123,7 +124,7 @@ std::string Hex(std::string_view s) {
   return out;
 }
 
-std::filesystem::path DataDir() { return std::filesystem::path(CINEVO_TESTDATA_DIR) / "tvx"; }
+std::filesystem::path DataDir() { return ::cinevo::TestDataDir() / "tvx"; }
 
 class ForeignFile : public ::testing::TestWithParam<const char*> {
  protected:

@@ -13,6 +13,7 @@
 #include <random>
 #include <set>
 
+#include "platform/testing/test_data_dir.h"
 #include "runtime/core/value_storage.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/byte_order.h"
@@ -879,7 +880,7 @@ TEST_F(IsamDriverTest, TablesOfOneFileAreRemovedOneByOne) {
 // A copy of a file from another implementation, whose entries keep negative zero apart from
 // zero: changing and deleting its records leaves no stale entry behind.
 TEST(IsamDriverForeignFiles, ChangesOfNegativeZeroRecordsLeaveNoStaleEntry) {
-  fs::path src = fs::path(CINEVO_TESTDATA_DIR) / "tvx" / "types.tvx";
+  fs::path src = ::cinevo::TestDataDir() / "tvx" / "types.tvx";
   if (!fs::exists(src)) GTEST_SKIP() << "test data not present: " << src;
   RegisterIsamDriver();
   fs::path dir = fs::temp_directory_path() / ("isam_driver_types_" + std::to_string(::getpid()));
@@ -911,7 +912,7 @@ TEST(IsamDriverForeignFiles, ChangesOfNegativeZeroRecordsLeaveNoStaleEntry) {
 // Files written by another implementation: every record is reached in file order and through
 // every key, in the order of that key's entries.
 TEST(IsamDriverForeignFiles, EveryRecordThroughEveryKey) {
-  fs::path dir = fs::path(CINEVO_TESTDATA_DIR) / "tvx";
+  fs::path dir = ::cinevo::TestDataDir() / "tvx";
   if (!fs::exists(dir)) GTEST_SKIP() << "test data not present: " << dir;
   RegisterIsamDriver();
   for (const char* name : {"types.tvx", "catalogue/GRUPA.TVX", "catalogue/PODGRU.TVX"}) {

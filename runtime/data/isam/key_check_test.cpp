@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "platform/testing/test_data_dir.h"
 #include "runtime/core/value_storage.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/byte_order.h"
@@ -112,7 +113,7 @@ TEST_F(KeyCheckTest, KeysAfterAnAppendHoldOnlyRecordsBelowTheMark) {
 }
 
 TEST(KeyCheckForeign, FilesOfAnotherImplementationAreClean) {
-  fs::path dir = fs::path(CINEVO_TESTDATA_DIR) / "tvx";
+  fs::path dir = ::cinevo::TestDataDir() / "tvx";
   if (!fs::exists(dir)) GTEST_SKIP() << "test data not present: " << dir;
   for (const char* name : {"types.tvx", "multitable.tvx", "empty.tvx", "catalogue/GRUPA.TVX", "catalogue/PODGRU.TVX"}) {
     std::unique_ptr<IsamFile> file;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <set>
 
+#include "platform/testing/test_data_dir.h"
 #include "runtime/core/locale_tables.h"
 #include "runtime/core/type_code.h"
 #include "runtime/core/value_storage.h"
@@ -315,7 +316,7 @@ void CrossCheckFile(const std::string& path) {
 }
 
 TEST(KeyEncodingForeignFiles, EveryKeyEntryIsReproduced) {
-  std::filesystem::path dir = std::filesystem::path(CINEVO_TESTDATA_DIR) / "tvx";
+  std::filesystem::path dir = ::cinevo::TestDataDir() / "tvx";
   if (!std::filesystem::exists(dir)) GTEST_SKIP() << "test data not present: " << dir;
   for (const char* name : {"types.tvx", "multitable.tvx", "catalogue/GRUPA.TVX", "catalogue/PODGRU.TVX"}) {
     CrossCheckFile((dir / name).string());
