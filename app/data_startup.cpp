@@ -1,13 +1,11 @@
 #include "app/data_startup.h"
 
-#include <QCoreApplication>
-#include <QTimer>
-
 #include <string>
 
 #include "runtime/core/error.h"
 #include "runtime/data/dispatch.h"
 #include "runtime/data/isam/isam_driver.h"
+#include "runtime/ui/deferred_call.h"
 
 namespace cinevo::app {
 namespace {
@@ -34,11 +32,7 @@ void Answer(FileControlBlock* fcb) {
 void AnswerBuildMessageLater(uint32_t message, FileControlBlock& fcb) {
   if (message != kBuildMessage) return;
   FileControlBlock* block = &fcb;
-  if (QCoreApplication* loop = QCoreApplication::instance()) {
-    QTimer::singleShot(0, loop, [block] { Answer(block); });
-    return;
-  }
-  Answer(block);
+  CallFromEventLoop([block] { Answer(block); });
 }
 
 void StartDataRuntime(std::FILE* console) {

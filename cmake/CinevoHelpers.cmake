@@ -45,11 +45,31 @@ function(cinevo_bench)
   set_target_properties(${B_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endfunction()
 
+# cinevo_header_view(<target> <scope> <headers...>)
+#   Gives <target> an include directory that holds only the named headers, each at its path below
+#   the source root (as symbolic links), so `#include "runtime/core/x.h"` finds exactly these.
+#   A library passes its view on to whoever links it; nothing else of the source tree is on any
+#   include path, so a library sees only its own headers and those of what it links.
+function(cinevo_header_view TARGET SCOPE)
+  set(view ${CMAKE_BINARY_DIR}/include-view/${TARGET})
+  file(REMOVE_RECURSE ${view})
+  file(MAKE_DIRECTORY ${view})
+  foreach(h IN LISTS ARGN)
+    file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${h})
+    get_filename_component(dir ${view}/${rel} DIRECTORY)
+    file(MAKE_DIRECTORY ${dir})
+    file(CREATE_LINK ${h} ${view}/${rel} SYMBOLIC)
+  endforeach()
+  target_include_directories(${TARGET} ${SCOPE} ${view})
+endfunction()
+
 # cinevo_module(<library> [LIBS <targets...>] [TEST_LIBS <targets...>] [QT])
 #   The library of the current folder: every .cpp here except *_test.cpp, *_fuzz.cpp and *_main.cpp.
 #   Every NAME_test.cpp becomes the test executable <prefix>_NAME_test, and every NAME_fuzz.cpp the
 #   libFuzzer target fuzz_NAME (seed corpus: the folder NAME_fuzz_seeds beside it, when present).
 #   QT marks a library that needs Qt; it is left out of the fuzz build.
+#   The library's headers (*.h of this folder, not of its subfolders) form its include view (see
+#   cinevo_header_view); the layer rules themselves are checked by the test layer_boundaries.
 function(cinevo_module LIB)
   cmake_parse_arguments(M "QT" "" "LIBS;TEST_LIBS" ${ARGN})
   if(CINEVO_FUZZ AND M_QT)
@@ -59,6 +79,7 @@ function(cinevo_module LIB)
   file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   file(GLOB fuzzers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_fuzz.cpp)
   file(GLOB mains CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_main.cpp)
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   set(lib_sources ${all_sources})
   foreach(f IN LISTS tests fuzzers mains)
     list(REMOVE_ITEM lib_sources ${f})
@@ -66,9 +87,11 @@ function(cinevo_module LIB)
   if(lib_sources)
     add_library(${LIB} STATIC ${lib_sources})
     target_link_libraries(${LIB} PUBLIC ${M_LIBS})
+    cinevo_header_view(${LIB} PUBLIC ${headers})
   else()
     add_library(${LIB} INTERFACE)
     target_link_libraries(${LIB} INTERFACE ${M_LIBS})
+    cinevo_header_view(${LIB} INTERFACE ${headers})
   endif()
   if(M_QT AND lib_sources)
     set_target_properties(${LIB} PROPERTIES AUTOMOC ON)

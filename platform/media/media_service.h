@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/media/media_device.h"
+#include "platform/media/media_interface.h"
 
 class QWidget;
 
@@ -71,12 +72,6 @@ class MediaService {
 // The process-wide service. It closes its devices when the Qt application goes away.
 MediaService& DefaultMediaService();
 
-// Sends one command to the process-wide service (see MediaService::Send).
-int SendMedia(const char* command, char* reply, size_t reply_size);
-
-// True when movie windows can be made (a QApplication exists).
-bool MediaRendersVideo();
-// True when sound goes to a real audio device (a display platform is in use).
-bool MediaHasAudioOutput();
+// SendMedia (media_interface.h) sends one command to this service (see MediaService::Send).
 
 }  // namespace cinevo::platform
