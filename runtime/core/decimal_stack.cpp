@@ -8,11 +8,12 @@
 #include <limits>
 
 #include "runtime/core/error.h"
+#include "runtime/core/error_codes.h"
 
 namespace cinevo {
 namespace {
 
-constexpr int kStackErrorCode = 502;
+constexpr int kStackErrorCode = kErrInternalDecimals;
 constexpr int kCells = DecimalAccumulator::kCells;
 constexpr int kUnits = DecimalAccumulator::kUnits;
 

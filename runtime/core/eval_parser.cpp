@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "runtime/core/error.h"
+#include "runtime/core/error_codes.h"
 #include "runtime/core/eval_builtins.h"
 #include "runtime/core/eval_lexer.h"
 #include "runtime/core/eval_symbols.h"
@@ -25,8 +26,8 @@ class Parser {
   void Advance() { token_ = lexer_.Next(); }
   bool AtOp(EvalOp op) const { return token_.kind == TokenKind::kOperator && token_.op == op; }
 
-  NodePtr Fail(int code = 800) {
-    if (error_ == 800) error_ = code;  // the first specific reason wins
+  NodePtr Fail(int code = kErrInvalidExpression) {
+    if (error_ == kErrInvalidExpression) error_ = code;  // the first specific reason wins
     return nullptr;
   }
 
@@ -168,7 +169,7 @@ class Parser {
     std::string_view name = token_.text;
     const SymbolEntry* entry = LookupSymbol(name);
     if (!entry || (entry->kind != SymbolKind::kVariable && entry->kind != SymbolKind::kFunction)) {
-      return Fail(801);
+      return Fail(kErrNoBind);
     }
     Advance();
     if (entry->kind == SymbolKind::kVariable) {
@@ -189,7 +190,7 @@ class Parser {
 
   EvalLexer lexer_;
   Token token_;
-  int error_ = 800;
+  int error_ = kErrInvalidExpression;
   int nesting_ = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "runtime/core/error.h"
+#include "runtime/core/error_codes.h"
 #include "runtime/core/eval_builtins.h"
 
 namespace cinevo {
@@ -162,7 +163,7 @@ ResultKind ResultKindOf(const ValueRef& ref) {
 bool Bind(std::string_view name, const ValueRef& variable) {
   std::string_view key = BindName(name);
   if (key.empty() || !variable.Valid()) {
-    PostError(800);
+    PostError(kErrInvalidExpression);
     return false;
   }
   SymbolEntry* e = State().current->Insert(key);
@@ -189,7 +190,7 @@ void PushScope(bool see_outer) {
 void PopScope() {
   SymbolState& s = State();
   if (!s.scopes) {
-    RuntimeFatal(802, "Mismatched POPSCOPE");
+    RuntimeFatal(kErrMismatchedScope, "Mismatched POPSCOPE");
     return;
   }
   std::unique_ptr<ScopeRecord> top = std::move(s.scopes);

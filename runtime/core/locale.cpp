@@ -17,6 +17,7 @@
 #include "platform/profile.h"
 #include "runtime/core/env_file.h"
 #include "runtime/core/error.h"
+#include "runtime/core/error_codes.h"
 #include "runtime/core/locale_tables.h"
 
 namespace cinevo::locale {
@@ -268,7 +269,7 @@ bool Load(std::string_view name) {
   auto path = platform::ResolveExistingPath(name);
   std::string bytes;
   if (!path || !ReadWholeFile(*path, bytes)) {
-    PostError(2);
+    PostError(kErrFileNotFound);
     return false;
   }
   for (const EnvEntry& e : ParseEnvFile(bytes)) Apply(e.key, e.value);

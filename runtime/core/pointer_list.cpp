@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "runtime/core/error.h"
+#include "runtime/core/error_codes.h"
 
 namespace cinevo {
 namespace {
@@ -74,7 +75,7 @@ bool PointerListBase::Grow() {
   std::size_t bytes = std::size_t{classes_->sizes[next]} * sizeof(void*);
   void* block = memory_->reallocate(data_, bytes);
   if (block == nullptr) {
-    RuntimeFatal(501, "Out of memory in WSLARRAY!");
+    RuntimeFatal(kErrInternalStrings, "Out of memory in WSLARRAY!");
     return false;  // the old array is untouched by a failed reallocation
   }
   data_ = static_cast<void**>(block);

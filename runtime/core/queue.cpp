@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/core/error.h"
+#include "runtime/core/error_codes.h"
 #include "runtime/core/locale_tables.h"
 #include "runtime/core/pointer_list.h"
 #include "runtime/core/queue_memory.h"
@@ -501,19 +502,19 @@ namespace {
 [[gnu::always_inline]] inline QueueObject* Begin(Queue* queue) {
   ClearPendingError();
   if (queue == nullptr || queue->buffer == nullptr || queue->record_size == 0) {
-    PostError(7);
+    PostError(kErrMemoryCorrupted);
     return nullptr;
   }
   if (!queue->object) {
     try {
       queue->object = std::make_unique<QueueObject>(queue->record_size);
     } catch (const std::bad_alloc&) {
-      PostError(8);
+      PostError(kErrInsufficientMemory);
       return nullptr;
     }
   }
   if (queue->object->pool.record_size() != queue->record_size) {
-    PostError(7);
+    PostError(kErrMemoryCorrupted);
     return nullptr;
   }
   return queue->object.get();
@@ -524,12 +525,12 @@ namespace {
 [[gnu::always_inline]] inline int32_t Store(Queue* queue, QueueObject* q, uint32_t index,
                                             bool by_key) {
   if (q->entries.size() >= kQueueMaxEntries) {
-    PostError(8);
+    PostError(kErrInsufficientMemory);
     return 0;
   }
   uint8_t* copy = q->pool.Allocate();
   if (!copy) {
-    PostError(8);
+    PostError(kErrInsufficientMemory);
     return 0;
   }
   std::memcpy(copy, queue->buffer, queue->record_size);
@@ -537,7 +538,7 @@ namespace {
   if (by_key) index = q->UpperBound(copy, p);
   if (index > q->entries.size()) index = q->entries.size();
   if (!q->Insert(index, copy, p)) {
-    PostError(8);
+    PostError(kErrInsufficientMemory);
     return 0;
   }
   q->Changed();
@@ -570,7 +571,7 @@ void QueueGetAt(Queue* queue, int32_t position) {
   if (!q) return;
   if (!ValidPosition(q, position)) {
     if (position == 0) q->pointer = 0;
-    PostError(30);
+    PostError(kErrEntryNotFound);
     return;
   }
   std::memcpy(queue->buffer, q->entries.at(position - 1), queue->record_size);
@@ -581,12 +582,12 @@ void QueueGetByKey(Queue* queue) {
   QueueObject* q = Begin(queue);
   if (!q) return;
   if (!q->sorted()) {
-    PostError(30);
+    PostError(kErrEntryNotFound);
     return;
   }
   uint32_t index = q->Find(static_cast<const uint8_t*>(queue->buffer));
   if (index >= q->entries.size()) {
-    PostError(30);
+    PostError(kErrEntryNotFound);
     return;
   }
   std::memcpy(queue->buffer, q->entries.at(index), queue->record_size);
@@ -597,7 +598,7 @@ void QueuePutAt(Queue* queue, int32_t position) {
   QueueObject* q = Begin(queue);
   if (!q) return;
   if (!ValidPosition(q, position)) {
-    PostError(30);
+    PostError(kErrEntryNotFound);
     return;
   }
   uint32_t index = static_cast<uint32_t>(position - 1);
@@ -614,7 +615,7 @@ void QueuePutAt(Queue* queue, int32_t position) {
   uint64_t p = q->PrefixOf(entry);
   uint32_t target = q->UpperBound(entry, p);
   if (!q->Insert(target, entry, p)) {
-    PostError(8);  // not reachable in practice; the entry is then gone and the change reported
+    PostError(kErrInsufficientMemory);  // not reachable in practice; the entry is then gone and the change reported
     q->Changed();
     return;
   }
@@ -626,7 +627,7 @@ void QueueDeleteAt(Queue* queue, int32_t position) {
   QueueObject* q = Begin(queue);
   if (!q) return;
   if (!ValidPosition(q, position)) {
-    PostError(30);
+    PostError(kErrEntryNotFound);
     return;
   }
   q->pool.Release(q->Take(static_cast<uint32_t>(position - 1)));
@@ -659,7 +660,7 @@ void QueueSort(Queue* queue, std::vector<QueueKey> keys) {
   if (!q) return;
   for (const QueueKey& key : keys) {
     if (!KeySupported(key, queue->record_size)) {
-      PostError(7);
+      PostError(kErrMemoryCorrupted);
       return;
     }
   }

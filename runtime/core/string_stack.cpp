@@ -7,13 +7,14 @@
 #include <utility>
 
 #include "runtime/core/error.h"
+#include "runtime/core/error_codes.h"
 #include "runtime/core/locale_tables.h"
 #include "runtime/core/value_storage.h"
 
 namespace cinevo {
 namespace {
 
-constexpr int kStackErrorCode = 501;
+constexpr int kStackErrorCode = kErrInternalStrings;
 
 // Makes `e` an inline or owned entry holding a copy of `text` (which may alias e's own text).
 void SetCopy(StringStackEntry& e, std::string_view text) {

@@ -5,6 +5,7 @@
 
 #include "runtime/core/decimal_stack.h"
 #include "runtime/core/error.h"
+#include "runtime/core/error_codes.h"
 #include "runtime/core/std_date.h"
 #include "runtime/core/string_stack.h"
 #include "runtime/core/value_storage.h"
@@ -12,8 +13,8 @@
 namespace cinevo {
 namespace {
 
-constexpr int kNoKindCode = 501;
-constexpr int kTypingCode = 501;
+constexpr int kNoKindCode = kErrInternalStrings;
+constexpr int kTypingCode = kErrInternalStrings;
 
 int32_t ClampToLong(int64_t v) {
   if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/core/error_codes.h"
 #include "runtime/core/string_stack.h"
 #include "runtime/data/driver.h"
 #include "runtime/data/file_errors.h"
@@ -69,7 +70,7 @@ void ForgetPending(const FileControlBlock* fcb) {
 // Calls the driver, or carries out what the dispatch does in its place: the deferred BUILD and
 // BUILDevent, and the generic property answers.
 int CallDriver(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
-  if (fcb.entry == nullptr) return 80;
+  if (fcb.entry == nullptr) return kErrUnsupported;
   if (op == DriverOp::kBuildEvent) {
     if (!fcb.work || fcb.work->deferred.op == DriverOp::kNone) return 0;
     DeferredBuild stored = std::move(fcb.work->deferred);
@@ -105,7 +106,7 @@ int CallDriver(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
     // Nobody would answer the message: build at once rather than never.
   }
   int result = fcb.entry(op, fcb, args);
-  if (result == 80 && (op == DriverOp::kGetProperty || op == DriverOp::kGetPropertyKey)) {
+  if (result == kErrUnsupported && (op == DriverOp::kGetProperty || op == DriverOp::kGetPropertyKey)) {
     // The driver does not answer this property itself: the declaration records may.
     int key = op == DriverOp::kGetPropertyKey ? args.key : kNoKey;
     if (auto answer = GenericProperty(fcb, key, args.property, args.index)) {
@@ -134,7 +135,7 @@ void SetBuildMessageHook(BuildMessageHook hook) { Hook() = std::move(hook); }
 
 int PreCheck(int code, const FileControlBlock& fcb, const DriverArgs& args) {
   const OpRow* row = OpTableRow(code);
-  if (row == nullptr) return 80;
+  if (row == nullptr) return kErrUnsupported;
   auto op = static_cast<DriverOp>(code);
   // A stored BUILD of a dynamic index runs under its own rules: an open file may build one
   // whatever its access, so the answer to its message must not demand exclusive access that
@@ -145,44 +146,44 @@ int PreCheck(int code, const FileControlBlock& fcb, const DriverArgs& args) {
   }
   const uint32_t f = fcb.state;
   const bool key_op = TakesKey(code, *row);
-  if (key_op && !ValidKey(fcb, args.key)) return 77;  // a key argument naming no key of the file
+  if (key_op && !ValidKey(fcb, args.key)) return kErrUnableToAccessIndex;  // a key argument naming no key of the file
 
   uint32_t missing = row->required & ~f & ~static_cast<uint32_t>(kStateIndexBuilt);
   if (missing == 0 && key_op && fcb.keys[args.key].needs_build && !fcb.keys[args.key].built) {
     missing = row->required & kStateIndexBuilt;
   }
-  if (missing == 0 && (f & kStateBuildInProgress) && !AllowedDuringBuild(op)) return 92;
+  if (missing == 0 && (f & kStateBuildInProgress) && !AllowedDuringBuild(op)) return kErrBuildInProgress;
 
   int result = 0;
   if (missing != 0) {
     if (missing & kStateOpen) {
-      result = 37;
+      result = kErrFileNotOpen;
     } else if (row->forbidden & f & kStateLogoutActive) {
-      result = 56;  // a transaction's file is neither unlocked nor rebuilt, whatever else it lacks
+      result = kErrLogoutActive;  // a transaction's file is neither unlocked nor rebuilt, whatever else it lacks
     } else if (missing & kStateIndexBuilt) {
-      result = 46;
+      result = kErrKeyFileMustBeRebuilt;
     } else if (!(f & kStateOpen)) {
       result = 0;  // e.g. PACK or BUILD of a closed file: the driver opens it itself
     } else if (missing & (kStateRecordCurrent | kStateSequenceSet)) {
-      result = 33;
+      result = kErrRecordNotAvailable;
     } else if (missing & kStateExclusive) {
-      result = 63;
+      result = kErrExclusiveAccessRequired;
     } else if (missing & kStateWriteAllowed) {
-      result = 5;
+      result = kErrAccessDenied;
     } else {
       result = -1;
     }
   } else {
     uint32_t forbidden = row->forbidden & f;
     if (forbidden & kStateOpen) {
-      result = 52;
+      result = kErrFileAlreadyOpen;
     } else if (forbidden & kStateLogoutActive) {
-      result = 56;
+      result = kErrLogoutActive;
     } else if (forbidden != 0) {
       result = -1;
     }
   }
-  if (result == 0 && IsPositionCheckedOp(op) && IsBlank(args.text)) result = 35;
+  if (result == 0 && IsPositionCheckedOp(op) && IsBlank(args.text)) result = kErrRecordNotFound;
   return result;
 }
 
@@ -191,9 +192,9 @@ int DispatchRaw(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
   const OpRow* row = OpTableRow(code);
   if (row == nullptr) {
     fcb.post_actions = 0;
-    fcb.last_error = 80;
-    PostFileError(80, fcb);
-    return 80;
+    fcb.last_error = kErrUnsupported;
+    PostFileError(kErrUnsupported, fcb);
+    return kErrUnsupported;
   }
   if (fcb.driver == nullptr) {
     // Bound late: the block may have been made before its driver registered.
@@ -247,9 +248,9 @@ int DispatchRaw(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
       post |= kPostFreeState;
     }
   } else {
-    if (e == 37 || ((row->actions & kPostFreeState) && e != 52)) post |= kPostFreeState;
+    if (e == kErrFileNotOpen || ((row->actions & kPostFreeState) && e != kErrFileAlreadyOpen)) post |= kPostFreeState;
     // A failed OPEN leaves the file closed, and a closed file keeps no working state.
-    if ((op == DriverOp::kOpen || op == DriverOp::kShare) && e != 52 && !fcb.IsOpen()) {
+    if ((op == DriverOp::kOpen || op == DriverOp::kShare) && e != kErrFileAlreadyOpen && !fcb.IsOpen()) {
       post |= kPostFreeState;
     }
     uint32_t fail_clear = row->fail_clear;
@@ -288,9 +289,9 @@ int Dispatch(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
 int DispatchCode(int code, FileControlBlock& fcb, DriverArgs& args) {
   if (code < 1 || code > kLastDriverOp) {
     fcb.post_actions = 0;
-    fcb.last_error = 80;
-    PostFileError(80, fcb);
-    return 80;
+    fcb.last_error = kErrUnsupported;
+    PostFileError(kErrUnsupported, fcb);
+    return kErrUnsupported;
   }
   return Dispatch(static_cast<DriverOp>(code), fcb, args);
 }

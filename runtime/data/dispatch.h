@@ -31,7 +31,7 @@ int DispatchToStack(DriverOp op, FileControlBlock& fcb, DriverArgs& args);
 bool ReturnsString(DriverOp op);
 
 // The pre-check alone: 0 when the driver may be called, else the error code or -1.
-int PreCheck(int code, const FileControlBlock& fcb, const DriverArgs& args);
+[[nodiscard]] int PreCheck(int code, const FileControlBlock& fcb, const DriverArgs& args);
 
 // Deferred BUILD. When a file has kStateBuildByEvents, BUILDfile, BUILDkey, BUILDdyn and
 // BUILDdynfilter are stored in the working state and kBuildMessage is sent to the runtime's

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "runtime/core/error_codes.h"
+
 namespace cinevo {
 
 std::string_view FieldTypeName(int code) {
@@ -61,18 +63,18 @@ KeyDeclaration MakeKey(std::string label, uint32_t flags, std::vector<int32_t> c
 int ValidateDeclaration(const FileDeclaration& decl) {
   constexpr uint64_t kMaxRecord = uint64_t{1} << 20;  // far above anything a data file holds
   size_t n = decl.FieldCount();
-  if (decl.RecordSize() > kMaxRecord) return 47;
+  if (decl.RecordSize() > kMaxRecord) return kErrInvalidRecordDeclaration;
   for (size_t i = 0; i < n; ++i) {
     const FieldDeclaration& f = decl.fields[i];
-    if (static_cast<uint8_t>(f.type) > 30) return 47;
-    if (f.type == TypeCode::kGroup && f.group_fields > n - i - 1) return 47;
+    if (static_cast<uint8_t>(f.type) > 30) return kErrInvalidRecordDeclaration;
+    if (f.type == TypeCode::kGroup && f.group_fields > n - i - 1) return kErrInvalidRecordDeclaration;
   }
   for (const KeyDeclaration& k : decl.keys) {
-    if (k.components.empty()) return 47;
+    if (k.components.empty()) return kErrInvalidRecordDeclaration;
     for (int32_t c : k.components) {
-      if (c == 0) return 47;
+      if (c == 0) return kErrInvalidRecordDeclaration;
       uint64_t field = static_cast<uint64_t>(std::llabs(static_cast<long long>(c)));
-      if (field > n) return 47;
+      if (field > n) return kErrInvalidRecordDeclaration;
     }
   }
   return 0;

@@ -105,6 +105,6 @@ KeyDeclaration MakeKey(std::string label, uint32_t flags, std::vector<int32_t> c
 // A declaration is usable when every field lies in the record, every key component names an
 // existing field and every GROUP's member count stays within the list. Returns 0 or 47
 // ("Invalid Record Declaration").
-int ValidateDeclaration(const FileDeclaration& decl);
+[[nodiscard]] int ValidateDeclaration(const FileDeclaration& decl);
 
 }  // namespace cinevo

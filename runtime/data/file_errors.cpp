@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "runtime/core/error.h"
+#include "runtime/core/error_codes.h"
 #include "runtime/data/file_control_block.h"
 
 namespace cinevo {
@@ -41,7 +42,7 @@ void PostFileError(int code, const FileControlBlock& fcb) {
   FileErrorRecord& r = Record();
   r.code = code;
   r.file = std::string(fcb.declaration->ExternalName());
-  r.os_error = code == 90 ? fcb.os_error : 0;
+  r.os_error = code == kErrFileSystem ? fcb.os_error : 0;
 }
 
 void ClearRuntimeError() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/error_codes.h"
 #include "runtime/data/driver.h"
 #include "runtime/data/file_control_block.h"
 
@@ -76,11 +77,11 @@ inline int RecordingEntry(DriverOp op, FileControlBlock& fcb, DriverArgs& args) 
   }
   if (auto t = d.texts.find(op); t != d.texts.end()) args.text_result = t->second;
   if (auto n = d.numbers.find(op); n != d.numbers.end()) args.number_result = n->second;
-  if (result == 90) fcb.os_error = d.os_error;
+  if (result == kErrFileSystem) fcb.os_error = d.os_error;
   // Properties are left to the generic answers unless a test sets a result.
   if (r == d.results.end() && (op == DriverOp::kGetProperty || op == DriverOp::kGetPropertyKey) &&
       d.texts.find(op) == d.texts.end()) {
-    return 80;
+    return kErrUnsupported;
   }
   return result;
 }

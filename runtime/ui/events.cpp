@@ -11,6 +11,7 @@
 #include "platform/window/private_message.h"
 #include "platform/window/window_system.h"
 #include "runtime/core/error.h"
+#include "runtime/core/error_codes.h"
 #include "runtime/ui/key_code.h"
 #include "runtime/ui/runtime_error_box.h"
 #include "runtime/ui/runtime_thread.h"
@@ -82,7 +83,7 @@ bool StartEventRuntime() {
     // test, say) stays in force on later starts.
     InstallRuntimeErrorBox();
     if (!platform::StartWindowSystem()) {
-      RuntimeFatal(503, "WSLDIAL");
+      RuntimeFatal(kErrInternalEvents, "WSLDIAL");
       return false;
     }
   }
@@ -150,7 +151,7 @@ uint32_t CurrentKeyCode() {
 
 bool PostEvent(Window* target, int event, int control) {
   if (target == nullptr) {
-    RuntimeFatal(536, "");
+    RuntimeFatal(kErrWindowNotOpen, "");
     return false;
   }
   return target->Post(event, control);
@@ -174,7 +175,7 @@ bool Press(std::string_view keys) {
     if (ts->top != nullptr) wake = ts->top->Handle();
   }
   if (wake != platform::kNoWindow) platform::PostPrivateMessage(wake, platform::kMsgWakeUp);
-  if (!ok) RuntimeFatal(534, "");
+  if (!ok) RuntimeFatal(kErrTooManyKeystrokes, "");
   return ok;
 }
 

@@ -12,6 +12,7 @@
 
 #include "platform/window/window_system.h"
 #include "runtime/core/error.h"
+#include "runtime/core/error_codes.h"
 #include "runtime/ui/event_code.h"
 #include "runtime/ui/event_record_payload.h"
 #include "runtime/ui/events.h"
@@ -131,7 +132,7 @@ bool Window::Open(const WindowDefinition& definition, Window* owner) {
 bool Window::Open(std::string_view resource, std::string_view label, Window* owner) {
   const WindowDefinition* definition = FindWindowDefinition(resource, label);
   if (definition == nullptr) {
-    RuntimeFatal(529, std::string(resource) + " " + std::string(label));
+    RuntimeFatal(kErrOpenWindow, std::string(resource) + " " + std::string(label));
     return false;
   }
   return Open(*definition, owner);
@@ -139,15 +140,15 @@ bool Window::Open(std::string_view resource, std::string_view label, Window* own
 
 bool Window::OpenNative(const WindowOptions& options, Window* owner) {
   if (IsOpen()) {
-    RuntimeFatal(535, "");
+    RuntimeFatal(kErrWindowAlreadyOpen, "");
     return false;
   }
   if (owner != nullptr && !owner->IsOpen()) {
-    RuntimeFatal(536, "");
+    RuntimeFatal(kErrWindowNotOpen, "");
     return false;
   }
   if (!StartEventRuntime()) {
-    RuntimeFatal(529, "no window system");
+    RuntimeFatal(kErrOpenWindow, "no window system");
     return false;
   }
   auto qt = std::make_unique<WindowQt>(*this);
@@ -156,7 +157,7 @@ bool Window::OpenNative(const WindowOptions& options, Window* owner) {
       std::make_unique<platform::NativeWindow>(procedure, owner ? NativeOf(*owner) : nullptr);
   if (created->handle() == platform::kNoWindow) {
     created->DetachProcedure();
-    RuntimeFatal(529, "no free window handle");
+    RuntimeFatal(kErrOpenWindow, "no free window handle");
     return false;
   }
   qt_ = std::move(qt);
@@ -206,7 +207,7 @@ void Window::Close() {
 }
 
 void Window::SetCaption(const std::string& caption) {
-  if (!IsOpen()) return RuntimeFatal(536, "");
+  if (!IsOpen()) return RuntimeFatal(kErrWindowNotOpen, "");
   qt_->native->SetCaption(caption);
 }
 
@@ -214,7 +215,7 @@ std::string Window::Caption() const { return IsOpen() ? qt_->native->Caption() :
 
 bool Window::SetIcon(const std::string& file) {
   if (!IsOpen()) {
-    RuntimeFatal(536, "");
+    RuntimeFatal(kErrWindowNotOpen, "");
     return false;
   }
   QIcon icon = IconForName(file);
@@ -224,42 +225,42 @@ bool Window::SetIcon(const std::string& file) {
 }
 
 void Window::SetPosition(int x, int y) {
-  if (!IsOpen()) return RuntimeFatal(536, "");
+  if (!IsOpen()) return RuntimeFatal(kErrWindowNotOpen, "");
   qt_->native->move(x, y);
 }
 
 void Window::SetSize(int width, int height) {
-  if (!IsOpen()) return RuntimeFatal(536, "");
+  if (!IsOpen()) return RuntimeFatal(kErrWindowNotOpen, "");
   qt_->native->resize(std::max(width, 1), std::max(height, 1));
 }
 
 void Window::Show(bool visible) {
-  if (!IsOpen()) return RuntimeFatal(536, "");
+  if (!IsOpen()) return RuntimeFatal(kErrWindowNotOpen, "");
   qt_->native->setVisible(visible);
 }
 
 void Window::SetTimer(int hundredths) {
-  if (!IsOpen()) return RuntimeFatal(536, "");
+  if (!IsOpen()) return RuntimeFatal(kErrWindowNotOpen, "");
   qt_->native->SetTimer(2, hundredths > 0 ? hundredths * 10 : 0);
 }
 
 void Window::SetCursor(std::string_view name) {
-  if (!IsOpen()) return RuntimeFatal(536, "");
+  if (!IsOpen()) return RuntimeFatal(kErrWindowNotOpen, "");
   qt_->native->client()->setCursor(CursorForName(std::string(name)));
 }
 
 void Window::SetCursor(int id) {
-  if (!IsOpen()) return RuntimeFatal(536, "");
+  if (!IsOpen()) return RuntimeFatal(kErrWindowNotOpen, "");
   qt_->native->client()->setCursor(CursorForId(id));
 }
 
 int Window::AddButton(const std::string& text, int x, int y, int width, int height) {
   if (!IsOpen()) {
-    RuntimeFatal(536, "");
+    RuntimeFatal(kErrWindowNotOpen, "");
     return 0;
   }
   if (SystemModal()) {
-    RuntimeFatal(541, "");
+    RuntimeFatal(kErrCreateControlModal, "");
     return 0;
   }
   Control& c = qt_->Add(ControlKind::kButton, 0);
@@ -443,7 +444,7 @@ bool FeedKeystroke(Window& w) {
 bool Window::Accept() {
   if (!inLoop_) {
     if (!IsOpen()) {
-      RuntimeFatal(537, "");
+      RuntimeFatal(kErrAcceptNeedsWindow, "");
       return false;
     }
     inLoop_ = true;

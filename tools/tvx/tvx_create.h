@@ -39,7 +39,7 @@ int RunCreate(int argc, char** argv, std::FILE* out, std::FILE* err);
 
 // Parses a declaration text into `out` (label "FILE", driver "TARVEX"); false with the line
 // number and reason in `error`.
-bool ParseDeclarationText(const std::string& text, FileDeclaration& out, std::string& error);
+[[nodiscard]] bool ParseDeclarationText(const std::string& text, FileDeclaration& out, std::string& error);
 
 // The declaration text of a stored table declaration, such that `tvx create` makes exactly the
 // same declaration again; false with the reason in `error` when no text can (a layout that

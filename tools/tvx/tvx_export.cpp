@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "runtime/core/error_codes.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/isam_file.h"
 #include "runtime/data/isam/record_kinds.h"
@@ -115,7 +116,7 @@ int ForEachRecord(ToolTable& t, int key,
   std::vector<std::string> memos(t.stored.memos.size());
   for (;;) {
     e = Next(f);
-    if (e == 33) return 0;
+    if (e == kErrRecordNotAvailable) return 0;
     if (e != 0) return e;
     for (size_t m = 0; m < memos.size(); ++m) {
       if (t.stored.memos[m].flags & 0x04) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/error_codes.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/isam_driver.h"
 #include "runtime/data/isam/byte_order.h"
@@ -411,8 +412,8 @@ int RunImport(int argc, char** argv, std::FILE* out, std::FILE* err) {
     Rollback(files);
     std::string where = failed_at >= 0 ? (csv ? " at line " : " at record ") + std::to_string(rows[static_cast<size_t>(failed_at)].line) : "";
     std::fprintf(err, "tvx import: %s%s: %s (error %d); nothing imported\n", argv[2], where.c_str(),
-                 code == 40 ? "creates a duplicate key" : "adding failed", code);
-    return code == 40 ? 1 : 2;
+                 code == kErrCreatesDuplicateKey ? "creates a duplicate key" : "adding failed", code);
+    return code == kErrCreatesDuplicateKey ? 1 : 2;
   }
   code = Commit(files);
   if (code != 0) {

@@ -35,7 +35,7 @@ void PrintJson(const JsonValue& v, std::string& out, int depth = 0);
 // Parses a whole JSON text: strings become kString with their text (\u escapes below 0x100
 // as single bytes, others as UTF-8), numbers and literals kRaw. False with the byte offset
 // and reason in `error`.
-bool ParseJson(std::string_view text, JsonValue& out, std::string& error);
+[[nodiscard]] bool ParseJson(std::string_view text, JsonValue& out, std::string& error);
 
 // The text of a scalar: a string's text, a number or literal as written ("null" gives "").
 std::string ScalarText(const JsonValue& v);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "runtime/core/error_codes.h"
 #include "runtime/data/file_statements.h"
 #include "tools/tvx/tvx_table.h"
 
@@ -34,8 +35,8 @@ int RunRebuild(int argc, char** argv, std::FILE* out, std::FILE* err) {
   e = key < 0 ? Build(*t.fcb) : BuildKey(*t.fcb, key);
   if (e != 0) {
     std::fprintf(err, "tvx rebuild: %s: %s (error %d); nothing changed\n", argv[0],
-                 e == 40 ? "a unique key holds duplicate values" : "the build failed", e);
-    return e == 40 ? 1 : 2;
+                 e == kErrCreatesDuplicateKey ? "a unique key holds duplicate values" : "the build failed", e);
+    return e == kErrCreatesDuplicateKey ? 1 : 2;
   }
   for (size_t k = 0; k < t.stored.keys.size(); ++k) {
     if (key >= 0 && static_cast<size_t>(key) != k) continue;

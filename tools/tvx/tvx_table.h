@@ -80,7 +80,7 @@ bool FieldIsNumber(const isam::StreamField& f);
 
 // Stores `text` into one element of the field; false with a reason when it does not fit the
 // type.
-bool ParseField(const isam::StreamField& f, std::string_view text, uint8_t* record, size_t record_size,
+[[nodiscard]] bool ParseField(const isam::StreamField& f, std::string_view text, uint8_t* record, size_t record_size,
                 std::string& error, uint16_t element = 0);
 
 // The record image of a new record: STRING fields (every element of one with DIM) blank, all

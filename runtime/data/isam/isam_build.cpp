@@ -14,9 +14,6 @@
 namespace cinevo::isam {
 namespace {
 
-constexpr int kErrRecordNotAvailable = 33;
-constexpr int kErrInvalidIndexString = 76;
-constexpr int kErrUnsupported = 80;
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 std::span<const uint8_t> Span(const std::string& s) { return {Bytes(s), s.size()}; }
@@ -187,7 +184,7 @@ bool IsamTable::RouteBuild(DriverOp op, DriverArgs& args, int& result) {
 }
 
 int IsamTable::BuildDynamic(int key, std::string_view components, std::string_view filter) {
-  if (!table_.file) return 37;
+  if (!table_.file) return kErrFileNotOpen;
   if (key < 0 || static_cast<size_t>(key) >= keys_.size()) return kErrUnsupported;
   KeyDesc& k = keys_[static_cast<size_t>(key)];
   if (!k.on_demand) return kErrUnsupported;  // a KEY is kept by every change: only an INDEX is built so
@@ -210,7 +207,7 @@ int IsamTable::BuildDynamic(int key, std::string_view components, std::string_vi
   if (!IsBlank(filter)) {
     scope = std::make_unique<FieldScope>(table_.declaration, image);
     condition = CompiledExpression::Compile(filter);
-    if (!condition) return ErrorCode() != 0 ? ErrorCode() : 800;
+    if (!condition) return ErrorCode() != 0 ? ErrorCode() : kErrInvalidExpression;
   }
 
   int e = Begin();

@@ -45,7 +45,7 @@ struct DynamicIndex {
 
 // The components of a components text (above); false when the text names no field, names an
 // unknown or ambiguous field, or is malformed.
-bool ParseIndexComponents(const TableDeclaration& decl, std::string_view text,
+[[nodiscard]] bool ParseIndexComponents(const TableDeclaration& decl, std::string_view text,
                           std::vector<StreamKeyComponent>& out);
 
 }  // namespace cinevo::isam

@@ -16,9 +16,6 @@
 namespace cinevo::isam {
 namespace {
 
-constexpr int kErrFileLocked = 32;
-constexpr int kErrPathNotFound = 3;
-constexpr int kErrUnsupported = 80;
 constexpr int kUpdateWaitMs = 30000;
 
 // The operation codes declared by the driver, in its order.
@@ -129,7 +126,7 @@ int IsamTable::Fail(const Status& st) {
 }
 
 int IsamTable::Begin() {
-  if (!table_.file) return 37;
+  if (!table_.file) return kErrFileNotOpen;
   if (locked_ || !locks_ || locks_->updating()) {
     if (locks_ && locks_->updating()) locks_->TakeUpdate(0);  // nested: counted, never waits
     return 0;
@@ -329,7 +326,7 @@ int IsamTable::RenameOrCopy(DriverArgs& args, bool copy) {
 }
 
 int IsamTable::LogoutTable(DriverArgs& args) {
-  if (!table_.file) return 37;
+  if (!table_.file) return kErrFileNotOpen;
   // Each open keeps its own cache of the file; a second open of it in the same transaction
   // would wait for the first one's lock and then write over its changes.
   if (ProgramTransaction().ListsOtherOpenOf(table_.file->store())) return kErrUnableToLog;
@@ -409,7 +406,7 @@ int IsamTable::SetProperty(DriverArgs& args) {
 }
 
 int IsamTable::LockFile(DriverArgs& args) {
-  if (!locks_) return 37;
+  if (!locks_) return kErrFileNotOpen;
   if (locked_) return 0;
   int wait = args.seconds > 0 ? args.seconds * 1000 : (args.seconds == 0 ? -1 : 0);
   int e = locks_->TakeExclusive(wait);

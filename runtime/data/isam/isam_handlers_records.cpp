@@ -22,10 +22,6 @@
 namespace cinevo::isam {
 namespace {
 
-constexpr int kErrRecordNotAvailable = 33;
-constexpr int kErrRecordHeld = 43;
-constexpr int kErrChangedElsewhere = 89;
-constexpr int kErrUnsupported = 80;
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 

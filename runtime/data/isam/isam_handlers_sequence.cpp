@@ -10,8 +10,6 @@
 namespace cinevo::isam {
 namespace {
 
-constexpr int kErrRecordNotAvailable = 33;
-constexpr int kErrUnsupported = 80;
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 std::span<const uint8_t> Span(const std::string& s) { return {Bytes(s), s.size()}; }

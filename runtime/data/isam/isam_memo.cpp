@@ -22,7 +22,6 @@
 namespace cinevo::isam {
 namespace {
 
-constexpr int kErrUnsupported = 80;
 constexpr size_t kMaxChunks = 0x10000;
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }

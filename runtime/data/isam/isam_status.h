@@ -8,17 +8,9 @@
 
 #include <string>
 
-namespace cinevo::isam {
+#include "runtime/core/error_codes.h"
 
-// Error codes of the data layer used by this driver.
-inline constexpr int kErrFileNotFound = 2;
-inline constexpr int kErrAccessDenied = 5;
-inline constexpr int kErrRecordNotFound = 35;
-inline constexpr int kErrInvalidDataFile = 36;
-inline constexpr int kErrCreatesDuplicateKey = 40;
-inline constexpr int kErrInvalidFilename = 45;
-inline constexpr int kErrInvalidRecordDeclaration = 47;
-inline constexpr int kErrFileSystem = 90;
+namespace cinevo::isam {
 
 // Consistency checks. The number is what a user sees as the file error code (inside an
 // operation) or in "... caused an Internal error : tvxbt line N" (outside one).
@@ -44,7 +36,7 @@ enum Check : int {
   kCheckFileLength = 19,      // the header's lengths do not agree with its class table or the file
 };
 
-struct Status {
+struct [[nodiscard]] Status {
   int code = 0;        // 0 = success
   int file_error = 0;  // for 90: check number or system error number
   std::string detail;  // human-readable context for reports and tools

@@ -55,11 +55,6 @@
 
 namespace cinevo::isam {
 
-// The code of a failed replay of a journal ("Unable To ROLLBACK Transaction").
-inline constexpr int kErrUnableToRollback = 65;
-// The code of a failure to record a transaction ("Unable To Log Transaction").
-inline constexpr int kErrUnableToLog = 48;
-
 struct JournalRegion {
   uint64_t offset = 0;
   uint64_t length = 0;
@@ -79,9 +74,9 @@ struct JournalContents {
 std::string JournalPathFor(const std::string& data_path);
 std::string EncodeJournal(const JournalContents& contents);
 // False when the bytes do not begin with a complete journal.
-bool DecodeJournal(const std::string& bytes, JournalContents& out);
+[[nodiscard]] bool DecodeJournal(const std::string& bytes, JournalContents& out);
 // Whether the journal file at `path` holds a complete journal (one that a recovery would act on).
-bool JournalIsHot(const std::string& path);
+[[nodiscard]] bool JournalIsHot(const std::string& path);
 
 class Journal {
  public:

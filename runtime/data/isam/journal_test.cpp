@@ -211,6 +211,49 @@ TEST_F(JournalTest, AFaultAtAnyPointOfACommitLosesNothingAndChangesNothing) {
   ExpectClean();
 }
 
+// A commit whose writes stop halfway and whose undo fails as well leaves part of the update in
+// the file and the journal hot. The same store puts the file back at its next Refresh, before
+// it reads anything of it, once it can write again.
+TEST_F(JournalTest, AnUndoThatFailedIsDoneBeforeTheStoreReadsTheFileAgain) {
+  MakeBase();
+  const std::string before = ReadAll(path_);
+  FaultyFileIo counter(FaultPlan{});
+  {
+    fs::copy_file(path_, path_ + ".copy");
+    std::unique_ptr<PageStore> store;
+    ASSERT_TRUE(PageStore::Open(path_ + ".copy", options_, store).ok());
+    store->set_io(&counter);
+    BTree tree(*store);
+    Change(tree);
+    ASSERT_TRUE(store->Commit().ok());
+  }
+  int half_updated = 0;
+  for (uint64_t at = 1; at < counter.writes(); ++at) {
+    SCOPED_TRACE(testing::Message() << "write " << at);
+    std::unique_ptr<PageStore> store;
+    ASSERT_TRUE(PageStore::Open(path_, options_, store).ok());
+    FaultyFileIo io(FaultPlan{FaultPlan::Kind::kHalfWrite, at, true});
+    store->set_io(&io);
+    BTree tree(*store);
+    Change(tree);
+    ASSERT_FALSE(store->Commit().ok());
+    if (ReadAll(path_) != before) {
+      ++half_updated;
+      EXPECT_TRUE(Hot(JournalPathFor(path_)));
+    }
+    store->set_io(&SystemFileIo());
+    ASSERT_TRUE(store->Refresh().ok());
+    EXPECT_EQ(ReadAll(path_), before);
+    EXPECT_FALSE(Hot(JournalPathFor(path_)));
+    Record r;
+    bool found = false;
+    ASSERT_TRUE(tree.Find(Numbered(0, 0, 'a').key(), r, found).ok());
+    ASSERT_TRUE(found);
+    EXPECT_EQ(r, Numbered(0, 40, 'a'));
+  }
+  EXPECT_GT(half_updated, 0);
+}
+
 TEST_F(JournalTest, AnIncompleteJournalIsDroppedAndACompleteOneReplayedAtOpen) {
   MakeBase();
   const std::string before = ReadAll(path_);

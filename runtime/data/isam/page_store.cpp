@@ -87,7 +87,7 @@ Status PageStore::Create(const std::string& path, const PageStoreOptions& option
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {
     int err = errno;
-    if (err == ENOENT) return Status::Error(3, path);
+    if (err == ENOENT) return Status::Error(kErrPathNotFound, path);
     if (err == EACCES || err == EROFS || err == EPERM) return Status::Error(kErrAccessDenied, path);
     return Status::System(err, path);
   }
@@ -230,6 +230,12 @@ Status PageStore::ReadHeader(bool& empty) {
 Status PageStore::Refresh() {
   // Changes not yet committed (a transaction, a stream) are built on the header in memory.
   if (has_changes()) return Status::Ok();
+  // A commit that failed and could not be undone left part of an update in the file: it is
+  // undone before anything of the file is read again.
+  if (journal_ && journal_->hot() && !journal_->held()) {
+    ISAM_RETURN_IF_ERROR(journal_->Undo(fd_));
+    ClearCache();
+  }
   bool empty = false;
   FileHeader before = disk_header_;
   bool had_header = !new_file_ && before.change_counter != 0;
@@ -407,6 +413,10 @@ Status PageStore::Move(uint32_t from, uint32_t to) {
   return Relink(*page, from, to);
 }
 
+// GapBelow's answer when the classes below cannot give way: not an error code of the runtime,
+// it only sends Allocate to the classes above.
+constexpr int kNoRoomBelow = -1;
+
 // Makes the free gap below class k (down to the end of class k-1, or address 0) at least
 // `need` units by shifting lower classes down: a non-empty class moves its last page to the
 // front of its range. With apply false only the feasibility is worked out (on a copy).
@@ -414,7 +424,7 @@ Status PageStore::GapBelow(FileHeader& h, uint32_t k, uint32_t need, bool apply,
   uint32_t lower = k == 1 ? 0 : h.end[k - 1];
   uint32_t gap = h.start[k] - lower;
   if (gap >= need) return Status::Ok();
-  if (k == 1 || depth > 64) return Status::Error(-1);
+  if (k == 1 || depth > 64) return Status::Error(kNoRoomBelow);
   uint32_t j = k - 1;
   uint32_t shortfall = need - gap;
   if (h.start[j] == h.end[j]) {
@@ -651,9 +661,12 @@ Status PageStore::Commit() {
   }
   dirty.clear();  // the cache alone holds the pages now, so that it can give back what exceeds its limit
   if (!st.ok()) {
-    // Whatever reached the file goes back; when even that fails the journal stays for the
-    // next open.
-    if (journal_ && journal_->hot()) journal_->Undo(fd_);
+    // Whatever reached the file goes back. When even that fails the journal stays hot: the
+    // next Refresh tries again before it reads anything, and the next open replays it.
+    if (journal_ && journal_->hot()) {
+      Status undone = journal_->Undo(fd_);
+      if (!undone.ok()) st.detail += "; " + undone.detail;
+    }
     Abort();
     return st;
   }

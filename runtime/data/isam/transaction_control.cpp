@@ -69,7 +69,7 @@ Status ControlFile::Open(const std::string& path, std::unique_ptr<ControlFile>& 
     if (!dropped.ok() && dropped.code != kErrAccessDenied) return dropped;
   } else if (errno != EEXIST) {
     int e = errno;
-    if (e == ENOENT) return Status::Error(3, path);
+    if (e == ENOENT) return Status::Error(kErrPathNotFound, path);
     if (e == EACCES || e == EPERM || e == EROFS) return Status::Error(kErrAccessDenied, path);
     return Status::System(e, path);
   }
