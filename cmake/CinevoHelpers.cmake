@@ -48,9 +48,13 @@ endfunction()
 # cinevo_header_view(<target> <scope> <headers...>)
 #   Gives <target> an include directory that holds only the named headers, each at its path below
 #   the source root (as symbolic links), so `#include "runtime/core/x.h"` finds exactly these.
-#   A library passes its view on to whoever links it; nothing else of the source tree is on any
-#   include path, so a library sees only its own headers and those of what it links.
+#   A library passes its view on to whoever links it; with CINEVO_STRICT_INCLUDES nothing else of
+#   the source tree is on any include path, so a library sees only its own headers and those of
+#   what it links. Without it the views are not made and the source root serves every target.
 function(cinevo_header_view TARGET SCOPE)
+  if(NOT CINEVO_STRICT_INCLUDES)
+    return()  # the source root is on every include path
+  endif()
   set(view ${CMAKE_BINARY_DIR}/include-view/${TARGET})
   file(REMOVE_RECURSE ${view})
   file(MAKE_DIRECTORY ${view})

@@ -9,6 +9,7 @@
 
 #include "runtime/core/error.h"
 #include "runtime/core/error_codes.h"
+#include "runtime/core/invariant.h"
 
 namespace cinevo {
 namespace {
@@ -413,6 +414,23 @@ DecimalAccumulator DecimalStack::Pop() {
 
 void DecimalStack::Drop() {
   if (Need(1, "drop")) --count_;
+}
+
+void DecimalAccumulator::CheckInvariants() const {
+  if constexpr (!kCheckInvariants) return;
+  CINEVO_INVARIANT(low <= kUnits && kUnits <= high && high < kCells, "low <= 32 <= high");
+  bool zero = true;
+  for (int i = 0; i < kCells; ++i) {
+    CINEVO_INVARIANT(cells[i] <= 9, "a cell holds one decimal digit");
+    CINEVO_INVARIANT(cells[i] == 0 || (i >= low && i <= high), "cells outside low..high are 0");
+    zero = zero && cells[i] == 0;
+  }
+  CINEVO_INVARIANT(sign <= 1 && !(zero && sign), "the sign is 0 or 1, and 0 for zero");
+}
+
+void DecimalStack::CheckInvariants() const {
+  CINEVO_INVARIANT(count_ <= kDepth, "the stack holds 0..10 entries");
+  for (int i = 0; i < count_; ++i) acc_[i].CheckInvariants();
 }
 
 const DecimalAccumulator& DecimalStack::Top() const {

@@ -29,6 +29,7 @@ struct DecimalAccumulator {
   bool IsZero() const;
   void SetZero();
   void Normalize();  // trims low/high to the non-zero digits, clears the sign of zero
+  void CheckInvariants() const;
 };
 
 class DecimalStack {
@@ -67,6 +68,10 @@ class DecimalStack {
 
   const DecimalAccumulator& Top() const;
   void Reset() { count_ = 0; }
+
+  // Checks the invariants above for every entry, and that the count lies in 0..10 (see
+  // invariant.h). A no-op in builds without invariant checks.
+  void CheckInvariants() const;
 
  private:
   bool Need(int n, const char* op);

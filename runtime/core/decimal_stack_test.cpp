@@ -1,6 +1,8 @@
 #include "runtime/core/decimal_stack.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <random>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -213,6 +215,72 @@ TEST_F(DecimalStackTest, OverflowAndUnderflowAreReportedAndHarmless) {
   EXPECT_EQ(ds_.Compare(), 0);
   EXPECT_EQ(ds_.Count(), 0);
   EXPECT_EQ(fatal_codes_.size(), 6u);
+}
+
+// Random pushes, arithmetic, rounding and pops against whole numbers kept in 64 bits (the values
+// stay far inside both ranges): every accumulator keeps its rules through every step, negative
+// zero included (a difference of equal values, a product with zero).
+TEST_F(DecimalStackTest, RandomArithmeticKeepsEveryAccumulatorsRules) {
+  std::mt19937 rng(17);
+  std::vector<int64_t> model;
+  auto small = [&] { return static_cast<int64_t>(rng() % 2001) - 1000; };
+  for (int step = 0; step < 5000; ++step) {
+    size_t count = model.size();
+    switch (rng() % 8) {
+      case 0:
+      case 1:
+        if (count < DecimalStack::kDepth) {
+          int64_t v = small();
+          ds_.PushLong(v);
+          model.push_back(v);
+        }
+        break;
+      case 2:
+        if (count < DecimalStack::kDepth) {
+          int64_t v = small();
+          ds_.PushText(std::to_string(v) + ".000");
+          model.push_back(v);
+        }
+        break;
+      case 3:
+      case 4:
+        if (count >= 2) {
+          int64_t b = model.back();
+          model.pop_back();
+          int op = static_cast<int>(rng() % 3);
+          if (op == 2 && (std::llabs(model.back()) >= 1000000 || std::llabs(b) >= 1000000)) op = 1;
+          if (op == 0) {
+            ds_.Add();
+            model.back() += b;
+          } else if (op == 1) {
+            ds_.Subtract();
+            model.back() -= b;
+          } else {
+            ds_.Multiply();
+            model.back() *= b;
+          }
+        }
+        break;
+      case 5:
+        if (count >= 1) {
+          ds_.Negate();
+          model.back() = -model.back();
+        }
+        break;
+      case 6:
+        if (count >= 1) ds_.Round(0);  // whole numbers: unchanged
+        break;
+      default:
+        if (count >= 1) {
+          ASSERT_EQ(ds_.PopLong(), model.back()) << "step " << step;
+          model.pop_back();
+        }
+        break;
+    }
+    ds_.CheckInvariants();
+    ASSERT_EQ(ds_.Count(), static_cast<int>(model.size()));
+  }
+  EXPECT_TRUE(fatal_codes_.empty());
 }
 
 }  // namespace

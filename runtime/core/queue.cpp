@@ -14,6 +14,7 @@
 
 #include "runtime/core/error.h"
 #include "runtime/core/error_codes.h"
+#include "runtime/core/invariant.h"
 #include "runtime/core/locale_tables.h"
 #include "runtime/core/pointer_list.h"
 #include "runtime/core/queue_memory.h"
@@ -413,6 +414,23 @@ class QueueObject {
   }
 
   // Takes the entry at `index` out of the list (the slot stays allocated).
+  void CheckInvariants() const {
+    const uint32_t n = entries.size();
+    CINEVO_INVARIANT(n <= kQueueMaxEntries, "a queue holds at most its limit of entries");
+    CINEVO_INVARIANT(pointer >= 0, "the pointer is a position or 0");
+    CINEVO_INVARIANT(!prefixed() || prefixes_.size() == n, "a key prefix beside every entry");
+    for (uint32_t i = 0; i < n; ++i) {
+      CINEVO_INVARIANT(entries.at(i) != nullptr, "every entry is a record");
+      if (prefixed()) {
+        CINEVO_INVARIANT(prefixes_.at(i) == PrefixOf(entries.at(i)), "an entry's prefix is its record's");
+        CINEVO_INVARIANT(i == 0 || prefixes_.at(i - 1) <= prefixes_.at(i), "the prefixes ascend");
+      }
+      if (sorted() && i > 0) {
+        CINEVO_INVARIANT(Compare(entries.at(i - 1), entries.at(i)) <= 0, "a sorted queue's entries are in key order");
+      }
+    }
+  }
+
   uint8_t* Take(uint32_t index) {
     if (prefixed()) prefixes_.Erase(index);
     return entries.Take(index).release();
@@ -642,6 +660,10 @@ int32_t QueueRecords(Queue* queue) {
 int32_t QueuePointer(Queue* queue) {
   QueueObject* q = Begin(queue);
   return q ? q->pointer : 0;
+}
+
+void QueueCheckInvariants(const Queue* queue) {
+  if (queue != nullptr && queue->object) queue->object->CheckInvariants();
 }
 
 uint32_t QueueChanges(Queue* queue) {

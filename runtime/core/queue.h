@@ -72,6 +72,12 @@ void QueueFree(Queue* queue);
 // and leaves the keys and the entries as they were.
 void QueueSort(Queue* queue, std::vector<QueueKey> keys);
 
+// Checks the queue's rules (see invariant.h): every entry a record, at most the limit of
+// them, the pointer not negative; in a sorted queue the entries in key order and the key
+// prefixes kept beside them exactly those of their records, in order too. A missing queue
+// object has nothing to check. A no-op in builds without invariant checks.
+void QueueCheckInvariants(const Queue* queue);
+
 // Compares two values of one key field as the queue does (negative, 0, positive; the descending
 // flag is not applied). Exposed for the tests and for displays that sort by a column.
 int CompareQueueField(const QueueKey& key, const uint8_t* a, const uint8_t* b);

@@ -471,6 +471,7 @@ TEST_P(QueueModelTest, MatchesTheModelOverRandomOperations) {
       }
     }
     ASSERT_EQ(QueueRecords(&q), static_cast<int32_t>(model.size()));
+    QueueCheckInvariants(&q);
   }
   for (size_t i = 0; i < model.size(); ++i) {
     QueueGetAt(&q, static_cast<int32_t>(i + 1));
@@ -479,6 +480,7 @@ TEST_P(QueueModelTest, MatchesTheModelOverRandomOperations) {
   // Re-sorting by the reverse key order keeps equal records in their present order.
   std::vector<QueueKey> reversed(keys.rbegin(), keys.rend());
   QueueSort(&q, reversed);
+  QueueCheckInvariants(&q);
   std::stable_sort(model.begin(), model.end(), [&](const ModelRec& a, const ModelRec& b) {
     return ModelCompare(reversed, a, b) < 0;
   });

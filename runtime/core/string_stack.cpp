@@ -8,6 +8,7 @@
 
 #include "runtime/core/error.h"
 #include "runtime/core/error_codes.h"
+#include "runtime/core/invariant.h"
 #include "runtime/core/locale_tables.h"
 #include "runtime/core/value_storage.h"
 
@@ -357,6 +358,27 @@ void StringStack::Restore(std::unique_ptr<StringStackSnapshot> snapshot) {
   if (!snapshot) return;
   count_ = std::clamp(snapshot->count, 0, kDepth);
   for (int i = 0; i < count_; ++i) MoveEntry(entries_[i], snapshot->entries[i]);
+}
+
+void StringStack::CheckInvariants() const {
+  CINEVO_INVARIANT(count_ >= 0 && count_ <= kDepth, "the stack holds 0..32 entries");
+  for (int i = 0; i < count_; ++i) {
+    const StringStackEntry& e = entries_[i];
+    CINEVO_INVARIANT(e.length >= 0, "an entry's length is not negative");
+    switch (e.kind) {
+      case StringEntryKind::kInline:
+        CINEVO_INVARIANT(e.text == e.inline_buf && e.length <= StringStackEntry::kInlineSize,
+                         "an inline entry's text is the buffer of the slot it occupies");
+        break;
+      case StringEntryKind::kOwned:
+        CINEVO_INVARIANT(e.text == e.owned.data() && static_cast<size_t>(e.length) <= e.owned.size(),
+                         "an owned entry's text lies in its own block");
+        break;
+      case StringEntryKind::kBorrowed:
+        CINEVO_INVARIANT(e.text != nullptr || e.length == 0, "a borrowed entry without text is empty");
+        break;
+    }
+  }
 }
 
 void StringStack::Reset() {

@@ -88,6 +88,10 @@ class StringStack {
 
   void Reset();  // drops every entry
 
+  // Checks the invariant above for every entry, and that the count lies in 0..32 (see
+  // invariant.h). A no-op in builds without invariant checks.
+  void CheckInvariants() const;
+
  private:
   bool Need(int n, const char* op);
   StringStackEntry* PushSlot(const char* op);

@@ -1,6 +1,7 @@
 #include "runtime/core/string_stack.h"
 
 #include <climits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -216,6 +217,83 @@ TEST_F(StringStackTest, OverflowAndUnderflowAreReportedAndHarmless) {
   stack_.Clip();
   EXPECT_EQ(stack_.Count(), 0);
   EXPECT_GE(fatal_codes_.size(), 7u);
+}
+
+// Random pushes of every kind, moves between slots and pops against a model of the texts: the
+// entries keep their texts and their rules (an inline text in its own slot's buffer, an owned one
+// in its block) through every step.
+TEST_F(StringStackTest, RandomOperationsKeepEveryEntrysTextAndRules) {
+  std::mt19937 rng(11);
+  std::vector<std::string> model;
+  const std::string borrowed = "a borrowed text longer than twenty bytes   ";
+  auto random_text = [&] {
+    std::string t(rng() % 40, 'x');
+    for (char& c : t) c = static_cast<char>('a' + rng() % 3);
+    return t;
+  };
+  for (int step = 0; step < 5000; ++step) {
+    int count = static_cast<int>(model.size());
+    switch (rng() % 9) {
+      case 0:
+      case 1:
+        if (count < StringStack::kDepth) {
+          std::string t = random_text();
+          stack_.PushText(t);
+          model.push_back(t);
+        }
+        break;
+      case 2:
+        if (count < StringStack::kDepth) {
+          int32_t n = static_cast<int32_t>(rng() % borrowed.size());
+          stack_.PushBorrowed(borrowed.data(), n);
+          if (rng() % 2) stack_.Materialize();
+          model.push_back(borrowed.substr(0, static_cast<size_t>(n)));
+        }
+        break;
+      case 3:
+        if (count < StringStack::kDepth) {
+          int32_t v = static_cast<int32_t>(rng()) - INT32_MAX / 2;
+          stack_.PushLong(v);
+          model.push_back(std::to_string(v));
+        }
+        break;
+      case 4:
+        if (count >= 2) {
+          stack_.Concat();
+          std::string b = model.back();
+          model.pop_back();
+          model.back() += b;
+        }
+        break;
+      case 5:
+        if (count >= 1) {
+          int depth = static_cast<int>(rng() % static_cast<unsigned>(count));
+          stack_.Rotate(depth);
+          std::string moved = model[static_cast<size_t>(count - 1 - depth)];
+          model.erase(model.begin() + (count - 1 - depth));
+          model.push_back(moved);
+        }
+        break;
+      case 6:
+        if (count >= 1) {
+          stack_.Clip();
+          while (!model.back().empty() && model.back().back() == ' ') model.back().pop_back();
+        }
+        break;
+      default:
+        if (count >= 1) {
+          ASSERT_EQ(stack_.PopText(), model.back()) << "step " << step;
+          model.pop_back();
+        }
+        break;
+    }
+    stack_.CheckInvariants();
+    ASSERT_EQ(stack_.Count(), static_cast<int>(model.size()));
+    if (!model.empty()) {
+      ASSERT_EQ(stack_.Peek(), model.back()) << "step " << step;
+    }
+  }
+  EXPECT_TRUE(fatal_codes_.empty());
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "runtime/ui/pending_events.h"
 
+#include <algorithm>
 #include <array>
+
+#include "runtime/core/invariant.h"
 
 namespace cinevo {
 namespace {
@@ -30,12 +33,14 @@ void PendingEventList::MakeRoom() {
 
 void PendingEventList::Append(const EventRecord& record) {
   MakeRoom();
+  CINEVO_INVARIANT(size_ < ring_.size(), "making room leaves a free place in the ring");
   ring_[(head_ + size_) % ring_.size()] = record;
   ++size_;
 }
 
 void PendingEventList::PushFront(const EventRecord& record) {
   MakeRoom();
+  CINEVO_INVARIANT(size_ < ring_.size(), "making room leaves a free place in the ring");
   head_ = (head_ + ring_.size() - 1) % ring_.size();
   ring_[head_] = record;
   ++size_;
@@ -50,6 +55,13 @@ std::optional<EventRecord> PendingEventList::PopFront() {
 }
 
 const EventRecord* PendingEventList::Front() const { return size_ ? &ring_[head_] : nullptr; }
+
+void PendingEventList::CheckInvariants() const {
+  CINEVO_INVARIANT(ring_.empty() || std::find(kClasses.begin(), kClasses.end(), ring_.size()) != kClasses.end(),
+                   "the ring's capacity is one of the size classes");
+  CINEVO_INVARIANT(size_ <= ring_.size() && size_ <= kLimit, "the list fits its ring and its limit");
+  CINEVO_INVARIANT(ring_.empty() ? head_ == 0 : head_ < ring_.size(), "the front lies inside the ring");
+}
 
 void PendingEventList::Clear() {
   ring_.clear();

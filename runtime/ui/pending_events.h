@@ -35,6 +35,11 @@ class PendingEventList {
   uint64_t discarded() const { return discarded_; }  // records lost to cut-backs
   void Clear();
 
+  // Checks the ring's rules (see runtime/core/invariant.h): the capacity is 0 or one of the size
+  // classes, the front lies inside the ring, and the list holds no more than the ring and the
+  // limit allow. A no-op in builds without invariant checks.
+  void CheckInvariants() const;
+
  private:
   void MakeRoom();  // ensures size_ < capacity, growing or cutting back
 

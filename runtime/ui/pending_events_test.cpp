@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <random>
 #include <vector>
 
 namespace cinevo {
@@ -78,6 +80,40 @@ TEST(PendingEventList, ClearEmptiesAndTheListIsReusable) {
   EXPECT_TRUE(list.empty());
   list.Append(Rec(5));
   EXPECT_EQ(Drain(list), (std::vector<uint32_t>{5}));
+}
+
+// Appends, records put in front and pops at random against a double-ended queue, across growth,
+// wrap-around and the cut-back at the limit: the order is the model's and the ring keeps its rules
+// after every step.
+TEST(PendingEventList, RandomTrafficMatchesAModelAndKeepsTheRingsRules) {
+  PendingEventList list;
+  std::deque<uint32_t> model;
+  std::mt19937 rng(23);
+  uint32_t next = 0;
+  for (int step = 0; step < 60000; ++step) {
+    // Phases of mostly appending and mostly popping, so that the list fills up to its limit.
+    bool filling = (step / 20000) % 2 == 0;
+    unsigned r = rng() % 20;
+    if (r < (filling ? 17u : 5u)) {
+      list.Append(Rec(next));
+      if (model.size() == PendingEventList::kLimit) model.resize(PendingEventList::kCutBack);
+      model.push_back(next++);
+    } else if (r < (filling ? 19u : 6u)) {
+      list.PushFront(Rec(next));
+      if (model.size() == PendingEventList::kLimit) model.resize(PendingEventList::kCutBack);
+      model.push_front(next++);
+    } else {
+      auto got = list.PopFront();
+      ASSERT_EQ(got.has_value(), !model.empty());
+      if (got) {
+        ASSERT_EQ(got->code, model.front()) << "step " << step;
+        model.pop_front();
+      }
+    }
+    list.CheckInvariants();
+    ASSERT_EQ(list.size(), model.size());
+  }
+  EXPECT_GT(list.discarded(), 0u);
 }
 
 }  // namespace

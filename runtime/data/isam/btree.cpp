@@ -1,5 +1,7 @@
 #include "runtime/data/isam/btree.h"
 
+#include "runtime/core/invariant.h"
+
 #include <algorithm>
 
 namespace cinevo::isam {
@@ -291,6 +293,70 @@ Status BTree::Before(std::string_view key, Record& out, bool& found) {
     ISAM_RETURN_IF_ERROR(StepAcross(path, false, out, found));
   }
   return MovedOn(key, out, found, false);
+}
+
+Status BTree::CheckInvariants() {
+  if constexpr (!kCheckInvariants) return Status::Ok();
+  store_.cache().CheckInvariants();
+  uint32_t root = store_.header().root;
+  if (root != kNoRoot) {
+    PageRef page;
+    ISAM_RETURN_IF_ERROR(store_.Load(root, page));
+    ISAM_RETURN_IF_ERROR(CheckSubtree(root, page->level, {}, {}, 0));
+  }
+  uint64_t epoch = store_.epoch();
+  for (const Hint& hint : hints_) {
+    if (hint.epoch == epoch) CheckPath(hint.path);
+  }
+  if (path_epoch_ == epoch) CheckPath(path_);
+  if (scan_epoch_ == epoch) CheckPath(scan_);
+  return Status::Ok();
+}
+
+// The subtree at `address` is of level `level`, and its keys lie in [low, high) (an empty
+// `high`: no bound above). `low` is the parent's copy of its first record's key.
+Status BTree::CheckSubtree(uint32_t address, int level, std::string_view low, std::string_view high, int depth) {
+  CINEVO_INVARIANT(depth <= 64, "the tree is no deeper than 64 levels");
+  PageRef page;
+  ISAM_RETURN_IF_ERROR(store_.Load(address, page));
+  const Page& p = *page;
+  p.CheckInvariants();
+  CINEVO_INVARIANT(p.level == level, "a child lies one level below its parent");
+  CINEVO_INVARIANT(!p.empty(), "no page of the tree is empty");
+  CINEVO_INVARIANT(depth == 0 || p.key(0) == low, "a parent holds its child's first key");
+  CINEVO_INVARIANT(high.empty() || CompareKeys(p.key(p.size() - 1), high) < 0,
+                   "a subtree's keys lie below the next record of its parent");
+  if (p.level == 0) return Status::Ok();
+  CINEVO_INVARIANT(p.children.size() == p.size(), "an index page has one child per record");
+  // Copies: the records are needed after the page may have left the cache.
+  std::vector<Record> records = RecordsOf(p);
+  std::vector<uint32_t> children = p.children;
+  page.reset();
+  for (size_t i = 0; i < records.size(); ++i) {
+    std::string_view next = i + 1 < records.size() ? records[i + 1].key() : high;
+    ISAM_RETURN_IF_ERROR(CheckSubtree(children[i], level - 1, records[i].key(), next, depth + 1));
+    PageRef child;
+    ISAM_RETURN_IF_ERROR(store_.Load(children[i], child));
+    CINEVO_INVARIANT(child->record(0).bytes == std::string_view(records[i].bytes),
+                     "a parent's record for a child is a whole copy of the child's first record");
+  }
+  return Status::Ok();
+}
+
+// A remembered path leads from the root down, each step's page the child its parent's chosen
+// record names.
+void BTree::CheckPath(const Path& path) const {
+  if (path.empty()) return;
+  CINEVO_INVARIANT(path[0].page->address == store_.header().root, "a path starts at the root");
+  for (size_t d = 0; d + 1 < path.size(); ++d) {
+    const Page& parent = *path[d].page;
+    int i = path[d].index;
+    CINEVO_INVARIANT(i >= 0 && static_cast<size_t>(i) < parent.children.size(), "a path's step names a child");
+    CINEVO_INVARIANT(path[d + 1].page->address == parent.children[static_cast<size_t>(i)],
+                     "a path's next page is the child its step names");
+    CINEVO_INVARIANT(path[d + 1].page->level + 1 == parent.level, "a path goes down one level at a time");
+  }
+  CINEVO_INVARIANT(path.back().page->level == 0, "a path ends in a leaf");
 }
 
 Status BTree::Height(int& height) {

@@ -46,6 +46,14 @@ class BTree {
   // Levels from the root to the leaves (0 for an empty tree).
   Status Height(int& height);
 
+  // Walks the whole tree and checks its rules (see invariant.h) as they stand in memory,
+  // uncommitted changes included: every page's own rules; a child one level below its parent;
+  // a parent's record for a child equal to the child's first record; the keys of each subtree
+  // between its own record and the next one of its parent; every remembered path that is
+  // still valid leading from page to child; and the page cache's rules. Errors are those of
+  // loading pages. Without invariant checks nothing is walked.
+  Status CheckInvariants();
+
  private:
   struct Step {
     PageRef page;
@@ -76,6 +84,8 @@ class BTree {
   size_t PropagateFirst(Path& path, size_t level_index);
   Status FixSizes(Path& path, size_t deepest, size_t changed_top);
   Status Split(PageRef page, PageRef parent, size_t index, int depth);
+  Status CheckSubtree(uint32_t address, int level, std::string_view low, std::string_view high, int depth);
+  void CheckPath(const Path& path) const;
 
   PageStore& store_;
   Hint hints_[kHints];

@@ -73,6 +73,7 @@ class TreeTest : public ::testing::Test {
   // The file passes the full consistency walk and holds exactly the reference contents, in
   // order, forwards and backwards.
   void ExpectMatchesReference() {
+    ASSERT_TRUE(tree_->CheckInvariants().ok());
     std::vector<Violation> violations;
     FileSummary summary;
     ASSERT_TRUE(CheckFormat(*store_, violations, summary).ok());
@@ -327,6 +328,7 @@ TEST_F(TreeTest, AScanGoesOnCorrectlyWhileRecordsAroundItChange) {
       if (!reference_.count(k)) Insert(k, std::string(200, 'f'));
     }
     if (HasFatalFailure()) return;
+    ASSERT_TRUE(tree_->CheckInvariants().ok());
     ASSERT_TRUE(tree_->After(key, r, found).ok());
   }
   EXPECT_EQ(previous, reference_.rbegin()->first);

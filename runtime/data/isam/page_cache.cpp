@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "runtime/core/invariant.h"
+
 namespace cinevo::isam {
 
 PageCache::PageCache(size_t limit, size_t low) : limit_(std::max<size_t>(limit, 1)), low_(std::min(low, limit_)) {}
@@ -21,6 +23,7 @@ const PageCache::Slot* PageCache::Lookup(uint32_t address) const {
 }
 
 PageCache::Slot& PageCache::Add(uint32_t address) {
+  CINEVO_INVARIANT(Lookup(address) == nullptr, "an address is in the table at most once");
   if ((count_ + 1) * 2 > keys_.size()) {
     // Grow to keep the table at most half full, moving every slot to its new place.
     std::vector<uint32_t> old_keys = std::move(keys_);
@@ -220,6 +223,37 @@ std::vector<PageRef> PageCache::DirtyPages() const {
   out.reserve(dirty_.size());
   for (const Entry& e : dirty_) out.push_back(Lookup(e.address)->page);
   return out;
+}
+
+void PageCache::CheckInvariants() const {
+  if constexpr (!kCheckInvariants) return;
+  CINEVO_INVARIANT(count_ == clean_.size() + dirty_.size(), "every cached page is on exactly one list");
+  CINEVO_INVARIANT(keys_.size() == slots_.size(), "one slot beside each key");
+  CINEVO_INVARIANT(count_ == 0 || (keys_.size() == size_t{1} << bits_ && count_ * 2 <= keys_.size()),
+                   "the table is a power of two at most half full");
+  CINEVO_INVARIANT(free_.size() <= 2 * limit_ && spares_.size() <= kSpares, "kept nodes and spares are bounded");
+  size_t used = 0;
+  for (size_t i = 0; i < keys_.size(); ++i) {
+    if (keys_[i] == kFree) {
+      CINEVO_INVARIANT(!slots_[i].page, "an empty place holds no page");
+      continue;
+    }
+    ++used;
+    const Slot& s = slots_[i];
+    CINEVO_INVARIANT(Lookup(keys_[i]) == &s, "a key is found by probing from its home");
+    CINEVO_INVARIANT(s.page && s.page->address == keys_[i], "a slot holds the page of its key's address");
+    CINEVO_INVARIANT(s.entry->address == keys_[i] && s.entry->page == s.page.get(),
+                     "a slot's list entry names its address and page");
+  }
+  CINEVO_INVARIANT(used == count_, "the table holds exactly the listed pages");
+  for (const List* list : {&clean_, &dirty_}) {
+    for (auto it = list->begin(); it != list->end(); ++it) {
+      CINEVO_INVARIANT(it->dirty == (list == &dirty_), "a page is on the dirty list exactly when it is dirty");
+      const Slot* s = Lookup(it->address);
+      CINEVO_INVARIANT(s != nullptr && s->entry == it, "every listed page is in the table under its address");
+    }
+  }
+  for (const PageRef& spare : spares_) CINEVO_INVARIANT(spare.use_count() == 1, "nobody else holds a spare page");
 }
 
 }  // namespace cinevo::isam

@@ -71,6 +71,10 @@ class PageCache {
   // its address.
   uint64_t departures() const { return departures_; }
 
+  // Checks the invariants above and those of the hash table (see invariant.h); a no-op in
+  // builds without invariant checks.
+  void CheckInvariants() const;
+
  private:
   // The LRU lists hold addresses; the pages themselves live in the hash table, so that a hit
   // touches its address and its slot and nothing else of the cache. The time of a page's last

@@ -106,6 +106,7 @@ TEST(PageCacheRules, FindsEveryPageUnderItsAddressThroughAnyMixOfChanges) {
         }
         break;
     }
+    cache.CheckInvariants();
     if (step % 997 == 0 || step == 39999) {
       ASSERT_EQ(cache.size(), model.size()) << step;
       ASSERT_EQ(cache.dirty_count(), dirty.size()) << step;
@@ -194,7 +195,10 @@ TEST(PageCacheReuse, LongTurnoverThroughASmallCacheKeepsEveryAddressRight) {
     uint32_t a = static_cast<uint32_t>(rng() % 200);
     if (PageRef p = cache.Find(a)) {
       ASSERT_EQ(p->address, a);
-      if (rng() % 5 == 0) cache.Erase(a);
+      if (rng() % 5 == 0) {
+        cache.Erase(a);
+        cache.CheckInvariants();
+      }
       continue;
     }
     PageRef page = cache.TakeSpare();
@@ -202,6 +206,7 @@ TEST(PageCacheReuse, LongTurnoverThroughASmallCacheKeepsEveryAddressRight) {
     page->address = a;
     page->level = static_cast<uint8_t>(a % 3);
     cache.Insert(page, false);
+    cache.CheckInvariants();
     seen.insert(a);
     ASSERT_LE(cache.size(), 16u);
   }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+#include "runtime/core/invariant.h"
 #include "runtime/data/isam/byte_order.h"
 #include "runtime/data/isam/run_length.h"
 
@@ -105,6 +106,7 @@ void Page::SetSlot(size_t i, uint32_t offset, RecordView record) {
       return;
     }
   }
+  CINEVO_INVARIANT(record.key_length >= prefix_, "a key set in a slot starts with the page's shared prefix");
   s.probe = ProbeOf(key(i));
 }
 
@@ -149,6 +151,24 @@ void Page::MoveTail(size_t from, Page& to) {
   Compact();
   ResetSearch();
   to.ResetSearch();
+}
+
+void Page::CheckInvariants() const {
+  if constexpr (!kCheckInvariants) return;
+  size_t total = 0;
+  for (size_t i = 0; i < slots_.size(); ++i) {
+    const Slot& s = slots_[i];
+    CINEVO_INVARIANT(size_t{s.offset} + s.length <= data_.size() && s.key_length <= s.length,
+                     "a record lies inside the page's buffer and its key inside the record");
+    total += s.length;
+    CINEVO_INVARIANT(i == 0 || CompareKeys(key(i - 1), key(i)) < 0, "the keys of a page ascend strictly");
+    CINEVO_INVARIANT(key(i).size() >= prefix_ && key(i).substr(0, prefix_) == key(0).substr(0, prefix_),
+                     "every key starts with the page's shared prefix");
+    CINEVO_INVARIANT(s.probe == ProbeOf(key(i)), "a slot's probe is the 8 key bytes after the prefix");
+  }
+  CINEVO_INVARIANT(total == record_bytes_, "the byte count is the sum of the records' lengths");
+  CINEVO_INVARIANT(slots_.empty() || std::memcmp(prefix_bytes_, key(0).data(), std::min<size_t>(prefix_, kInlinePrefix)) == 0,
+                   "the inline prefix bytes are the first key's");
 }
 
 std::vector<Record> RecordsOf(const Page& page) {

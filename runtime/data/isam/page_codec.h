@@ -173,6 +173,11 @@ class alignas(128) Page {
   // Index of the last record whose key is <= key, or -1 when every key is greater.
   int FindFloor(std::string_view key) const;
 
+  // Checks the page's own rules (see invariant.h): keys strictly ascending, the shared prefix
+  // and every probe exact, the slots inside the buffer and the byte count right. A no-op in
+  // builds without invariant checks.
+  void CheckInvariants() const;
+
  private:
   friend Status DecodePage(std::string_view raw, uint32_t address, Page& out, std::string& scratch);
   Status Decode(std::string_view raw, uint32_t address, std::string& scratch);

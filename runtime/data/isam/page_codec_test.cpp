@@ -271,8 +271,10 @@ TEST(PageBuffer, ChangesAgreeWithAPlainVectorOfRecords) {
         std::vector<Record> tail(model.begin() + static_cast<long>(n / 2), model.end());
         model.resize(n / 2);
         ASSERT_EQ(RecordsOf(right), tail);
+        right.CheckInvariants();
         ASSERT_EQ(right.record_bytes(), [&] { size_t t = 0; for (auto& r : tail) t += r.bytes.size(); return t; }());
       }
+      page.CheckInvariants();
       ASSERT_EQ(page.size(), model.size());
       size_t total = 0;
       for (const Record& r : model) total += r.bytes.size();
@@ -291,6 +293,7 @@ TEST(PageBuffer, ChangesAgreeWithAPlainVectorOfRecords) {
     if (!EncodePage(page, bytes).ok()) continue;  // grown beyond one page: fine for this model
     Page back;
     ASSERT_TRUE(DecodePage(bytes, 5, back).ok());
+    back.CheckInvariants();
     EXPECT_EQ(RecordsOf(back), model);
   }
 }
