@@ -340,4 +340,67 @@ RunReport RunFaults(const std::string& dir, int rounds, uint64_t seed, const isa
   return report;
 }
 
+RunReport RunPowerCuts(const std::string& dir, int cuts, uint64_t seed, const isam::PageStoreOptions& options) {
+  RunReport report;
+  std::mt19937_64 rng(seed);
+  State model;
+  std::vector<std::string> problems;
+  if (Status st = Inspect(dir, options, model, problems); !st.ok()) {
+    report.failures.push_back("cannot open the files: " + st.detail);
+    return report;
+  }
+  uint64_t id = 2000000;
+  for (int attempt = 0; report.interruptions < cuts && attempt < 4 * cuts; ++attempt) {
+    // About two dozen calls per COMMIT over both files: a cut somewhere in the first few.
+    isam::PowerCutFileIo io(dir, rng());
+    Plan pending;
+    bool under_way = false;
+    {
+      std::unique_ptr<Worker> worker;
+      Status st = Worker::Open(dir, options, worker);
+      if (!st.ok()) {
+        report.failures.push_back("cannot open: " + st.detail);
+        break;
+      }
+      if (st = io.Arm(rng() % 100); !st.ok()) {
+        report.failures.push_back(st.detail);
+        break;
+      }
+      worker->set_io(&io);
+      while (!io.cut()) {
+        Plan plan;
+        st = worker->RunOne(++id, rng, plan, nullptr);
+        if (st.ok()) {
+          Apply(plan, model);
+          ++report.committed;
+        } else if (io.cut()) {
+          pending = plan;
+          under_way = true;
+        } else {
+          report.failures.push_back("transaction " + std::to_string(id) + " failed without a cut: " + st.detail);
+          return report;
+        }
+      }
+    }  // the worker goes away as the machine stops: nothing more reaches the disk
+    ++report.interruptions;
+    report.power += io.counts();
+    std::string what = "power cut " + std::to_string(report.interruptions);
+    if (Status st = io.ApplyCut(); !st.ok()) {
+      report.failures.push_back(what + ": " + st.detail);
+      break;
+    }
+    State found;
+    problems.clear();
+    Status open = Inspect(dir, options, found, problems);
+    if (!open.ok()) {
+      report.failures.push_back(what + ": cannot open the files: " + open.detail);
+      break;
+    }
+    for (const auto& p : problems) report.failures.push_back(what + ": " + p);
+    Judge(found, model, under_way ? &pending : nullptr, true, what, report);
+    if (report.failures.size() > 20) break;
+  }
+  return report;
+}
+
 }  // namespace cinevo::crashtest

@@ -11,9 +11,11 @@
 // committed transactions, plus at most the one whose COMMIT was under way; that makes every
 // transaction wholly there or wholly absent.
 //
-// Two ways to interrupt: the worker in a child process killed with SIGKILL at a random moment,
-// or the worker in this process with a FaultyFileIo under both data files (a write that fails
-// or stops halfway, a failing flush; optionally nothing written after it, like a dead process).
+// Three ways to interrupt: the worker in a child process killed with SIGKILL at a random moment;
+// the worker in this process with a FaultyFileIo under both data files (a write that fails or
+// stops halfway, a failing flush; optionally nothing written after it, like a dead process); or
+// the worker in this process under a PowerCutFileIo, a loss of power at a random I/O call that
+// drops, tears or keeps every write and file creation not yet flushed.
 #pragma once
 
 #include <array>
@@ -82,6 +84,7 @@ struct RunReport {
   int pending_present = 0;    // interrupted inside COMMIT, found wholly present
   int pending_absent = 0;     // interrupted inside COMMIT (or before), found wholly absent
   int failed_commits = 0;     // COMMIT returned an error (fault runs), found wholly absent
+  isam::PowerCutCounts power;  // what the power cuts did to the writes not yet flushed
   std::vector<std::string> failures;
 };
 
@@ -90,5 +93,9 @@ RunReport RunKills(const std::string& dir, int kills, uint64_t seed, int max_del
                    const isam::PageStoreOptions& options);
 // `rounds` in-process transactions under a fault chosen at random, each checked afterwards.
 RunReport RunFaults(const std::string& dir, int rounds, uint64_t seed, const isam::PageStoreOptions& options);
+// `cuts` power cuts: each time a worker runs transactions in this process until the power fails
+// at a random I/O call; the directory then becomes what the disk held, and is checked. Every
+// transaction whose COMMIT returned must be there, the one under way wholly or not at all.
+RunReport RunPowerCuts(const std::string& dir, int cuts, uint64_t seed, const isam::PageStoreOptions& options);
 
 }  // namespace cinevo::crashtest

@@ -1,7 +1,8 @@
-// crashtest: kills a worker running transactions over two data files at random moments and
-// injects I/O faults, checking after each interruption that no transaction is torn.
+// crashtest: kills a worker running transactions over two data files at random moments, injects
+// I/O faults and cuts the power, checking after each interruption that no transaction is torn
+// and none whose COMMIT returned is lost.
 //
-//   crashtest [--dir DIR] [--kills N] [--faults N] [--seed S] [--max-delay-us US] [--keep]
+//   crashtest [--dir DIR] [--kills N] [--faults N] [--power-cuts N] [--seed S] [--max-delay-us US] [--keep]
 //             [--cascade-kills N] [--cascade-delay-us US] [--max-movies N]
 //
 // --cascade-kills adds the catalogue workload: groups of up to --max-movies (1000) movies
@@ -23,6 +24,11 @@ void Print(const char* what, const cinevo::crashtest::RunReport& r) {
             << " committed transactions present, " << r.pending_present << " interrupted COMMITs found whole, "
             << r.pending_absent << " found absent, " << r.failed_commits << " failed COMMITs found absent, "
             << r.failures.size() << " failures\n";
+  if (r.power.dropped + r.power.torn + r.power.kept > 0) {
+    std::cout << "  writes not flushed at the cuts: " << r.power.dropped << " dropped, " << r.power.torn << " torn, "
+              << r.power.kept << " kept; file entries not flushed: " << r.power.entries_dropped << " dropped, "
+              << r.power.entries_kept << " kept\n";
+  }
   for (const auto& f : r.failures) std::cout << "  FAILURE " << f << "\n";
 }
 
@@ -30,7 +36,7 @@ void Print(const char* what, const cinevo::crashtest::RunReport& r) {
 
 int main(int argc, char** argv) {
   std::string dir;
-  int kills = 200, faults = 200, max_delay_us = 250000;
+  int kills = 200, faults = 200, power_cuts = 200, max_delay_us = 250000;
   int cascade_kills = 0, cascade_delay_us = 1500000, max_movies = 1000;
   uint64_t seed = static_cast<uint64_t>(::getpid());
   bool keep = false;
@@ -46,6 +52,7 @@ int main(int argc, char** argv) {
     if (a == "--dir") dir = value();
     else if (a == "--kills") kills = std::stoi(value());
     else if (a == "--faults") faults = std::stoi(value());
+    else if (a == "--power-cuts") power_cuts = std::stoi(value());
     else if (a == "--seed") seed = std::stoull(value());
     else if (a == "--max-delay-us") max_delay_us = std::stoi(value());
     else if (a == "--keep") keep = true;
@@ -53,8 +60,8 @@ int main(int argc, char** argv) {
     else if (a == "--cascade-delay-us") cascade_delay_us = std::stoi(value());
     else if (a == "--max-movies") max_movies = std::stoi(value());
     else {
-      std::cerr << "usage: crashtest [--dir DIR] [--kills N] [--faults N] [--seed S] [--max-delay-us US] [--keep]\n"
-                   "                 [--cascade-kills N] [--cascade-delay-us US] [--max-movies N]\n";
+      std::cerr << "usage: crashtest [--dir DIR] [--kills N] [--faults N] [--power-cuts N] [--seed S] [--max-delay-us US]\n"
+                   "                 [--keep] [--cascade-kills N] [--cascade-delay-us US] [--max-movies N]\n";
       return 2;
     }
   }
@@ -75,10 +82,13 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir + "/faults");
   auto fault_report = cinevo::crashtest::RunFaults(dir + "/faults", faults, seed + 1, options);
   Print("faults", fault_report);
-  bool ok = kill_report.failures.empty() && fault_report.failures.empty();
+  std::filesystem::create_directories(dir + "/power");
+  auto power_report = cinevo::crashtest::RunPowerCuts(dir + "/power", power_cuts, seed + 2, options);
+  Print("power cuts", power_report);
+  bool ok = kill_report.failures.empty() && fault_report.failures.empty() && power_report.failures.empty();
   if (cascade_kills > 0) {
     std::filesystem::create_directories(dir + "/cascade");
-    auto c = cinevo::crashtest::RunCascadeKills(dir + "/cascade", cascade_kills, seed + 2, cascade_delay_us, max_movies);
+    auto c = cinevo::crashtest::RunCascadeKills(dir + "/cascade", cascade_kills, seed + 3, cascade_delay_us, max_movies);
     std::cout << "cascade: " << c.kills << " kills, " << c.completed << " operations completed and found ("
               << c.creates << " creates, " << c.renames << " renames, " << c.deletes << " deletes), "
               << c.interruptedApplied << " interrupted found whole, " << c.interruptedAbsent

@@ -93,16 +93,28 @@ Status ReadUpTo(int fd, uint64_t offset, size_t size, std::string& out) {
   return st;
 }
 
-Status SyncParentDirectory(const std::string& path) {
-  auto slash = path.find_last_of('/');
-  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+ssize_t FileIo::PwriteDurable(int fd, const void* data, size_t size, uint64_t offset) {
+  ssize_t n = Pwrite(fd, data, size, offset);
+  if (n > 0 && ::fdatasync(fd) != 0) return -1;
+  return n;
+}
+
+int FileIo::SyncDirectory(const std::string& dir) {
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return Status::System(errno, "open directory " + dir);
+  if (fd < 0) return -1;
   int rc = ::fsync(fd);
   int err = errno;
   ::close(fd);
   // Some file systems refuse to flush a directory; the entry is then as safe as they make it.
-  if (rc != 0 && err != EINVAL && err != EROFS) return Status::System(err, "flush directory " + dir);
+  if (rc != 0 && (err == EINVAL || err == EROFS)) rc = 0;
+  errno = err;
+  return rc;
+}
+
+Status SyncParentDirectory(FileIo& io, const std::string& path) {
+  auto slash = path.find_last_of('/');
+  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  if (io.SyncDirectory(dir) != 0) return Status::System(errno, "flush directory " + dir);
   return Status::Ok();
 }
 

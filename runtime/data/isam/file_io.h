@@ -1,9 +1,10 @@
 // The file operations through which a data file's updates and its journal reach the disk.
 //
-// Every write, flush and truncation of the commit path goes through a FileIo, so that a test
-// can stand a faulty one in its place (see FaultyFileIo): a write that fails, a write that
-// stops halfway, a flush that fails, or a "dead" process whose every write after a given
-// moment is lost.
+// Every write, flush, truncation and directory flush of the commit path goes through a FileIo,
+// so that a test can stand a faulty one in its place (see faulty_file_io.h): a write that
+// fails, a write that stops halfway, a flush that fails, a "dead" process whose every write
+// after a given moment is lost, or a power cut that loses, tears or keeps each write that was
+// not flushed.
 #pragma once
 
 #include <sys/types.h>
@@ -27,6 +28,12 @@ class FileIo {
   virtual ssize_t Pwritev(int fd, const struct iovec* pieces, int count, uint64_t offset) = 0;
   virtual int Fdatasync(int fd) = 0;
   virtual int Ftruncate(int fd, uint64_t size) = 0;
+  // A write that is on the device when it returns (as through a file opened with O_DSYNC): one
+  // step, that either happens or fails. The system's way by default: Pwrite, then fdatasync.
+  virtual ssize_t PwriteDurable(int fd, const void* data, size_t size, uint64_t offset);
+  // Flushes the entries of the directory `dir` (the names of its files) to the device; 0 or -1
+  // with errno set. The system's own way by default.
+  virtual int SyncDirectory(const std::string& dir);
 };
 
 // The operating system's own calls. Stateless; shared by every file.
@@ -41,7 +48,7 @@ Status WriteVectorFully(FileIo& io, int fd, std::vector<struct iovec>& pieces, u
 Status ReadUpTo(int fd, uint64_t offset, size_t size, std::string& out);
 // Reads up to `size` bytes at `offset` into `out`; `got` tells how many (fewer at the file's end).
 Status ReadInto(int fd, uint64_t offset, char* out, size_t size, size_t& got);
-// Flushes the directory entry of `path` (its parent directory) to the device.
-Status SyncParentDirectory(const std::string& path);
+// Flushes the directory entry of `path` (its parent directory) to the device, through `io`.
+Status SyncParentDirectory(FileIo& io, const std::string& path);
 
 }  // namespace cinevo::isam

@@ -115,7 +115,11 @@ const PageStoreOptions& IsamStoreDefaults() { return StoreDefaults(); }
 
 IsamTable::~IsamTable() {
   if (table_.file) ProgramTransaction().Forget(table_.file->store());
-  if (table_.file && streaming_ && StoreCounters().ok()) table_.file->store().Commit();
+  if (table_.file && streaming_ && StoreCounters().ok()) {
+    // A STREAM left open ends here. Nobody is left to hear of a failure, and a commit that
+    // failed has already put the file back as it was.
+    static_cast<void>(table_.file->store().Commit());
+  }
 }
 
 std::string IsamTable::DeclaredName() const { return std::string(fcb_.declaration->ExternalName()); }
@@ -149,6 +153,8 @@ Status IsamTable::RefreshIfChanged() {
   // Every commit moves the change counter, so a header whose first bytes are as this open last
   // saw them means an unchanged file and the cached pages stay good.
   PageStore& store = table_.file->store();
+  // A commit that failed and could not be undone left its journal hot: Refresh undoes it first.
+  if (Journal* journal = store.journal(); journal && journal->hot() && !journal->held()) return store.Refresh();
   std::string& raw = header_raw_;
   size_t got = 0;
   ISAM_RETURN_IF_ERROR(store.ReadAt(0, 64, raw, &got));

@@ -12,6 +12,19 @@
 
 namespace cinevo::isam {
 
+// The codes this layer's callers name as isam::kErr... (the codes themselves live in
+// error_codes.h).
+using ::cinevo::kErrAccessDenied;
+using ::cinevo::kErrCreatesDuplicateKey;
+using ::cinevo::kErrFileNotFound;
+using ::cinevo::kErrFileSystem;
+using ::cinevo::kErrInvalidDataFile;
+using ::cinevo::kErrInvalidFilename;
+using ::cinevo::kErrInvalidRecordDeclaration;
+using ::cinevo::kErrRecordNotFound;
+using ::cinevo::kErrUnableToLog;
+using ::cinevo::kErrUnableToRollback;
+
 // Consistency checks. The number is what a user sees as the file error code (inside an
 // operation) or in "... caused an Internal error : tvxbt line N" (outside one).
 enum Check : int {

@@ -346,7 +346,7 @@ Status Journal::Begin(int data_fd, uint64_t data_length, const std::vector<Journ
   Status st = WriteFully(*io_, fd_, image_, 0, "journal");
   if (st.ok() && sync_ && io_->Fdatasync(fd_) != 0) st = Status::System(errno, "journal flush");
   // A new journal's name must be on the disk before the data file changes.
-  if (st.ok() && sync_ && created) st = SyncParentDirectory(journal_path_);
+  if (st.ok() && sync_ && created) st = SyncParentDirectory(*io_, journal_path_);
   if (!st.ok()) {
     // The data file is untouched; the journal is of no use.
     if (!Clear(fd_)) {
@@ -381,7 +381,14 @@ void Journal::Forget() {
 Status Journal::Finish() {
   if (!hot_) return Status::Ok();
   if (held()) return Status::Ok();
-  return Empty();
+  // Written and flushed in one step: should it fail, nothing of it is known to have been
+  // written, the journal is still hot and the caller undoes the update.
+  ssize_t n = sync_ ? io_->PwriteDurable(fd_, kCleared, sizeof kCleared, 0) : io_->Pwrite(fd_, kCleared, sizeof kCleared, 0);
+  if (n != static_cast<ssize_t>(sizeof kCleared)) return Status::System(n < 0 ? errno : EIO, "clear journal");
+  Disown();
+  hot_ = false;
+  Forget();
+  return Status::Ok();
 }
 
 Status Journal::Release() {

@@ -13,11 +13,14 @@
 // at the next open means the update did not reach its commit point: its bytes are written back
 // and the file is cut to its old length, which restores the file exactly as it was before.
 //
-// Why the commit point needs no flush of its own: until the clearing reaches the disk the
-// journal still decodes, and replaying it would give the state before the update, which is
-// whole (the update is merely lost, never half there). The next journal's flush carries the
-// clearing with it, so a journal on disk is never older than the last update; and the one
-// left is replayed only over a data file that has not been written since it was made.
+// Why the commit point is flushed: until the clearing reaches the disk the journal still
+// decodes, and after a loss of power replaying it would give the state before the update. That
+// state is whole, but an update whose commit had returned would be lost, and for a control file
+// (transaction_control.h) the lost update is the record of a transaction whose files are being
+// written, which decides whether they are kept or restored. So the clearing is flushed before
+// the commit returns. Clearing a held journal (phase two) and the clearing after an undo are
+// not: for the first the control file's record decides, and replaying the second writes back
+// the bytes the file already holds.
 //
 // An update that is phase one of a transaction over several files keeps its journal after the
 // data file is flushed ("held"); the journal then also names the transaction and its control
@@ -91,8 +94,9 @@ class Journal {
   // the length itself, flushed, before the update overwrites any of them. Overlapping and
   // adjoining regions are saved as one.
   Status Begin(int data_fd, uint64_t data_length, const std::vector<JournalRegion>& regions);
-  // The update's data is written and flushed. A journal that is not held is cleared: the
-  // commit point. A held one stays until Release or Undo.
+  // The update's data is written and flushed. A journal that is not held is cleared and the
+  // clearing flushed: the commit point. A held one stays until Release or Undo. When the
+  // clearing fails the journal is still hot, and the caller undoes the update.
   Status Finish();
   // Writes the original bytes and length back, flushes, clears the journal. When that fails
   // the journal stays on disk (to be replayed at the next open) and 65 is returned.

@@ -96,6 +96,8 @@ Status PageStore::Create(const std::string& path, const PageStoreOptions& option
   store->new_file_ = true;
   store->header_changed_ = true;
   ISAM_RETURN_IF_ERROR(store->Commit());
+  // A file reported as made is found after a loss of power too.
+  if (options.sync) ISAM_RETURN_IF_ERROR(SyncParentDirectory(*store->io_, path));
   out = std::move(store);
   return Status::Ok();
 }
@@ -562,6 +564,10 @@ Status PageStore::Fit(const PageRef& page) {
   return Status::Ok();
 }
 
+// An update is committed in four phases: the addresses of emptied pages are given back; every
+// changed page is encoded and placed in the size class its bytes need; the original bytes of
+// every region the update writes go to the journal; then the pages and the header are written,
+// the file cut to its length, flushed, and the journal cleared (the commit point).
 Status PageStore::Commit() {
   if (options_.read_only) {
     if (has_changes()) {
@@ -573,88 +579,16 @@ Status PageStore::Commit() {
   if (!has_changes()) return Status::Ok();
   std::vector<PageRef> dirty = cache_.DirtyPages();
   for (const auto& page : dirty) page->encoded_valid = false;
-  Status st = [&]() -> Status {
-    // Release in descending address order, so that a page moved into a hole is never one that
-    // is itself waiting for release.
-    std::sort(released_.begin(), released_.end(), std::greater<>());
-    for (uint32_t address : released_) ISAM_RETURN_IF_ERROR(FreeAddress(address));
-    released_.clear();
-    // Pages are placed smallest class first: a page placed in a class makes every non-empty
-    // class above it shift by one page, so classes that are still empty are best filled after
-    // the ones below them (a new file then needs no page moved at all). The parents of pages
-    // made in this update are noted first, so that giving such a page its address needs no
-    // search from the root.
-    std::vector<PageRef> placing = cache_.DirtyPages();
-    new_page_parents_.clear();
-    parents_base_ = next_temp_;
-    for (const auto& page : placing) {
-      if (IsTemp(page->address)) parents_base_ = std::min(parents_base_, page->address);
-    }
-    new_page_parents_.resize(next_temp_ - parents_base_);
-    for (const auto& page : placing) {
-      ISAM_RETURN_IF_ERROR(EncodePage(*page, page->encoded));
-      page->encoded_valid = true;
-      for (size_t i = 0; i < page->children.size(); ++i) {
-        uint32_t child = page->children[i];
-        if (IsTemp(child) && child - parents_base_ < new_page_parents_.size()) {
-          new_page_parents_[child - parents_base_] = ChildLink{page, i};
-        }
-      }
-    }
-    std::stable_sort(placing.begin(), placing.end(),
-                     [](const auto& a, const auto& b) { return a->encoded.size() < b->encoded.size(); });
-    for (const auto& page : placing) ISAM_RETURN_IF_ERROR(Fit(page));
-    new_page_parents_.clear();
-    // Fitting may have made more pages dirty (moved pages, re-pointed parents).
+  Status st = ReleaseFreedPages();
+  if (st.ok()) st = PlacePages();
+  if (st.ok()) {
+    // Placing may have made more pages dirty (moved pages, re-pointed parents).
     dirty = cache_.DirtyPages();
-    uint32_t length = header_.DataLength();
-    uint32_t old_length = disk_header_.committed_length;
+    const uint32_t length = header_.DataLength();
     const uint64_t size = file_size();
-    if (journal_) {
-      std::vector<JournalRegion> regions;
-      regions.reserve(dirty.size() + 2);
-      regions.push_back({0, kHeaderSize});
-      for (const auto& page : dirty) {
-        regions.push_back({PageOffset(page->address), uint64_t{header_.ClassOf(page->address)} * kUnitSize});
-      }
-      // The bytes past the new length are only cut off, never written.
-      if (length < size) regions.push_back({length, size - length, true});
-      ISAM_RETURN_IF_ERROR(journal_->Begin(fd_, size, regions));
-    }
-    // Without a journal the file marks a growth in progress the format's way: the old header
-    // with the new length in its "written" field, flushed before the pages. A journalled update
-    // needs no such mark (and saves its flush): the journal puts back the old header and length
-    // whatever part of the update reached the disk.
-    if (!journal_ && !new_file_ && length > old_length) {
-      FileHeader marker = disk_header_;
-      marker.written_length = length;
-      ISAM_RETURN_IF_ERROR(WriteAt(0, EncodeHeader(marker)));
-      ISAM_RETURN_IF_ERROR(Sync());
-    }
-    for (const auto& page : dirty) {
-      // A page changed only by moves and re-pointed children keeps the bytes from Fit.
-      if (!page->encoded_valid) {
-        ISAM_RETURN_IF_ERROR(EncodePage(*page, page->encoded));
-        page->encoded_valid = true;
-      }
-      if (header_.ClassOf(page->address) * kUnitSize != page->encoded.size()) {
-        return Status::Internal(kCheckPageClass, "page does not fit its class");
-      }
-    }
-    ISAM_RETURN_IF_ERROR(WritePages(dirty));
-    header_.committed_length = length;
-    header_.written_length = length;
-    header_.change_counter += 1;
-    if (new_file_) header_.change_counter = std::max<uint32_t>(header_.change_counter, 1);
-    ISAM_RETURN_IF_ERROR(WriteAt(0, EncodeHeader(header_)));
-    // Nothing above writes past `length`: the file is longer only if it was so before.
-    if (length < size) {
-      DropReadWindow();
-      if (io_->Ftruncate(fd_, length) != 0) return Status::System(errno, "truncate");
-    }
-    ISAM_RETURN_IF_ERROR(Sync());
-    return journal_ ? journal_->Finish() : Status::Ok();
-  }();
+    st = JournalUpdate(dirty, length, size);
+    if (st.ok()) st = WriteUpdate(dirty, length, size);
+  }
   for (const auto& page : dirty) {
     page->encoded_valid = false;
     std::string().swap(page->encoded);
@@ -675,6 +609,102 @@ Status PageStore::Commit() {
   header_changed_ = false;
   new_file_ = false;
   return Status::Ok();
+}
+
+// Phase 1: the addresses of the pages emptied by the update go back to their classes.
+Status PageStore::ReleaseFreedPages() {
+  // Released in descending address order, so that a page moved into a hole is never one that
+  // is itself waiting for release.
+  std::sort(released_.begin(), released_.end(), std::greater<>());
+  for (uint32_t address : released_) ISAM_RETURN_IF_ERROR(FreeAddress(address));
+  released_.clear();
+  return Status::Ok();
+}
+
+// Phase 2: every changed page gets its bytes and an address in the class they need.
+Status PageStore::PlacePages() {
+  // Pages are placed smallest class first: a page placed in a class makes every non-empty
+  // class above it shift by one page, so classes that are still empty are best filled after
+  // the ones below them (a new file then needs no page moved at all). The parents of pages
+  // made in this update are noted first, so that giving such a page its address needs no
+  // search from the root.
+  std::vector<PageRef> placing = cache_.DirtyPages();
+  new_page_parents_.clear();
+  parents_base_ = next_temp_;
+  for (const auto& page : placing) {
+    if (IsTemp(page->address)) parents_base_ = std::min(parents_base_, page->address);
+  }
+  new_page_parents_.resize(next_temp_ - parents_base_);
+  for (const auto& page : placing) {
+    ISAM_RETURN_IF_ERROR(EncodePage(*page, page->encoded));
+    page->encoded_valid = true;
+    for (size_t i = 0; i < page->children.size(); ++i) {
+      uint32_t child = page->children[i];
+      if (IsTemp(child) && child - parents_base_ < new_page_parents_.size()) {
+        new_page_parents_[child - parents_base_] = ChildLink{page, i};
+      }
+    }
+  }
+  std::stable_sort(placing.begin(), placing.end(),
+                   [](const auto& a, const auto& b) { return a->encoded.size() < b->encoded.size(); });
+  for (const auto& page : placing) ISAM_RETURN_IF_ERROR(Fit(page));
+  new_page_parents_.clear();
+  return Status::Ok();
+}
+
+// Phase 3: the original bytes of every region the update writes (and of the tail it cuts off)
+// are saved and flushed before any of them is overwritten. Without a journal the file marks a
+// growth in progress the format's way instead: the old header with the new length in its
+// "written" field, flushed before the pages. A journalled update needs no such mark (and saves
+// its flush): the journal puts back the old header and length whatever part of the update
+// reached the disk.
+Status PageStore::JournalUpdate(const std::vector<PageRef>& dirty, uint32_t length, uint64_t size) {
+  if (journal_) {
+    std::vector<JournalRegion> regions;
+    regions.reserve(dirty.size() + 2);
+    regions.push_back({0, kHeaderSize});
+    for (const auto& page : dirty) {
+      regions.push_back({PageOffset(page->address), uint64_t{header_.ClassOf(page->address)} * kUnitSize});
+    }
+    // The bytes past the new length are only cut off, never written.
+    if (length < size) regions.push_back({length, size - length, true});
+    return journal_->Begin(fd_, size, regions);
+  }
+  if (!new_file_ && length > disk_header_.committed_length) {
+    FileHeader marker = disk_header_;
+    marker.written_length = length;
+    ISAM_RETURN_IF_ERROR(WriteAt(0, EncodeHeader(marker)));
+    ISAM_RETURN_IF_ERROR(Sync());
+  }
+  return Status::Ok();
+}
+
+// Phase 4: the pages, then the header with both lengths equal and the change counter moved;
+// the file is cut to its length, flushed, and the journal cleared: the commit point.
+Status PageStore::WriteUpdate(std::vector<PageRef>& dirty, uint32_t length, uint64_t size) {
+  for (const auto& page : dirty) {
+    // A page changed only by moves and re-pointed children keeps the bytes from Fit.
+    if (!page->encoded_valid) {
+      ISAM_RETURN_IF_ERROR(EncodePage(*page, page->encoded));
+      page->encoded_valid = true;
+    }
+    if (header_.ClassOf(page->address) * kUnitSize != page->encoded.size()) {
+      return Status::Internal(kCheckPageClass, "page does not fit its class");
+    }
+  }
+  ISAM_RETURN_IF_ERROR(WritePages(dirty));
+  header_.committed_length = length;
+  header_.written_length = length;
+  header_.change_counter += 1;
+  if (new_file_) header_.change_counter = std::max<uint32_t>(header_.change_counter, 1);
+  ISAM_RETURN_IF_ERROR(WriteAt(0, EncodeHeader(header_)));
+  // Nothing above writes past `length`: the file is longer only if it was so before.
+  if (length < size) {
+    DropReadWindow();
+    if (io_->Ftruncate(fd_, length) != 0) return Status::System(errno, "truncate");
+  }
+  ISAM_RETURN_IF_ERROR(Sync());
+  return journal_ ? journal_->Finish() : Status::Ok();
 }
 
 void PageStore::Abort() {

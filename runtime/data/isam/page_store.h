@@ -132,6 +132,11 @@ class PageStore {
   Status Allocate(uint32_t units, uint32_t& address);
   Status FreeAddress(uint32_t address);
   Status Fit(const PageRef& page);
+  // The phases of Commit, in order.
+  Status ReleaseFreedPages();
+  Status PlacePages();
+  Status JournalUpdate(const std::vector<PageRef>& dirty, uint32_t length, uint64_t size);
+  Status WriteUpdate(std::vector<PageRef>& dirty, uint32_t length, uint64_t size);
   Status WritePages(std::vector<PageRef>& pages);
   Status WriteRun(uint64_t offset, std::vector<struct iovec>& pieces);
   Status Sync();

@@ -48,7 +48,8 @@ Status ReadMarker(PageStore& store, uint32_t& number, std::string& control, bool
 
 void DropChanges(PageStore& store) {
   store.Abort();
-  store.Refresh();  // a header that cannot be read now is read again by the next operation
+  // A header that cannot be read now is read again by the next operation.
+  static_cast<void>(store.Refresh());
 }
 
 void Transaction::Logout(PageStore& store) {
@@ -129,7 +130,13 @@ Status Transaction::CommitSeveral(const std::vector<PageStore*>& changed) {
   cf->store().set_io(io_);
   Status st;
   uint32_t number = 0;
-  st = cf->Start(ClockTicks(), number);
+  // Numbers only count up within the program, past midnight too: phase two clears the held
+  // journals without flushing them, so after a loss of power one of them may still name this
+  // transaction's number, and a later transaction recorded under the same number would have
+  // that file restored to its state before this one, which had committed.
+  uint32_t start = ClockTicks();
+  if (last_number_ != 0 && start <= last_number_) start = last_number_ + 1;
+  st = cf->Start(start, number);
   if (!st.ok()) {
     DropAll(changed);
     return Status::Error(kErrUnableToLog, control + ": " + st.detail);
@@ -185,7 +192,7 @@ Status Transaction::CommitSeveral(const std::vector<PageStore*>& changed) {
   // Phase two. A journal that cannot be removed now is removed at the next open, where the
   // missing record tells that its transaction committed.
   for (PageStore* s : changed) {
-    if (s->journal()) s->journal()->Release();
+    if (s->journal()) static_cast<void>(s->journal()->Release());
   }
   return Status::Ok();
 }

@@ -23,17 +23,20 @@
 //   1. control file's journal      the control file may be overwritten now without tearing it
 //   2. control file (record in)    the record is on disk before any data file is touched, so a
 //                                  crash from here on restores every file that was touched
-//   3. A's journal (held)          A's originals are safe before A is overwritten
-//   4. A                           A's new state is whole on disk before the commit point
-//   5. B's journal, 6. B           the same for B
-//   7. control file's journal      as 1
-//   8. control file (record out)   the commit point: from here on no file is restored
-// Nothing else is flushed. Clearing a journal (its commit point, or phase two here) is one
-// byte written in place and not flushed: until it reaches the disk the journal still restores
-// the state before its update, which is whole; for a held journal the record decides anyway,
-// and the record is gone for good once 8 is done. The data files carry no mark of a growth in
-// progress either (the format's own header with two lengths): the journal restores the old
-// header and length whatever part of the update reached the disk.
+//   3. control file's journal      cleared: after a loss of power it would otherwise take the
+//                                  record out again while the data files are half written
+//   4. A's journal (held)          A's originals are safe before A is overwritten
+//   5. A                           A's new state is whole on disk before the commit point
+//   6. B's journal, 7. B           the same for B
+//   8. control file's journal      as 1
+//   9. control file (record out)   the commit point: from here on no file is restored
+//  10. control file's journal      cleared, as 3: the commit outlives a loss of power
+// Nothing else is flushed. Clearing a held journal (phase two) is one byte written in place and
+// not flushed: until it reaches the disk the journal would restore the state before its
+// update, but the record decides, and the record is gone for good once 10 is done. The data
+// files carry no mark of a growth in progress either (the format's own header with two
+// lengths): the journal restores the old header and length whatever part of the update
+// reached the disk. A new journal's (or control file's) name is flushed with its directory.
 //
 // Errors: 48 "Unable To Log Transaction" when the transaction record cannot be written or
 // removed; 65 "Unable To ROLLBACK Transaction" when a file written in phase one cannot be put
