@@ -3,6 +3,7 @@
 #include <array>
 
 #include "runtime/core/error.h"
+#include "runtime/core/error_codes.h"
 #include "runtime/data/file_errors.h"
 #include "runtime/ui/message_box.h"
 
@@ -11,7 +12,6 @@ namespace {
 
 constexpr size_t kMaxText = 1999;     // the working text of FormatText
 constexpr size_t kMaxSaved = 254;     // the saved values (a CSTRING(255))
-constexpr int kFileSystemError = 90;  // its text comes from the driver
 constexpr std::string_view kFatalTail = "  Press OK to end this application";
 
 std::string_view TrimRight(std::string_view s) {
@@ -82,7 +82,7 @@ std::string ErrorClass::FormatText() const {
   const MessageEntry* entry = Current();
   if (entry == nullptr) return {};
   // A file-system error shows what the system said; when it said nothing, the runtime's text.
-  std::string errorText = saveErrorCode_ == kFileSystemError && !saveFileError_.empty()
+  std::string errorText = saveErrorCode_ == kErrFileSystem && !saveFileError_.empty()
                               ? saveFileError_ + " (" + saveFileErrorCode_ + ")"
                               : saveError_ + " (" + std::to_string(saveErrorCode_) + ")";
   // The older entry of the same id, whose text stands for %Previous unchanged.

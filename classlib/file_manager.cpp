@@ -6,6 +6,7 @@
 #include "classlib/field_values.h"
 #include "classlib/relation_manager.h"
 #include "runtime/core/error.h"
+#include "runtime/core/error_codes.h"
 #include "runtime/core/eval_symbols.h"
 #include "runtime/data/file_errors.h"
 #include "runtime/data/file_properties.h"
@@ -14,17 +15,6 @@
 
 namespace cinevo::classlib {
 namespace {
-
-// Driver error codes the manager reacts to.
-constexpr int kErrNotFound = 2;
-constexpr int kErrAccessDenied = 5;
-constexpr int kErrEndOfFile = 33;
-constexpr int kErrNotOpen = 37;
-constexpr int kErrDuplicateKey = 40;
-constexpr int kErrHeld = 43;
-constexpr int kErrMustRebuild = 46;
-constexpr int kErrAlreadyOpen = 52;
-constexpr int kErrChangedElsewhere = 89;
 
 constexpr size_t kMaxDescription = 80;
 constexpr size_t kMaxFieldName = 999;
@@ -197,7 +187,7 @@ int FileManager::OpenFile(bool report, bool count, bool forced) {
       Send(*file_, "Recover=" + std::to_string(lockRecover));
       e = cinevo::Open(*file_, openMode);
     }
-    if (e == 0 || e == kErrAlreadyOpen) {
+    if (e == 0 || e == kErrFileAlreadyOpen) {
       t.used = true;
       t.atEOF = false;
       t.autoIncDone = false;
@@ -205,12 +195,12 @@ int FileManager::OpenFile(bool report, bool count, bool forced) {
       BindFields();
       return kLevelBenign;
     }
-    if (e == kErrNotFound) {
+    if (e == kErrFileNotFound) {
       if (create && Create(*file_) == 0) continue;
       SetError(msg::kCreateError);
       return report ? TakeError() : kLevelNotify;
     }
-    if (e == kErrMustRebuild) {
+    if (e == kErrKeyFileMustBeRebuilt) {
       SetError(msg::kInvalidKey);
       if (!report) return kLevelNotify;
       TakeError();
@@ -236,7 +226,7 @@ int FileManager::EnsureOpen() {
   if (!lazyOpen || t.used) return kLevelBenign;
   if (t.opened == 0) {
     // Used without Open: say why in the message rather than show whatever error came last.
-    PostFileError(kErrNotOpen, *file_);
+    PostFileError(kErrFileNotOpen, *file_);
     SetError(msg::kAccessError);
     return TakeError();
   }
@@ -263,11 +253,11 @@ int FileManager::Next(bool report) {
     t.atEOF = false;
     int e = cinevo::Next(*file_);
     if (e == 0) return kLevelBenign;
-    if (e == kErrEndOfFile) {
+    if (e == kErrRecordNotAvailable) {
       t.atEOF = true;
       return kLevelNotify;
     }
-    if (e == kErrHeld) {
+    if (e == kErrRecordHeld) {
       if (skipHeldRecords) {
         // The refused read ended the sequence in the state word, but the driver's point has
         // already passed the held record: carry on from there.
@@ -303,7 +293,7 @@ int FileManager::Insert(bool report) {
     t.autoIncDone = false;
     return kLevelBenign;
   }
-  if (e == kErrDuplicateKey) {
+  if (e == kErrCreatesDuplicateKey) {
     SetError(msg::kDuplicateKey);  // the codes of the failed ADD
     if (!report) return kLevelNotify;
     if (!hasAutoInc_) GetByPointer(*file_, 0);  // no current record: every entry counts
@@ -316,7 +306,7 @@ int FileManager::Insert(bool report) {
     }
     // The duplicate went away meanwhile: report the failed insert as such.
     SetError(msg::kInsertError);
-    errors_->SetSavedErrors(kErrDuplicateKey, ErrorText(kErrDuplicateKey), "", "");
+    errors_->SetSavedErrors(kErrCreatesDuplicateKey, ErrorText(kErrCreatesDuplicateKey), "", "");
     TakeError();
     return kLevelNotify;
   }
@@ -422,7 +412,7 @@ int FileManager::NumberKey(const KeyInfo& k, bool report, double& next) {
     next = sameGroup ? FieldRef(field, file_->record).ToReal() + 1 : 1;
     return kLevelBenign;
   }
-  if (e == kErrEndOfFile) {
+  if (e == kErrRecordNotAvailable) {
     next = 1;
     return kLevelBenign;
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "classlib/field_values.h"
+#include "runtime/core/error_codes.h"
 #include "runtime/data/file_properties.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/ui/mouse_cursor.h"
@@ -10,7 +11,6 @@
 namespace cinevo::classlib {
 namespace {
 
-constexpr int kErrUnsupported = 80;
 constexpr int kLogoutSeconds = 2;
 
 long& Touch() {
