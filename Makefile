@@ -32,13 +32,13 @@ test: build
 
 # The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan: deps
-	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCINEVO_SANITIZE=ON -DCINEVO_STRICT_INCLUDES=ON $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCINEVO_SANITIZE=ON $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) --timeout 1200
 
 # libFuzzer targets, built with clang.
 fuzz: deps
-	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCINEVO_FUZZ=ON -DCINEVO_STRICT_INCLUDES=ON >/dev/null
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCINEVO_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
 
 fuzz-smoke: fuzz
