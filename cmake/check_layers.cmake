@@ -13,7 +13,7 @@
 cmake_minimum_required(VERSION 3.25)
 
 set(core_below platform runtime/core)
-set(data_below ${core_below} runtime/data runtime/data/isam)
+set(data_below ${core_below} runtime/data runtime/data/isam runtime/data/view)
 set(media_api platform/media_command platform/media/media_interface.h)
 
 # rule_<folder>: what the folder's sources may include; qt_<folder>: ON when they may include Qt
@@ -28,12 +28,14 @@ set(qt_platform/media ON)
 set(rule_platform/media/media_interface.h platform platform/media_command)
 set(rule_runtime/core platform)
 set(rule_runtime/data ${core_below})
-set(rule_runtime/ui ${core_below} platform/window platform/media platform/media_command)
+set(test_runtime/data runtime/data/isam)  # tests of the data layer may drive it through the native driver
+set(rule_runtime/ui ${core_below} runtime/ui/format platform/window platform/media platform/media_command)
 set(qt_runtime/ui ON)
 set(rule_classlib ${data_below} runtime/ui ${media_api})
 set(rule_app ${data_below} runtime/ui classlib ${media_api})
 set(rule_tools/tvx ${data_below})
-set(rule_tools/crashtest ${data_below})
+# The crash test also drives the catalogue through the class library (its cascade workload).
+set(rule_tools/crashtest ${data_below} runtime/ui classlib app tools/tvx tools/crashtest/cascade ${media_api})
 set(rule_tools/mediacmd platform platform/media_command platform/media)
 set(qt_tools/mediacmd ON)
 set(qt_main_app ON)
