@@ -72,6 +72,12 @@ class PageStore {
   }
   // Issues the next number from the shared table/record counter (check 5 at 0xFE000000).
   Status IssueNumber(uint32_t& number);
+  // Sets the counter outright (committed with the next update). A transaction control file, whose
+  // records have no table, keeps the last transaction number it gave there.
+  void SetNumberCounter(uint32_t value) {
+    header_.number_counter = value;
+    header_changed_ = true;
+  }
 
   Status Load(uint32_t address, PageRef& out);
   // Marks a cached page the caller already holds as just used (what Load does on a hit).

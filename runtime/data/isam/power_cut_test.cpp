@@ -281,6 +281,84 @@ TEST_F(PowerCutTest, ATransactionOverTwoFilesIsWhollyThereOrWhollyAbsentAfterThe
   EXPECT_GT(tally.counts.torn, 0u);
 }
 
+// Two programs share the control file, each with a COMMIT over two files of its own, taking
+// turns faster than the clock moves. A held journal of the first whose clearing never reached the
+// disk must not be taken for the second's transaction: both programs' committed transactions
+// outlive the cut, and the one under way is in both its files or in neither.
+TEST_F(PowerCutTest, TwoProgramsSharingTheControlFileNeverUndoEachOthersCommits) {
+  const char* names[4] = {"A.TVX", "B.TVX", "C.TVX", "D.TVX"};
+  Contents committed[4];
+  for (int f = 0; f < 4; ++f) MakeFile(names[f], committed[f]);
+  if (HasFatalFailure()) return;
+  std::mt19937_64 rng(47);
+  uint32_t next_number = 1000;
+  Tally tally;
+  for (int round = 0; round < 250; ++round) {
+    SCOPED_TRACE(testing::Message() << "round " << round);
+    PowerCutFileIo io(dir_.string(), rng());
+    Contents pending[4];
+    int under_way = -1;  // the program whose COMMIT the cut struck
+    {
+      std::unique_ptr<PageStore> stores[4];
+      for (int f = 0; f < 4; ++f) {
+        ASSERT_TRUE(PageStore::Open(P(names[f]), options_, stores[f]).ok());
+        stores[f]->set_io(&io);
+      }
+      ASSERT_TRUE(io.Arm(rng() % 120).ok());
+      Transaction programs[2];
+      for (Transaction& t : programs) t.set_io(&io);
+      for (int turn = 0; turn < 4 && !io.cut(); ++turn) {
+        const int program = turn % 2, first = 2 * program;
+        Transaction& t = programs[program];
+        Contents next[2] = {committed[first], committed[first + 1]};
+        for (int i = 0; i < 2; ++i) {
+          t.Logout(*stores[first + i]);
+          BTree tree(*stores[first + i]);
+          Change(tree, next[i], rng, next_number);
+          if (HasFatalFailure()) return;
+        }
+        Status st = t.Commit();
+        if (st.ok()) {
+          committed[first] = next[0];
+          committed[first + 1] = next[1];
+          ++tally.committed_checked;
+        } else {
+          ASSERT_TRUE(io.cut()) << st.detail;
+          pending[first] = next[0];
+          pending[first + 1] = next[1];
+          under_way = program;
+        }
+      }
+    }
+    if (!io.cut()) continue;
+    ++tally.cuts;
+    tally.counts += io.counts();
+    ASSERT_TRUE(io.ApplyCut().ok());
+    for (int program = 0; program < 2; ++program) {
+      const int first = 2 * program;
+      Contents found[2];
+      Inspect(names[first], found[0]);
+      Inspect(names[first + 1], found[1]);
+      if (HasFatalFailure()) return;
+      if (found[0] == committed[first] && found[1] == committed[first + 1]) {
+        if (under_way == program) ++tally.pending_absent;
+      } else if (under_way == program && found[0] == pending[first] && found[1] == pending[first + 1]) {
+        ++tally.pending_present;
+      } else {
+        ADD_FAILURE() << "round " << round << ": program " << program << "'s files "
+                      << (found[0] == committed[first] ? "old" : found[0] == pending[first] ? "new" : "neither") << " and "
+                      << (found[1] == committed[first + 1] ? "old" : found[1] == pending[first + 1] ? "new" : "neither");
+        return;
+      }
+      committed[first] = found[0];
+      committed[first + 1] = found[1];
+    }
+  }
+  tally.Print("two programs' COMMITs");
+  EXPECT_GE(tally.cuts, 150);
+  EXPECT_GT(tally.counts.dropped, 0u);
+}
+
 // The model itself: what a flush put on the disk stays; what was written after it is dropped,
 // torn or kept; a file made after the directory's last flush may vanish.
 TEST_F(PowerCutTest, TheModelKeepsFlushedBytesAndDecidesEveryLaterWriteOnItsOwn) {

@@ -130,13 +130,8 @@ Status Transaction::CommitSeveral(const std::vector<PageStore*>& changed) {
   cf->store().set_io(io_);
   Status st;
   uint32_t number = 0;
-  // Numbers only count up within the program, past midnight too: phase two clears the held
-  // journals without flushing them, so after a loss of power one of them may still name this
-  // transaction's number, and a later transaction recorded under the same number would have
-  // that file restored to its state before this one, which had committed.
-  uint32_t start = ClockTicks();
-  if (last_number_ != 0 && start <= last_number_) start = last_number_ + 1;
-  st = cf->Start(start, number);
+  // From the clock, but never a number given before (see ControlFile::Start).
+  st = cf->Start(ClockTicks(), number);
   if (!st.ok()) {
     DropAll(changed);
     return Status::Error(kErrUnableToLog, control + ": " + st.detail);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <ctime>
@@ -100,7 +101,16 @@ Status ControlFile::Start(uint32_t start, uint32_t& number) {
   ISAM_RETURN_IF_ERROR(Locked());
   Status st = [&]() -> Status {
     BTree tree(*store_);
-    uint32_t n = start == 0 ? 1 : start;
+    // A number is never given twice while the control file lives, whichever program asks:
+    // phase two clears the held journals without flushing them, so after a loss of power one
+    // of them may still name a finished transaction, and a later transaction recorded under the
+    // same number would have that file put back to before the one that committed. The header's
+    // number counter (unused otherwise: these records have no table) keeps the last number given,
+    // and the search starts above it when the clock is behind (past midnight, or a burst of
+    // commits that ran ahead of it).
+    uint32_t next = store_->header().number_counter + 1;
+    if ((next >> 24) >= 0xFE) next = 1;  // after 4,261,412,863 numbers the count starts again
+    uint32_t n = std::max({start, next, 1u});
     for (;;) {
       bool existed = false;
       ISAM_RETURN_IF_ERROR(tree.Insert(Record{TransactionKey(n), 4}, existed));
@@ -108,6 +118,7 @@ Status ControlFile::Start(uint32_t start, uint32_t& number) {
       if (++n == 0) n = 1;
     }
     number = n;
+    store_->SetNumberCounter(n);
     return store_->Commit();
   }();
   if (!st.ok()) store_->Abort();

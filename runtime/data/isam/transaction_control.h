@@ -45,7 +45,8 @@ class ControlFile {
   ~ControlFile();
 
   // Starts a transaction: under the control file's update lock, picks the first number from
-  // `start` upward (skipping 0) that has no record, inserts the record and commits.
+  // `start` upward (skipping 0), but above every number this control file has given before,
+  // that has no record; inserts the record and commits.
   Status Start(uint32_t start, uint32_t& number);
   // The commit point (or the end of an undone transaction): deletes the record and commits.
   Status Finish(uint32_t number);
