@@ -2,8 +2,7 @@
 #include <array>
 
 #include "app/media_link.h"
-#include "platform/media/media_service.h"
-#include "platform/media/sound_player.h"
+#include "platform/media/media_interface.h"
 #include "runtime/ui/drawn_wait.h"
 
 namespace cinevo::app {

@@ -7,6 +7,7 @@
 # layer, runtime/ui, the media layer and the media tool include Qt or libmpv; above runtime/ui a
 # test may (window tests run through Qt Test), and so may a program's *_main.cpp (it makes the
 # application object). Above the runtime the media layer is seen only through media_interface.h.
+# Tests of every layer may use platform/testing (where the foreign test data is).
 #
 # Run: cmake -DSOURCE_DIR=<source root> -P check_layers.cmake   (the test layer_boundaries)
 # Exits with an error listing every forbidden include.
@@ -41,6 +42,9 @@ set(qt_tools/mediacmd ON)
 set(qt_main_app ON)
 set(qt_test_classlib ON)
 set(qt_test_app ON)
+# Window tests above runtime/ui make their application object through the window layer's helper.
+set(test_classlib platform/window)
+set(test_app platform/window)
 
 # Finds the rule of `rel` (a file below the source root): the file's own, its folder's, or the
 # nearest ancestor folder's (which then may be included as well).
@@ -84,7 +88,8 @@ foreach(rel IN LISTS sources)
   set(allowed ${own} ${ancestors} ${key} ${rule_${key}})
   set(qt ${qt_${key}})
   if(name MATCHES "_(test|fuzz)\\.cpp$|_test_support\\.h$|^recording_test_driver\\.h$")
-    list(APPEND allowed ${test_${key}})
+    # Every layer's tests may find the foreign test data through platform/testing.
+    list(APPEND allowed ${test_${key}} platform/testing)
     if(qt_test_${key})
       set(qt ON)
     endif()

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "runtime/core/error_codes.h"
 #include "runtime/core/os_error.h"
 
 namespace cinevo {
@@ -21,7 +22,7 @@ FatalHandler& Handler() {
 void PostError(int code) {
   if (code == 0) {
     int system = SystemErrorFromErrno(errno);
-    g_error_code = system == 0 ? 0 : system + 300;
+    g_error_code = system == 0 ? 0 : system + kErrSystemBase;
     return;
   }
   g_error_code = code;

@@ -254,7 +254,7 @@ int DispatchRaw(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
       post |= kPostFreeState;
     }
     uint32_t fail_clear = row->fail_clear;
-    if (e == 33 && fcb.driver != nullptr && fcb.driver->restarts_at_end) {
+    if (e == kErrRecordNotAvailable && fcb.driver != nullptr && fcb.driver->restarts_at_end) {
       fail_clear &= ~static_cast<uint32_t>(kStateSequenceSet | kStateFreshSequence);
     }
     fcb.state &= ~(fail_clear | kStateWatchRequested | kStateRecordWatched);

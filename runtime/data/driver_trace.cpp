@@ -9,6 +9,7 @@
 
 #include "platform/profile.h"
 #include "runtime/core/error.h"
+#include "runtime/core/error_codes.h"
 #include "runtime/core/std_date.h"
 #include "runtime/core/value_ref.h"
 #include "runtime/core/value_storage.h"
@@ -209,8 +210,8 @@ std::string TraceHead(DriverOp op, const FileControlBlock& fcb, const DriverArgs
 
 std::string TraceResult(int result, const FileControlBlock& fcb, int64_t hundredths) {
   std::string out;
-  if (result == 90) {
-    out += "File Error: " + std::string(ErrorText(fcb.os_error + 300)) + " ";
+  if (result == kErrFileSystem) {
+    out += "File Error: " + std::string(ErrorText(fcb.os_error + kErrSystemBase)) + " ";
   } else if (result > 0) {
     out += "Error: " + std::string(ErrorText(result)) + " ";
   }

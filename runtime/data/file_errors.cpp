@@ -33,7 +33,7 @@ int FileErrorCode() { return Current() ? Record().os_error : 0; }
 std::string FileError() {
   int os = FileErrorCode();
   if (os == 0) return {};
-  return std::string(ErrorText(os + 300));
+  return std::string(ErrorText(os + kErrSystemBase));
 }
 
 void PostFileError(int code, const FileControlBlock& fcb) {

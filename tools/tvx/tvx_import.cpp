@@ -372,7 +372,8 @@ int RunImport(int argc, char** argv, std::FILE* out, std::FILE* err) {
         name = f.name.value_or("");
         if (f.elements > 1) name += "[" + std::to_string(target.element + 1) + "]";
         if (!(exact && FieldText(f, rec.data(), rec.size(), target.element) == value)) {
-          ParseField(f, value, rec.data(), rec.size(), why, target.element);
+          // A value that does not fit leaves its reason in `why`.
+          static_cast<void>(ParseField(f, value, rec.data(), rec.size(), why, target.element));
         }
       }
       if (!why.empty()) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "runtime/core/error_codes.h"
 #include "runtime/data/file_properties.h"
 #include "runtime/data/isam/byte_order.h"
 #include "runtime/data/isam/declaration_stream.h"
@@ -35,7 +36,7 @@ std::unique_ptr<DriverWorkingState> CreateState(FileControlBlock& fcb) { return 
 
 int Entry(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
   IsamTable* t = fcb.WorkAs<IsamTable>();
-  if (t == nullptr) return 8;  // no working state could be made: "Insufficient Memory"
+  if (t == nullptr) return kErrInsufficientMemory;  // no working state could be made
   if (!t->trace().on) return t->Run(op, args);
   const int64_t start = TraceClock();
   const int e = t->Run(op, args);

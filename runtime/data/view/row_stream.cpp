@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "runtime/core/error_codes.h"
 #include "runtime/core/locale_tables.h"
 #include "runtime/core/string_stack.h"
 #include "runtime/core/value_ref.h"
@@ -77,7 +78,7 @@ int SaveRecordOf(FileControlBlock& f, bool cleared, std::string& out) {
 
 int RegetRecordOf(FileControlBlock& f, std::string_view& in) {
   std::string_view piece;
-  if (!TakePiece(in, piece)) return 35;
+  if (!TakePiece(in, piece)) return kErrRecordNotFound;
   if (piece.empty()) {
     ClearRecord(f);
     return 0;
@@ -109,14 +110,14 @@ class FileNode final : public RowNode {
     const bool key_forward = forward != range_.backwards;
     int e = Step(file_, key_forward);
     if (e != 0 || range_.key < 0) return e;
-    return InRange() ? 0 : 33;
+    return InRange() ? 0 : kErrRecordNotAvailable;
   }
 
   void Clear() override { ClearRecord(file_); }
   int Save(std::string& out) override { return SavePosition(file_, range_.key, out); }
   int Restore(std::string_view& in) override {
     std::string_view piece;
-    if (!TakePiece(in, piece)) return 35;
+    if (!TakePiece(in, piece)) return kErrRecordNotFound;
     return ResetTo(file_, range_.key, piece);
   }
   int SaveRecord(std::string& out) override { return SaveRecordOf(file_, false, out); }
@@ -206,7 +207,7 @@ class KeyJoinNode final : public RowNode {
     const bool nocase = (k.flags & kKeyNoCase) != 0;
     for (size_t i = 0; i < links_.size(); ++i) {
       const int field = std::abs(k.components[i]);
-      if (!SameComponent(*file_.declaration, field, nocase, ImageOf(file_, field), linked_[i])) return 33;
+      if (!SameComponent(*file_.declaration, field, nocase, ImageOf(file_, field), linked_[i])) return kErrRecordNotAvailable;
     }
     return 0;
   }
@@ -215,7 +216,7 @@ class KeyJoinNode final : public RowNode {
   int Save(std::string& out) override { return SavePosition(file_, key_, out); }
   int Restore(std::string_view& in) override {
     std::string_view piece;
-    if (!TakePiece(in, piece)) return 35;
+    if (!TakePiece(in, piece)) return kErrRecordNotFound;
     links_pending_ = true;  // the outer records are read again before this one
     return ResetTo(file_, key_, piece);
   }
@@ -268,7 +269,7 @@ class ExpressionJoinNode final : public RowNode {
   int Save(std::string& out) override { return SavePosition(file_, -1, out); }
   int Restore(std::string_view& in) override {
     std::string_view piece;
-    if (!TakePiece(in, piece)) return 35;
+    if (!TakePiece(in, piece)) return kErrRecordNotFound;
     return ResetTo(file_, -1, piece);
   }
   int SaveRecord(std::string& out) override { return SaveRecordOf(file_, false, out); }
@@ -315,10 +316,10 @@ class ChainNode final : public RowNode {
         continue;
       }
       restored_ = false;
-      if (e != 33) return e;
+      if (e != kErrRecordNotAvailable) return e;
       if (i == 0) {
         depth_ = 0;
-        return 33;
+        return kErrRecordNotAvailable;
       }
       --i;
     }
@@ -383,13 +384,13 @@ class OuterJoinNode final : public RowNode {
       had_row_ = false;
       return 0;
     }
-    if (cleared_) return 33;  // the one cleared row has been given
+    if (cleared_) return kErrRecordNotAvailable;  // the one cleared row has been given
     int e = join_->Read(forward);
     if (e == 0) {
       had_row_ = true;
       return 0;
     }
-    if (e == 33 && !had_row_) {
+    if (e == kErrRecordNotAvailable && !had_row_) {
       join_->Clear();
       cleared_ = true;
       return 0;

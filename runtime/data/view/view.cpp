@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "runtime/core/error.h"
+#include "runtime/core/error_codes.h"
 #include "runtime/core/eval.h"
 #include "runtime/core/eval_symbols.h"
 #include "runtime/core/value_ref.h"
@@ -203,7 +204,7 @@ int ViewEngine::Read(bool forward) {
   }
   if (e == 0) e = root_->Read(forward);
   forward_ = forward;
-  if (e == 33) {
+  if (e == kErrRecordNotAvailable) {
     // The end: the buffers are cleared and the next read begins anew.
     root_->Clear();
     pending_ = Pending::kSet;
@@ -234,7 +235,7 @@ int ViewEngine::SetProperty(DriverArgs& args) {
       v_.keep_files = !args.text.empty() && args.text != "0";
       return 0;
     default:
-      return 80;
+      return kErrUnsupported;
   }
 }
 
@@ -250,14 +251,14 @@ int ViewEngine::GetProperty(DriverArgs& args) {
       args.text_result = std::to_string(v_.files.size());
       return 0;
     case kPropViewFile:
-      if (args.index < 1 || static_cast<size_t>(args.index) > v_.files.size()) return 80;
+      if (args.index < 1 || static_cast<size_t>(args.index) > v_.files.size()) return kErrUnsupported;
       args.text_result = std::string(v_.files[args.index - 1]->declaration->ExternalName());
       return 0;
     case kPropViewKeepFiles:
       args.text_result = v_.keep_files ? "1" : "0";
       return 0;
     default:
-      return 80;
+      return kErrUnsupported;
   }
 }
 
@@ -269,7 +270,7 @@ int ViewEngine::Records(DriverArgs& args) {
   int e = root_->Start(true);
   int64_t n = 0;
   while (e == 0 && (e = root_->Read(true)) == 0) ++n;
-  if (e != 33) return e;
+  if (e != kErrRecordNotAvailable) return e;
   args.number_result = n;
   if (had_row) {
     std::string_view in = saved;
@@ -286,7 +287,7 @@ int ViewEngine::Run(DriverOp op, DriverArgs& args) {
     case DriverOp::kShare: {
       if (int e = CheckViewDeclaration(v_.declaration)) return e;
       for (FileControlBlock* f : v_.files) {
-        if (!f->IsOpen()) return 37;
+        if (!f->IsOpen()) return kErrFileNotOpen;
       }
       v_.block->state |= primary.state & (kStateWriteAllowed | kStateExclusive);
       root_.reset();
@@ -308,7 +309,7 @@ int ViewEngine::Run(DriverOp op, DriverArgs& args) {
     case DriverOp::kPrevious:
       return Read(op == DriverOp::kNext);
     case DriverOp::kPositionFile: {
-      if (!root_ || pending_ != Pending::kNone) return 33;
+      if (!root_ || pending_ != Pending::kNone) return kErrRecordNotAvailable;
       return root_->Save(args.text_result);
     }
     case DriverOp::kResetFile: {
@@ -353,7 +354,7 @@ int ViewEngine::Run(DriverOp op, DriverArgs& args) {
     case DriverOp::kGetProperty:
       return GetProperty(args);
     default:
-      return 80;
+      return kErrUnsupported;
   }
 }
 
@@ -367,7 +368,7 @@ uint32_t ViewIdentity(const FileControlBlock& fcb) {
 int ClosedViewEntry(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
   if (op != DriverOp::kOpen && op != DriverOp::kShare && op != DriverOp::kSetProperty &&
       op != DriverOp::kGetProperty) {
-    return 37;
+    return kErrFileNotOpen;
   }
   fcb.entry = &ViewEntry;
   return ViewEntry(op, fcb, args);
@@ -375,7 +376,7 @@ int ClosedViewEntry(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
 
 int ViewEntry(DriverOp op, FileControlBlock& fcb, DriverArgs& args) {
   ViewEngine* engine = fcb.WorkAs<ViewEngine>();
-  if (engine == nullptr) return 8;
+  if (engine == nullptr) return kErrInsufficientMemory;
   const TraceSettings& trace = engine->trace();
   if (!trace.on) {
     int e = engine->Run(op, args);

@@ -1,5 +1,7 @@
 #include "runtime/data/view/view_declaration.h"
 
+#include "runtime/core/error_codes.h"
+
 namespace cinevo {
 namespace {
 
@@ -103,11 +105,11 @@ std::vector<FileControlBlock*> ViewFiles(const ViewDeclaration& view) {
 }
 
 int CheckViewDeclaration(const ViewDeclaration& view) {
-  if (view.primary == nullptr || !ValidProject(view.primary, view.project)) return 47;
+  if (view.primary == nullptr || !ValidProject(view.primary, view.project)) return kErrInvalidRecordDeclaration;
   if (view.key != kNoKey && (view.key < 0 || static_cast<size_t>(view.key) >= view.primary->declaration->keys.size())) {
-    return 47;
+    return kErrInvalidRecordDeclaration;
   }
-  return ValidJoins(view.joins) ? 0 : 47;
+  return ValidJoins(view.joins) ? 0 : kErrInvalidRecordDeclaration;
 }
 
 }  // namespace cinevo

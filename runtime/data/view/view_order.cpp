@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/core/error_codes.h"
 #include "runtime/core/locale_tables.h"
 #include "runtime/data/dispatch.h"
 #include "runtime/data/view/row_stream.h"
@@ -57,7 +58,7 @@ class OrderNode final : public RowNode {
     }
     if (pos_ < 0 || pos_ >= n) {
       pos_ = pos_ < 0 ? -1 : n;
-      return 33;
+      return kErrRecordNotAvailable;
     }
     EnsureSorted(static_cast<size_t>(pos_), forward);
     return Deliver(static_cast<size_t>(pos_));
@@ -66,7 +67,7 @@ class OrderNode final : public RowNode {
   void Clear() override { input_->Clear(); }
 
   int Save(std::string& out) override {
-    if (!filled_ || pos_ < 0 || pos_ >= static_cast<int64_t>(entries_.size())) return 33;
+    if (!filled_ || pos_ < 0 || pos_ >= static_cast<int64_t>(entries_.size())) return kErrRecordNotAvailable;
     out.append(PositionsOf(entries_[pos_]));
     return 0;
   }
@@ -116,7 +117,7 @@ class OrderNode final : public RowNode {
     uint64_t sequence = 0;
     for (;;) {
       int e = input_->Read(true);
-      if (e == 33) break;
+      if (e == kErrRecordNotAvailable) break;
       if (e != 0) return e;
       positions_.clear();
       if ((e = input_->SaveRecord(positions_))) return e;

@@ -1,5 +1,6 @@
 #include "runtime/data/view/view_plan_check.h"
 
+#include "runtime/core/error_codes.h"
 #include "runtime/core/value_storage.h"
 #include "runtime/data/file_statements.h"
 
@@ -56,7 +57,7 @@ std::vector<int32_t> ViewIds(View& v, bool forward) {
   while ((e = forward ? Next(v.block()) : Previous(v.block())) == 0) {
     ids.push_back(static_cast<int32_t>(LoadU32(f.record.data())));
   }
-  if (e != 33) ids.push_back(-e);
+  if (e != kErrRecordNotAvailable) ids.push_back(-e);
   return ids;
 }
 
