@@ -3,6 +3,8 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
@@ -13,6 +15,13 @@
 namespace {
 
 using namespace cinevo::isam;
+
+// A benchmark whose tree operations fail measures nothing: it stops with the reason.
+void Must(const Status& st) {
+  if (st.ok()) return;
+  std::fprintf(stderr, "isam_tree_bench: %s\n", st.detail.c_str());
+  std::abort();
+}
 
 std::string Key(uint32_t n) {
   std::string k = "\x00\x00\x00\x01\xF3";
@@ -34,7 +43,7 @@ struct Fixture {
     options.sync = false;
     options.cache_limit = cache_limit;
     options.cache_low = std::min<size_t>(20, cache_limit);
-    PageStore::Create(path, options, store);
+    Must(PageStore::Create(path, options, store));
     tree = std::make_unique<BTree>(*store);
   }
   ~Fixture() {
@@ -49,10 +58,10 @@ struct Fixture {
       Record r;
       r.bytes = Key(n) + Payload(n);
       r.key_length = 9;
-      tree->Insert(r, existed);
-      if (i % 64 == 63) store->Commit();
+      Must(tree->Insert(r, existed));
+      if (i % 64 == 63) Must(store->Commit());
     }
-    store->Commit();
+    Must(store->Commit());
   }
   std::string path;
   PageStoreOptions options;
@@ -79,7 +88,7 @@ void BM_RandomLookup(benchmark::State& state) {
   bool found = false;
   for (auto _ : state) {
     uint32_t i = rng() % count;
-    f.tree->Find(Key((i * 2654435761u) % 1000003u), r, found);
+    Must(f.tree->Find(Key((i * 2654435761u) % 1000003u), r, found));
     benchmark::DoNotOptimize(found);
   }
   state.counters["cache_loads"] = static_cast<double>(f.store->cache().loads());
@@ -93,12 +102,12 @@ void BM_OrderedScan(benchmark::State& state) {
     Record r;
     bool found = false;
     std::string key;
-    f.tree->AtOrAfter(key, r, found);
+    Must(f.tree->AtOrAfter(key, r, found));
     size_t n = 0;
     while (found) {
       ++n;
       key.assign(r.key());
-      f.tree->After(key, r, found);
+      Must(f.tree->After(key, r, found));
     }
     benchmark::DoNotOptimize(n);
   }

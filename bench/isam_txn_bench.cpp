@@ -66,20 +66,21 @@ void BM_BatchCommit(benchmark::State& state) {
     store->set_io(&counter);
     BTree tree(*store);
     bool flag = false;
-    for (uint32_t i = 0; i < n; ++i) tree.Insert(Movie(i, 'C'), flag);
+    bool filled = true;
+    for (uint32_t i = 0; i < n; ++i) filled = tree.Insert(Movie(i, 'C'), flag).ok() && filled;
     state.ResumeTiming();
     bool ok = store->Commit().ok();
     state.PauseTiming();
-    for (uint32_t i = 0; i < n; ++i) tree.Replace(Movie(i, 'C', "xx "), flag);  // same key, new bytes
+    for (uint32_t i = 0; i < n; ++i) filled = tree.Replace(Movie(i, 'C', "xx "), flag).ok() && filled;  // same key, new bytes
     state.ResumeTiming();
     ok = ok && store->Commit().ok();
     state.PauseTiming();
-    for (uint32_t i = 0; i < n; ++i) tree.Erase(Movie(i, 'C').key(), flag);
+    for (uint32_t i = 0; i < n; ++i) filled = tree.Erase(Movie(i, 'C').key(), flag).ok() && filled;
     state.ResumeTiming();
     ok = ok && store->Commit().ok();
     commits += 3;
-    if (!ok) {
-      state.SkipWithError("commit failed");
+    if (!ok || !filled) {
+      state.SkipWithError(ok ? "tree update failed" : "commit failed");
       break;
     }
   }

@@ -48,13 +48,14 @@ void BM_NativeTwoFiles(benchmark::State& state) {
     txn.Logout(a->store());
     txn.Logout(b->store());
     uint32_t recno = 0;
+    bool added = true;
     for (int i = 0; i < 10; ++i) {
-      a->Add("group " + std::to_string(n), recno);
-      b->Add("movie " + std::to_string(n), recno);
+      added = a->Add("group " + std::to_string(n), recno).ok() && added;
+      added = b->Add("movie " + std::to_string(n), recno).ok() && added;
       ++n;
     }
-    if (!txn.Commit().ok()) {
-      state.SkipWithError("COMMIT failed");
+    if (!added || !txn.Commit().ok()) {
+      state.SkipWithError(added ? "COMMIT failed" : "ADD failed");
       break;
     }
   }
