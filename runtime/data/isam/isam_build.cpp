@@ -8,7 +8,7 @@
 #include "runtime/core/eval.h"
 #include "runtime/core/value_ref.h"
 #include "runtime/data/isam/byte_order.h"
-#include "runtime/data/isam/isam_driver.h"
+#include "runtime/data/isam/isam_table.h"
 #include "runtime/data/isam/record_kinds.h"
 
 namespace cinevo::isam {

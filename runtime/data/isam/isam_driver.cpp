@@ -10,6 +10,7 @@
 #include "runtime/data/file_properties.h"
 #include "runtime/data/isam/byte_order.h"
 #include "runtime/data/isam/declaration_stream.h"
+#include "runtime/data/isam/isam_table.h"
 #include "runtime/data/isam/record_kinds.h"
 #include "runtime/data/isam/transaction.h"
 #include "runtime/data/send_options.h"

@@ -20,6 +20,7 @@
 #include "runtime/data/isam/format_check.h"
 #include "runtime/data/isam/isam_test_support.h"
 #include "runtime/data/isam/key_check.h"
+#include "runtime/data/isam/key_encoding.h"
 #include "runtime/data/isam/record_kinds.h"
 
 namespace cinevo::isam {

@@ -4,7 +4,7 @@
 // Position strings: for file order the record number (4 bytes, big-endian); for a key the
 // record number followed by the key value (key size + 4 bytes).
 #include "runtime/data/isam/byte_order.h"
-#include "runtime/data/isam/isam_driver.h"
+#include "runtime/data/isam/isam_table.h"
 #include "runtime/data/isam/record_kinds.h"
 
 namespace cinevo::isam {

@@ -16,7 +16,7 @@
 
 #include "platform/code_page.h"
 #include "runtime/data/isam/byte_order.h"
-#include "runtime/data/isam/isam_driver.h"
+#include "runtime/data/isam/isam_table.h"
 #include "runtime/data/isam/record_kinds.h"
 
 namespace cinevo::isam {

@@ -1,0 +1,240 @@
+// The native driver's working state for one open table (internal to the driver).
+//
+// The working state holds the opened table (file, table number, stored declaration), the key
+// descriptors, the memo buffers, the current record, the sequence point of SET/NEXT/PREVIOUS,
+// the hold and watch marks and the locks through which other users are kept out. Its
+// operations live in isam_driver.cpp (opening, file-level operations, the begin and end of
+// every operation), isam_handlers_records.cpp (records and keys), isam_handlers_sequence.cpp
+// (the sequence), isam_build.cpp (dynamic indexes) and isam_memo.cpp (memos and BLOBs).
+//
+// Sequence point: the tree key from which the next step starts (a data key for file order, a
+// key entry for key order) and how the first step after SET/RESET treats it: a step taken
+// "fresh" may return the record at the point itself; later steps go strictly past it. A SET
+// without a starting value starts NEXT at the first record and PREVIOUS at the last. After a
+// DELETE of the current record the point stays where that record was, so NEXT and PREVIOUS
+// go on with its neighbours.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "runtime/data/driver.h"
+#include "runtime/data/driver_trace.h"
+#include "runtime/data/file_control_block.h"
+#include "runtime/data/isam/isam_build.h"
+#include "runtime/data/isam/isam_driver.h"
+#include "runtime/data/isam/isam_file.h"
+#include "runtime/data/isam/isam_locking.h"
+#include "runtime/data/isam/key_encoding.h"
+#include "runtime/data/isam/key_read_ahead.h"
+
+namespace cinevo::isam {
+
+struct KeyDesc {
+  StreamKey key;
+  uint8_t number = 0;
+  bool dup = false;
+  bool opt = false;
+  bool on_demand = false;  // an INDEX: not kept up to date on update, built by BUILD
+};
+
+class IsamTable : public DriverWorkingState {
+ public:
+  explicit IsamTable(FileControlBlock& fcb) : fcb_(fcb) {}
+  ~IsamTable() override;
+
+  int Run(DriverOp op, DriverArgs& args);
+  // The file's trace settings, read from the profile when the working state was made.
+  const TraceSettings& trace() const { return trace_; }
+
+ private:
+  enum class Order { kNone, kFile, kKey };
+  struct Counters {
+    uint32_t entries = 0;
+    uint32_t mark = 0;
+    bool found = false;
+  };
+  // Counters as read or changed during an update, by which (key number or 0xF3). Changes
+  // reach the tree before each commit; the copies stay valid while no other user can change
+  // the file (update lock held across a stream, or exclusive access).
+  struct CachedCounters {
+    Counters value;
+    bool loaded = false;
+    bool dirty = false;
+  };
+
+  // Opening and file-level operations (isam_driver.cpp).
+  int OpenTable(DriverArgs& args);
+  int CloseTable();
+  int CreateFile();
+  int RemoveFile();
+  int RenameOrCopy(DriverArgs& args, bool copy);
+  int Send(DriverArgs& args);
+  int GetProperty(DriverArgs& args);
+  int SetProperty(DriverArgs& args);
+  int LockFile(DriverArgs& args);
+  int UnlockFile();
+  int StartStream();
+  int FlushStream();
+  int HoldRequested(DriverArgs& args);
+  // LOGOUT keeps the file's update lock until COMMIT or ROLLBACK, so that no other user
+  // changes the file under the transaction's cached changes.
+  int LogoutTable(DriverArgs& args);
+  void EndTransaction();
+  int ReleaseHold();
+
+  // Begin/end of an operation: the update lock and a fresh header for shared files; End
+  // commits (unless streaming) or forgets the changes on failure.
+  int Begin();
+  int End(int result, bool changed);
+  int Fail(const Status& st);
+  Status RefreshIfChanged();
+  std::string DeclaredName() const;
+
+  // Records and keys (isam_handlers_records.cpp).
+  int AddRecord(bool append);
+  int PutRecord(int64_t pointer);
+  bool HeldElsewhere(uint32_t recno);
+  int DeleteRecord();
+  int GetByKey(int key);
+  int GetByPointer(int64_t pointer);
+  int Duplicate(int key, DriverArgs& args);
+  int Build(int key);
+  int EmptyTable();
+  Status ReadCountersOf(uint8_t which, Counters& out);
+  Status WriteCountersOf(uint8_t which, const Counters& c);
+  Status StoreCounters();  // the changed counters into the tree
+  // Drops the copies kept of the file's contents (counters, the current record's bytes): another
+  // user may change the file from now on, or the changes they reflect were undone.
+  void ForgetCopies();
+  // The stored bytes of record `recno` (its payload in the tree), into `payload` or after `out`.
+  Status ReadData(uint32_t recno, std::string& payload, bool& found);
+  Status AppendData(uint32_t recno, std::string& out, bool& found);
+  // The stored bytes of record `recno` (null when it does not exist): the kept copy of the
+  // current record when there is one, else read into `read_stored_`.
+  Status StoredRecord(uint32_t recno, const std::string*& stored);
+  // Loads a stored record into the buffer (with holds, watches and memos) and makes it current.
+  int Load(uint32_t recno, std::string_view payload);
+  std::string EntryKeyFor(const KeyDesc& k, std::span<const uint8_t> record, uint32_t recno) const;
+  // The same into `out` (its capacity reused).
+  void EntryKeyInto(const KeyDesc& k, std::span<const uint8_t> record, uint32_t recno, std::string& out) const;
+  bool HasEntry(const KeyDesc& k, std::span<const uint8_t> record) const;
+  // The record number holding the entry of `value` in a unique key, or 0.
+  Status UniqueOwner(const KeyDesc& k, const std::string& entry, uint32_t& owner);
+  // Key maintenance for one change; `old_image`/`new_image` may be empty (ADD / DELETE).
+  Status CheckKeys(const std::string& old_image, const std::string& new_image, uint32_t recno, int& result);
+  Status ApplyKeys(const std::string& old_image, const std::string& new_image, uint32_t recno, bool append);
+  // Records that the current record (just loaded) was reached through `entry` of key `key`.
+  void KeepEntry(int key, std::string_view entry);
+  std::string StoredImage() const;              // the record buffer as it is stored (OEM)
+  // The record buffer, record_length bytes, into `image` (buffer form).
+  void BufferImage(std::string& image) const;
+  // The data record of `recno` holding `image` (buffer form, converted to the stored form).
+  void MakeDataRecord(uint32_t recno, const std::string& image, Record& out) const;
+  // A stored record in buffer form, record_length bytes: `stored` itself when it already is,
+  // else converted into `buffer`.
+  const std::string& ImageOf(const std::string& stored, std::string& buffer) const;
+  void ToBuffer(std::string_view stored);       // a stored record into the buffer
+  void ToImage(const std::string& stored, std::string& image) const;  // stored -> buffer form
+
+  // Sequence (isam_handlers_sequence.cpp).
+  int SetOrder(DriverOp op, DriverArgs& args);
+  int Step(bool forward, bool read, int64_t count = 1);
+  int TestEnd(bool forward, DriverArgs& args);
+  int Position(int key, DriverArgs& args);
+  int Reset(int key, std::string_view position);
+  int Reget(std::string_view position);
+  // The next entry of the sequence from `point`, left in step_record_; in file order `data`
+  // (when given) receives the record found.
+  Status Neighbour(bool forward, bool fresh, const std::string& point, std::string& found_key, uint32_t& recno,
+                   bool& found, std::string* data = nullptr);
+  std::string OrderPrefix() const;
+  std::string OrderEnd() const;
+
+  // BUILD with components and filter: dynamic indexes (isam_build.cpp). RouteBuild takes the
+  // operations that concern a dynamic index (and drops dynamic indexes before the BUILDs that
+  // rebuild declared keys); true when it carried the operation out, with its outcome.
+  bool RouteBuild(DriverOp op, DriverArgs& args, int& result);
+  int BuildDynamic(int key, std::string_view components, std::string_view filter);
+  void DropDynamic(int key);  // -1: every dynamic index
+  DynamicIndex* DynamicOf(int key);
+  int DynamicStep(const DynamicIndex& d, bool forward, bool read, int64_t count);
+  int DynamicTestEnd(const DynamicIndex& d, bool forward, DriverArgs& args);
+  int DynamicGet(const DynamicIndex& d, int key);
+  int DynamicSetFileKey(const DynamicIndex& d, int key);
+
+  // Memos and BLOBs (isam_memo.cpp).
+  Status ReadMemos(uint32_t recno);
+  Status WriteMemos(uint32_t recno);
+  Status EraseMemos(uint32_t recno);
+  int BlobOp(DriverOp op, DriverArgs& args);
+
+  FileControlBlock& fcb_;
+  TraceSettings trace_ = FileTraceSettings();
+  OpenedTable table_;
+  std::unique_ptr<TableLocks> locks_;
+  KeyCodec codec_;
+  std::vector<KeyDesc> keys_;
+  std::vector<CachedCounters> counters_ = std::vector<CachedCounters>(256);
+  std::vector<uint8_t> counters_used_;  // the entries of counters_ loaded since they were last forgotten
+  std::vector<std::string> memos_;  // contents of each memo/BLOB of the current record
+  bool skip_memos_ = false;         // NOMEMO: the next read leaves the memo buffers alone
+  uint32_t current_ = 0;            // record number of the current record, 0 none
+  // The current record's stored bytes as last read or written by this open. Trusted only while
+  // `current_kept_`, which holds under the same rule as the counters' copies (no other user can
+  // have changed the file since: the update lock has been held throughout, or access is
+  // exclusive) and is cleared with them, by a change that fails and whenever current_ changes
+  // otherwise.
+  std::string current_stored_;
+  bool current_kept_ = false;
+  // The entry through which the current record was reached in key `current_entry_key_` (a GET
+  // by that key or a step in its order; -1 none): that key's entry of the kept copy, so a
+  // change need not encode it again. Trusted only together with the kept copy.
+  std::string current_entry_;
+  int current_entry_key_ = -1;
+  std::string watched_;             // the stored record as read under WATCH
+  bool watch_armed_ = false;
+  uint32_t held_ = 0;               // record held by this user, 0 none
+  int hold_wait_ms_ = 0;            // how long the pending HOLD waits for the record
+  bool streaming_ = false;
+  bool transaction_lock_ = false;  // the update lock taken by LOGOUT
+  bool locked_ = false;             // LOCK or a deny-all open
+  bool full_build_ = false;
+  int64_t flags_ = 0;
+  std::string tcf_;
+  // Sequence.
+  Order order_ = Order::kNone;
+  int seq_key_ = -1;
+  std::string point_;
+  std::string back_point_;  // where a fresh PREVIOUS starts (after an equal value)
+  // Buffers the record handlers reuse, so that reading and changing records does not allocate
+  // for every record. Each is written before it is read within one operation.
+  std::string read_stored_;   // a data record's payload read by StoredRecord / GET
+  std::string lookup_key_;    // the key entry prefix GET looks for
+  Record lookup_record_;      // the key entry GET found; a unique key's owner probe
+  std::string old_image_, new_image_;  // a change's record before and after, buffer form
+  std::string old_entry_, new_entry_;  // a key's entries of those
+  Record change_record_;      // a key entry or data record being written
+  std::string new_stored_;    // PUT: the record's new stored bytes, until they become current
+  std::string header_raw_;    // the header's first bytes as read by RefreshIfChanged
+  // Buffers a sequential step reuses, so that a scan does not allocate for every record.
+  Record step_record_;
+  std::string step_found_;
+  std::string step_stored_;  // in key order: the data record of the entry stepped to
+  bool fresh_ = false;
+  bool whole_ = false;  // SET without a start: NEXT from the first, PREVIOUS from the last
+  // A forward scan in key order reads the records of the entries ahead in batches.
+  KeyReadAhead ahead_;
+  std::string ahead_cursor_, ahead_found_;
+  std::vector<uint32_t> ahead_recnos_;
+  // The data record of the key entry just stepped to (recno), through the read-ahead when
+  // stepping forward; `stored` views the kept copy or step_stored_.
+  Status StepRecord(bool forward, uint32_t recno, std::string_view& stored, bool& exists);
+  std::map<int, DynamicIndex> dynamic_;  // by key: the keys built with components of their own
+};
+
+}  // namespace cinevo::isam
