@@ -21,9 +21,9 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# Start the program.
+# Start the program; ARGS="FILE..." plays movies at once.
 run: build
-	@$(BUILD)/app/cinevo
+	@$(BUILD)/app/cinevo $(ARGS)
 
 # Build everything and run every test, then give each fuzz target a short smoke run.
 test: build

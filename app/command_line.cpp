@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string_view>
 
+#include "app/data_folder.h"
+
 namespace cinevo::app {
 
 std::vector<std::string> MovieArguments(int argc, const char* const* argv) {
@@ -13,6 +15,10 @@ std::vector<std::string> MovieArguments(int argc, const char* const* argv) {
     if (arg.empty()) continue;
     if (!files_only && arg == "--") {
       files_only = true;
+      continue;
+    }
+    if (!files_only && arg == kDataDirOption) {
+      ++i;  // the folder named after it is no movie
       continue;
     }
     if (!files_only && arg.front() == '-') continue;

@@ -22,6 +22,8 @@ TEST(MovieArgumentsTest, OptionsArePassedOverUntilADoubleDash) {
   const char* argv[] = {"cinevo", "-platform", "/m/a.avi", "", "--", "-odd.avi", "--", nullptr};
   std::string cwd = std::filesystem::current_path().string();
   EXPECT_EQ(MovieArguments(7, argv), (Texts{"/m/a.avi", cwd + "/-odd.avi", cwd + "/--"}));
+  const char* data[] = {"cinevo", "--data-dir", "/d/x.avi", "--data-dir=/e", "/m/b.mov", nullptr};
+  EXPECT_EQ(MovieArguments(5, data), Texts{"/m/b.mov"});
   const char* none[] = {"cinevo", nullptr};
   EXPECT_EQ(MovieArguments(1, none), Texts{});
   EXPECT_EQ(MovieArguments(0, none), Texts{});

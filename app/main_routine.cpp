@@ -16,7 +16,7 @@ uint8_t RunMainRoutine(const std::string& folder, const MainProcedure& mainWindo
   globals.catalogue = &catalogue;
   catalogue.InitGroups(globals.errors);
   catalogue.InitMovies(globals.errors);
-  globals.globalResponse = mainWindow ? mainWindow(globals) : kRequestCompleted;
+  globals.globalResponse = mainWindow ? mainWindow(globals) : uint8_t{kRequestCompleted};
   uint8_t response = globals.globalResponse;
   catalogue.KillGroups();
   catalogue.KillMovies();

@@ -5,6 +5,7 @@
 #include "classlib/toolbar.h"
 #include "runtime/ui/event_code.h"
 #include "runtime/ui/key_code.h"
+#include "runtime/ui/property.h"
 #include "runtime/ui/runtime_thread.h"
 #include "runtime/ui/window.h"
 
@@ -58,32 +59,61 @@ void RuntimeWindow::ClearLastKeyCode() {
 }
 
 void RuntimeWindow::Select(int control) {
-  if (control != 0) return;  // focus moves with the control library's controls
+  if (control != 0) {
+    if (const int target = WindowControl(control); target != 0) w_.Select(target);
+    return;
+  }
   // Every control's value is checked when entered; completing needs no further pass here.
   acceptingAll_ = true;
   w_.Post(EVENT::Completed);
   acceptingAll_ = false;
 }
 
-void RuntimeWindow::Display(int /*control*/) {}
+void RuntimeWindow::Display(int control) {
+  if (control == 0) {
+    w_.Display(0);
+  } else if (const int target = WindowControl(control); target != 0) {
+    w_.Display(target);
+  }
+}
+
+bool RuntimeWindow::Shows(int target) const { return target != 0 && w_.IsOpen() && w_.IsControl(target); }
 
 bool RuntimeWindow::Disabled(int control) const {
+  if (const int target = WindowControl(control); Shows(target)) {
+    return w_.PropertyLong(PROP::Disable, target) != 0;
+  }
   auto it = kept_.find(control);
   return it != kept_.end() && it->second.disabled;
 }
 
-void RuntimeWindow::SetDisabled(int control, bool disabled) { kept_[control].disabled = disabled; }
+void RuntimeWindow::SetDisabled(int control, bool disabled) {
+  kept_[control].disabled = disabled;
+  if (const int target = WindowControl(control); Shows(target)) {
+    w_.SetProperty(PROP::Disable, disabled ? 1 : 0, target);
+  }
+}
 
 std::string RuntimeWindow::Tip(int control) const {
+  if (const int target = WindowControl(control); Shows(target)) return w_.Property(PROP::Tip, target);
   auto it = kept_.find(control);
   return it == kept_.end() ? std::string() : it->second.tip;
 }
 
-void RuntimeWindow::SetTip(int control, std::string_view tip) { kept_[control].tip = tip; }
+void RuntimeWindow::SetTip(int control, std::string_view tip) {
+  kept_[control].tip = tip;
+  if (const int target = WindowControl(control); Shows(target)) w_.SetProperty(PROP::Tip, tip, target);
+}
 
-int RuntimeWindow::FocusedControl() const { return 0; }
+int RuntimeWindow::FocusedControl() const { return w_.FocusedControl(); }
 
-void RuntimeWindow::AddAlertKey(uint32_t keyCode) { alertKeys_.push_back(keyCode); }
+void RuntimeWindow::AddAlertKey(uint32_t keyCode) {
+  alertKeys_.push_back(keyCode);
+  // The window's alert slots are numbered from 1, in the order the keys were added.
+  if (w_.IsOpen()) {
+    w_.SetProperty(PROP::Alert, static_cast<int32_t>(keyCode), 0, static_cast<int>(alertKeys_.size()));
+  }
+}
 
 std::vector<int> RuntimeWindow::Controls() const { return {}; }
 ControlRect RuntimeWindow::Rect(int) const { return {}; }

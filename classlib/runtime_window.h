@@ -5,7 +5,8 @@
 // window's own definition once MapToolbarButtons names the first of them; a press of one of
 // them is seen by the window manager as a press of 2000 + n. Until a window maps them (or when
 // it has no toolbar), their states and tips are kept here, so that the toolbar logic behaves
-// the same either way.
+// the same either way. Controls the window shows take their disabled state and tip from the
+// window itself; alert keys become the window's alert slots 1, 2, ... in the order added.
 #pragma once
 
 #include <cstdint>
@@ -64,6 +65,8 @@ class RuntimeWindow : public ManagedWindow {
   };
   // The window's control for `control` (toolbar numbers mapped); 0 when it has none.
   int WindowControl(int control) const;
+  // True when the open window has control `target`; its states and tips then live there.
+  bool Shows(int target) const;
 
   Window& w_;
   int toolbarFirst_ = 0;

@@ -9,7 +9,7 @@ packages=(
   libsqlite3-dev libssl-dev libinih-dev
   qt6-base-dev qt6-svg-dev libgl-dev libmpv-dev
   clang libclang-rt-14-dev
-  ffmpeg xvfb xauth
+  ffmpeg xvfb xauth libx11-dev
 )
 
 missing=()

@@ -139,6 +139,9 @@ class Window {
   void Display(int control = 0);
   // Gives the control the keyboard focus.
   void Select(int control);
+  // The control that has the keyboard focus within the window (even while the window is not
+  // active); 0 when none has.
+  int FocusedControl() const;
 
   // The drop text of the current EVENT::Drop: the full paths of the dropped files joined by
   // commas. Empty for any other event.

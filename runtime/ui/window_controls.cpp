@@ -413,6 +413,12 @@ void Window::Select(int control) {
   if (c != nullptr && c->widget) c->widget->setFocus(Qt::OtherFocusReason);
 }
 
+int Window::FocusedControl() const {
+  if (!qt_) return 0;
+  const platform::NativeWindow* native = NativeOf(*this);
+  return native != nullptr ? qt_->NumberOfWidget(native->focusWidget()) : 0;
+}
+
 std::string Window::Property(int property, int control, int index) const {
   if (!IsOpen()) return {};
   if (control == 0) {
@@ -441,6 +447,8 @@ std::string Window::Property(int property, int control, int index) const {
     case PROP::Disable: return c->disabled ? "1" : "0";
     case PROP::Items: return c->list ? std::to_string(c->list->RowsInSight()) : std::string();
     case PROP::Tip:
+      // A menu's or item's tip is its message, shown on the status line.
+      if (c->def.kind == ControlKind::kMenu || c->def.kind == ControlKind::kItem) return c->def.tip;
       if (c->action) return Bytes(c->action->toolTip());
       return c->widget ? Bytes(c->widget->toolTip()) : std::string();
     case PROP::Visible:
@@ -505,7 +513,10 @@ bool Window::SetProperty(int property, std::string_view value, int control, int 
       return true;
     case PROP::Tip:
       c->def.tip = value;
-      if (c->action) c->action->setToolTip(Q(c->def.tip));
+      if (c->action) {
+        c->action->setToolTip(Q(c->def.tip));
+        c->action->setStatusTip(Q(c->def.tip));
+      }
       if (c->widget) c->widget->setToolTip(Q(c->def.tip));
       return true;
     case PROP::Visible: {

@@ -1,8 +1,21 @@
 // The window definitions of the player: the main window, the play-list window, the player
-// window and the details window, registered under their resource names.
+// window and the details window (and, for now, the favourites placeholder), registered under
+// their resource names.
 #pragma once
 
+#include "classlib/runtime_window.h"
+#include "runtime/ui/window.h"
+
 namespace cinevo::app {
+
+namespace detail {
+// A window and the window manager's view of it, built before the manager that runs them (the
+// first base of every player window's manager).
+struct WindowParts {
+  Window win;
+  classlib::RuntimeWindow managed{win};
+};
+}  // namespace detail
 
 // Control numbers of the main window "filmo$FILMO005".
 namespace main_control {
@@ -31,7 +44,13 @@ inline constexpr int kBack = 1, kVersion = 3, kProduct = 5, kStatus = 7, kDestin
                      kAudio = 11, kFrames = 13, kMilliseconds = 15;
 }
 
-// Registers the four definitions (once is enough; again replaces them).
+// Until the favourites tree exists, "filmo$FILMO004" is a placeholder: a line that says so and
+// a Back button.
+namespace favourites_placeholder_control {
+inline constexpr int kText = 1, kBack = 2;
+}
+
+// Registers the definitions (once is enough; again replaces them).
 void RegisterPlayerWindows();
 
 }  // namespace cinevo::app

@@ -12,6 +12,7 @@
 #include "app/main_window.h"
 #include "app/play_list_window.h"
 #include "app/player_windows.h"
+#include "runtime/ui/window_widgets.h"
 #include "classlib/runtime_window.h"
 #include "platform/window/test_application.h"
 #include "runtime/ui/event_code.h"
@@ -81,6 +82,11 @@ class PlayerWindowsTest : public ::testing::Test {
   }
 
   std::string Upper(const std::string& path) { return AsciiUpper(path); }
+  Texts Entries() {
+    Texts out;
+    for (int32_t i = 1; i <= player_.play_list().Count(); ++i) out.push_back(player_.play_list().Get(i));
+    return out;
+  }
 
   fs::path dir_;
   Texts clips_;
@@ -110,11 +116,6 @@ class MainWindowTest : public PlayerWindowsTest {
     ASSERT_TRUE(ui_->DropFiles(paths));
     Step();
   }
-  Texts Entries() {
-    Texts out;
-    for (int32_t i = 1; i <= player_.play_list().Count(); ++i) out.push_back(player_.play_list().Get(i));
-    return out;
-  }
   void TearDown() override {
     if (manager_) {
       manager_->Kill();
@@ -124,7 +125,26 @@ class MainWindowTest : public PlayerWindowsTest {
     PlayerWindowsTest::TearDown();
   }
 
-  MainWindowContext globals_;
+  // Records what "Add play list" writes.
+  struct RecordingWriter : FavouritesWriter {
+    void OpenFiles() override { ++opens; }
+    int AddGroup(std::string_view name) override {
+      groups.emplace_back(name);
+      return groups.size() > 1 && groups.back() == groups[groups.size() - 2] ? 40 : 0;
+    }
+    int AddMovie(std::string_view group, std::string_view path) override {
+      movies.push_back(std::string(group) + "|" + std::string(path));
+      return 0;
+    }
+    int opens = 0;
+    Texts groups, movies;
+  } writer_;
+  MainWindowContext globals_ = WithWriter();
+  MainWindowContext WithWriter() {
+    MainWindowContext c;
+    c.favourites_writer = [this]() -> FavouritesWriter* { return &writer_; };
+    return c;
+  }
   int about_ = 0, favourites_ = 0, play_lists_ = 0;
   MainWindowCalls calls_{[this] { ++about_; }, [this] { ++favourites_; }, [this] { ++play_lists_; }};
   std::unique_ptr<MainWindowManager> manager_;
@@ -264,6 +284,187 @@ TEST_F(MainWindowTest, ClosingSendsCloseAllAndKeepsThePlayList) {
   Step();
   EXPECT_EQ(link_.sent, Texts{"close all"});
   EXPECT_EQ(player_.play_list().Count(), 1);
+}
+
+TEST_F(MainWindowTest, AddPlayListStoresTheListAsOneGroupOnlyWhenThereIsOne) {
+  Open();
+  Accept(mc::kAddPlayList);
+  EXPECT_EQ(writer_.opens, 0);  // an empty play list stores nothing
+  EXPECT_TRUE(writer_.groups.empty());
+  Drop({clips_[0], clips_[1]});
+  Accept(mc::kAddPlayList);
+  ASSERT_EQ(writer_.groups.size(), 1u);
+  const std::string group = writer_.groups[0];
+  EXPECT_NE(group.find(':'), std::string::npos) << group;  // the date, a blank, the time
+  EXPECT_EQ(writer_.movies, (Texts{group + "|" + AsciiLower(Upper(clips_[0])),
+                                   group + "|" + AsciiLower(Upper(clips_[1]))}));
+}
+
+TEST_F(MainWindowTest, FilesNamedAtStartPlayOnceTheWindowIsOpen) {
+  manager_ = std::make_unique<MainWindowManager>(globals_, player_, calls_,
+                                                 Texts{clips_[0], (dir_ / "notes.txt").string(), clips_[1]});
+  ASSERT_EQ(manager_->Init(), classlib::level::kContinue);
+  ui_ = std::make_unique<UiDriver>(Runtime());
+  Step();
+  EXPECT_EQ(Entries(), (Texts{Upper(clips_[0]) + " , playing", Upper(clips_[1]) + " , playing"}));
+  EXPECT_EQ(link_.Sent("open ")[0],
+            "open " + Upper(clips_[0]) + " parent " + std::to_string(player_.main_window_handle()) + " ");
+}
+
+TEST_F(MainWindowTest, PathsWithCommasAndDropsOfAnyLengthPlayWhole) {
+  fs::path odd = dir_ / "a, b ,c.avi";
+  fs::copy_file(clips_[0], odd);
+  Open();
+  Drop({odd.string(), clips_[1]});
+  EXPECT_EQ(Entries(), (Texts{Upper(odd.string()) + " , playing", Upper(clips_[1]) + " , playing"}));
+  // A drop far longer than the old drop buffer: every name reaches the player (the names are
+  // not media files, so nothing plays).
+  Texts many;
+  for (int i = 0; i < 400; ++i) many.push_back((dir_ / ("not-a-movie-" + std::to_string(i) + ".txt")).string());
+  many.push_back(clips_[2]);
+  Drop(many);
+  EXPECT_EQ(player_.play_list().Count(), 3);
+  EXPECT_EQ(player_.play_list().PathAt(3), Upper(clips_[2]));
+}
+
+TEST_F(MainWindowTest, APathTooLongForThePlayListIsRefusedWithAMessage) {
+  Open();
+  fs::path deep = dir_;
+  while (deep.string().size() < 260) deep /= "a-rather-long-folder-name";
+  fs::create_directories(deep);
+  fs::copy_file(clips_[0], deep / "clip.avi");
+  Drop({(deep / "clip.avi").string(), clips_[1]});
+  EXPECT_EQ(Entries(), Texts{Upper(clips_[1]) + " , playing"});
+  ASSERT_EQ(ui_->MessageBoxesShown().size(), 1u);
+  EXPECT_NE(ui_->MessageBoxesShown()[0].text.find((deep / "clip.avi").string()), std::string::npos);
+}
+
+// A player window run step by step, like the main window above.
+template <class Manager>
+class Stepped {
+ public:
+  template <class... Args>
+  explicit Stepped(Args&&... args) : manager_(std::forward<Args>(args)...) {
+    opened_ = manager_.Init() == classlib::level::kContinue;
+    if (opened_) {
+      ui_ = std::make_unique<UiDriver>(window());
+      Step();
+    }
+  }
+  ~Stepped() {
+    manager_.Kill();
+    ui_.reset();
+    if (window().IsOpen()) window().Close();
+  }
+  bool opened() const { return opened_; }
+  Window& window() { return static_cast<classlib::RuntimeWindow&>(manager_.window()).runtime(); }
+  UiDriver& ui() { return *ui_; }
+  std::vector<SeenEvent> Step() {
+    return ui_->Run([this] {
+      if (!manager_.Dispatch()) window().ExitLoop();
+    });
+  }
+
+ private:
+  Manager manager_;
+  std::unique_ptr<UiDriver> ui_;
+  bool opened_ = false;
+};
+
+TEST_F(PlayerWindowsTest, PlayListWindowRunsThePlayerOnARightClickOrADoubleClick) {
+  player_.PlayNames({clips_[0], clips_[1]});
+  std::vector<std::string> chosen;
+  Stepped<PlayListManager> list(player_, [&] { chosen.push_back(player_.selected_movie()); });
+  ASSERT_TRUE(list.opened());
+  EXPECT_EQ(list.window().Caption(), "Play list");
+  EXPECT_EQ(list.window().Property(PROP::Tip, kPlayListControl), "Right click for options");
+  ASSERT_TRUE(list.ui().SelectRow(kPlayListControl, 2));
+  list.Step();
+  EXPECT_TRUE(chosen.empty());  // a left click only selects
+  ASSERT_TRUE(list.ui().RightClickRow(kPlayListControl, 2));
+  list.Step();
+  ASSERT_TRUE(list.ui().DoubleClickRow(kPlayListControl, 1));
+  list.Step();
+  EXPECT_EQ(chosen, (Texts{Upper(clips_[1]) + " , playing", Upper(clips_[0]) + " , playing"}));
+}
+
+TEST_F(PlayerWindowsTest, PlayerWindowTipsNameTheMovieAndEveryButtonClosesIt) {
+  player_.PlayNames({clips_[0], clips_[1]});
+  player_.set_selected_movie(player_.play_list().Get(2));
+  const std::string lower = AsciiLower(Upper(clips_[1]));
+  {
+    Stepped<PlayerManager> p(player_, [] {});
+    ASSERT_TRUE(p.opened());
+    EXPECT_EQ(p.window().Property(PROP::Tip, player_control::kStop), "Stop " + lower);
+    EXPECT_EQ(p.window().Property(PROP::Tip, player_control::kContinue), "Continue " + lower);
+    EXPECT_EQ(p.window().Property(PROP::Tip, player_control::kPlay), "Play " + lower);
+    EXPECT_EQ(p.window().Property(PROP::Tip, player_control::kClose), "Close " + lower);
+    EXPECT_EQ(p.window().Property(PROP::Tip, player_control::kDetails), "Details " + lower);
+    ASSERT_TRUE(p.ui().Click(player_control::kStop));
+    p.Step();
+    EXPECT_FALSE(p.window().IsOpen());
+  }
+  EXPECT_EQ(player_.status_text(), "0");
+  EXPECT_EQ(Entries(), (Texts{Upper(clips_[0]) + " , playing", Upper(clips_[1]) + " , stopped"}));
+  struct Press {
+    int button;
+    std::string mode;
+  };
+  for (const Press& press : {Press{player_control::kPlay, "playing"}, Press{player_control::kRefresh, "playing"},
+                             Press{player_control::kBack, "playing"}}) {
+    Stepped<PlayerManager> p(player_, [] {});
+    ASSERT_TRUE(p.ui().Click(press.button));
+    p.Step();
+    EXPECT_FALSE(p.window().IsOpen()) << press.button;
+    EXPECT_EQ(player_.play_list().Get(2), Upper(clips_[1]) + " , " + press.mode) << press.button;
+  }
+  int details = 0;
+  {
+    Stepped<PlayerManager> p(player_, [&] { ++details; });
+    ASSERT_TRUE(p.ui().Click(player_control::kDetails));
+    p.Step();
+    EXPECT_EQ(details, 1);
+    EXPECT_TRUE(p.window().IsOpen());  // Details leaves it open
+    ASSERT_TRUE(p.ui().Click(player_control::kClose));
+    p.Step();
+    EXPECT_FALSE(p.window().IsOpen());
+  }
+  EXPECT_EQ(Entries(), Texts{Upper(clips_[0]) + " , playing"});
+  EXPECT_EQ(link_.Sent("close "), Texts{"close " + Upper(clips_[1])});
+  EXPECT_TRUE(player_.selected_movie().empty());
+  Stepped<PlayerManager> blank(player_, [] {});
+  EXPECT_FALSE(blank.window().IsOpen());  // nothing selected: it closes at once
+}
+
+TEST_F(PlayerWindowsTest, DetailsWindowShowsWhatTheServiceReportsAndBlanksForAClosedMovie) {
+  player_.PlayNames({clips_[0]});
+  player_.set_selected_movie(player_.play_list().Get(1));
+  namespace dc = details_control;
+  {
+    Stepped<DetailsManager> d(player_);
+    ASSERT_TRUE(d.opened());
+    Window& w = d.window();
+    EXPECT_FALSE(w.Caption().empty());
+    EXPECT_NE(w.Caption(), "...");
+    EXPECT_EQ(w.Property(PROP::Text, dc::kDestination), "0 0 320 240");
+    EXPECT_EQ(w.Property(PROP::Text, dc::kFrames), "75");
+    EXPECT_EQ(w.Property(PROP::Text, dc::kMilliseconds), "3000");
+    EXPECT_EQ(w.Property(PROP::Text, dc::kAudio), "true");
+    EXPECT_FALSE(w.Property(PROP::Text, dc::kStatus).empty());
+    EXPECT_EQ(w.Property(PROP::Text, dc::kVersion + -1), "Version:");
+    EXPECT_EQ(w.Property(PROP::Text, dc::kMilliseconds + -1), "Milliseconds:");
+    ASSERT_TRUE(d.ui().Click(dc::kBack));
+    d.Step();
+    EXPECT_FALSE(w.IsOpen());
+  }
+  player_.CloseAllDevices();
+  Stepped<DetailsManager> d(player_);
+  Window& w = d.window();
+  EXPECT_EQ(w.Caption(), "");
+  for (int field : {dc::kVersion, dc::kProduct, dc::kStatus, dc::kDestination, dc::kAudio, dc::kFrames,
+                    dc::kMilliseconds}) {
+    EXPECT_EQ(w.Property(PROP::Text, field), "") << field;
+  }
 }
 
 }  // namespace

@@ -1,7 +1,13 @@
 // The main window "filmo$FILMO005": the program's frame. Movies opened through its dialog, dropped
-// on it or named on the command line play at once in windows inside it; its menus and toolbar
-// drive all movies together, open the play-list window, the favourites and the About window, and
-// store the play list as a group of favourites.
+// on it or named on the command line play at once in windows inside its client area; its menus
+// and toolbar drive all movies together, open the play-list window, the favourites and the About
+// window, and store the play list as a group of favourites.
+//
+// Opening, in this order: the request is taken from GlobalRequest, the base set-up runs,
+// FIRSTFIELD becomes the toolbar (17), the shared navigation request is tied in and a toolbar
+// object added; GlobalRequest and GlobalResponse are cleared; the data files are opened; the
+// window is opened and its alert keys set. Closing the window sends "close all" (every movie
+// stops and its window goes; the play list stays); Kill closes the data files again.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +16,9 @@
 #include <vector>
 
 #include "app/group_store.h"
+#include "app/main_routine.h"
 #include "app/player.h"
+#include "app/player_windows.h"
 #include "classlib/runtime_window.h"
 #include "classlib/toolbar.h"
 #include "classlib/window_manager.h"
@@ -30,23 +38,17 @@ struct MainWindowContext {
   std::function<FavouritesWriter*()> favourites_writer;
 };
 
-// The windows the main window runs.
+// The windows the main window runs; an empty one is not run.
 struct MainWindowCalls {
   std::function<void()> about;       // the About window
   std::function<void()> favourites;  // the favourites tree
   std::function<void()> play_list;   // the play-list window
 };
 
-namespace detail {
-struct MainWindowParts {
-  Window window;
-  classlib::RuntimeWindow managed{window};
-};
-}  // namespace detail
-
 // The main window's manager; RunMainWindow runs it, tests step it.
-class MainWindowManager : private detail::MainWindowParts, public classlib::WindowManager {
+class MainWindowManager : private detail::WindowParts, public classlib::WindowManager {
  public:
+  // `startup_names` play as a drop of them once the window is open.
   MainWindowManager(MainWindowContext& context, Player& player, const MainWindowCalls& calls,
                     std::vector<std::string> startup_names = {});
   int Init() override;
@@ -67,8 +69,18 @@ class MainWindowManager : private detail::MainWindowParts, public classlib::Wind
 };
 
 // Registers the player's windows, runs the main window until the user closes it and returns its
-// response. `startup_names` are played as a drop of them once the window is open.
+// response. The play-list window is run when `calls` names none, the favourites placeholder
+// likewise.
 int RunMainWindow(MainWindowContext& context, Player& player, const MainWindowCalls& calls,
                   const std::vector<std::string>& startup_names = {});
+
+// The main window procedure of the program over the catalogue of `globals`: the data files open
+// through GRUPA's relation manager while the window is open, and "Add play list" writes to them
+// directly. Returns the window's response.
+uint8_t CatalogueMainWindow(Globals& globals, Player& player,
+                            const std::vector<std::string>& startup_names);
+
+// Until the favourites tree exists: a window that says so, closed by its Back button.
+void RunFavouritesPlaceholder();
 
 }  // namespace cinevo::app

@@ -6,18 +6,12 @@
 #include <functional>
 
 #include "app/player.h"
+#include "app/player_windows.h"
 #include "classlib/runtime_window.h"
 #include "classlib/window_manager.h"
 #include "runtime/ui/window.h"
 
 namespace cinevo::app {
-
-namespace detail {
-struct WindowParts {
-  Window window;
-  classlib::RuntimeWindow managed{window};
-};
-}  // namespace detail
 
 // The play list, one row per entry. A right click or a double click on a row (with the list not
 // empty) makes its entry the selected movie and runs the player window (`run_player`).

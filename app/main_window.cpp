@@ -35,7 +35,7 @@ int MainWindowManager::Init() {
     context_.open_files();
     files_opened_ = true;
   }
-  if (!window.Open("filmo$FILMO005", "P1$WINDOW")) return lv::kStop;
+  if (!win.Open("filmo$FILMO005", "P1$WINDOW")) return lv::kStop;
   opened = true;
   SetAlerts();
   return lv::kContinue;
@@ -52,10 +52,10 @@ int MainWindowManager::TakeWindowEvent() {
   const int event = managed.Event();
   switch (event) {
     case EVENT::OpenWindow:
-      player_.set_main_window_handle(static_cast<int16_t>(window.PropertyLong(PROP::Handle)));
+      player_.set_main_window_handle(static_cast<int16_t>(win.PropertyLong(PROP::Handle)));
       break;
     case EVENT::Drop:
-      player_.PlayDropped(window.DropText());
+      player_.PlayDropped(win.DropText());
       break;
     case EVENT::CloseWindow:
       player_.CloseAllDevices();  // the play list stays
@@ -150,8 +150,58 @@ int RunMainWindow(MainWindowContext& context, Player& player, const MainWindowCa
   RegisterPlayerWindows();
   MainWindowCalls with_defaults = calls;
   if (!with_defaults.play_list) with_defaults.play_list = [&player] { RunPlayListWindow(player); };
+  if (!with_defaults.favourites) with_defaults.favourites = [] { RunFavouritesPlaceholder(); };
   MainWindowManager manager(context, player, with_defaults, startup_names);
   return manager.Run();
+}
+
+uint8_t CatalogueMainWindow(Globals& globals, Player& player,
+                            const std::vector<std::string>& startup_names) {
+  Catalogue& catalogue = *globals.catalogue;
+  DirectFavouritesWriter writer(catalogue.GroupFile(), catalogue.MovieFile());
+  MainWindowContext context;
+  context.global_request = &globals.globalRequest;
+  context.global_response = &globals.globalResponse;
+  context.vcr_request = &globals.vcrRequest;
+  context.open_files = [&catalogue] {
+    // A failure has been reported by the file managers; the window opens all the same, so that
+    // movies can still be played.
+    if (catalogue.GroupRelations().OpenAll() == 0) {
+      catalogue.Groups().EnsureOpen();
+      catalogue.Movies().EnsureOpen();
+    }
+  };
+  context.close_files = [&catalogue] { catalogue.GroupRelations().CloseAll(); };
+  context.favourites_writer = [&writer]() -> FavouritesWriter* { return &writer; };
+  return static_cast<uint8_t>(RunMainWindow(context, player, {}, startup_names));
+}
+
+namespace {
+
+// The placeholder's window manager: Back closes it.
+class FavouritesPlaceholder : private detail::WindowParts, public classlib::WindowManager {
+ public:
+  FavouritesPlaceholder() : WindowManager(managed) {}
+  int Init() override {
+    int rc = WindowManager::Init();
+    if (rc != lv::kContinue) return rc;
+    firstField = favourites_placeholder_control::kBack;
+    if (!win.Open("filmo$FILMO004", "P1$WINDOW")) return lv::kStop;
+    opened = true;
+    SetAlerts();
+    return lv::kContinue;
+  }
+  int TakeAccepted() override {
+    if (managed.Field() == favourites_placeholder_control::kBack) managed.Post(EVENT::CloseWindow);
+    return WindowManager::TakeAccepted();
+  }
+};
+
+}  // namespace
+
+void RunFavouritesPlaceholder() {
+  FavouritesPlaceholder manager;
+  manager.Run();
 }
 
 }  // namespace cinevo::app
