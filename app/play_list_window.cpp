@@ -1,7 +1,6 @@
 #include "app/play_list_window.h"
 
 #include "runtime/ui/event_code.h"
-#include "runtime/ui/format/queue_field.h"
 #include "runtime/ui/property.h"
 
 namespace cinevo::app {
