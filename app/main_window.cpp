@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/about_window.h"
 #include "app/play_list_window.h"
 #include "app/player_windows.h"
 #include "runtime/core/std_date.h"
@@ -149,6 +150,7 @@ int RunMainWindow(MainWindowContext& context, Player& player, const MainWindowCa
                   const std::vector<std::string>& startup_names) {
   RegisterPlayerWindows();
   MainWindowCalls with_defaults = calls;
+  if (!with_defaults.about) with_defaults.about = [] { RunAboutWindow(); };
   if (!with_defaults.play_list) with_defaults.play_list = [&player] { RunPlayListWindow(player); };
   if (!with_defaults.favourites) with_defaults.favourites = [] { RunFavouritesPlaceholder(); };
   MainWindowManager manager(context, player, with_defaults, startup_names);

@@ -49,6 +49,7 @@ const std::vector<IconName>& KnownIcons() {
       {"L.ico", "back.svg", "go-previous", "back: a left arrow in a blue disc"},
       {"Mail.ico", "mail.svg", "mail-message-new", "e-mail: an envelope"},
       {"Croat.ico", "about.svg", "", "about: a red and white chequered shield"},
+      {"~About.bmp", "about_background.svg", "", "the About window's background: a strip of film on a warm light ground"},
       {"~1f1.ico", "file_avi.svg", "", "an AVI movie: a page with a blue AVI band"},
       {"~1f2.ico", "file_mpg.svg", "", "an MPG movie: a page with a green MPG band"},
       {"~1f3.ico", "file_mov.svg", "", "a MOV movie: a page with an orange MOV band"},
