@@ -48,6 +48,10 @@ void FieldPairs::AssignLeftToBuffer() {
   }
 }
 
+void FieldPairs::AssignRightToBuffer() {
+  for (Pair& p : pairs_) p.buffer.assign(View(p.right));
+}
+
 void FieldPairs::AssignBufferToLeft() {
   for (Pair& p : pairs_) Copy(p.buffer, p.left);
 }

@@ -28,6 +28,7 @@ class FieldPairs {
   bool EqualLeftBuffer() const;   // every left equals its buffer
   bool EqualRightBuffer() const;  // every right equals its buffer
   void AssignLeftToBuffer();
+  void AssignRightToBuffer();
   void AssignBufferToLeft();
   void AssignBufferToRight();
   void AssignLeftToRight();
