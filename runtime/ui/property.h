@@ -18,6 +18,8 @@ inline constexpr int Tip = 0x7CA0;         // control: its tool tip
 inline constexpr int Visible = 0x7CA7;     // control: 1 while shown on the screen
 inline constexpr int Alert = 0x7D06;       // indexed (1..255): alert key codes; "" or 0 frees
 inline constexpr int IconList = 0x7D07;    // list, indexed (1..): icon names for icon numbers
+inline constexpr int Paged = 0x7D08;       // list: 1 while the program loads it a page at a time
+inline constexpr int Thumb = 0x7D09;       // paged list: the scroll thumb's position (1..100)
 }  // namespace PROP
 
 }  // namespace cinevo

@@ -192,8 +192,22 @@ QueueListView::QueueListView(bool tree, QWidget* parent)
   SetFormat("");
   connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
           [this](int action) { SliderAction(action); });
-  connect(verticalScrollBar(), &QScrollBar::sliderReleased, this,
-          [this] { Emit(EVENT::ScrollDrag, 0); });
+  connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, [this] {
+    if (paged_) thumb_ = std::clamp(verticalScrollBar()->value(), 1, 100);
+    Emit(EVENT::ScrollDrag, 0);
+  });
+}
+
+void QueueListView::SetPaged(bool on) {
+  paged_ = on;
+  top_ = 1;
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+void QueueListView::SetThumb(int position) {
+  thumb_ = std::clamp(position, 1, 100);
+  UpdateScrollBars();
 }
 
 QueueListView::~QueueListView() = default;
@@ -292,10 +306,18 @@ void QueueListView::UpdateScrollBars() {
   const int rows = RowCount();
   const int sight = RowsInSight();
   QScrollBar* v = verticalScrollBar();
-  v->setRange(0, std::max(0, rows - sight));
-  v->setPageStep(sight);
-  v->setSingleStep(1);
-  v->setValue(top_ - 1);
+  if (paged_) {
+    // The bar stands for the whole set; the page is loaded by the program.
+    v->setRange(1, 100);
+    v->setPageStep(10);
+    v->setSingleStep(1);
+    v->setValue(thumb_);
+  } else {
+    v->setRange(0, std::max(0, rows - sight));
+    v->setPageStep(sight);
+    v->setSingleStep(1);
+    v->setValue(top_ - 1);
+  }
   QScrollBar* h = horizontalScrollBar();
   h->setRange(0, std::max(0, layout_.totalWidth - viewport()->width()));
   h->setPageStep(viewport()->width());
@@ -310,6 +332,10 @@ void QueueListView::UpdateScrollBars() {
 
 void QueueListView::scrollContentsBy(int, int) {
   if (inScrollSync_) return;
+  if (paged_) {
+    viewport()->update();
+    return;
+  }
   top_ = verticalScrollBar()->value() + 1;
   viewport()->update();
   if (header_ != nullptr) header_->update();
@@ -440,6 +466,7 @@ bool QueueListView::IsAlert(uint32_t keyCode) const {
 
 void QueueListView::MoveTo(int row, int scrollEvent, uint32_t keyCode) {
   if (scrollEvent != 0) Emit(scrollEvent, keyCode);
+  if (paged_ && scrollEvent != 0) return;  // the program moves the page and the highlight
   const int rows = RowCount();
   if (rows == 0) return;
   row = std::clamp(row, 1, rows);
@@ -521,6 +548,11 @@ void QueueListView::keyPressEvent(QKeyEvent* event) {
 void QueueListView::wheelEvent(QWheelEvent* event) {
   const int steps = event->angleDelta().y() / 120;
   if (steps == 0) return;
+  if (paged_) {
+    for (int i = 0; i < std::abs(steps) * 3; ++i) Emit(steps > 0 ? EVENT::ScrollUp : EVENT::ScrollDown, 0);
+    event->accept();
+    return;
+  }
   const int rows = RowCount();
   top_ = std::clamp(top_ - steps * 3, 1, std::max(1, rows - RowsInSight() + 1));
   UpdateScrollBars();

@@ -18,6 +18,11 @@
 //   Up, Down, PgUp, PgDn, Ctrl+Home, Ctrl+End: ScrollUp, ScrollDown, PageUp, PageDown,
 //                     ScrollTop, ScrollBottom, then the row moves and NewSelection follows
 //   scroll bar        the same scroll events; dragging the thumb ScrollTrack then ScrollDrag
+//
+// A paged list (SetPaged) shows one page that the program loads from a larger set (a browse):
+// the scroll keys, the wheel and the scroll bar only raise their scroll events and the program
+// moves the page and the highlight; the bar's thumb stands where the program puts it (SetThumb,
+// 1 ... 100) and, after ScrollDrag, where the user dropped it (Thumb).
 //   tree: a click on a box, Right or "+" on a contracted row: Expanded; Left or "-" on an
 //         expanded row: Contracted. The program changes the levels in its queue.
 #pragma once
@@ -100,6 +105,10 @@ class QueueListView : public QAbstractScrollArea {
   int TopRow() const { return top_; }           // 1-based first row in sight
   int RowsInSight() const;                      // rows the list shows at its current size
   void Sync();                                  // follow changes of the queue
+  void SetPaged(bool on);
+  bool Paged() const { return paged_; }
+  void SetThumb(int position);                  // paged: 1 ... 100
+  int Thumb() const { return thumb_; }
 
   // The rectangle of row (1-based) in viewport coordinates; empty when not in sight.
   QRect RowRect(int row) const;
@@ -139,6 +148,8 @@ class QueueListView : public QAbstractScrollArea {
   int rowHeight_ = 18;
   int lineHeight_ = 18;
   bool inScrollSync_ = false;
+  bool paged_ = false;
+  int thumb_ = 1;
   Raise raise_;
   const std::vector<uint32_t>* alertKeys_ = nullptr;
 };

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+
 #include <cstring>
+
+#include "runtime/ui/event_code.h"
 
 #include "platform/window/test_application.h"
 
@@ -82,6 +88,41 @@ TEST(QueueListViewTest, SelectionIsClampedAndFollowsTheQueueShrinking) {
   view.Sync();
   EXPECT_EQ(view.Selected(), 3);
   EXPECT_EQ(view.TopRow(), 1);
+}
+
+// A paged list shows the program's page: scroll keys only raise their events, and the thumb
+// stands where the program puts it.
+TEST(QueueListViewTest, APagedListLeavesTheMovesToTheProgram) {
+  Rows rows;
+  for (int i = 0; i < 5; ++i) rows.Add("row", {i});
+  QueueListView view(false);
+  view.SetFormat("40L");
+  view.resize(200, 300);
+  view.Bind(&rows.queue, rows.fields);
+  view.SetPaged(true);
+  std::vector<int> events;
+  view.SetRaise([&](int event, uint32_t) { events.push_back(event); });
+  view.SetSelected(5);
+  auto press = [&](int key) {
+    QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &e);
+  };
+  press(Qt::Key_Up);
+  press(Qt::Key_PageDown);
+  EXPECT_EQ(events, (std::vector<int>{EVENT::ScrollUp, EVENT::PageDown}));
+  EXPECT_EQ(view.Selected(), 5) << "the program moves the highlight";
+  view.SetThumb(40);
+  EXPECT_EQ(view.Thumb(), 40);
+  EXPECT_EQ(view.verticalScrollBar()->value(), 40);
+  EXPECT_EQ(view.verticalScrollBar()->maximum(), 100);
+  view.SetThumb(500);
+  EXPECT_EQ(view.Thumb(), 100);
+
+  view.SetPaged(false);
+  events.clear();
+  press(Qt::Key_Up);
+  EXPECT_EQ(events, (std::vector<int>{EVENT::ScrollUp, EVENT::NewSelection}));
+  EXPECT_EQ(view.Selected(), 4);
 }
 
 }  // namespace

@@ -446,6 +446,8 @@ std::string Window::Property(int property, int control, int index) const {
     case PROP::Selected: return c->list ? std::to_string(c->list->Selected()) : std::string();
     case PROP::Disable: return c->disabled ? "1" : "0";
     case PROP::Items: return c->list ? std::to_string(c->list->RowsInSight()) : std::string();
+    case PROP::Paged: return c->list ? (c->list->Paged() ? "1" : "0") : std::string();
+    case PROP::Thumb: return c->list ? std::to_string(c->list->Thumb()) : std::string();
     case PROP::Tip:
       // A menu's or item's tip is its message, shown on the status line.
       if (c->def.kind == ControlKind::kMenu || c->def.kind == ControlKind::kItem) return c->def.tip;
@@ -505,6 +507,14 @@ bool Window::SetProperty(int property, std::string_view value, int control, int 
       if (!c->list) return false;
       c->list->Sync();
       c->list->SetSelected(ToLong(value));
+      return true;
+    case PROP::Paged:
+      if (!c->list) return false;
+      c->list->SetPaged(ToLong(value) != 0);
+      return true;
+    case PROP::Thumb:
+      if (!c->list) return false;
+      c->list->SetThumb(ToLong(value));
       return true;
     case PROP::Disable:
       c->disabled = ToLong(value) != 0;
