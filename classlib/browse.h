@@ -1,0 +1,211 @@
+// The browse: the records of a VIEW shown one page at a time in a list of a window.
+//
+// The list queue holds exactly the rows shown; the browse keeps, beside each row, the VIEW
+// position of its record, and refills the queue from the VIEW when the user scrolls, pages,
+// drags the thumb or types a locator key. The highlighted row stays on its record across
+// refills. Insert, change, delete and select on the highlighted record come from the list's alert
+// keys, its popup menu, the window's buttons and the frame toolbar; they run the update procedure
+// (Ask) or edit the row in place.
+//
+// Paging (LASTITEMS rows shown):
+//   ResetQueue   refills the page: from the first row shown (mode 1) or around the highlighted
+//                record keeping its row number (mode 2); a page that ends early is filled
+//                backwards unless ALLOWUNFILLED; the highlight goes back to its record, or to row 1
+//                when that record is gone.
+//   FetchRows    adds up to ITEMSTOFILL rows at one end, dropping as many at the other.
+//   scroll events  ScrollUp/Down move the highlight, moving the page by one row at its edges;
+//                PageUp/Down move the page; ScrollTop/Bottom show the first or last page;
+//                ScrollDrag jumps to the key value of the thumb's step table. Each posts one
+//                EVENT:NewSelection (never a second while one is pending).
+//
+// Invariants:
+//  1. The list queue holds at most LASTITEMS entries, and positions_ one position per entry, in
+//     the same order.
+//  2. currentChoice is 0 only while the queue is empty.
+//  3. After every move the primary file's record buffer holds the highlighted row's record (or
+//     is cleared when there is none).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "classlib/field_pairs.h"
+#include "classlib/list_control.h"
+#include "classlib/step_locator.h"
+#include "classlib/thumb_step.h"
+#include "classlib/toolbar.h"
+#include "classlib/view_manager.h"
+#include "classlib/window_items.h"
+#include "classlib/window_manager.h"
+#include "runtime/core/queue.h"
+
+namespace cinevo::classlib {
+
+// The browse's sort-order record: the view manager's, with the order's locator, its reset fields
+// and its thumb step table.
+struct BrowseSortOrder : SortOrder {
+  StepLocator* locator = nullptr;
+  std::unique_ptr<FieldPairs> resets;
+  StepTable* thumb = nullptr;
+};
+
+// Alert slots of the list.
+namespace browse_alert {
+inline constexpr int kDoubleClick = 252;
+inline constexpr int kChange = 253;
+inline constexpr int kDelete = 254;
+inline constexpr int kInsert = 255;
+}  // namespace browse_alert
+
+// Key codes the browse reacts to.
+namespace browse_key {
+inline constexpr uint32_t kLeftDouble = 5;
+inline constexpr uint32_t kInsert = 0x2D;
+inline constexpr uint32_t kCtrlEnter = 0x20D;
+inline constexpr uint32_t kDelete = 0x2E;
+}  // namespace browse_key
+
+// The actions that end an edit in place: Tab, Shift+Tab, Enter, Esc, Down, Up.
+enum EditAction : int {
+  kEditNone = 0,
+  kEditTab = 1,
+  kEditShiftTab = 2,
+  kEditEnter = 3,
+  kEditEscape = 4,
+  kEditDown = 5,
+  kEditUp = 6,
+};
+// The ending action of a key code in an edit-in-place control (kEditNone for other keys).
+EditAction EditActionOf(uint32_t keyCode);
+
+class Browse : public ViewManager, public BrowseItem {
+ public:
+  // --- Settings ---------------------------------------------------------------------------------
+  bool activeInvisible = false;
+  bool allowUnfilled = false;
+  int askProcedure = 0;      // the update procedure; 0 edits in place
+  int changeControl = 0;
+  int deleteControl = 0;
+  int insertControl = 0;
+  int selectControl = 0;
+  bool quickScan = false;
+  bool retainRow = true;
+  bool selecting = false;
+
+  // --- State ------------------------------------------------------------------------------------
+  int currentChoice = 0;
+  int currentEvent = 0;
+  int itemsToFill = 0;
+  int lastChoice = 0;
+  int lastItems = 0;
+  bool loaded = false;
+  bool newSelectPosted = false;
+
+  // Stores the references, makes the first sort-order list, adds the browse to the window.
+  void Init(int listControl, ListControl& list, WindowManager& window, Queue& listQueue, View& view,
+            RelationManager& primary);
+  // A sort order on `key` (0-based; -1 none) with its thumb step table (or none); its number.
+  int AddSortOrder(StepTable* thumb, int key);
+  using ViewManager::AddSortOrder;
+  void AddLocator(StepLocator& locator);
+  // A field copied into the list queue for every row: bytes of a VIEW file's record, and the bytes
+  // of the queue's record buffer they go to.
+  void AddField(std::span<uint8_t> viewField, std::span<uint8_t> queueField);
+  // A field of the current sort order whose change refills the list from the start.
+  void AddResetField(std::span<uint8_t> field);
+  void AddToolbarTarget(Toolbar& toolbar);
+  void AddEditControl(int column, int control);
+
+  // --- The browse's operations ------------------------------------------------------------------
+  void Kill() override;
+  int Next() override;
+  int Previous() override;
+  void SetAlerts() override;
+  virtual void ResetQueue(int mode);
+  virtual void FetchRows(int direction);  // 1 backwards, 2 forwards
+  // Runs the update of the highlighted record (1 insert, 2 change, 3 delete), again for every
+  // navigation request the update procedure leaves.
+  virtual void Ask(int request);
+  // What follows an update procedure: the list is refilled, an inserted record highlighted.
+  virtual void TakeResponse(int request, int response);
+  // Insert or change in the list itself (no update procedure).
+  virtual void EditInPlace(int request);
+  // Leaving a changed row: asks "Save Record"; the level says whether to leave (0), stay (4).
+  virtual int AskSaveRow(bool changed);
+  // Moves for the scroll events and the toolbar's navigation buttons.
+  virtual void ScrollOne(bool down);
+  virtual void ScrollPage(bool down);
+  virtual void ScrollEnd(bool bottom);
+  virtual void ScrollDrag();
+  virtual void Locate(std::string_view value);
+  // The highlighted row's record into the record buffers (cleared when there is no row).
+  virtual void LoadCurrent();
+
+  // --- BrowseItem -------------------------------------------------------------------------------
+  void ResetSort(bool force) override;
+  void ResetFromView() override;
+  void UpdateBuffer() override;
+  int TakeEvent() override;
+
+  int Rows() const { return static_cast<int>(positions_.size()); }
+  const std::string& RowPosition(int row) const { return positions_[static_cast<size_t>(row - 1)]; }
+  const std::string& ViewPosition() const { return viewPosition_; }
+  int ListControlNumber() const { return listControl_; }
+  BrowseSortOrder& CurrentBrowseOrder() const { return static_cast<BrowseSortOrder&>(CurrentOrder()); }
+  // The popup text of the buttons present ("" when none).
+  std::string PopupText() const;
+
+ protected:
+  std::unique_ptr<SortOrder> MakeSortOrder() override { return std::make_unique<BrowseSortOrder>(); }
+
+ private:
+  struct EditControl {
+    int column;
+    int control;
+  };
+  struct PopupEntry {
+    std::string text;
+    int control;
+  };
+
+  // Takes the row just read into a new list entry at the top or the bottom.
+  void TakeRow(bool atTop, const std::string& position);
+  void DropRow(bool top);
+  void ClearRows();
+  bool ResetViewTo(const std::string& position);
+  // After a move: the list's highlight, one NewSelection, the locator and the thumb.
+  void AfterMove();
+  void PostNewSelection();
+  void UpdateThumb();
+  void SetThumbLimits();
+  void Navigate(int button);
+  void PopupChoice();
+  // A button of the browse: pressed through the window (so its own handling runs first), or
+  // carried out at once when the window has no such control.
+  void PressButton(int control);
+  bool TakeButton(int control);
+  bool HandleAlertKey(uint32_t keyCode);
+  // A key that ends or moves an edit in place; false when no edit is under way.
+  bool TakeEditKey(uint32_t keyCode);
+
+  int listControl_ = 0;
+  ListControl* list_ = nullptr;
+  WindowManager* window_ = nullptr;
+  Queue* queue_ = nullptr;
+  FieldPairs fields_;
+  std::vector<std::string> positions_;
+  std::string viewPosition_;
+  std::vector<EditControl> editList_;
+  std::vector<PopupEntry> popup_;
+  std::unique_ptr<ToolbarBrowseTarget> toolbarItem_;
+  Toolbar* toolbar_ = nullptr;
+  std::vector<uint8_t> editSaved_;  // the row's record as it was before the edit
+  int editRequest_ = 0;              // the edit in place under way (0 none)
+  int editColumn_ = 0;
+  bool refillFound_ = false;         // the last refill found the highlighted record again
+};
+
+}  // namespace cinevo::classlib

@@ -1,0 +1,25 @@
+#include "classlib/list_control.h"
+
+#include <algorithm>
+
+#include "runtime/ui/property.h"
+#include "runtime/ui/window.h"
+
+namespace cinevo::classlib {
+
+RuntimeListControl::RuntimeListControl(Window& window, int control) : window_(window), control_(control) {
+  window_.SetProperty(PROP::Paged, 1, control_);
+}
+
+int RuntimeListControl::RowsShown() const { return std::max(1, window_.PropertyLong(PROP::Items, control_)); }
+bool RuntimeListControl::Visible() const { return window_.PropertyLong(PROP::Visible, control_) != 0; }
+int RuntimeListControl::Selected() const { return window_.PropertyLong(PROP::Selected, control_); }
+void RuntimeListControl::SetSelected(int row) { window_.SetProperty(PROP::Selected, row, control_); }
+void RuntimeListControl::SetAlert(int slot, uint32_t keyCode) {
+  window_.SetProperty(PROP::Alert, static_cast<int32_t>(keyCode), control_, slot);
+}
+void RuntimeListControl::SetThumb(int position) { window_.SetProperty(PROP::Thumb, position, control_); }
+int RuntimeListControl::Thumb() const { return window_.PropertyLong(PROP::Thumb, control_); }
+void RuntimeListControl::Redisplay() { window_.Display(control_); }
+
+}  // namespace cinevo::classlib
