@@ -98,16 +98,6 @@ void Browse::Kill() {
   ViewManager::Kill();
 }
 
-int Browse::Next() {
-  if (quickScan) primary().SetQuickScan(true);
-  return ViewManager::Next();
-}
-
-int Browse::Previous() {
-  if (quickScan) primary().SetQuickScan(true);
-  return ViewManager::Previous();
-}
-
 void Browse::SetAlerts() {
   list_->SetAlert(browse_alert::kDoubleClick, browse_key::kLeftDouble);
   for (size_t n = 1; n <= OrderCount(); ++n) {
@@ -180,12 +170,12 @@ void Browse::FetchRows(int direction) {
   if (!positions_.empty()) {
     edge = forward ? positions_.back() : positions_.front();
     // The first read gives the edge row again (unless it is gone); it is recognised and passed.
-    if (!ResetViewTo(edge)) {
-      itemsToFill = std::max(itemsToFill, 0);
-      return;
-    }
+    if (!ResetViewTo(edge)) return;
   }
   bool atEdge = !edge.empty();
+  // Quick-scan lets the driver read ahead while the rows come one after another.
+  const bool scanning = quickScan && itemsToFill > 0;
+  if (scanning) primary().SetQuickScan(true);
   while (itemsToFill > 0) {
     const int r = forward ? Next() : Previous();
     if (r != kLevelBenign) break;  // the end of the set, or a read error (reported)
@@ -198,7 +188,7 @@ void Browse::FetchRows(int direction) {
     TakeRow(!forward, position);
     --itemsToFill;
   }
-  if (quickScan) primary().SetQuickScan(false);
+  if (scanning) primary().SetQuickScan(false);
 }
 
 void Browse::ResetQueue(int mode) {
@@ -446,20 +436,28 @@ void Browse::EditInPlace(int request) {
   editSaved_.assign(record.begin(), record.end());
   editRequest_ = request;
   editColumn_ = 0;
+  if (!editAlertsSet_) {
+    // Esc, Up and Down end an edit; Tab and Shift+Tab move the focus as usual (see TakeEditKey).
+    for (const EditControl& e : editList_) {
+      int slot = 1;
+      for (uint32_t key : {0x1Bu, 0x26u, 0x28u}) list_->SetControlAlert(e.control, slot++, key);
+    }
+    editAlertsSet_ = true;
+  }
   if (!editList_.empty()) {
     window_->window().Display();
     window_->window().Select(editList_.front().control);
   }
 }
 
-int Browse::AskSaveRow(bool changed) {
+int Browse::AskSaveRow(bool changed, int request) {
   if (!changed) return kLevelBenign;
   FileManager& me = primary().Me();
   const unsigned answer = me.Errors().Ask(form_message::kSaveRecord,
                                          box_button::kYes | box_button::kNo | box_button::kCancel,
                                          box_button::kYes);
   if (answer == box_button::kYes) {
-    const int r = editRequest_ == request::kInsert ? me.Insert() : primary().Update();
+    const int r = request == request::kInsert ? me.Insert() : primary().Update();
     return r == 0 ? kLevelBenign : kLevelCancel;
   }
   if (answer == box_button::kNo) {
@@ -470,15 +468,28 @@ int Browse::AskSaveRow(bool changed) {
   return kLevelCancel;
 }
 
-bool Browse::TakeEditKey(uint32_t keyCode) {
+bool Browse::TakeEditKey(int control, uint32_t keyCode, bool accepted) {
   if (editRequest_ == 0 || editList_.empty()) return false;
-  const EditAction action = EditActionOf(keyCode);
+  ManagedWindow& w = window_->window();
+  EditAction action = EditActionOf(keyCode);
+  if (accepted && action != kEditEnter) {
+    // The control was left: for another edit control (Tab, Shift+Tab, a click) the edit goes on
+    // in that column; anywhere else the row is left as with Enter. A control that still has the
+    // focus reports a late leaving of an earlier edit: nothing to do.
+    const int focus = w.FocusedControl();
+    if (focus == control) return true;
+    for (size_t i = 0; i < editList_.size(); ++i) {
+      if (editList_[i].control == focus) {
+        editColumn_ = static_cast<int>(i);
+        return true;
+      }
+    }
+    action = kEditEnter;
+  }
   if (action == kEditNone) return false;
   const int columns = static_cast<int>(editList_.size());
-  ManagedWindow& w = window_->window();
   if (action == kEditTab || action == kEditShiftTab) {
-    const int step = action == kEditTab ? 1 : -1;
-    const int next = editColumn_ + step;
+    const int next = editColumn_ + (action == kEditTab ? 1 : -1);
     if (next >= 0 && next < columns) {
       editColumn_ = next;
       w.Select(editList_[static_cast<size_t>(next)].control);
@@ -487,15 +498,22 @@ bool Browse::TakeEditKey(uint32_t keyCode) {
   }
   std::span<uint8_t> record = primary().Me().File().record;
   const bool changed = !std::equal(record.begin(), record.end(), editSaved_.begin(), editSaved_.end());
-  if (action == kEditEscape) {
-    std::copy(editSaved_.begin(), editSaved_.end(), record.begin());
-  } else if (AskSaveRow(changed) != kLevelBenign) {
-    return true;  // stays on the row
-  }
+  // The edit is taken off first: the control loses the focus while the question is shown, and
+  // that event must not ask again.
   const int request = editRequest_;
   editRequest_ = 0;
+  if (action == kEditEscape) {
+    std::copy(editSaved_.begin(), editSaved_.end(), record.begin());
+  } else if (AskSaveRow(changed, request) != kLevelBenign) {
+    editRequest_ = request;
+    w.Select(editList_[static_cast<size_t>(editColumn_)].control);
+    return true;  // stays on the row
+  }
+  // Written when the record still differs from the row as it was (Yes); No put it back.
+  const bool written = !std::equal(record.begin(), record.end(), editSaved_.begin(), editSaved_.end());
+  w.Display();
   w.Select(listControl_);
-  if (action != kEditEscape && changed) {
+  if (written) {
     TakeResponse(request, response::kCompleted);
   } else {
     ResetQueue(kRetainMode);
@@ -566,7 +584,7 @@ int Browse::TakeEvent() {
     if (event == EVENT::Accepted && TakeButton(field)) return level::kContinue;
     for (const EditControl& e : editList_) {
       if (e.control == field && (event == EVENT::AlertKey || event == EVENT::Accepted)) {
-        TakeEditKey(w.KeyCode());
+        TakeEditKey(field, w.KeyCode(), event == EVENT::Accepted);
         break;
       }
     }

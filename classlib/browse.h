@@ -121,8 +121,6 @@ class Browse : public ViewManager, public BrowseItem {
 
   // --- The browse's operations ------------------------------------------------------------------
   void Kill() override;
-  int Next() override;
-  int Previous() override;
   void SetAlerts() override;
   virtual void ResetQueue(int mode);
   virtual void FetchRows(int direction);  // 1 backwards, 2 forwards
@@ -133,8 +131,9 @@ class Browse : public ViewManager, public BrowseItem {
   virtual void TakeResponse(int request, int response);
   // Insert or change in the list itself (no update procedure).
   virtual void EditInPlace(int request);
-  // Leaving a changed row: asks "Save Record"; the level says whether to leave (0), stay (4).
-  virtual int AskSaveRow(bool changed);
+  // Leaving a changed row of an edit (1 insert, 2 change): asks "Save Record" and writes the row
+  // for Yes, puts it back for No; the level says whether to leave the row (0) or stay on it (4).
+  virtual int AskSaveRow(bool changed, int request);
   // Moves for the scroll events and the toolbar's navigation buttons.
   virtual void ScrollOne(bool down);
   virtual void ScrollPage(bool down);
@@ -188,8 +187,9 @@ class Browse : public ViewManager, public BrowseItem {
   void PressButton(int control);
   bool TakeButton(int control);
   bool HandleAlertKey(uint32_t keyCode);
-  // A key that ends or moves an edit in place; false when no edit is under way.
-  bool TakeEditKey(uint32_t keyCode);
+  // A key that ends or moves an edit in place (`accepted`: the control was left or Enter
+  // pressed); false when no edit is under way.
+  bool TakeEditKey(int control, uint32_t keyCode, bool accepted);
 
   int listControl_ = 0;
   ListControl* list_ = nullptr;
@@ -205,7 +205,8 @@ class Browse : public ViewManager, public BrowseItem {
   std::vector<uint8_t> editSaved_;  // the row's record as it was before the edit
   int editRequest_ = 0;              // the edit in place under way (0 none)
   int editColumn_ = 0;
-  bool refillFound_ = false;         // the last refill found the highlighted record again
+  bool refillFound_ = false;
+  bool editAlertsSet_ = false;         // the last refill found the highlighted record again
 };
 
 }  // namespace cinevo::classlib

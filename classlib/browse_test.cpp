@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "classlib/catalogue_fixture.h"
+#include "classlib/field_values.h"
 #include "classlib/runtime_window.h"
+#include "classlib/toolbar.h"
 #include "platform/window/test_application.h"
 #include "runtime/ui/event_code.h"
 #include "runtime/ui/events.h"
@@ -31,15 +33,16 @@ constexpr int kList = 1;
 constexpr int kInsert = 2;
 constexpr int kChange = 3;
 constexpr int kDelete = 4;
+constexpr int kTitle = 5;  // the entry that edits a title in place
 
 // The movies of the current group: a list with one column (the title) and, when asked for, the
 // Insert, Change and Delete buttons. RunProcedure stands for the movie form.
 class MoviesProcedure : public WindowManager {
  public:
   MoviesProcedure(Window& w, RuntimeWindow& rw, FileControlBlock& data, View& view, RelationManager& movies,
-                  RelationManager& groups, bool buttons, bool allowUnfilled)
+                  RelationManager& groups, bool buttons, bool allowUnfilled, bool editInPlace = false)
       : WindowManager(rw), w_(w), view_(view), movies_(movies), groups_(groups), buttons_(buttons),
-        allowUnfilled_(allowUnfilled), data_(data) {}
+        allowUnfilled_(allowUnfilled), editInPlace_(editInPlace), data_(data) {}
 
   int Init() override {
     if (int r = WindowManager::Init(); r != 0) return r;
@@ -55,7 +58,11 @@ class MoviesProcedure : public WindowManager {
       d.controls.push_back(Button("&Change").At(50, 96, 40, 14));
       d.controls.push_back(Button("&Delete").At(96, 96, 40, 14));
     }
+    if (editInPlace_) d.controls.push_back(Entry("@s10").At(4, 112, 60, 12));
     if (!w_.Open(d)) return level::kHandled;
+    if (editInPlace_) {
+      w_.Bind(kTitle, FieldRef(data_.declaration->fields[2], data_.record));
+    }
     w_.BindQueue(kList, &queue, QueueRecordLayout({{TypeCode::kString, 10}}));
     list = std::make_unique<RuntimeListControl>(w_, kList);
     browse.Init(kList, *list, *this, queue, view_, movies_);
@@ -69,8 +76,9 @@ class MoviesProcedure : public WindowManager {
       browse.insertControl = kInsert;
       browse.changeControl = kChange;
       browse.deleteControl = kDelete;
-      browse.askProcedure = 1;
+      browse.askProcedure = editInPlace_ ? 0 : 1;
     }
+    if (editInPlace_) browse.AddEditControl(1, kTitle);
     opened = true;
     SetAlerts();
     return 0;
@@ -103,6 +111,7 @@ class MoviesProcedure : public WindowManager {
   RelationManager& groups_;
   bool buttons_;
   bool allowUnfilled_;
+  bool editInPlace_;
   FileControlBlock& data_;
 };
 
@@ -123,9 +132,10 @@ class BrowseTest : public CatalogueFixture {
     CatalogueFixture::TearDown();
   }
   // Opens the group's list and handles the opening.
-  void Open(std::string_view group, bool buttons = true, bool allowUnfilled = false) {
+  void Open(std::string_view group, bool buttons = true, bool allowUnfilled = false, bool editInPlace = false) {
     SelectGroup(group);
-    proc_ = std::make_unique<MoviesProcedure>(w_, rw_, *movieFile_, *view_, movieRel_, groupRel_, buttons, allowUnfilled);
+    proc_ = std::make_unique<MoviesProcedure>(w_, rw_, *movieFile_, *view_, movieRel_, groupRel_, buttons, allowUnfilled,
+                                              editInPlace);
     ASSERT_EQ(proc_->Init(), level::kContinue);
     ui_ = std::make_unique<UiDriver>(w_);
     Step();
@@ -462,6 +472,86 @@ TEST_F(BrowseTest, DeleteRunsTheFormAndRefillsWithoutTheRecord) {
   Key(0x2E);
   EXPECT_EQ(Shown(), (std::vector<std::string>{"M01", "M03", "M04"}));
   EXPECT_EQ(Highlight(), 1);
+}
+
+TEST_F(BrowseTest, EditInPlaceAsksSaveRecordOnLeavingAChangedRow) {
+  AddGroupWithMovies("G", 4);
+  Open("G", true, false, true);
+  Key(0x28);
+  ASSERT_EQ(MovieTitle(), "M02");
+  // Esc: the row is left as it was, without a question.
+  ASSERT_TRUE(ui_->Click(kChange));
+  Step();
+  ASSERT_TRUE(ui_->Type(kTitle, "Nope", false));
+  ASSERT_TRUE(ui_->PressKey(kTitle, 0x1B));
+  Step();
+  EXPECT_EQ(Shown(), Titles(1, 4));
+  EXPECT_TRUE(ui_->MessageBoxesShown().empty());
+  EXPECT_EQ(MovieTitle(), "M02");
+  // Enter on a changed row asks "Save Record"; No puts the row back.
+  ASSERT_TRUE(ui_->Click(kChange));
+  std::vector<SeenEvent> clicked = Step();
+  EXPECT_TRUE(ui_->MessageBoxesShown().empty()) << Describe(clicked);
+  ui_->AnswerMessageBox(box_button::kNo);
+  ASSERT_TRUE(ui_->Type(kTitle, "Other", true));
+  std::vector<SeenEvent> seen = Step();
+  ASSERT_EQ(ui_->MessageBoxesShown().size(), 1u) << Describe(seen) << ui_->MessageBoxesShown()[0].title << "/" << ui_->MessageBoxesShown().back().title << ui_->MessageBoxesShown().back().text;
+  EXPECT_EQ(ui_->MessageBoxesShown()[0].title, "Save Record");
+  EXPECT_EQ(Shown(), Titles(1, 4));
+  EXPECT_EQ(MovieTitle(), "M02");
+  // Yes writes the record; the list shows it where it now sorts.
+  ASSERT_TRUE(ui_->Click(kChange));
+  Step();
+  ui_->AnswerMessageBox(box_button::kYes);
+  ASSERT_TRUE(ui_->Type(kTitle, "M09", true));
+  Step();
+  EXPECT_EQ(ui_->MessageBoxesShown().size(), 2u);
+  EXPECT_EQ(Shown(), (std::vector<std::string>{"M01", "M03", "M04", "M09"}));
+  EXPECT_EQ(MovieTitle(), "M09");
+  EXPECT_EQ(Shown()[static_cast<size_t>(Highlight() - 1)], "M09");
+}
+
+TEST_F(BrowseTest, TheFrameToolbarScrollsTheList) {
+  AddGroupWithMovies("G", 30);
+  Open("G");
+  Toolbar toolbar;
+  toolbar.Init();
+  B().AddToolbarTarget(toolbar);
+  toolbar.SetTarget(kList);
+  int32_t vcr = 0;
+  toolbar.TakeEvent(tb::kPageDown, vcr);
+  Step();
+  EXPECT_EQ(Shown().front(), Titles(rows_ + 1, rows_ + 1)[0]);
+  toolbar.TakeEvent(tb::kBottom, vcr);
+  Step();
+  EXPECT_EQ(MovieTitle(), "M30");
+  toolbar.TakeEvent(tb::kTop, vcr);
+  Step();
+  EXPECT_EQ(MovieTitle(), "M01");
+  toolbar.TakeEvent(tb::kDown, vcr);
+  Step();
+  EXPECT_EQ(MovieTitle(), "M02");
+  EXPECT_EQ(vcr, 0);
+  toolbar.Kill();
+}
+
+class BrowseQuickScanTest : public BrowseTest {
+ protected:
+  void SetUp() override {
+    movieDriver_ = "FAULTY";
+    BrowseTest::SetUp();
+  }
+};
+
+TEST_F(BrowseQuickScanTest, QuickScanIsOnOnlyWhileRowsAreFetched) {
+  AddGroupWithMovies("G", 30);
+  FaultScript::Get().sent.clear();
+  Open("G");
+  B().quickScan = true;
+  FaultScript::Get().sent.clear();
+  Key(0x22);
+  EXPECT_EQ(FaultScript::Get().sent, (std::vector<std::string>{"QUICKSCAN=on", "QUICKSCAN=off"}));
+  EXPECT_EQ(Shown().front(), Titles(rows_ + 1, rows_ + 1)[0]);
 }
 
 TEST(BrowseEditTest, TheSixEndingKeysAreTheSixActions) {

@@ -18,6 +18,9 @@ void RuntimeListControl::SetSelected(int row) { window_.SetProperty(PROP::Select
 void RuntimeListControl::SetAlert(int slot, uint32_t keyCode) {
   window_.SetProperty(PROP::Alert, static_cast<int32_t>(keyCode), control_, slot);
 }
+void RuntimeListControl::SetControlAlert(int control, int slot, uint32_t keyCode) {
+  window_.SetProperty(PROP::Alert, static_cast<int32_t>(keyCode), control, slot);
+}
 void RuntimeListControl::SetThumb(int position) { window_.SetProperty(PROP::Thumb, position, control_); }
 int RuntimeListControl::Thumb() const { return window_.PropertyLong(PROP::Thumb, control_); }
 void RuntimeListControl::Redisplay() { window_.Display(control_); }

@@ -22,6 +22,8 @@ class ListControl {
   virtual int Selected() const = 0;         // the highlighted row, 1-based; 0 none
   virtual void SetSelected(int row) = 0;
   virtual void SetAlert(int slot, uint32_t keyCode) = 0;  // slot 1 ... 255; 0 frees it
+  // An alert key of another control of the list's window (the browse's edit-in-place controls).
+  virtual void SetControlAlert(int control, int slot, uint32_t keyCode) = 0;
   virtual void SetThumb(int position) = 0;  // 1 ... 100
   virtual int Thumb() const = 0;            // where the user dropped the thumb
   virtual void Redisplay() = 0;             // show the queue's current rows now
@@ -36,6 +38,7 @@ class RuntimeListControl : public ListControl {
   int Selected() const override;
   void SetSelected(int row) override;
   void SetAlert(int slot, uint32_t keyCode) override;
+  void SetControlAlert(int control, int slot, uint32_t keyCode) override;
   void SetThumb(int position) override;
   int Thumb() const override;
   void Redisplay() override;
