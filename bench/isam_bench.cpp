@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "runtime/core/value_storage.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/isam_driver.h"
@@ -28,6 +29,7 @@
 namespace {
 
 using namespace cinevo;
+using namespace cinevo::bench;
 namespace fs = std::filesystem;
 
 constexpr uint32_t kRecordLength = 151;  // GROUP STRING(20), PATH STRING(128), MODE STRING(3)
@@ -64,18 +66,6 @@ void FillRecord(FileControlBlock& f, const Row& r) {
   StoreString(reinterpret_cast<char*>(f.record.data() + 148), 3, r.mode);
 }
 
-double Seconds(const std::function<void()>& work) {
-  auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "bench_isam: %s failed\n", what);
-    std::exit(1);
-  }
-}
 
 struct Figures {
   double insert = 0, lookup = 0, key_scan = 0, file_scan = 0, change = 0, remove = 0, durable = 0;
@@ -172,22 +162,6 @@ Figures RunDriver(const std::string& dir, const std::vector<Row>& rows, const st
   fs::remove(path);
   return fig;
 }
-
-struct Sql {
-  sqlite3* db = nullptr;
-  void Exec(const char* s) {
-    char* msg = nullptr;
-    if (sqlite3_exec(db, s, nullptr, nullptr, &msg) != SQLITE_OK) {
-      std::fprintf(stderr, "sqlite: %s: %s\n", s, msg ? msg : "");
-      std::exit(1);
-    }
-  }
-  sqlite3_stmt* Prepare(const char* s) {
-    sqlite3_stmt* st = nullptr;
-    Check(sqlite3_prepare_v2(db, s, -1, &st, nullptr) == SQLITE_OK, s);
-    return st;
-  }
-};
 
 void BindRow(sqlite3_stmt* st, const Row& r, int first = 1) {
   sqlite3_bind_text(st, first, r.group.c_str(), static_cast<int>(r.group.size()), SQLITE_STATIC);

@@ -18,16 +18,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "runtime/core/value_storage.h"
+#include "bench/bench_support.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/isam_driver.h"
 #include "runtime/data/view/view.h"
@@ -35,107 +32,10 @@
 namespace {
 
 using namespace cinevo;
+using namespace cinevo::bench;
 namespace fs = std::filesystem;
 
 constexpr size_t kPerGroup = 20;
-
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "bench_view: %s failed\n", what);
-    std::exit(1);
-  }
-}
-
-double Seconds(const std::function<void()>& work) {
-  auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-std::string GroupName(size_t g) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "Group %05zu", g);
-  return buf;
-}
-
-struct Movie {
-  std::string group, path;
-};
-
-std::vector<Movie> MakeMovies(size_t n, size_t groups) {
-  static const char* kExt[] = {".AVI", ".avi", ".MPG", ".mov", ".MOV", ".wav"};
-  std::mt19937 rng(7);
-  std::vector<Movie> movies(n);
-  for (size_t i = 0; i < n; ++i) {
-    std::string name;
-    for (int k = 0; k < 8; ++k) name += static_cast<char>('A' + rng() % 26);
-    movies[i].group = GroupName(rng() % groups);
-    movies[i].path = "D:\\" + name + "\\Movie " + std::to_string(rng() % 100000) + kExt[rng() % 6];
-  }
-  return movies;
-}
-
-FileDeclaration MoviesDecl(const std::string& path) {
-  FileDeclaration d;
-  d.label = "PODGRU";
-  d.name = path;
-  d.driver = "TARVEX";
-  d.attributes = kFileCreate;
-  d.fields = {MakeField("POD:SIFRA", TypeCode::kString, 0, 20), MakeField("POD:NASLOV", TypeCode::kString, 20, 120),
-              MakeField("POD:NASLOV2", TypeCode::kString, 140, 10), MakeField("POD:SFSEL", TypeCode::kString, 150, 1)};
-  d.keys = {MakeKey("POD:PRK", kKeyDup | kKeyOpt | kKeyNoCase, {1, 3})};
-  return d;
-}
-
-FileDeclaration GroupsDecl(const std::string& path) {
-  FileDeclaration d;
-  d.label = "GRUPA";
-  d.name = path;
-  d.driver = "TARVEX";
-  d.attributes = kFileCreate;
-  d.fields = {MakeField("GRU:SIFRA", TypeCode::kString, 0, 20), MakeField("GRU:SFSEL", TypeCode::kString, 20, 1)};
-  d.keys = {MakeKey("GRU:PRK", kKeyOpt | kKeyNoCase, {1})};
-  return d;
-}
-
-struct Sql {
-  sqlite3* db = nullptr;
-  void Exec(const char* s) {
-    char* msg = nullptr;
-    if (sqlite3_exec(db, s, nullptr, nullptr, &msg) != SQLITE_OK) {
-      std::fprintf(stderr, "sqlite: %s: %s\n", s, msg ? msg : "");
-      std::exit(1);
-    }
-  }
-  sqlite3_stmt* Prepare(const char* s) {
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, s, -1, &st, nullptr) != SQLITE_OK) {
-      std::fprintf(stderr, "sqlite: %s: %s\n", s, sqlite3_errmsg(db));
-      std::exit(1);
-    }
-    return st;
-  }
-};
-
-// Reads a row's columns, as the VIEW fills the record buffers.
-size_t Touch(sqlite3_stmt* st) {
-  size_t bytes = 0;
-  for (int c = 0, n = sqlite3_column_count(st); c < n; ++c) {
-    const unsigned char* t = sqlite3_column_text(st, c);
-    bytes += t ? static_cast<size_t>(sqlite3_column_bytes(st, c)) + t[0] % 2 : 0;
-  }
-  return bytes;
-}
-
-size_t Drain(sqlite3_stmt* st, size_t limit = SIZE_MAX) {
-  size_t rows = 0;
-  while (rows < limit && sqlite3_step(st) == SQLITE_ROW) {
-    Touch(st);
-    ++rows;
-  }
-  sqlite3_reset(st);
-  return rows;
-}
 
 size_t ReadView(View& v, size_t limit = SIZE_MAX) {
   size_t rows = 0;
@@ -164,49 +64,10 @@ int main(int argc, char** argv) {
   // The files, filled in one stream each.
   FileDeclaration md = MoviesDecl((dir / "PODGRU").string()), gd = GroupsDecl((dir / "GRUPA").string());
   FileControlBlock pod(md), gru(gd);
-  double load_view = Seconds([&] {
-    Check(Create(pod) == 0 && Open(pod, 0x12) == 0 && Stream(pod) == 0, "create PODGRU");
-    for (const Movie& m : movies) {
-      StoreString(reinterpret_cast<char*>(pod.record.data()), 20, m.group);
-      StoreString(reinterpret_cast<char*>(pod.record.data() + 20), 120, m.path);
-      StoreString(reinterpret_cast<char*>(pod.record.data() + 140), 10, std::string_view(m.path).substr(0, 10));
-      StoreString(reinterpret_cast<char*>(pod.record.data() + 150), 1, "");
-      Check(Add(pod) == 0, "ADD movie");
-    }
-    Check(Flush(pod) == 0 && Close(pod) == 0, "close PODGRU");
-    Check(Create(gru) == 0 && Open(gru, 0x12) == 0 && Stream(gru) == 0, "create GRUPA");
-    for (size_t g = 0; g < groups; ++g) {
-      StoreString(reinterpret_cast<char*>(gru.record.data()), 20, GroupName(g));
-      StoreString(reinterpret_cast<char*>(gru.record.data() + 20), 1, "");
-      Check(Add(gru) == 0, "ADD group");
-    }
-    Check(Flush(gru) == 0 && Close(gru) == 0, "close GRUPA");
-  });
+  double load_view = Seconds([&] { LoadCatalogueFiles(pod, gru, movies, groups); });
   Sql sql;
   Check(sqlite3_open((dir / "movies.db").string().c_str(), &sql.db) == SQLITE_OK, "sqlite open");
-  double load_sql = Seconds([&] {
-    sql.Exec("CREATE TABLE podgru(sifra TEXT, naslov TEXT, naslov2 TEXT, sfsel TEXT)");
-    sql.Exec("CREATE TABLE grupa(sifra TEXT PRIMARY KEY COLLATE NOCASE, sfsel TEXT)");
-    sql.Exec("BEGIN");
-    sqlite3_stmt* ins = sql.Prepare("INSERT INTO podgru VALUES(?1, ?2, substr(?2, 1, 10), ' ')");
-    for (const Movie& m : movies) {
-      sqlite3_bind_text(ins, 1, m.group.c_str(), -1, SQLITE_STATIC);
-      sqlite3_bind_text(ins, 2, m.path.c_str(), -1, SQLITE_STATIC);
-      Check(sqlite3_step(ins) == SQLITE_DONE, "sqlite insert");
-      sqlite3_reset(ins);
-    }
-    sqlite3_finalize(ins);
-    sqlite3_stmt* g = sql.Prepare("INSERT INTO grupa VALUES(?1, ' ')");
-    for (size_t i = 0; i < groups; ++i) {
-      std::string name = GroupName(i);
-      sqlite3_bind_text(g, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-      Check(sqlite3_step(g) == SQLITE_DONE, "sqlite insert group");
-      sqlite3_reset(g);
-    }
-    sqlite3_finalize(g);
-    sql.Exec("CREATE INDEX podgru_prk ON podgru(sifra COLLATE NOCASE, naslov2 COLLATE NOCASE)");
-    sql.Exec("COMMIT");
-  });
+  double load_sql = Seconds([&] { LoadCatalogueSql(sql, movies, groups); });
 
   // Opened shared, as the application opens its files.
   Check(Share(pod, 0x42) == 0 && Share(gru, 0x42) == 0, "share");
