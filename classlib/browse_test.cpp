@@ -15,7 +15,6 @@
 #include "platform/window/test_application.h"
 #include "runtime/ui/event_code.h"
 #include "runtime/ui/events.h"
-#include "runtime/ui/format/queue_field.h"
 #include "runtime/ui/key_code.h"
 #include "runtime/ui/message_box.h"
 #include "runtime/ui/mouse_cursor.h"
