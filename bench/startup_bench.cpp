@@ -31,6 +31,11 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
+// Windows come and go while the tree is walked: a window destroyed between listing and asking
+// is an X error that would end the program, so such errors are ignored (the walk then just
+// skips that window).
+int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+
 // True when `w` or one of its descendants is a viewable window that `match` accepts.
 bool FindViewable(Display* d, Window w, const std::function<bool(Display*, Window)>& match) {
   XWindowAttributes a;
@@ -89,6 +94,7 @@ double TimeToWindow(Display* d, const std::vector<std::string>& argv,
 
 void Run(benchmark::State& state, const std::vector<std::string>& argv,
          const std::function<bool(Display*, Window)>& match) {
+  XSetErrorHandler(IgnoreXError);
   Display* d = XOpenDisplay(nullptr);
   if (d == nullptr) {
     state.SkipWithError("no display: run under xvfb-run");
