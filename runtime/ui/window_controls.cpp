@@ -368,12 +368,11 @@ void WindowQt::Build(const WindowDefinition& d) {
     outer->addWidget(status);
     status->showMessage(Q(d.message));
   }
-  if (d.width > 0 && d.height > 0) {
-    w->resize(units.X(d.width), units.Y(d.height));
-  } else {
-    w->adjustSize();
-    w->resize(std::max(w->width(), 320), std::max(w->height(), 160));
-  }
+  // A size the definition gives is kept (the layout's minimum still holds); what it leaves open
+  // is the controls' own size, but not smaller than 320 x 160 pixels.
+  w->adjustSize();
+  w->resize(d.width > 0 ? units.X(d.width) : std::max(w->width(), 320),
+            d.height > 0 ? units.Y(d.height) : std::max(w->height(), 160));
 }
 
 // ---- Window members that reach the controls ----
