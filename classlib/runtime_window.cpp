@@ -115,11 +115,32 @@ void RuntimeWindow::AddAlertKey(uint32_t keyCode) {
   }
 }
 
-std::vector<int> RuntimeWindow::Controls() const { return {}; }
-ControlRect RuntimeWindow::Rect(int) const { return {}; }
-void RuntimeWindow::SetRect(int, const ControlRect&) {}
-ControlRect RuntimeWindow::ClientRect() const { return {}; }
-void RuntimeWindow::SetMinimumSize(int, int) {}
-void RuntimeWindow::SetMaximumSize(int, int) {}
+// Only the controls the program places itself are the resizer's: the others sit in the window's
+// layout, which keeps them in place already.
+std::vector<int> RuntimeWindow::Controls() const { return w_.PlacedControls(); }
+
+ControlRect RuntimeWindow::Rect(int control) const {
+  const std::optional<PixelRect> r = w_.ControlRect(WindowControl(control));
+  return r ? ControlRect{r->x, r->y, r->width, r->height} : ControlRect{};
+}
+
+void RuntimeWindow::SetRect(int control, const ControlRect& rect) {
+  w_.SetControlRect(WindowControl(control), PixelRect{rect.x, rect.y, rect.width, rect.height});
+}
+
+ControlRect RuntimeWindow::ClientRect() const {
+  const PixelRect r = w_.ClientRect();
+  return ControlRect{0, 0, r.width, r.height};
+}
+
+void RuntimeWindow::SetMinimumSize(int width, int height) {
+  minimum_ = {0, 0, width, height};
+  if (w_.IsOpen()) w_.SetClientSizeLimits(minimum_.width, minimum_.height, maximum_.width, maximum_.height);
+}
+
+void RuntimeWindow::SetMaximumSize(int width, int height) {
+  maximum_ = {0, 0, width, height};
+  if (w_.IsOpen()) w_.SetClientSizeLimits(minimum_.width, minimum_.height, maximum_.width, maximum_.height);
+}
 
 }  // namespace cinevo::classlib

@@ -7,6 +7,8 @@
 // it has no toolbar), their states and tips are kept here, so that the toolbar logic behaves
 // the same either way. Controls the window shows take their disabled state and tip from the
 // window itself; alert keys become the window's alert slots 1, 2, ... in the order added.
+// For the resizer, the controls are those the window places at positions of their own; the
+// others sit in the window's layout, which keeps them in place as the window is sized.
 #pragma once
 
 #include <cstdint>
@@ -73,6 +75,8 @@ class RuntimeWindow : public ManagedWindow {
   std::map<int, KeptButton> kept_;
   std::vector<uint32_t> alertKeys_;
   bool acceptingAll_ = false;
+  ControlRect minimum_;  // client size limits; 0 x 0 for none
+  ControlRect maximum_;
 };
 
 }  // namespace cinevo::classlib

@@ -2,17 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <mutex>
 #include <vector>
 
 #include "classlib/toolbar.h"
+#include "classlib/window_resizer.h"
 #include "classlib/window_manager.h"
 #include "platform/window/test_application.h"
 #include "runtime/core/error.h"
 #include "runtime/ui/events.h"
 #include "runtime/ui/runtime_thread.h"
 #include "runtime/ui/window.h"
+#include "runtime/ui/window_definition.h"
 
 namespace cinevo::classlib {
 namespace {
@@ -124,6 +128,54 @@ TEST_F(RuntimeWindowTest, TheLastKeyCodeIsTheThreadsAndCanBeCleared) {
   EXPECT_EQ(rw.LastKeyCode(), 2u);
   rw.ClearLastKeyCode();
   EXPECT_EQ(rw.LastKeyCode(), 0u);
+}
+
+// A form whose entry reaches across the window, whose OK button sits in the bottom right corner
+// and whose prompt sits in the layout: the resizer takes the first two and leaves the third to
+// the layout.
+TEST_F(RuntimeWindowTest, TheResizerKeepsPlacedControlsToTheEdgesOfARealWindow) {
+  using namespace cinevo::controls;
+  WindowDefinition form;
+  form.caption = "form";
+  form.width = 200;
+  form.height = 100;
+  form.controls = {Entry("@s40").At(10, 10, 180, 12), Button("OK").At(150, 80, 40, 14),
+                   Prompt("in the layout")};
+  Window w;
+  ASSERT_TRUE(w.Open(form));
+  RuntimeWindow rw(w);
+  EXPECT_EQ(rw.Controls(), (std::vector<int>{1, 2}));
+
+  WindowResizer resizer(rw);
+  resizer.Init(WindowResizer::kKeepToEdges, true, false);
+  const ControlRect client = rw.ClientRect();
+  const ControlRect entry = rw.Rect(1);
+  const ControlRect ok = rw.Rect(2);
+  ASSERT_GT(client.width, 0);
+  ASSERT_GT(entry.width, 0);
+
+  const ControlRect prompt = rw.Rect(3);
+  rw.SetRect(3, ControlRect{1, 1, 5, 5});  // the layout's control is not moved by hand
+  EXPECT_EQ(rw.Rect(3), prompt);
+
+  w.SetSize(1, 1);  // not below the size it opened with
+  QCoreApplication::processEvents();
+  EXPECT_GE(rw.ClientRect().width, client.width);
+  EXPECT_GE(rw.ClientRect().height, client.height);
+
+  w.SetSize(client.width + 400, client.height + 300);
+  QCoreApplication::processEvents();
+  const ControlRect grown = rw.ClientRect();
+  ASSERT_GT(grown.width, client.width);
+  ASSERT_GT(grown.height, client.height);
+  resizer.Resize();
+  EXPECT_EQ(rw.Rect(1).x, entry.x);  // across the middle: stretches
+  EXPECT_EQ(rw.Rect(1).width, entry.width + (grown.width - client.width));
+  EXPECT_EQ(rw.Rect(1).y, entry.y);  // in the top half: stays
+  EXPECT_EQ(rw.Rect(2).x, ok.x + (grown.width - client.width));  // bottom right: follows the corner
+  EXPECT_EQ(rw.Rect(2).y, ok.y + (grown.height - client.height));
+  EXPECT_EQ(rw.Rect(2).width, ok.width);
+  w.Close();
 }
 
 }  // namespace

@@ -269,11 +269,49 @@ int Window::AddButton(const std::string& text, int x, int y, int width, int heig
   button->setGeometry(x, y, std::max(width, 1), std::max(height, 1));
   button->show();
   c.widget = button;
+  c.placed = true;
   const int number = c.number;
   QObject::connect(button, &QPushButton::clicked, button, [this, number] {
     if (IsOpen()) Raise(EVENT::Accepted, number);
   });
   return number;
+}
+
+std::vector<int> Window::PlacedControls() const {
+  std::vector<int> numbers;
+  if (!qt_) return numbers;
+  for (const auto& c : qt_->controls) {
+    if (c->placed && !c->widget.isNull()) numbers.push_back(c->number);
+  }
+  return numbers;
+}
+
+std::optional<PixelRect> Window::ControlRect(int control) const {
+  const Control* c = qt_ ? qt_->Find(control) : nullptr;
+  if (c == nullptr || c->widget.isNull()) return std::nullopt;
+  const QRect r = c->widget->geometry();
+  return PixelRect{r.x(), r.y(), r.width(), r.height()};
+}
+
+bool Window::SetControlRect(int control, const PixelRect& rect) {
+  Control* c = qt_ ? qt_->Find(control) : nullptr;
+  // A control the layout places would be put back by the layout at once.
+  if (c == nullptr || c->widget.isNull() || !c->placed) return false;
+  c->widget->setGeometry(rect.x, rect.y, std::max(rect.width, 1), std::max(rect.height, 1));
+  return true;
+}
+
+PixelRect Window::ClientRect() const {
+  if (!IsOpen()) return {};
+  const QWidget* client = qt_->native->client();
+  return PixelRect{0, 0, client->width(), client->height()};
+}
+
+void Window::SetClientSizeLimits(int minWidth, int minHeight, int maxWidth, int maxHeight) {
+  if (!IsOpen()) return RuntimeFatal(kErrWindowNotOpen, "");
+  QWidget* client = qt_->native->client();
+  client->setMinimumSize(std::max(minWidth, 0), std::max(minHeight, 0));
+  client->setMaximumSize(maxWidth > 0 ? maxWidth : QWIDGETSIZE_MAX, maxHeight > 0 ? maxHeight : QWIDGETSIZE_MAX);
 }
 
 bool Window::IsControl(int number) const { return qt_ != nullptr && qt_->Find(number) != nullptr; }

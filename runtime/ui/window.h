@@ -66,6 +66,15 @@ class QueueListView;
 struct Queue;
 struct WindowQt;
 
+// A rectangle in pixels; x and y from the top left of the client area.
+struct PixelRect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
 struct WindowOptions {
   std::string caption;
   int x = -1;  // -1: placed by the system
@@ -122,6 +131,16 @@ class Window {
   std::optional<ControlKind> KindOf(int number) const;
   // The number of the first control of `kind` whose text (without "&") is `text`; 0 if none.
   int FindControl(ControlKind kind, std::string_view text) const;
+
+  // Geometry. A control the definition gives a position and a width is placed by the program
+  // (PlacedControls lists them, with AddButton's buttons); the others sit in the window's layout,
+  // which keeps them in place as the window is sized, and SetControlRect leaves them alone.
+  std::vector<int> PlacedControls() const;
+  std::optional<PixelRect> ControlRect(int control) const;  // nullopt: no such control or no widget
+  bool SetControlRect(int control, const PixelRect& rect);
+  PixelRect ClientRect() const;  // x and y are 0; empty while closed
+  // The client area cannot be sized below the minimum or above the maximum (0: no limit).
+  void SetClientSizeLimits(int minWidth, int minHeight, int maxWidth, int maxHeight);
 
   // Numbered properties (property.h); control 0 is the window. Property gives "" for what the
   // window or control does not have; SetProperty returns false then.

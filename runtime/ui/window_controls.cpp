@@ -210,6 +210,7 @@ void WindowQt::Build(const WindowDefinition& d) {
     if (c.def.width > 0) {
       widget->setGeometry(units.X(c.def.x), units.Y(c.def.y), units.X(c.def.width),
                           units.Y(c.def.height > 0 ? c.def.height : 12));
+      c.placed = true;
       return;
     }
     if (c.def.kind == ControlKind::kButton) {

@@ -41,6 +41,7 @@ struct Control {
   ValueRef use;                          // Valid() when bound to a variable
   std::string value;                     // the value when not bound
   bool disabled = false;
+  bool placed = false;  // at a position of its own in the client area, not in its layout
 };
 
 struct WindowQt : platform::WindowProcedure {
