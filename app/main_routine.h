@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/catalogue.h"
 #include "classlib/error_class.h"
@@ -33,6 +34,10 @@ struct Globals {
   uint8_t globalRequest = kNoRequest;
   uint8_t globalResponse = kNoResponse;
   int32_t vcrRequest = 0;
+  // The update forms' history copies: the records the movie form and the group form last wrote,
+  // kept for the whole run (blank until a form first runs).
+  std::vector<uint8_t> movieHistory;
+  std::vector<uint8_t> groupHistory;
 };
 
 // The main window procedure: runs until the user leaves, returns its response.

@@ -42,6 +42,8 @@ TEST(KeyCode, FitsElevenBitsWithModifierBits) {
   EXPECT_EQ(KeyCodeFromQt(Qt::Key_Delete, Qt::NoModifier, 0), 0x2Eu);
   EXPECT_EQ(KeyCodeFromQt(Qt::Key_F1, Qt::NoModifier, 0), 0x70u);
   EXPECT_EQ(KeyCodeFromQt(Qt::Key_Shift, Qt::ShiftModifier, 0), 0u);  // a modifier alone
+  // Ctrl+' is the forms' history key, not Ctrl+Right (whose code the apostrophe's text has).
+  EXPECT_EQ(KeyCodeFromQt(Qt::Key_Apostrophe, Qt::ControlModifier, u'\''), 0x2DEu);
 }
 
 TEST(KeyCode, PressCharactersBecomeTheKeysThatTypeThem) {

@@ -50,6 +50,7 @@ std::pair<Qt::Key, Qt::KeyboardModifiers> QtKeyOf(uint32_t code) {
     case 0x28: key = Qt::Key_Down; break;
     case 0x2D: key = Qt::Key_Insert; break;
     case 0x2E: key = Qt::Key_Delete; break;
+    case 0xDE: key = Qt::Key_Apostrophe; break;
     default:
       if (base >= 0x70 && base < 0x70 + 24) key = static_cast<Qt::Key>(Qt::Key_F1 + (base - 0x70));
       else if ((base >= 'A' && base <= 'Z') || (base >= '0' && base <= '9')) key = static_cast<Qt::Key>(base);

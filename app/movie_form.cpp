@@ -1,0 +1,147 @@
+#include "app/movie_form.h"
+
+#include "app/form_toolbar.h"
+#include "classlib/field_values.h"
+#include "runtime/ui/event_code.h"
+#include "runtime/ui/file_dialog.h"
+#include "runtime/ui/property.h"
+#include "runtime/ui/window_definition.h"
+
+namespace cinevo::app {
+
+namespace mf = movie_form_control;
+namespace lv = classlib::level;
+
+void RegisterMovieForm() {
+  using namespace cinevo::controls;
+  WindowDefinition d;
+  d.resource = "filmo$FILMO002";
+  d.label = "P1$QUICKWINDOW";
+  d.caption = "Update the PodGru File";
+  d.icon = "1mm.ico";
+  d.font = "MS Sans Serif";
+  d.width = 260;
+  d.height = 96;
+  // Dialog units: the path across the form with "..." at its end, the group's name under it,
+  // OK, Cancel and Help in the bottom right corner.
+  d.controls = {Prompt("Group").At(6, 30, 32, 10),
+                Prompt("Movie").At(6, 10, 32, 10),
+                Entry("@s120").At(40, 8, 188, 12),
+                Button("...", "Choose the movie's file").At(232, 7, 20, 14),
+                Entry("@s20").At(40, 28, 100, 12),
+                Button("OK").At(114, 52, 44, 15),
+                Button("Cancel").At(162, 52, 44, 15),
+                Button("Help").At(210, 52, 44, 15),
+                FormToolbarDefinition()};
+  RegisterWindowDefinition(std::move(d));
+}
+
+MovieFormManager::MovieFormManager(Globals& globals)
+    : WindowManager(managed),
+      globals_(globals),
+      file_(globals.catalogue->Movies()),
+      relation_(globals.catalogue->MovieRelations()),
+      errors_(globals.errors),
+      formTarget_(*this),
+      resizer_(managed) {}
+
+int MovieFormManager::Init() {
+  Catalogue& catalogue = *globals_.catalogue;
+  FileControlBlock& movie = catalogue.MovieFile();
+  request = globals_.globalRequest;
+  if (int rc = WindowManager::Init(); rc != lv::kContinue) return rc;
+  firstField = mf::kPath;
+  vcrRequest = &globals_.vcrRequest;
+  errors = &errors_;
+  AddItem(toolbar_);
+  globals_.globalRequest = kNoRequest;
+  globals_.globalResponse = kNoResponse;
+  // The history copy lives as long as the program; it starts blank.
+  if (globals_.movieHistory.size() != movie.record.size()) globals_.movieHistory.assign(movie.record.size(), ' ');
+  historyKey = classlib::kFormHistoryKey;
+  AddHistoryFile(movie.record, globals_.movieHistory);
+  AddHistoryField(mf::kPath, pod::kNaslov, pod::kNaslovSize);
+  AddHistoryField(mf::kGroup, pod::kSifra, pod::kSifraSize);
+  AddUpdateFile(file_);
+  AddItem(mf::kCancel, classlib::response::kCancelled);
+  if (catalogue.MovieRelations().OpenAll() != 0) return lv::kHandled;  // reported by the manager
+  filesOpened_ = true;
+  primary = &relation_;
+  deleteAction = 4;  // a movie goes without a question
+  okControl = mf::kOk;
+  helpText =
+      "Type the movie's full path or choose its file with \"...\", and the name of the group it "
+      "belongs to.|OK keeps the movie, Cancel leaves the catalogue as it was.|Ctrl+' brings back "
+      "the value last kept in the field that has the focus.";
+  if (PrimeUpdate() != lv::kContinue) return lv::kHandled;
+  RegisterMovieForm();
+  if (!win.Open("filmo$FILMO002", "P1$QUICKWINDOW")) return lv::kHandled;
+  const FileDeclaration& decl = *movie.declaration;
+  win.Bind(mf::kPath, classlib::FieldRef(decl.fields[1], movie.record));
+  win.Bind(mf::kGroup, classlib::FieldRef(decl.fields[0], movie.record));
+  managed.MapToolbarButtons(mf::kFirstToolbarButton);
+  opened = true;
+  resizer_.Init(classlib::WindowResizer::kKeepToEdges, true, false);
+  AddItem(resizer_);
+  formTarget_.helpButton = mf::kHelp;
+  formTarget_.request = request;
+  formTarget_.history = true;
+  toolbar_.AddTarget(formTarget_, 0);
+  toolbar_.SetTarget(0);
+  chooser_.Init();
+  chooser_.AddMask("Avi", "*.AVI");
+  chooser_.AddMask("Mpg", "*.MPG");
+  chooser_.AddMask("Mov", "*.MOV");
+  chooser_.AddMask("All", "*.*");
+  chooser_.windowTitle = "Choose movie";
+  chooser_.dialog = [](std::string_view title, std::string& file, std::string_view filter, unsigned flags) {
+    return FileDialog(title, file, filter, flags);
+  };
+  SetAlerts();
+  return lv::kContinue;
+}
+
+int MovieFormManager::Kill() {
+  const int rc = WindowManager::Kill();
+  if (filesOpened_) globals_.catalogue->MovieRelations().CloseAll();
+  filesOpened_ = false;
+  return rc;
+}
+
+int MovieFormManager::TakeWindowEvent() {
+  if (managed.Event() == EVENT::OpenWindow) {
+    actionMessage_ = originalRequest == classlib::request::kInsert   ? "Add movie"
+                     : originalRequest == classlib::request::kChange ? "Change movie"
+                                                                     : "";
+    if (!actionMessage_.empty()) win.SetCaption(actionMessage_);
+  }
+  return WindowManager::TakeWindowEvent();
+}
+
+int MovieFormManager::TakeAccepted() {
+  const int field = managed.Field();
+  FileControlBlock& movie = globals_.catalogue->MovieFile();
+  if (field == mf::kOk && originalRequest == classlib::request::kInsert) {
+    // The key's second part: the path's first ten characters, taken once when the movie is added.
+    StoreText(movie, pod::kNaslov2, pod::kNaslov2Size,
+              LoadText(movie, pod::kNaslov, pod::kNaslovSize).substr(0, pod::kNaslov2Size));
+  }
+  const int rc = WindowManager::TakeAccepted();
+  if (rc != lv::kContinue) return rc;
+  if (field == mf::kHelp) {
+    ShowHelp();
+  } else if (field == mf::kChoose) {
+    Update();
+    // The dialog's answer replaces the whole path; a cancelled dialog leaves it empty.
+    StoreText(movie, pod::kNaslov, pod::kNaslovSize, chooser_.Ask(true));
+    win.Display();
+  }
+  return rc;
+}
+
+void RunMovieForm(Globals& globals) {
+  MovieFormManager form(globals);
+  globals.globalResponse = static_cast<uint8_t>(form.Run());
+}
+
+}  // namespace cinevo::app
