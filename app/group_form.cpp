@@ -53,13 +53,17 @@ void RegisterGroupForm() {
 // The browse of the group's movies; it gives every row the icon of its path.
 class GroupFormManager::MovieBrowse : public classlib::Browse {
  public:
-  MovieBrowse(FileControlBlock& movie, MovieRow& row) : movie_(movie), row_(row) {}
+  MovieBrowse(FileControlBlock& group, FileControlBlock& movie, MovieRow& row)
+      : group_(group), movie_(movie), row_(row) {}
   int ValidateRecord() override {
+    // A group has a name: movies without one belong to no group, not to a group being added.
+    if (LoadText(group_, gru::kSifra, gru::kSifraSize).empty()) return classlib::kLevelNotify;
     row_.icon = MovieIcon(LoadText(movie_, pod::kNaslov, pod::kNaslovSize));
     return 0;
   }
 
  private:
+  FileControlBlock& group_;
   FileControlBlock& movie_;
   MovieRow& row_;
 };
@@ -130,7 +134,7 @@ int GroupFormManager::Init() {
   v.key = 0;
   view_ = std::make_unique<View>(v);
   list_ = std::make_unique<classlib::RuntimeListControl>(win, gf::kMovies);
-  browse_ = std::make_unique<MovieBrowse>(movie, row_);
+  browse_ = std::make_unique<MovieBrowse>(group, movie, row_);
   browse_->Init(gf::kMovies, *list_, *this, queue_, *view_, catalogue.MovieRelations());
   thumb_.Init(classlib::step::kLetters | classlib::step::kDigits, classlib::LookupMode::kRuntime);
   browse_->AddSortOrder(&thumb_, 0);
@@ -181,6 +185,11 @@ int GroupFormManager::TakeWindowEvent() {
 
 int GroupFormManager::TakeAccepted() {
   const int field = managed.Field();
+  // A toolbar press serves the part of the form that has the focus: the list scrolls, the name
+  // is saved before the caller moves on.
+  if (field >= classlib::toolbar_button::kFirst && field <= classlib::toolbar_button::kLast) {
+    toolbar_.SetTarget(0);
+  }
   const int rc = WindowManager::TakeAccepted();
   if (rc == lv::kContinue && field == gf::kHelp) ShowHelp();
   return rc;
