@@ -7,7 +7,6 @@
 #include "classlib/field_values.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/ui/event_code.h"
-#include "runtime/ui/format/queue_field.h"
 #include "runtime/ui/property.h"
 #include "runtime/ui/window_definition.h"
 

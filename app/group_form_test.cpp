@@ -6,7 +6,7 @@
 
 #include <deque>
 
-#include "app/form_test_fixture.h"
+#include "app/form_test_support.h"
 #include "app/movie_form.h"
 #include "classlib/toolbar.h"
 #include "platform/window/test_application.h"

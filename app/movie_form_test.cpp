@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "app/form_test_fixture.h"
+#include "app/form_test_support.h"
 #include "platform/window/test_application.h"
 #include "classlib/toolbar.h"
 #include "runtime/ui/property.h"
