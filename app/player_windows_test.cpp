@@ -12,6 +12,7 @@
 #include "app/main_window.h"
 #include "app/play_list_window.h"
 #include "app/player_windows.h"
+#include "app/catalogue.h"
 #include "runtime/ui/window_widgets.h"
 #include "classlib/runtime_window.h"
 #include "platform/window/test_application.h"
@@ -20,6 +21,10 @@
 #include "runtime/ui/property.h"
 #include "runtime/ui/testing/ui_driver.h"
 #include "runtime/ui/window.h"
+#include "runtime/data/file_statements.h"
+#include "runtime/data/isam/isam_driver.h"
+#include "tools/tvx/tvx_export.h"
+#include "tools/tvx/tvx_test_support.h"
 
 namespace cinevo::app {
 namespace {
@@ -298,6 +303,50 @@ TEST_F(MainWindowTest, AddPlayListStoresTheListAsOneGroupOnlyWhenThereIsOne) {
   EXPECT_NE(group.find(':'), std::string::npos) << group;  // the date, a blank, the time
   EXPECT_EQ(writer_.movies, (Texts{group + "|" + AsciiLower(Upper(clips_[0])),
                                    group + "|" + AsciiLower(Upper(clips_[1]))}));
+}
+
+// "Add play list" over real data files, read back as the data tool exports them. The group is
+// named after the date and the time to the second; two stores within one second make one group,
+// the second adding no movies to it. (Should the second turn between the two clicks, there are
+// two groups, each with both movies.)
+TEST_F(MainWindowTest, AddPlayListWritesTheGroupAndItsMoviesAsTheDataToolExportsThem) {
+  isam::RegisterIsamDriver();
+  FileDeclaration group_decl = GroupDeclaration(dir_.string());
+  FileDeclaration movie_decl = MovieDeclaration(dir_.string());
+  FileControlBlock groups(group_decl), movies(movie_decl);
+  ASSERT_EQ(Create(groups), 0);
+  ASSERT_EQ(Create(movies), 0);
+  DirectFavouritesWriter direct(groups, movies);
+  globals_.favourites_writer = [&direct]() -> FavouritesWriter* { return &direct; };
+  Open();
+  Drop({clips_[0], clips_[1]});
+  Accept(mc::kAddPlayList);
+  Accept(mc::kAddPlayList);
+  Close(groups);
+  Close(movies);
+
+  auto csv_rows = [](const fs::path& file) {
+    std::string out, err;
+    EXPECT_EQ(tvx::Invoke(tvx::RunExport, {file.string(), "--csv"}, out, err), 0) << err;
+    Texts rows;
+    for (size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1) {
+      rows.push_back(out.substr(at, end - at));
+    }
+    return rows;
+  };
+  const Texts group_rows = csv_rows(dir_ / "GRUPA.TVX");
+  const Texts movie_rows = csv_rows(dir_ / "PODGRU.TVX");
+  ASSERT_GE(group_rows.size(), 2u);  // the header and a group
+  ASSERT_LE(group_rows.size(), 3u);
+  const size_t stored = group_rows.size() - 1;
+  ASSERT_EQ(movie_rows.size(), 1 + 2 * stored) << "each group holds the two movies once";
+  const std::string group = group_rows[1].substr(0, group_rows[1].find(','));
+  EXPECT_NE(group.find(':'), std::string::npos) << group;  // the date, a blank, the time
+  for (size_t m = 0; m < 2; ++m) {
+    const std::string& row = movie_rows[1 + m];
+    EXPECT_EQ(row.rfind(group + ",", 0), 0u) << row;
+    EXPECT_NE(row.find(AsciiLower(Upper(clips_[m]))), std::string::npos) << row;
+  }
 }
 
 TEST_F(MainWindowTest, FilesNamedAtStartPlayOnceTheWindowIsOpen) {

@@ -43,9 +43,10 @@ set(qt_main_app ON)
 set(qt_test_classlib ON)
 set(qt_test_app ON)
 # Window tests above runtime/ui make their application object through the window layer's helper
-# and drive windows as a user would through the UI test driver.
+# and drive windows as a user would through the UI test driver; the application's tests also
+# check and export the data files the windows wrote with the data tool's commands.
 set(test_classlib platform/window runtime/ui/testing)
-set(test_app platform/window runtime/ui/testing)
+set(test_app platform/window runtime/ui/testing tools/tvx)
 
 # Finds the rule of `rel` (a file below the source root): the file's own, its folder's, or the
 # nearest ancestor folder's (which then may be included as well).
