@@ -30,21 +30,22 @@ void RegisterGroupForm() {
   d.caption = "Update the Grupa File";
   d.icon = "1mm.ico";
   d.font = "MS Sans Serif";
-  d.width = 280;
+  d.width = 290;
   d.height = 200;
   // Dialog units: the name at the top, the movies under it taking the room, their buttons under
-  // the list, OK, Cancel and Help in the bottom right corner.
+  // the list, OK, Cancel and Help in the bottom right corner. What lies across the middle of the
+  // form stretches as it is sized, what lies in its right or bottom half follows that edge.
   d.controls = {Image("~opened.ico").At(6, 6, 12, 12),
                 Prompt("Group").At(22, 9, 30, 10),
-                Entry("@s20").At(52, 7, 110, 12),
+                Entry("@s20").At(52, 7, 88, 12),
                 Prompt("movies").At(6, 25, 60, 10),
-                List("80L(2)|I@s120@", "Browsing Records").At(6, 35, 268, 100),
-                Button("&Insert").At(6, 139, 44, 15),
-                Button("&Change").At(54, 139, 44, 15),
-                Button("&Delete").At(102, 139, 44, 15),
-                Button("OK").At(134, 162, 44, 15),
-                Button("Cancel").At(182, 162, 44, 15),
-                Button("Help").At(230, 162, 44, 15),
+                List("80L(2)|I@s120@", "Browsing Records").At(6, 35, 278, 100),
+                Button("&Insert").At(6, 139, 42, 15),
+                Button("&Change").At(52, 139, 42, 15),
+                Button("&Delete").At(98, 139, 42, 15),
+                Button("OK").At(152, 162, 42, 15),
+                Button("Cancel").At(198, 162, 42, 15),
+                Button("Help").At(244, 162, 40, 15),
                 FormToolbarDefinition()};
   RegisterWindowDefinition(std::move(d));
 }

@@ -254,5 +254,38 @@ TEST_F(GroupFormTest, CancelLeavesTheFilesAsTheyWere) {
   EXPECT_EQ(MoviesOnDisk().size(), 6u);
 }
 
+TEST_F(GroupFormTest, SizingTheFormGrowsTheListAndKeepsTheButtonsInTheirCorner) {
+  AddDrama();
+  PixelRect list0, list1, ok0, ok1, name0, name1;
+  PixelRect client0, small;
+  EXPECT_EQ(Change("Drama",
+                   [&](UiDriver&, const std::function<void()>& step) {
+                     Window& w = form_->runtime();
+                     client0 = w.ClientRect();
+                     list0 = *w.ControlRect(gf::kMovies);
+                     ok0 = *w.ControlRect(gf::kOk);
+                     name0 = *w.ControlRect(gf::kName);
+                     w.SetSize(w.ClientRect().width + 120, w.ClientRect().height + 200);
+                     step();
+                     list1 = *w.ControlRect(gf::kMovies);
+                     ok1 = *w.ControlRect(gf::kOk);
+                     name1 = *w.ControlRect(gf::kName);
+                     w.SetSize(50, 50);
+                     step();
+                     small = w.ClientRect();
+                   }),
+            kRequestCancelled);
+  const int dx = list1.width - list0.width, dy = list1.height - list0.height;
+  EXPECT_GT(dx, 0);
+  EXPECT_GT(dy, 0);
+  EXPECT_EQ(list1.x, list0.x);
+  EXPECT_EQ(list1.y, list0.y);
+  EXPECT_EQ(ok1.x - ok0.x, dx) << "OK follows the bottom right corner";
+  EXPECT_EQ(ok1.y - ok0.y, dy);
+  EXPECT_EQ(name1.y, name0.y) << "the name stays at the top";
+  EXPECT_GE(small.width, client0.width) << "the form is never smaller than it opened";
+  EXPECT_GE(small.height, client0.height);
+}
+
 }  // namespace
 }  // namespace cinevo::app

@@ -4,6 +4,7 @@
 #include "classlib/field_values.h"
 #include "runtime/ui/event_code.h"
 #include "runtime/ui/file_dialog.h"
+#include "runtime/ui/message_box.h"
 #include "runtime/ui/property.h"
 #include "runtime/ui/window_definition.h"
 
@@ -20,18 +21,19 @@ void RegisterMovieForm() {
   d.caption = "Update the PodGru File";
   d.icon = "1mm.ico";
   d.font = "MS Sans Serif";
-  d.width = 260;
+  d.width = 276;
   d.height = 96;
   // Dialog units: the path across the form with "..." at its end, the group's name under it,
-  // OK, Cancel and Help in the bottom right corner.
+  // OK, Cancel and Help in the bottom right corner. What lies across the middle of the form
+  // stretches as it is sized, what lies in its right or bottom half follows that edge.
   d.controls = {Prompt("Group").At(6, 30, 32, 10),
                 Prompt("Movie").At(6, 10, 32, 10),
-                Entry("@s120").At(40, 8, 188, 12),
-                Button("...", "Choose the movie's file").At(232, 7, 20, 14),
-                Entry("@s20").At(40, 28, 100, 12),
-                Button("OK").At(114, 52, 44, 15),
-                Button("Cancel").At(162, 52, 44, 15),
-                Button("Help").At(210, 52, 44, 15),
+                Entry("@s120").At(40, 8, 204, 12),
+                Button("...", "Choose the movie's file").At(248, 7, 22, 14),
+                Entry("@s20").At(40, 28, 90, 12),
+                Button("OK").At(146, 52, 40, 15),
+                Button("Cancel").At(190, 52, 40, 15),
+                Button("Help").At(234, 52, 36, 15),
                 FormToolbarDefinition()};
   RegisterWindowDefinition(std::move(d));
 }
@@ -132,8 +134,17 @@ int MovieFormManager::TakeAccepted() {
     ShowHelp();
   } else if (field == mf::kChoose) {
     Update();
-    // The dialog's answer replaces the whole path; a cancelled dialog leaves it empty.
-    StoreText(movie, pod::kNaslov, pod::kNaslovSize, chooser_.Ask(true));
+    // The dialog's answer replaces the whole path; a cancelled dialog leaves it empty. A path
+    // longer than the field would be kept cut short, naming no file: it is refused instead, and
+    // the field keeps what it had.
+    const std::string chosen = chooser_.Ask(true);
+    if (chosen.size() > pod::kNaslovSize) {
+      ShowMessageBox("This movie's path is longer than " + std::to_string(pod::kNaslovSize) +
+                         " characters, the most a favourite holds.||" + chosen,
+                     "Choose movie", box_icon::kExclamation);
+    } else {
+      StoreText(movie, pod::kNaslov, pod::kNaslovSize, chosen);
+    }
     win.Display();
   }
   return rc;

@@ -117,6 +117,28 @@ TEST_F(MovieFormTest, ChooserResultReplacesThePathAndACancelledDialogEmptiesIt) 
   EXPECT_EQ(MoviesOnDisk(), (std::vector<Texts>{{"Drama", chosen, chosen.substr(0, 10)}}));
 }
 
+TEST_F(MovieFormTest, AChosenPathTooLongToKeepIsRefusedAndTheFieldKeepsItsValue) {
+  AddGroup("Drama");
+  const std::string longPath = "/" + std::string(130, 'x') + ".avi";
+  std::string after;
+  EXPECT_EQ(Insert("Drama",
+                   [&](UiDriver& ui, const std::function<void()>& step) {
+                     ui.Type(mf::kPath, "/films/kept.avi");
+                     step();
+                     ui.AnswerMessageBox(box_button::kOk);
+                     ui.AnswerFileDialog(longPath);
+                     ui.Click(mf::kChoose);
+                     step();
+                     after = Path();
+                     ui.Click(mf::kOk);
+                     step();
+                   }),
+            kRequestCompleted);
+  EXPECT_EQ(form_->boxes, Texts{"Choose movie"});
+  EXPECT_EQ(after, "/films/kept.avi");
+  EXPECT_EQ(MoviesOnDisk(), (std::vector<Texts>{{"Drama", "/films/kept.avi", "/films/kep"}}));
+}
+
 TEST_F(MovieFormTest, DeleteAsksNothingAndShowsNoWindow) {
   AddGroup("Drama");
   AddMovie("Drama", "/films/a.avi");
