@@ -1,7 +1,11 @@
 #include "app/movie_form.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "app/form_toolbar.h"
 #include "classlib/field_values.h"
+#include "runtime/data/file_statements.h"
 #include "runtime/ui/event_code.h"
 #include "runtime/ui/file_dialog.h"
 #include "runtime/ui/message_box.h"
@@ -123,11 +127,6 @@ int MovieFormManager::TakeWindowEvent() {
 int MovieFormManager::TakeAccepted() {
   const int field = managed.Field();
   FileControlBlock& movie = globals_.catalogue->MovieFile();
-  if (field == mf::kOk && originalRequest == classlib::request::kInsert) {
-    // The key's second part: the path's first ten characters, taken once when the movie is added.
-    StoreText(movie, pod::kNaslov2, pod::kNaslov2Size,
-              LoadText(movie, pod::kNaslov, pod::kNaslovSize).substr(0, pod::kNaslov2Size));
-  }
   const int rc = WindowManager::TakeAccepted();
   if (rc != lv::kContinue) return rc;
   if (field == mf::kHelp) {
@@ -148,6 +147,51 @@ int MovieFormManager::TakeAccepted() {
     win.Display();
   }
   return rc;
+}
+
+bool MovieFormManager::GroupKnown(const std::string& name) const {
+  if (name.empty()) return false;
+  auto same = [](std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+             return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+           });
+  };
+  // The caller's current group: stored, or being added by the group form that runs this form.
+  FileControlBlock& current = globals_.catalogue->GroupFile();
+  if (same(LoadText(current, gru::kSifra, gru::kSifraSize), name)) return true;
+  // Any stored group, looked up without disturbing the caller's record and position.
+  FileControlBlock lookup(*current.declaration);
+  if (cinevo::Open(lookup, 0x42) != 0) return true;  // cannot tell: the write itself will report
+  StoreText(lookup, gru::kSifra, gru::kSifraSize, name);
+  const bool found = cinevo::Get(lookup, 0) == 0;
+  cinevo::Close(lookup);
+  return found;
+}
+
+int MovieFormManager::TakeCompleted() {
+  FileControlBlock& movie = globals_.catalogue->MovieFile();
+  if (request == classlib::request::kInsert || request == classlib::request::kChange) {
+    // A movie is shown only under its group: one without a group would be kept where no window
+    // ever finds it again.
+    const std::string group = LoadText(movie, pod::kSifra, pod::kSifraSize);
+    if (!GroupKnown(group)) {
+      ShowMessageBox(group.empty() ? std::string("A movie belongs to a group: type the group's name.")
+                                   : "There is no group " + group +
+                                         ". A movie belongs to a group: type the name of one.",
+                     actionMessage_.empty() ? "Update the PodGru File" : actionMessage_,
+                     box_icon::kExclamation);
+      if (vcrRequest != nullptr) *vcrRequest = 0;
+      managed.Select(mf::kGroup);
+      return lv::kContinue;
+    }
+  }
+  if (request == classlib::request::kInsert) {
+    // The key's second part: the path's first ten characters, taken once when the movie is
+    // added (by OK or by a toolbar button that saves), never again on a change.
+    StoreText(movie, pod::kNaslov2, pod::kNaslov2Size,
+              LoadText(movie, pod::kNaslov, pod::kNaslovSize).substr(0, pod::kNaslov2Size));
+  }
+  return WindowManager::TakeCompleted();
 }
 
 void RunMovieForm(Globals& globals) {

@@ -5,7 +5,8 @@
 // or 3 delete with the record read), runs the form and reads GlobalResponse (1 completed,
 // 2 cancelled). A delete never shows the window and asks nothing. Inserting copies the first ten
 // characters of the path into POD:NASLOV2, the second part of the movie key; a change leaves it
-// as it was. The frame toolbar's arrows save the record and leave their number in VCRRequest for
+// as it was. A movie is written only into a group that exists (or that the calling group form
+// is adding): one without a group would be shown nowhere. The frame toolbar's arrows save the record and leave their number in VCRRequest for
 // the caller to move on; Ctrl+' (and the toolbar's history button) brings back the value the
 // form last wrote into the focused field.
 #pragma once
@@ -40,6 +41,9 @@ class MovieFormManager : private detail::WindowParts, public classlib::WindowMan
   int Kill() override;
   int TakeWindowEvent() override;
   int TakeAccepted() override;
+  // Before the record is written: its group must be known (see GroupKnown), and a new movie
+  // gets the first ten characters of its path as the key's second part.
+  int TakeCompleted() override;
 
   Window& runtime() { return win; }
   classlib::FileChooser& chooser() { return chooser_; }
@@ -54,6 +58,10 @@ class MovieFormManager : private detail::WindowParts, public classlib::WindowMan
   classlib::Toolbar toolbar_;
   classlib::ToolbarFormTarget formTarget_;
   classlib::WindowResizer resizer_;
+  // True when `name` is the caller's current group (in GRUPA's record buffer, stored or being
+  // added) or a stored group.
+  bool GroupKnown(const std::string& name) const;
+
   classlib::FileChooser chooser_;
   std::string actionMessage_;
   bool filesOpened_ = false;

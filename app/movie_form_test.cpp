@@ -139,6 +139,52 @@ TEST_F(MovieFormTest, AChosenPathTooLongToKeepIsRefusedAndTheFieldKeepsItsValue)
   EXPECT_EQ(MoviesOnDisk(), (std::vector<Texts>{{"Drama", "/films/kept.avi", "/films/kep"}}));
 }
 
+TEST_F(MovieFormTest, AMovieIsKeptOnlyInAGroupThatExists) {
+  AddGroup("Drama");
+  StoreText(GroupRecord(), gru::kSifra, gru::kSifraSize, "");  // the caller has no current group
+  bool openAfterRefusals = false;
+  EXPECT_EQ(Insert("",
+                   [&](UiDriver& ui, const std::function<void()>& step) {
+                     ui.Type(mf::kPath, "/films/lost.avi");
+                     step();
+                     ui.Click(mf::kOk);  // no group
+                     step();
+                     ui.Type(mf::kGroup, "Dramas");
+                     step();
+                     ui.Click(mf::kOk);  // no such group
+                     step();
+                     openAfterRefusals = form_->runtime().IsOpen();
+                     ui.Type(mf::kGroup, "drama");  // names match without regard to case
+                     step();
+                     ui.Click(mf::kOk);
+                     step();
+                   }),
+            kRequestCompleted);
+  EXPECT_TRUE(openAfterRefusals);
+  EXPECT_EQ(form_->boxes, (Texts{"Add movie", "Add movie"}));
+  EXPECT_EQ(MoviesOnDisk(), (std::vector<Texts>{{"drama", "/films/lost.avi", "/films/los"}}));
+
+  // The group the caller is adding (its record in the buffer, not yet stored) is a group too.
+  StoreText(GroupRecord(), gru::kSifra, gru::kSifraSize, "Holidays");
+  EXPECT_EQ(Insert("Holidays", TypePathAndOk("/films/beach.avi")), kRequestCompleted);
+  EXPECT_TRUE(form_->boxes.empty());
+  EXPECT_EQ(MoviesOnDisk().size(), 2u);
+}
+
+TEST_F(MovieFormTest, SavingFromTheToolbarInAnInsertFormAlsoTakesTheKeyPart) {
+  AddGroup("Drama");
+  EXPECT_EQ(Insert("Drama",
+                   [](UiDriver& ui, const std::function<void()>& step) {
+                     ui.Type(mf::kPath, "/films/next/one.avi");
+                     step();
+                     ASSERT_TRUE(ui.Click(tb::kInsert - tb::kFirst + mf::kFirstToolbarButton));
+                     step();
+                   }),
+            kRequestCompleted);
+  EXPECT_EQ(globals_.vcrRequest, tb::kInsert);
+  EXPECT_EQ(MoviesOnDisk(), (std::vector<Texts>{{"Drama", "/films/next/one.avi", "/films/nex"}}));
+}
+
 TEST_F(MovieFormTest, DeleteAsksNothingAndShowsNoWindow) {
   AddGroup("Drama");
   AddMovie("Drama", "/films/a.avi");
