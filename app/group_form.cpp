@@ -195,7 +195,29 @@ int GroupFormManager::TakeAccepted() {
   return rc;
 }
 
+bool GroupFormManager::StoreNewGroup() {
+  classlib::FormFile& file = primary->Me();
+  if (file.Insert(true) != lv::kContinue) {
+    managed.Select(gf::kName);  // reported by the file manager: the user corrects the name
+    return false;
+  }
+  SaveHistory();
+  // From here on the form changes the stored group: OK renames it (with its movies), and however
+  // the form ends the caller learns that a group was added.
+  lastInsertedPosition = file.GetPosition();
+  file.Fetch(lastInsertedPosition);
+  request = classlib::request::kChange;
+  primary->SaveLinks();
+  file.RestoreBuffer(saved, false);
+  saved = file.SaveBuffer();
+  formTarget_.request = request;
+  win.SetCaption("Change group");
+  return true;
+}
+
 int GroupFormManager::RunProcedure(int /*number*/, int procedureRequest) {
+  // A movie needs its group: a group being added is stored before its first movie.
+  if (request == classlib::request::kInsert && !StoreNewGroup()) return kRequestCancelled;
   globals_.globalRequest = static_cast<uint8_t>(procedureRequest);
   if (movieForm_) {
     movieForm_(globals_);

@@ -3,7 +3,8 @@
 //
 // It is an update form like the movie form (movie_form.h): GlobalRequest in, GlobalResponse out.
 // Renaming a group renames its movies with it; a delete never shows the window, asks "Confirm
-// Delete" and takes the group's movies with it. The list shows one row per movie of the group
+// Delete" and takes the group's movies with it. A group being added is stored as soon as a movie
+// is added to it through the list, and the form then goes on as a change of that group. The list shows one row per movie of the group
 // being edited, in key order (the first ten characters of the path), each with the icon of its
 // kind: ".avi", ".mpg", ".mov" in the path (as written, in lower case), any other file.
 #pragma once
@@ -72,6 +73,10 @@ class GroupFormManager : private detail::WindowParts, public classlib::WindowMan
 
  private:
   class MovieBrowse;
+
+  // Stores the group the form is adding, so that movies can be added to it; the form then
+  // changes that group. False when it could not be stored (the user has been told why).
+  bool StoreNewGroup();
 
   Globals& globals_;
   MovieFormProcedure movieForm_;

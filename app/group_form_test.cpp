@@ -228,6 +228,85 @@ TEST_F(GroupFormTest, TheListsButtonsRunTheMovieForm) {
   EXPECT_EQ(MoviesOnDisk().size(), 6u);
 }
 
+TEST_F(GroupFormTest, AGroupBeingAddedIsStoredBeforeItsFirstMovie) {
+  AddDrama();
+  movieScripts_.push_back([](UiDriver& ui, const std::function<void()>& step) {
+    ui.Type(mf::kPath, "/trips/one.avi");
+    step();
+    ui.Click(mf::kOk);
+    step();
+  });
+  movieScripts_.push_back([](UiDriver& ui, const std::function<void()>& step) {
+    ui.Type(mf::kPath, "/trips/two.mov");
+    step();
+    ui.Click(mf::kOk);
+    step();
+  });
+  Texts rows, groupsMeanwhile;
+  std::string caption;
+  EXPECT_EQ(Insert([&](UiDriver& ui, const std::function<void()>& step) {
+              ui.Type(gf::kName, "Trips");
+              step();
+              ui.Click(gf::kInsert);
+              step();
+              groupsMeanwhile = GroupsOnDisk();
+              caption = form_->runtime().Caption();
+              ui.Click(gf::kInsert);
+              step();
+              rows = Rows();
+              ui.Type(gf::kName, "Journeys");  // now a rename, which carries the movies
+              step();
+              ui.Click(gf::kOk);
+              step();
+            }),
+            kRequestCompleted);
+  EXPECT_EQ(groupsMeanwhile, (Texts{"Comedy", "Drama", "Trips"}));
+  EXPECT_EQ(caption, "Change group");
+  EXPECT_EQ(rows, (Texts{"/trips/one.avi|1", "/trips/two.mov|3"}));
+  EXPECT_EQ(GroupsOnDisk(), (Texts{"Comedy", "Drama", "Journeys"}));
+  Texts journeys;
+  for (const Texts& m : MoviesOnDisk()) {
+    if (m[0] == "Journeys") journeys.push_back(m[1]);
+  }
+  EXPECT_EQ(journeys, (Texts{"/trips/one.avi", "/trips/two.mov"}));
+
+  // Cancelled after its movies were added, the group stays with them, and the caller hears so.
+  movieScripts_.push_back([](UiDriver& ui, const std::function<void()>& step) {
+    ui.Type(mf::kPath, "/kept/clip.mpg");
+    step();
+    ui.Click(mf::kOk);
+    step();
+  });
+  EXPECT_EQ(Insert([](UiDriver& ui, const std::function<void()>& step) {
+              ui.Type(gf::kName, "Kept");
+              step();
+              ui.Click(gf::kInsert);
+              step();
+              ui.Click(gf::kCancel);
+              step();
+            }),
+            kRequestCompleted);
+  EXPECT_EQ(LoadText(GroupRecord(), gru::kSifra, gru::kSifraSize), "Kept");
+  EXPECT_EQ(GroupsOnDisk(), (Texts{"Comedy", "Drama", "Journeys", "Kept"}));
+  EXPECT_EQ(MoviesOnDisk().size(), 9u);
+
+  // A name that is taken stops the movie form from running at all.
+  EXPECT_EQ(Insert([](UiDriver& ui, const std::function<void()>& step) {
+              ui.Type(gf::kName, "comedy");
+              step();
+              ui.AnswerMessageBox(box_button::kOk);
+              ui.Click(gf::kInsert);
+              step();
+              ui.AnswerMessageBox(box_button::kNo);
+              ui.Click(gf::kCancel);
+              step();
+            }),
+            kRequestCancelled);
+  EXPECT_EQ(form_->boxes, (Texts{"Duplicate Key Error", "Save Record"}));
+  EXPECT_EQ(movieRequests_.size(), 3u);
+  EXPECT_EQ(GroupsOnDisk().size(), 4u);
+}
+
 TEST_F(GroupFormTest, NextInTheToolbarSavesTheGroupAndLeavesTheMoveToTheCaller) {
   AddDrama();
   EXPECT_EQ(Change("Comedy", TypeName("Satire", tb::kDown - tb::kFirst + gf::kFirstToolbarButton)),
