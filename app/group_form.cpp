@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "app/form_toolbar.h"
+#include "app/update_form_frame.h"
 #include "app/movie_form.h"
 #include "classlib/field_values.h"
 #include "runtime/data/file_statements.h"
@@ -24,30 +24,22 @@ int MovieIcon(std::string_view path) {
 
 void RegisterGroupForm() {
   using namespace cinevo::controls;
-  WindowDefinition d;
-  d.resource = "filmo$FILMO003";
-  d.label = "P1$QUICKWINDOW";
-  d.caption = "Update the Grupa File";
-  d.icon = "1mm.ico";
-  d.font = "MS Sans Serif";
-  d.width = 290;
-  d.height = 200;
   // Dialog units: the name at the top, the movies under it taking the room, their buttons under
   // the list, OK, Cancel and Help in the bottom right corner. What lies across the middle of the
   // form stretches as it is sized, what lies in its right or bottom half follows that edge.
-  d.controls = {Image("~opened.ico").At(6, 6, 12, 12),
-                Prompt("Group").At(22, 9, 30, 10),
-                Entry("@s20").At(52, 7, 88, 12),
-                Prompt("movies").At(6, 25, 60, 10),
-                List("80L(2)|I@s120@", "Browsing Records").At(6, 35, 278, 100),
-                Button("&Insert").At(6, 139, 42, 15),
-                Button("&Change").At(52, 139, 42, 15),
-                Button("&Delete").At(98, 139, 42, 15),
-                Button("OK").At(152, 162, 42, 15),
-                Button("Cancel").At(198, 162, 42, 15),
-                Button("Help").At(244, 162, 40, 15),
-                FormToolbarDefinition()};
-  RegisterWindowDefinition(std::move(d));
+  RegisterWindowDefinition(UpdateFormDefinition(
+      "FILMO003", "Update the Grupa File", 290, 200,
+      {Image("~opened.ico").At(6, 6, 12, 12),
+       Prompt("Group").At(22, 9, 30, 10),
+       Entry("@s20").At(52, 7, 88, 12),
+       Prompt("movies").At(6, 25, 60, 10),
+       List("80L(2)|I@s120@", "Browsing Records").At(6, 35, 278, 100),
+       Button("&Insert").At(6, 139, 42, 15),
+       Button("&Change").At(52, 139, 42, 15),
+       Button("&Delete").At(98, 139, 42, 15),
+       Button("OK").At(152, 162, 42, 15),
+       Button("Cancel").At(198, 162, 42, 15),
+       Button("Help").At(244, 162, 40, 15)}));
 }
 
 // The browse of the group's movies; it gives every row the icon of its path.

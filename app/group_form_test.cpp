@@ -111,6 +111,14 @@ TEST_F(GroupFormTest, ChangeShowsTheGroupsMoviesInKeyOrderWithTheIconOfTheirKind
                    }),
             kRequestCancelled);
   EXPECT_EQ(form_->caption, "Change group");
+  const WindowDefinition* d = FindWindowDefinition("filmo$FILMO003", "P1$QUICKWINDOW");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->caption, "Update the Grupa File");
+  EXPECT_EQ(d->icon, "1mm.ico");
+  const std::vector<NumberedControl> numbered = NumberControls(*d);
+  EXPECT_EQ(numbered.size(), 25u) << "eleven controls, the toolbar and its 13 buttons";
+  EXPECT_EQ(numbered[gf::kMovies - 1].control->format, "80L(2)|I@s120@");
+  EXPECT_EQ(numbered[gf::kName - 1].control->picture, "@s20");
   EXPECT_EQ(rows, (Texts{"/films/a/beach.avi|1", "/films/b/river.mpg|2", "/films/c/clip.mov|3",
                          "/films/d/LOUD.MOV|4", "/films/e/notes.wav|4"}))
       << "upper-case extensions are not recognised";

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/form_toolbar.h"
+#include "app/update_form_frame.h"
 #include "classlib/field_values.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/ui/event_code.h"
@@ -19,27 +19,19 @@ namespace lv = classlib::level;
 
 void RegisterMovieForm() {
   using namespace cinevo::controls;
-  WindowDefinition d;
-  d.resource = "filmo$FILMO002";
-  d.label = "P1$QUICKWINDOW";
-  d.caption = "Update the PodGru File";
-  d.icon = "1mm.ico";
-  d.font = "MS Sans Serif";
-  d.width = 276;
-  d.height = 96;
   // Dialog units: the path across the form with "..." at its end, the group's name under it,
   // OK, Cancel and Help in the bottom right corner. What lies across the middle of the form
   // stretches as it is sized, what lies in its right or bottom half follows that edge.
-  d.controls = {Prompt("Group").At(6, 30, 32, 10),
-                Prompt("Movie").At(6, 10, 32, 10),
-                Entry("@s120").At(40, 8, 204, 12),
-                Button("...", "Choose the movie's file").At(248, 7, 22, 14),
-                Entry("@s20").At(40, 28, 90, 12),
-                Button("OK").At(146, 52, 40, 15),
-                Button("Cancel").At(190, 52, 40, 15),
-                Button("Help").At(234, 52, 36, 15),
-                FormToolbarDefinition()};
-  RegisterWindowDefinition(std::move(d));
+  RegisterWindowDefinition(UpdateFormDefinition(
+      "FILMO002", "Update the PodGru File", 276, 96,
+      {Prompt("Group").At(6, 30, 32, 10),
+       Prompt("Movie").At(6, 10, 32, 10),
+       Entry("@s120").At(40, 8, 204, 12),
+       Button("...", "Choose the movie's file").At(248, 7, 22, 14),
+       Entry("@s20").At(40, 28, 90, 12),
+       Button("OK").At(146, 52, 40, 15),
+       Button("Cancel").At(190, 52, 40, 15),
+       Button("Help").At(234, 52, 36, 15)}));
 }
 
 MovieFormManager::MovieFormManager(Globals& globals)

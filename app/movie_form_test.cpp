@@ -60,6 +60,13 @@ TEST_F(MovieFormTest, OpensWithItsControlsAndTheCaptionOfItsRequest) {
             }),
             kRequestCancelled);
   EXPECT_EQ(form_->caption, "Add movie");
+  const WindowDefinition* d = FindWindowDefinition("filmo$FILMO002", "P1$QUICKWINDOW");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->caption, "Update the PodGru File");
+  EXPECT_EQ(d->icon, "1mm.ico");
+  EXPECT_EQ(NumberControls(*d).size(), 22u) << "eight controls, the toolbar and its 13 buttons";
+  EXPECT_EQ(NumberControls(*d)[mf::kPath - 1].control->picture, "@s120");
+  EXPECT_EQ(NumberControls(*d)[mf::kGroup - 1].control->picture, "@s20");
   EXPECT_EQ(shown, (Texts{"Group", "Movie", "...", "OK", "Cancel", "Help", "Drama", "3",
                           "Save record and add another"}))
       << "tips come from the toolbar's insert table";
