@@ -1,11 +1,13 @@
-// Shared by the view manager's and the browse's tests: the catalogue's two files with their file
-// and relation managers (groups to movies, cascading), and a VIEW over the movies in key order.
+// Shared by the class library's catalogue tests: the catalogue's two files with their file and
+// relation managers, and (for the view manager's and the browse's tests) a VIEW over the movies
+// in key order, the relations cascading.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,39 +20,65 @@
 
 namespace cinevo::classlib::test_support {
 
-class CatalogueFixture : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = PrepareDir("catalogue");
+// The catalogue's two files with their file managers and relation managers: groups to movies
+// with the given actions, movies back to groups. Build opens them as the main window does.
+class CatalogueManagers {
+ public:
+  void Build(const std::filesystem::path& dir, LinkAction update, LinkAction del,
+             const std::string& groupDriver = "TARVEX", const std::string& movieDriver = "TARVEX") {
     errors_.Init();
-    groupDecl_ = GroupDecl(dir_);
-    movieDecl_ = MovieDecl(dir_, movieDriver_);
+    groupDecl_ = GroupDecl(dir, groupDriver);
+    movieDecl_ = MovieDecl(dir, movieDriver);
     groupFile_ = std::make_unique<FileControlBlock>(groupDecl_);
     movieFile_ = std::make_unique<FileControlBlock>(movieDecl_);
     groups_.Init(*groupFile_, errors_);
     groups_.fileNameValue = "Grupa";
     groups_.AddKey(0, "GRU:Prk", 0);
     groupRel_.Init(groups_, true);
-    groupRel_.AddRelation(movieRel_, kLinkCascade, kLinkCascade, 0);
+    groupRel_.AddRelation(movieRel_, update, del, 0);
     groupRel_.AddRelationLink(std::span(groupFile_->record).first(20), std::span(movieFile_->record).first(20));
     movies_.Init(*movieFile_, errors_);
     movies_.fileNameValue = "PodGru";
     movies_.AddKey(0, "POD:Prk", 0);
     movieRel_.Init(movies_, true);
     movieRel_.AddRelation(groupRel_);
+    built_ = true;
     ASSERT_EQ(groupRel_.OpenAll(), 0);
+  }
+  // Kills what Build made (closing the files first when `close`).
+  void Unbuild(bool close) {
+    if (built_) {
+      if (close) groupRel_.CloseAll();
+      groupRel_.Kill();
+      movieRel_.Kill();
+      built_ = false;
+    }
+    errors_.Kill();
+  }
+
+  ErrorClass errors_;
+  FileDeclaration groupDecl_, movieDecl_;
+  std::unique_ptr<FileControlBlock> groupFile_, movieFile_;
+  FileManager groups_, movies_;
+  RelationManager groupRel_, movieRel_;
+  bool built_ = false;
+};
+
+class CatalogueFixture : public ::testing::Test, protected CatalogueManagers {
+ protected:
+  void SetUp() override {
+    dir_ = PrepareDir("catalogue");
+    Build(dir_, kLinkCascade, kLinkCascade, "TARVEX", movieDriver_);
+    if (HasFatalFailure()) return;
     ViewDeclaration v;
     v.primary = movieFile_.get();
     v.key = 0;
     view_ = std::make_unique<View>(v);
   }
   void TearDown() override {
-    Close(view_->block());
+    if (view_) Close(view_->block());
     view_.reset();
-    groupRel_.CloseAll();
-    groupRel_.Kill();
-    movieRel_.Kill();
-    errors_.Kill();
+    Unbuild(true);
     std::filesystem::remove_all(dir_);
   }
 
@@ -85,11 +113,6 @@ class CatalogueFixture : public ::testing::Test {
 
   std::string movieDriver_ = "TARVEX";
   std::filesystem::path dir_;
-  ErrorClass errors_;
-  FileDeclaration groupDecl_, movieDecl_;
-  std::unique_ptr<FileControlBlock> groupFile_, movieFile_;
-  FileManager groups_, movies_;
-  RelationManager groupRel_, movieRel_;
   std::unique_ptr<View> view_;
 };
 

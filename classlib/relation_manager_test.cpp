@@ -9,6 +9,7 @@
 #include <memory>
 #include <utility>
 
+#include "classlib/catalogue_fixture.h"
 #include "classlib/classlib_test_support.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/isam_test_support.h"
@@ -29,38 +30,17 @@ constexpr int kExclamation = 32515;
 
 using Movie = std::pair<std::string, std::string>;  // group, path
 
-class RelationManagerTest : public ::testing::Test {
+class RelationManagerTest : public ::testing::Test, protected CatalogueManagers {
  protected:
   void SetUp() override { dir_ = PrepareDir("relation_manager"); }
   void TearDown() override {
-    if (built_) {
-      groupRel_.Kill();
-      movieRel_.Kill();
-    }
-    errors_.Kill();
+    Unbuild(false);
     fs::remove_all(dir_);
   }
-  // The catalogue: groups to movies with the given actions, movies back to groups.
+  // The catalogue with the given actions, opened for the whole test.
   void Build(LinkAction update, LinkAction del, std::string groupDriver = "TARVEX",
              std::string movieDriver = "TARVEX") {
-    errors_.Init();
-    groupDecl_ = GroupDecl(dir_, groupDriver);
-    movieDecl_ = MovieDecl(dir_, movieDriver);
-    groupFile_ = std::make_unique<FileControlBlock>(groupDecl_);
-    movieFile_ = std::make_unique<FileControlBlock>(movieDecl_);
-    groups_.Init(*groupFile_, errors_);
-    groups_.fileNameValue = "Grupa";
-    groups_.AddKey(0, "GRU:Prk", 0);
-    groupRel_.Init(groups_, true);
-    groupRel_.AddRelation(movieRel_, update, del, 0);
-    groupRel_.AddRelationLink(std::span(groupFile_->record).first(20), std::span(movieFile_->record).first(20));
-    movies_.Init(*movieFile_, errors_);
-    movies_.fileNameValue = "PodGru";
-    movies_.AddKey(0, "POD:Prk", 0);
-    movieRel_.Init(movies_, true);
-    movieRel_.AddRelation(groupRel_);
-    built_ = true;
-    ASSERT_EQ(groupRel_.OpenAll(), 0);  // as the main window does, for the whole test
+    CatalogueManagers::Build(dir_, update, del, groupDriver, movieDriver);
   }
   void AddGroup(std::string_view name) {
     std::fill(groupFile_->record.begin(), groupFile_->record.end(), ' ');
@@ -115,12 +95,6 @@ class RelationManagerTest : public ::testing::Test {
   }
 
   fs::path dir_;
-  ErrorClass errors_;
-  FileDeclaration groupDecl_, movieDecl_;
-  std::unique_ptr<FileControlBlock> groupFile_, movieFile_;
-  FileManager groups_, movies_;
-  RelationManager groupRel_, movieRel_;
-  bool built_ = false;
 };
 
 const std::vector<Movie> kFilled = {{"A", "/m/a1.avi"}, {"A", "/m/a2.avi"}, {"A", "/m/a3.avi"},
