@@ -3,7 +3,16 @@
 #include <filesystem>
 #include <system_error>
 
+#include "runtime/ui/file_dialog.h"
+
 namespace cinevo::classlib {
+
+FileDialogFunction RuntimeFileDialog() {
+  return [](std::string_view title, std::string& file, std::string_view filter, unsigned flags) {
+    return FileDialog(title, file, filter, flags);
+  };
+}
+
 namespace {
 
 std::string_view Clipped(std::string_view s) {

@@ -23,6 +23,9 @@ namespace cinevo::classlib {
 using FileDialogFunction = std::function<bool(std::string_view title, std::string& file,
                                               std::string_view filter, unsigned flags)>;
 
+// The runtime's file dialog (runtime/ui/file_dialog.h) as a FileDialogFunction.
+FileDialogFunction RuntimeFileDialog();
+
 class FileChooser {
  public:
   static constexpr std::string_view kDefaultTitle = "Select A File";
@@ -34,8 +37,9 @@ class FileChooser {
   std::string maskString;  // the filter
   std::string savePath;    // the current directory, kept during Ask
   std::string windowTitle;
-  // The dialog to show; empty means no dialog can be shown, which answers as a cancel.
-  FileDialogFunction dialog;
+  // The dialog to show: the runtime's file dialog unless replaced; empty means no dialog can be
+  // shown, which answers as a cancel.
+  FileDialogFunction dialog = RuntimeFileDialog();
 
   void Init();
   // Appends description (without trailing blanks) + "|" + pattern to the filter.

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/ui/file_dialog.h"
+
 namespace cinevo::classlib {
 namespace {
 
@@ -118,6 +120,22 @@ TEST_F(FileChooserTest, AMissingDefaultDirectoryLeavesTheDialogWhereTheProgramIs
   EXPECT_EQ(chooser.Ask(true), "x.avi");
   EXPECT_EQ(shown.at(0).directory, root.string());
   EXPECT_EQ(fs::current_path(), root);
+}
+
+// Unless a form replaces it, the chooser shows the runtime's file dialog.
+TEST_F(FileChooserTest, WithoutADialogOfItsOwnTheChooserShowsTheRuntimesFileDialog) {
+  ScriptedFileDialogs dialogs;
+  dialogs.Choose("/m/chosen.avi");
+  dialogs.Cancel();
+  FileChooser fresh;
+  fresh.Init();
+  fresh.AddMask("Avi", "*.AVI");
+  fresh.windowTitle = "Choose movie";
+  EXPECT_EQ(fresh.Ask(true), "/m/chosen.avi");
+  EXPECT_EQ(fresh.Ask(true), "");
+  ASSERT_EQ(dialogs.Shown().size(), 2u);
+  EXPECT_EQ(dialogs.Shown()[0].title, "Choose movie");
+  EXPECT_EQ(dialogs.Shown()[0].filter, "Avi|*.AVI");
 }
 
 }  // namespace
