@@ -167,6 +167,20 @@ int GroupFormManager::Kill() {
   return rc;
 }
 
+void GroupFormManager::SetAlerts() {
+  WindowManager::SetAlerts();
+  managed.AddAlertKey(kEscapeKey);
+}
+
+int GroupFormManager::TakeEvent() {
+  // Esc leaves the form as its Cancel button does.
+  if (managed.Event() == EVENT::AlertKey && managed.KeyCode() == kEscapeKey) {
+    managed.Post(EVENT::Accepted, gf::kCancel);
+    return lv::kContinue;
+  }
+  return WindowManager::TakeEvent();
+}
+
 int GroupFormManager::TakeWindowEvent() {
   if (managed.Event() == EVENT::OpenWindow) {
     if (originalRequest == classlib::request::kInsert) win.SetCaption("Add group");

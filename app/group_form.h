@@ -62,6 +62,8 @@ class GroupFormManager : private detail::WindowParts, public classlib::WindowMan
   ~GroupFormManager() override;
   int Init() override;
   int Kill() override;
+  void SetAlerts() override;
+  int TakeEvent() override;
   int TakeWindowEvent() override;
   int TakeAccepted() override;
   // Runs the movie form with `request`; returns its response.

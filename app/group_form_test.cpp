@@ -337,6 +337,14 @@ TEST_F(GroupFormTest, CancelLeavesTheFilesAsTheyWere) {
   EXPECT_EQ(form_->boxes, Texts{"Save Record"});
   EXPECT_EQ(globals_.vcrRequest, 0);
   EXPECT_EQ(GroupsOnDisk(), (Texts{"Comedy", "Drama"}));
+  // Esc on the list is Cancel too.
+  EXPECT_EQ(Change("Drama",
+                   [](UiDriver& ui, const std::function<void()>& step) {
+                     ASSERT_TRUE(ui.PressKey(gf::kMovies, 0x1B));
+                     step();
+                   }),
+            kRequestCancelled);
+  EXPECT_FALSE(form_->runtime().IsOpen());
   EXPECT_EQ(LoadText(GroupRecord(), gru::kSifra, gru::kSifraSize), "Drama");
   EXPECT_EQ(MoviesOnDisk().size(), 6u);
 }

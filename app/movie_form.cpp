@@ -106,6 +106,20 @@ int MovieFormManager::Kill() {
   return rc;
 }
 
+void MovieFormManager::SetAlerts() {
+  WindowManager::SetAlerts();
+  managed.AddAlertKey(kEscapeKey);
+}
+
+int MovieFormManager::TakeEvent() {
+  // Esc leaves the form as its Cancel button does.
+  if (managed.Event() == EVENT::AlertKey && managed.KeyCode() == kEscapeKey) {
+    managed.Post(EVENT::Accepted, mf::kCancel);
+    return lv::kContinue;
+  }
+  return WindowManager::TakeEvent();
+}
+
 int MovieFormManager::TakeWindowEvent() {
   if (managed.Event() == EVENT::OpenWindow) {
     actionMessage_ = originalRequest == classlib::request::kInsert   ? "Add movie"

@@ -39,6 +39,8 @@ class MovieFormManager : private detail::WindowParts, public classlib::WindowMan
   explicit MovieFormManager(Globals& globals);
   int Init() override;
   int Kill() override;
+  void SetAlerts() override;
+  int TakeEvent() override;
   int TakeWindowEvent() override;
   int TakeAccepted() override;
   // Before the record is written: its group must be known (see GroupKnown), and a new movie

@@ -245,6 +245,12 @@ TEST_F(MovieFormTest, CancelGivesResponseTwoAndLeavesFilesAndBufferAsTheyWere) {
             }),
             kRequestCancelled);
   EXPECT_TRUE(form_->boxes.empty());
+  EXPECT_EQ(Insert("Drama", [](UiDriver& ui, const std::function<void()>& step) {
+              ASSERT_TRUE(ui.PressKey(mf::kPath, 0x1B));  // Esc
+              step();
+            }),
+            kRequestCancelled);
+  EXPECT_FALSE(form_->runtime().IsOpen());
   EXPECT_EQ(MoviesOnDisk().size(), 1u);
 }
 

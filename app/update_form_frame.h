@@ -5,12 +5,16 @@
 // the toolbar's targets give them their tips and states.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
 #include "runtime/ui/window_definition.h"
 
 namespace cinevo::app {
+
+// Esc leaves a form as its Cancel button does.
+inline constexpr uint32_t kEscapeKey = 0x1B;
 
 // The form `name` ("FILMO002") with `caption` and size (dialog units): its `controls`, then the
 // toolbar with insert, change, delete, select, last, first, page down, page up, next, previous,
