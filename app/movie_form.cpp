@@ -7,7 +7,6 @@
 #include "classlib/field_values.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/ui/event_code.h"
-#include "runtime/ui/file_dialog.h"
 #include "runtime/ui/message_box.h"
 #include "runtime/ui/property.h"
 #include "runtime/ui/window_definition.h"
@@ -92,9 +91,6 @@ int MovieFormManager::Init() {
   chooser_.AddMask("Mov", "*.MOV");
   chooser_.AddMask("All", "*.*");
   chooser_.windowTitle = "Choose movie";
-  chooser_.dialog = [](std::string_view title, std::string& file, std::string_view filter, unsigned flags) {
-    return FileDialog(title, file, filter, flags);
-  };
   SetAlerts();
   return lv::kContinue;
 }
