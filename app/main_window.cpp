@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/about_window.h"
+#include "app/favourites_window.h"
 #include "app/play_list_window.h"
 #include "app/player_windows.h"
 #include "runtime/core/std_date.h"
@@ -152,7 +153,6 @@ int RunMainWindow(MainWindowContext& context, Player& player, const MainWindowCa
   MainWindowCalls with_defaults = calls;
   if (!with_defaults.about) with_defaults.about = [] { RunAboutWindow(); };
   if (!with_defaults.play_list) with_defaults.play_list = [&player] { RunPlayListWindow(player); };
-  if (!with_defaults.favourites) with_defaults.favourites = [] { RunFavouritesPlaceholder(); };
   MainWindowManager manager(context, player, with_defaults, startup_names);
   return manager.Run();
 }
@@ -175,35 +175,9 @@ uint8_t CatalogueMainWindow(Globals& globals, Player& player,
   };
   context.close_files = [&catalogue] { catalogue.GroupRelations().CloseAll(); };
   context.favourites_writer = [&writer]() -> FavouritesWriter* { return &writer; };
-  return static_cast<uint8_t>(RunMainWindow(context, player, {}, startup_names));
-}
-
-namespace {
-
-// The placeholder's window manager: Back closes it.
-class FavouritesPlaceholder : private detail::WindowParts, public classlib::WindowManager {
- public:
-  FavouritesPlaceholder() : WindowManager(managed) {}
-  int Init() override {
-    int rc = WindowManager::Init();
-    if (rc != lv::kContinue) return rc;
-    firstField = favourites_placeholder_control::kBack;
-    if (!win.Open("filmo$FILMO004", "P1$WINDOW")) return lv::kStop;
-    opened = true;
-    SetAlerts();
-    return lv::kContinue;
-  }
-  int TakeAccepted() override {
-    if (managed.Field() == favourites_placeholder_control::kBack) managed.Post(EVENT::CloseWindow);
-    return WindowManager::TakeAccepted();
-  }
-};
-
-}  // namespace
-
-void RunFavouritesPlaceholder() {
-  FavouritesPlaceholder manager;
-  manager.Run();
+  MainWindowCalls calls;
+  calls.favourites = [&globals, &player] { RunFavouritesWindow(globals, player); };
+  return static_cast<uint8_t>(RunMainWindow(context, player, calls, startup_names));
 }
 
 }  // namespace cinevo::app

@@ -68,19 +68,17 @@ class MainWindowManager : private detail::WindowParts, public classlib::WindowMa
   bool files_opened_ = false;
 };
 
-// Registers the player's windows, runs the main window until the user closes it and returns its
-// response. The play-list window is run when `calls` names none, the favourites placeholder
-// likewise.
+// Registers the program's windows, runs the main window until the user closes it and returns its
+// response. The About and play-list windows are run when `calls` names none; the favourites
+// window needs the catalogue, so only `calls` runs it.
 int RunMainWindow(MainWindowContext& context, Player& player, const MainWindowCalls& calls,
                   const std::vector<std::string>& startup_names = {});
 
 // The main window procedure of the program over the catalogue of `globals`: the data files open
-// through GRUPA's relation manager while the window is open, and "Add play list" writes to them
-// directly. Returns the window's response.
+// through GRUPA's relation manager while the window is open, "Add play list" writes to them
+// directly, and Favorites > Edit runs the favourites window over them. Returns the window's
+// response.
 uint8_t CatalogueMainWindow(Globals& globals, Player& player,
                             const std::vector<std::string>& startup_names);
-
-// Until the favourites tree exists: a window that says so, closed by its Back button.
-void RunFavouritesPlaceholder();
 
 }  // namespace cinevo::app

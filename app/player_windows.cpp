@@ -20,6 +20,15 @@ WindowDefinition PlayerWindow(std::string_view name, std::string_view caption, s
   return d;
 }
 
+// The frame toolbar of a relation tree: buttons for the toolbar's 2000 to 2012 in order, the six
+// arrows named as the tree moves. The tree serves only the arrows; its window hides the rest.
+ControlDef TreeToolbar() {
+  return Toolbar({Button("Insert"), Button("Change"), Button("Delete"), Button("Select"),
+                  Button("Next parent"), Button("Parent"), Button("Next similar"),
+                  Button("Previous similar"), Button("Next"), Button("Previous"), Button("Locate"),
+                  Button("History"), Button("Help")});
+}
+
 }  // namespace
 
 void RegisterPlayerWindows() {
@@ -74,9 +83,9 @@ void RegisterPlayerWindows() {
   RegisterWindowDefinition(std::move(details));
 
   WindowDefinition favourites = PlayerWindow("FILMO004", "Favorites", "1mm.ico");
-  favourites.controls = {String("The favourites tree is not part of this version yet. The play list "
-                                "can already be stored: Favorites, Add play list."),
-                         Button("Back").Icon("L.ico")};
+  favourites.width = 380;  // a path and the toolbar's arrows in sight
+  favourites.height = 200;
+  favourites.controls = {Tree("800LIT@s200@", "Right click for options"), TreeToolbar()};
   RegisterWindowDefinition(std::move(favourites));
 }
 

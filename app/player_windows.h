@@ -1,6 +1,5 @@
-// The window definitions of the player: the main window, the play-list window, the player
-// window and the details window (and, for now, the favourites placeholder), registered under
-// their resource names.
+// The window definitions of the program: the main window, the play-list window, the player
+// window, the details window and the favourites window, registered under their resource names.
 #pragma once
 
 #include "classlib/runtime_window.h"
@@ -44,10 +43,10 @@ inline constexpr int kBack = 1, kVersion = 3, kProduct = 5, kStatus = 7, kDestin
                      kAudio = 11, kFrames = 13, kMilliseconds = 15;
 }
 
-// Until the favourites tree exists, "filmo$FILMO004" is a placeholder: a line that says so and
-// a Back button.
-namespace favourites_placeholder_control {
-inline constexpr int kText = 1, kBack = 2;
+// The favourites window "filmo$FILMO004": the tree list, then the frame toolbar, whose buttons
+// stand for the toolbar's 2000 to 2012 in order.
+namespace favourites_control {
+inline constexpr int kTree = 1, kToolbar = 2, kFirstToolbarButton = 3;
 }
 
 // Registers the definitions (once is enough; again replaces them).
