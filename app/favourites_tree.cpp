@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/group_form.h"
 #include "runtime/core/error.h"
 #include "runtime/core/error_codes.h"
 #include "runtime/core/invariant.h"
@@ -44,13 +45,6 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
-
-int16_t MovieIcon(std::string_view path) {
-  if (path.find(".avi") != std::string_view::npos) return tree_icon::kAvi;
-  if (path.find(".mpg") != std::string_view::npos) return tree_icon::kMpg;
-  if (path.find(".mov") != std::string_view::npos) return tree_icon::kMov;
-  return tree_icon::kOtherMovie;
-}
 
 FavouritesTree::FavouritesTree(Catalogue& catalogue) : catalogue_(catalogue) { ClearExpanded(); }
 
@@ -171,7 +165,7 @@ TreeRead FavouritesTree::LoadMovies(int32_t after) {
     if (e != 0) return TreeRead::kFailed;
     if (!InGroup(name)) return TreeRead::kOk;
     const std::string path = LoadText(m, pod::kNaslov, pod::kNaslovSize);
-    AppendLine(path, MovieIcon(path), tree_level::kMovie, false, Position(m), ++at);
+    AppendLine(path, static_cast<int16_t>(MovieIcon(path)), tree_level::kMovie, false, Position(m), ++at);
   }
 }
 

@@ -7,8 +7,9 @@
 //
 // Display queue, one entry per visible line in display order (fields in this order):
 //   DISPLAY   STRING(200)  "..." for the root, GRU:SIFRA for a group, POD:NASLOV for a movie
-//   ICON      SHORT        1 ".avi", 2 ".mpg", 3 ".mov", 4 any other movie (the test is
-//                          case-sensitive), 5 closed group (and the root), 6 opened group
+//   ICON      SHORT        a movie's icon as the group form's list shows it (MovieIcon: 1
+//                          ".avi", 2 ".mpg", 3 ".mov", 4 any other, case-sensitive), 5 closed
+//                          group (and the root), 6 opened group
 //   LEVEL     LONG         0 root, 1 group, 2 movie; -1 for a group with movies that is contracted
 //   LOADED    SHORT        1 when the line's children are in the queue
 //   POSITION  STRING(512)  the record's position in its data file, blank for the root
@@ -54,9 +55,6 @@ inline constexpr std::array<const char*, 6> kTreeIconNames = {
 
 // The text of the root line.
 inline constexpr std::string_view kRootText = "...";
-
-// The icon of a movie line for a stored path.
-int16_t MovieIcon(std::string_view path);
 
 // One line of the display queue, as read from it.
 struct TreeLine {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/group_form.h"
+#include "app/movie_form.h"
 #include "classlib/runtime_window.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/ui/event_code.h"
@@ -15,7 +17,10 @@ namespace tb = classlib::toolbar_button;
 namespace fc = favourites_control;
 
 FavouritesManager::FavouritesManager(Globals& globals, Player& player, const FavouritesCalls& calls)
-    : WindowManager(managed), globals_(globals), player_(player), calls_(calls), tree_(*globals.catalogue) {}
+    : WindowManager(managed), globals_(globals), player_(player), calls_(calls), tree_(*globals.catalogue) {
+  if (!calls_.group_form) calls_.group_form = [](Globals& g) { RunGroupForm(g); };
+  if (!calls_.movie_form) calls_.movie_form = [](Globals& g) { RunMovieForm(g); };
+}
 
 int FavouritesManager::Init() {
   request = globals_.globalRequest;
@@ -214,7 +219,6 @@ void FavouritesManager::PlayGroup() {
 // --- Edits ---------------------------------------------------------------------------------------
 
 bool FavouritesManager::RunForm(const std::function<void(Globals&)>& form, int request) {
-  if (!form) return false;
   Update();
   globals_.globalRequest = static_cast<uint8_t>(request);
   globals_.globalResponse = kNoResponse;

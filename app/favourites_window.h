@@ -34,7 +34,7 @@
 namespace cinevo::app {
 
 // The forms the window runs. Each reads globals.globalRequest with the record in its buffer and
-// leaves globals.globalResponse; an empty one leaves the request unanswered (nothing happens).
+// leaves globals.globalResponse; an empty one is the program's own (RunGroupForm, RunMovieForm).
 struct FavouritesCalls {
   std::function<void(Globals&)> group_form;
   std::function<void(Globals&)> movie_form;

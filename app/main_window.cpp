@@ -157,10 +157,8 @@ int RunMainWindow(MainWindowContext& context, Player& player, const MainWindowCa
   return manager.Run();
 }
 
-uint8_t CatalogueMainWindow(Globals& globals, Player& player,
-                            const std::vector<std::string>& startup_names) {
+MainWindowContext CatalogueMainWindowContext(Globals& globals, FavouritesWriter& writer) {
   Catalogue& catalogue = *globals.catalogue;
-  DirectFavouritesWriter writer(catalogue.GroupFile(), catalogue.MovieFile());
   MainWindowContext context;
   context.global_request = &globals.globalRequest;
   context.global_response = &globals.globalResponse;
@@ -175,6 +173,13 @@ uint8_t CatalogueMainWindow(Globals& globals, Player& player,
   };
   context.close_files = [&catalogue] { catalogue.GroupRelations().CloseAll(); };
   context.favourites_writer = [&writer]() -> FavouritesWriter* { return &writer; };
+  return context;
+}
+
+uint8_t CatalogueMainWindow(Globals& globals, Player& player,
+                            const std::vector<std::string>& startup_names) {
+  DirectFavouritesWriter writer(globals.catalogue->GroupFile(), globals.catalogue->MovieFile());
+  MainWindowContext context = CatalogueMainWindowContext(globals, writer);
   MainWindowCalls calls;
   calls.favourites = [&globals, &player] { RunFavouritesWindow(globals, player); };
   return static_cast<uint8_t>(RunMainWindow(context, player, calls, startup_names));

@@ -80,5 +80,8 @@ int RunMainWindow(MainWindowContext& context, Player& player, const MainWindowCa
 // response.
 uint8_t CatalogueMainWindow(Globals& globals, Player& player,
                             const std::vector<std::string>& startup_names);
+// Its context: the catalogue's files opened and closed with the window, "Add play list" through
+// `writer` (which must outlive the window).
+MainWindowContext CatalogueMainWindowContext(Globals& globals, FavouritesWriter& writer);
 
 }  // namespace cinevo::app

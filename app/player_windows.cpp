@@ -1,5 +1,6 @@
 #include "app/player_windows.h"
 
+#include "app/form_toolbar.h"
 #include "runtime/ui/window_definition.h"
 
 namespace cinevo::app {
@@ -18,15 +19,6 @@ WindowDefinition PlayerWindow(std::string_view name, std::string_view caption, s
   d.icon = icon;
   d.font = "MS Sans Serif";
   return d;
-}
-
-// The frame toolbar of a relation tree: buttons for the toolbar's 2000 to 2012 in order, the six
-// arrows named as the tree moves. The tree serves only the arrows; its window hides the rest.
-ControlDef TreeToolbar() {
-  return Toolbar({Button("Insert"), Button("Change"), Button("Delete"), Button("Select"),
-                  Button("Next parent"), Button("Parent"), Button("Next similar"),
-                  Button("Previous similar"), Button("Next"), Button("Previous"), Button("Locate"),
-                  Button("History"), Button("Help")});
 }
 
 }  // namespace
@@ -83,9 +75,9 @@ void RegisterPlayerWindows() {
   RegisterWindowDefinition(std::move(details));
 
   WindowDefinition favourites = PlayerWindow("FILMO004", "Favorites", "1mm.ico");
-  favourites.width = 380;  // a path and the toolbar's arrows in sight
+  favourites.width = 320;  // a path in sight
   favourites.height = 200;
-  favourites.controls = {Tree("800LIT@s200@", "Right click for options"), TreeToolbar()};
+  favourites.controls = {Tree("800LIT@s200@", "Right click for options"), FormToolbarDefinition()};
   RegisterWindowDefinition(std::move(favourites));
 }
 

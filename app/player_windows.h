@@ -43,8 +43,8 @@ inline constexpr int kBack = 1, kVersion = 3, kProduct = 5, kStatus = 7, kDestin
                      kAudio = 11, kFrames = 13, kMilliseconds = 15;
 }
 
-// The favourites window "filmo$FILMO004": the tree list, then the frame toolbar, whose buttons
-// stand for the toolbar's 2000 to 2012 in order.
+// The favourites window "filmo$FILMO004": the tree list, then the frame toolbar
+// (app/form_toolbar.h), whose buttons stand for the toolbar's 2000 to 2012 in order.
 namespace favourites_control {
 inline constexpr int kTree = 1, kToolbar = 2, kFirstToolbarButton = 3;
 }
