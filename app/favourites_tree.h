@@ -37,7 +37,7 @@
 
 #include "app/catalogue.h"
 #include "runtime/core/queue.h"
-#include "runtime/ui/format/queue_field.h"
+#include "runtime/ui/window.h"  // QueueField, as Window::BindQueue takes it
 
 namespace cinevo::app {
 
