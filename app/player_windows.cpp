@@ -1,6 +1,6 @@
 #include "app/player_windows.h"
 
-#include "app/form_toolbar.h"
+#include "app/update_form_frame.h"
 #include "runtime/ui/window_definition.h"
 
 namespace cinevo::app {
@@ -74,10 +74,11 @@ void RegisterPlayerWindows() {
                       Prompt("Milliseconds:"), String("", "@s20")};
   RegisterWindowDefinition(std::move(details));
 
-  WindowDefinition favourites = PlayerWindow("FILMO004", "Favorites", "1mm.ico");
-  favourites.width = 320;  // a path in sight
-  favourites.height = 200;
-  favourites.controls = {Tree("800LIT@s200@", "Right click for options"), FormToolbarDefinition()};
+  // The favourites window shares the update forms' frame toolbar (after its tree list); it is a
+  // window of its own kind, "P1$WINDOW".
+  WindowDefinition favourites = UpdateFormDefinition(
+      "FILMO004", "Favorites", 320, 200, {Tree("800LIT@s200@", "Right click for options")});
+  favourites.label = "P1$WINDOW";
   RegisterWindowDefinition(std::move(favourites));
 }
 

@@ -44,7 +44,7 @@ inline constexpr int kBack = 1, kVersion = 3, kProduct = 5, kStatus = 7, kDestin
 }
 
 // The favourites window "filmo$FILMO004": the tree list, then the frame toolbar
-// (app/form_toolbar.h), whose buttons stand for the toolbar's 2000 to 2012 in order.
+// (app/update_form_frame.h), whose buttons stand for the toolbar's 2000 to 2012 in order.
 namespace favourites_control {
 inline constexpr int kTree = 1, kToolbar = 2, kFirstToolbarButton = 3;
 }
