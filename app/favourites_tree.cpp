@@ -44,6 +44,23 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
+// While it lives, the file's reads share one update lock instead of taking it one read at a time
+// (STREAM until FLUSH): loading a large tree is one read of the file as it stands, and another
+// program's write waits for it rather than being refused.
+class ReadAtOnce {
+ public:
+  explicit ReadAtOnce(FileControlBlock& f) : f_(f), on_(Stream(f) == 0) {}
+  ~ReadAtOnce() {
+    if (on_) Flush(f_);
+  }
+  ReadAtOnce(const ReadAtOnce&) = delete;
+  ReadAtOnce& operator=(const ReadAtOnce&) = delete;
+
+ private:
+  FileControlBlock& f_;
+  bool on_;
+};
+
 }  // namespace
 
 FavouritesTree::FavouritesTree(Catalogue& catalogue) : catalogue_(catalogue) { ClearExpanded(); }
@@ -176,6 +193,8 @@ TreeRead FavouritesTree::Load(bool expandAll) {
   if (groups.EnsureOpen() != 0) return TreeRead::kFailed;
   if (catalogue_.Movies().EnsureOpen() != 0) return TreeRead::kFailed;
   FileControlBlock& g = catalogue_.GroupFile();
+  ReadAtOnce groupsAtOnce(g);
+  ReadAtOnce moviesAtOnce(catalogue_.MovieFile());
   if (Set(g) != 0) return TreeRead::kFailed;
   for (;;) {
     if (groups.Next() != 0) return groups.AtEOF() ? TreeRead::kOk : TreeRead::kFailed;

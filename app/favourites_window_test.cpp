@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -277,8 +279,20 @@ TEST_F(FavouritesWindowTest, GroupsInTheOrderAddedMoviesInKeyOrderWithTheirIcons
   AddMovie("Zeta", "/m/c.mov");
   AddMovie("Zeta", "/m/E.AVI");
   AddMovie("Alpha", "/m/x.avi");
+  auto bytes = [this] {
+    std::string all;
+    for (const char* name : {"GRUPA.TVX", "PODGRU.TVX"}) {
+      std::ifstream in(dir_ / name, std::ios::binary);
+      all += std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    return all;
+  };
+  const std::string before = bytes();
   Open();
   EXPECT_EQ(Lines(), (Texts{"... #5", "  +Zeta #5", "  +Alpha #5", "  Empty #6"}));
+  Popup(1, fi::kExpandAll);
+  Popup(1, fi::kContractAll);
+  EXPECT_EQ(bytes(), before) << "reading the tree writes nothing";
   ASSERT_TRUE(ui_->ClickExpander(fc::kTree, 2));
   Step();
   // Key order: POD:SIFRA, then the first ten characters of the path, without regard to case.
