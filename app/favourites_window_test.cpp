@@ -16,6 +16,7 @@
 
 #include "app/catalogue.h"
 #include "app/data_startup.h"
+#include "app/form_test_support.h"
 #include "platform/window/test_application.h"
 #include "classlib/runtime_window.h"
 #include "classlib/toolbar.h"
@@ -65,52 +66,18 @@ struct FormCall {
   std::string record;  // GRU:SIFRA, or POD:SIFRA + "|" + POD:NASLOV
 };
 
-class FavouritesWindowTest : public ::testing::Test {
+// The catalogue in a fresh folder, kept open as the main window keeps it (form_test_support.h).
+class FavouritesWindowTest : public test::FormTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(StartEventRuntime());
-    isam::RegisterIsamDriver();
-    isam::PageStoreOptions o;
-    o.sync = false;
-    isam::SetIsamStoreDefaults(o);
-    dir_ = fs::temp_directory_path() / ("favourites_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    FormTest::SetUp();
     RegisterPlayerWindows();
-    globals_.errors.Init();
-    catalogue_ = std::make_unique<Catalogue>(dir_.string());
-    globals_.catalogue = catalogue_.get();
-    catalogue_->InitGroups(globals_.errors);
-    catalogue_->InitMovies(globals_.errors);
-    ASSERT_EQ(catalogue_->GroupRelations().OpenAll(), 0);
     calls_.group_form = [this](Globals& g) { GroupForm(g); };
     calls_.movie_form = [this](Globals& g) { MovieForm(g); };
   }
   void TearDown() override {
     Close();
-    catalogue_->GroupRelations().CloseAll();
-    catalogue_->KillGroups();
-    catalogue_->KillMovies();
-    globals_.errors.Kill();
-    catalogue_.reset();
-    fs::remove_all(dir_);
-  }
-
-  // --- The catalogue ---------------------------------------------------------------------------
-  void AddGroup(std::string_view name) {
-    FileControlBlock& g = catalogue_->GroupFile();
-    std::fill(g.record.begin(), g.record.end(), ' ');
-    StoreText(g, gru::kSifra, gru::kSifraSize, name);
-    ASSERT_EQ(catalogue_->Groups().Insert(), 0) << name;
-  }
-  void AddMovie(std::string_view group, std::string_view path) {
-    FileControlBlock& m = catalogue_->MovieFile();
-    std::fill(m.record.begin(), m.record.end(), ' ');
-    StoreText(m, pod::kSifra, pod::kSifraSize, group);
-    StoreText(m, pod::kNaslov, pod::kNaslovSize, path);
-    StoreText(m, pod::kNaslov2, pod::kNaslov2Size, path.substr(0, std::min<size_t>(path.size(), 10)));
-    ASSERT_EQ(catalogue_->Movies().Insert(), 0) << path;
+    FormTest::TearDown();
   }
 
   // --- Scripted forms: each does what `next_` says to the record the window left ---------------
@@ -235,9 +202,6 @@ class FavouritesWindowTest : public ::testing::Test {
     Step();
   }
 
-  fs::path dir_;
-  Globals globals_;
-  std::unique_ptr<Catalogue> catalogue_;
   PlayingLink link_;
   Player player_{link_};
   FavouritesCalls calls_;
