@@ -33,7 +33,9 @@ set(test_runtime/data runtime/data/isam)  # tests of the data layer may drive it
 set(rule_runtime/ui ${core_below} runtime/ui/format platform/window platform/media platform/media_command)
 set(qt_runtime/ui ON)
 set(rule_classlib ${data_below} runtime/ui ${media_api})
-set(rule_app ${data_below} runtime/ui classlib ${media_api})
+set(rule_app ${data_below} runtime/ui classlib ${media_api} app/playlist)
+# The play-list files stand alone (no runtime, no Qt), so that the fuzz build has them.
+set(rule_app/playlist "")
 set(rule_tools/tvx ${data_below})
 # The crash test also drives the catalogue through the class library (its cascade workload).
 set(rule_tools/crashtest ${data_below} runtime/ui classlib app tools/tvx tools/crashtest/cascade ${media_api})
