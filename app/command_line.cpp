@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "app/data_folder.h"
+#include "app/list_commands.h"
 
 namespace cinevo::app {
 
@@ -19,6 +20,10 @@ std::vector<std::string> MovieArguments(int argc, const char* const* argv) {
     }
     if (!files_only && arg == kDataDirOption) {
       ++i;  // the folder named after it is no movie
+      continue;
+    }
+    if (!files_only && ListOptionValues(argv[i]) > 0) {
+      i += ListOptionValues(argv[i]);  // groups and list files of the play-list commands
       continue;
     }
     if (!files_only && arg.front() == '-') continue;

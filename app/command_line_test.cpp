@@ -24,6 +24,9 @@ TEST(MovieArgumentsTest, OptionsArePassedOverUntilADoubleDash) {
   EXPECT_EQ(MovieArguments(7, argv), (Texts{"/m/a.avi", cwd + "/-odd.avi", cwd + "/--"}));
   const char* data[] = {"cinevo", "--data-dir", "/d/x.avi", "--data-dir=/e", "/m/b.mov", nullptr};
   EXPECT_EQ(MovieArguments(5, data), Texts{"/m/b.mov"});
+  const char* lists[] = {"cinevo", "--export-group", "G", "/l/g.m3u", "--import-list", "/l/x.xspf",
+                         "--group", "N", "/m/c.avi", nullptr};
+  EXPECT_EQ(MovieArguments(9, lists), Texts{"/m/c.avi"});
   const char* none[] = {"cinevo", nullptr};
   EXPECT_EQ(MovieArguments(1, none), Texts{});
   EXPECT_EQ(MovieArguments(0, none), Texts{});

@@ -65,6 +65,26 @@ int DirectFavouritesWriter::AddMovie(std::string_view group, std::string_view pa
   return Add(movies_);
 }
 
+namespace {
+// How long a transaction waits for another program's update to end.
+constexpr int32_t kLogoutSeconds = 10;
+}  // namespace
+
+int DirectFavouritesWriter::BeginUpdate() {
+  FileControlBlock* files[] = {&groups_, &movies_};
+  return Logout(kLogoutSeconds, files);
+}
+
+int DirectFavouritesWriter::CommitUpdate() {
+  FileControlBlock* files[] = {&groups_, &movies_};
+  return Commit(files);
+}
+
+void DirectFavouritesWriter::RollbackUpdate() {
+  FileControlBlock* files[] = {&groups_, &movies_};
+  Rollback(files);
+}
+
 GroupStoreResult StorePlayListAsGroup(PlayList& play_list, FavouritesWriter& writer, int32_t date,
                                       int32_t time) {
   GroupStoreResult result;

@@ -40,6 +40,12 @@ class FavouritesWriter {
   virtual int AddGroup(std::string_view name) = 0;
   // Adds a movie record of group `group` with path `path` (at most kStoredPathSize bytes).
   virtual int AddMovie(std::string_view group, std::string_view path) = 0;
+  // A transaction over both files, for stores that must be whole or not at all: the adds between
+  // BeginUpdate and CommitUpdate are written together or, after RollbackUpdate, not at all.
+  // Each returns 0 or the file error code. Writers without transactions write at once.
+  virtual int BeginUpdate() { return 0; }
+  virtual int CommitUpdate() { return 0; }
+  virtual void RollbackUpdate() {}
 };
 
 // The writer over the open control blocks of the group and movie files, whose records have the
@@ -51,6 +57,9 @@ class DirectFavouritesWriter final : public FavouritesWriter {
   void OpenFiles() override;
   int AddGroup(std::string_view name) override;
   int AddMovie(std::string_view group, std::string_view path) override;
+  int BeginUpdate() override;
+  int CommitUpdate() override;
+  void RollbackUpdate() override;
 
  private:
   FileControlBlock& groups_;

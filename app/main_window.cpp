@@ -2,11 +2,14 @@
 
 #include "app/about_window.h"
 #include "app/favourites_window.h"
+#include "app/drop_names.h"
+#include "app/play_list_drop.h"
 #include "app/play_list_window.h"
 #include "app/player_windows.h"
 #include "runtime/core/std_date.h"
 #include "runtime/ui/event_code.h"
 #include "runtime/ui/file_dialog.h"
+#include "runtime/ui/message_box.h"
 #include "runtime/ui/property.h"
 
 namespace cinevo::app {
@@ -40,10 +43,14 @@ int MainWindowManager::Init() {
   if (!win.Open("filmo$FILMO005", "P1$WINDOW")) return lv::kStop;
   opened = true;
   SetAlerts();
+  if (context_.instance != nullptr) {
+    context_.instance->SetReceiver([this](std::vector<std::string> names) { DropFilesOn(win, names); });
+  }
   return lv::kContinue;
 }
 
 int MainWindowManager::Kill() {
+  if (context_.instance != nullptr) context_.instance->SetReceiver({});
   int rc = WindowManager::Kill();
   if (files_opened_ && context_.close_files) context_.close_files();
   files_opened_ = false;
@@ -57,7 +64,7 @@ int MainWindowManager::TakeWindowEvent() {
       player_.set_main_window_handle(static_cast<int16_t>(win.PropertyLong(PROP::Handle)));
       break;
     case EVENT::Drop:
-      player_.PlayDropped(win.DropText());
+      PlayNames(SplitDroppedNames(win.DropText()));
       break;
     case EVENT::CloseWindow:
       player_.CloseAllDevices();  // the play list stays
@@ -71,7 +78,7 @@ int MainWindowManager::TakeWindowEvent() {
     // window to play in.
     std::vector<std::string> names;
     names.swap(startup_names_);
-    player_.PlayNames(names);
+    PlayNames(names);
   }
   return rc;
 }
@@ -131,6 +138,16 @@ int MainWindowManager::TakeAccepted() {
   return rc;
 }
 
+void MainWindowManager::PlayNames(const std::vector<std::string>& names) {
+  // Play-list files play as the movies they name.
+  DroppedMovies dropped = ExpandPlayListFiles(names);
+  if (!dropped.problems.empty()) {
+    ShowMessageBox("These play lists could not be read:|" + dropped.problems, "Play list",
+                   box_icon::kExclamation);
+  }
+  if (!dropped.movies.empty()) player_.PlayNames(dropped.movies);
+}
+
 void MainWindowManager::OpenMovie() {
   std::string chosen;
   if (!FileDialog("Choose Movie", chosen, "Avi|*.AVI|Mpg|*.MPG|Mov|*.MOV|All|*.*",
@@ -157,7 +174,8 @@ int RunMainWindow(MainWindowContext& context, Player& player, const MainWindowCa
   return manager.Run();
 }
 
-MainWindowContext CatalogueMainWindowContext(Globals& globals, FavouritesWriter& writer) {
+MainWindowContext CatalogueMainWindowContext(Globals& globals, FavouritesWriter& writer,
+                                             SingleInstance* instance) {
   Catalogue& catalogue = *globals.catalogue;
   MainWindowContext context;
   context.global_request = &globals.globalRequest;
@@ -173,13 +191,14 @@ MainWindowContext CatalogueMainWindowContext(Globals& globals, FavouritesWriter&
   };
   context.close_files = [&catalogue] { catalogue.GroupRelations().CloseAll(); };
   context.favourites_writer = [&writer]() -> FavouritesWriter* { return &writer; };
+  context.instance = instance;
   return context;
 }
 
 uint8_t CatalogueMainWindow(Globals& globals, Player& player,
-                            const std::vector<std::string>& startup_names) {
+                            const std::vector<std::string>& startup_names, SingleInstance* instance) {
   DirectFavouritesWriter writer(globals.catalogue->GroupFile(), globals.catalogue->MovieFile());
-  MainWindowContext context = CatalogueMainWindowContext(globals, writer);
+  MainWindowContext context = CatalogueMainWindowContext(globals, writer, instance);
   MainWindowCalls calls;
   calls.favourites = [&globals, &player] { RunFavouritesWindow(globals, player); };
   return static_cast<uint8_t>(RunMainWindow(context, player, calls, startup_names));

@@ -22,6 +22,7 @@
 #include "classlib/runtime_window.h"
 #include "classlib/toolbar.h"
 #include "classlib/window_manager.h"
+#include "runtime/ui/single_instance.h"
 #include "runtime/ui/window.h"
 
 namespace cinevo::app {
@@ -36,6 +37,8 @@ struct MainWindowContext {
   std::function<void()> close_files;
   // The writer "Add play list" stores through (none: nothing is stored).
   std::function<FavouritesWriter*()> favourites_writer;
+  // Files handed over by later starts of the program play as a drop (none: not listened for).
+  SingleInstance* instance = nullptr;
 };
 
 // The windows the main window runs; an empty one is not run.
@@ -59,6 +62,8 @@ class MainWindowManager : private detail::WindowParts, public classlib::WindowMa
  private:
   void OpenMovie();
   void StorePlayList();
+  // Plays dropped or named files, play-list files as the movies they name.
+  void PlayNames(const std::vector<std::string>& names);
 
   MainWindowContext& context_;
   Player& player_;
@@ -79,9 +84,11 @@ int RunMainWindow(MainWindowContext& context, Player& player, const MainWindowCa
 // directly, and Favorites > Edit runs the favourites window over them. Returns the window's
 // response.
 uint8_t CatalogueMainWindow(Globals& globals, Player& player,
-                            const std::vector<std::string>& startup_names);
+                            const std::vector<std::string>& startup_names,
+                            SingleInstance* instance = nullptr);
 // Its context: the catalogue's files opened and closed with the window, "Add play list" through
-// `writer` (which must outlive the window).
-MainWindowContext CatalogueMainWindowContext(Globals& globals, FavouritesWriter& writer);
+// `writer` (which must outlive the window), files handed over by later starts through `instance`.
+MainWindowContext CatalogueMainWindowContext(Globals& globals, FavouritesWriter& writer,
+                                             SingleInstance* instance = nullptr);
 
 }  // namespace cinevo::app
