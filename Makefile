@@ -8,7 +8,7 @@ JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 5
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test asan fuzz fuzz-smoke bench clean
+.PHONY: all deps configure build run test asan fuzz fuzz-smoke bench install package clean
 
 all: build
 
@@ -46,6 +46,16 @@ fuzz-smoke: fuzz
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+
+# Install the program, its desktop entry, icons and metainfo (PREFIX=/usr/local unless given;
+# DESTDIR as usual).
+PREFIX ?= /usr/local
+install: build
+	@DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, in $(BUILD)/: its dependencies are the packages of the libraries it links.
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -10,6 +10,10 @@ packages=(
   qt6-base-dev qt6-svg-dev libgl-dev libmpv-dev
   clang libclang-rt-14-dev
   ffmpeg xvfb xauth libx11-dev
+  # installing and packaging: icons drawn from SVG, the package's dependencies, desktop checks
+  librsvg2-bin dpkg-dev file desktop-file-utils appstream
+  # Wayland: Qt's platform plug-in, and a compositor with a headless back end for the checks
+  qt6-wayland weston
 )
 
 missing=()
