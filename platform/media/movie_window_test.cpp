@@ -2,6 +2,7 @@
 // placed in their parent's client area, and their life tied to the device.
 #include "platform/media/movie_window.h"
 
+#include <QPainter>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -109,6 +110,18 @@ TEST_F(MovieWindowTest, PlayingMovieRendersRealFramesIntoItsWindow) {
   QImage frame = device->player().frame().copy();
   EXPECT_EQ(frame.size(), QSize(320, 240));
   EXPECT_GT(Colours(frame), 8u) << "the rendered frame looks blank";
+  // An RGB32 frame is opaque in every pixel: a window surface with an alpha channel (Wayland)
+  // would show it transparent otherwise.
+  size_t transparent = 0;
+  for (int y = 0; y < frame.height(); ++y) {
+    const auto* row = reinterpret_cast<const uint32_t*>(frame.constScanLine(y));
+    for (int x = 0; x < frame.width(); ++x) transparent += (row[x] >> 24) != 0xFF;
+  }
+  EXPECT_EQ(transparent, 0u);
+  QImage on_alpha_surface(frame.size(), QImage::Format_ARGB32_Premultiplied);
+  on_alpha_surface.fill(Qt::transparent);
+  QPainter(&on_alpha_surface).drawImage(0, 0, frame);
+  EXPECT_EQ(qAlpha(on_alpha_surface.pixel(160, 120)), 0xFF);
   // What the window shows is the frame, inside its border and caption.
   QImage shown = window->grab().toImage();
   QRect video = window->VideoRect();

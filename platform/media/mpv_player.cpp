@@ -361,7 +361,15 @@ bool MpvPlayer::RenderInto(Surface& surface, QSize size) {
                                {MPV_RENDER_PARAM_SW_STRIDE, &stride},
                                {MPV_RENDER_PARAM_SW_POINTER, surface.pixels},
                                {MPV_RENDER_PARAM_INVALID, nullptr}};
-  return mpv_render_context_render(render_.get(), params) >= 0;
+  if (mpv_render_context_render(render_.get(), params) < 0) return false;
+  // The engine leaves the fourth byte of each pixel undefined (in practice 0), while an RGB32
+  // image must hold 0xFF there: drawn into a window surface that has an alpha channel (Wayland)
+  // the picture would otherwise come out transparent. X11's surfaces happen to ignore it.
+  for (int y = 0; y < h; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(surface.pixels + static_cast<size_t>(y) * stride);
+    for (int x = 0; x < w; ++x) row[x] |= 0xFF000000u;
+  }
+  return true;
 }
 
 void MpvPlayer::TakeFrame() {
