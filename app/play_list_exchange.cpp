@@ -18,17 +18,6 @@ constexpr uint32_t kSharedRead = 0x40;
 // At most this many names are listed in one message; the rest are counted.
 constexpr size_t kNamesShown = 10;
 
-bool SameNameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // Opens `f` for reading when it is not open; closes it again when it goes.
 class OpenForReading {
  public:
@@ -105,7 +94,7 @@ int ReadGroupMovies(FileControlBlock& groups, FileControlBlock& movies, std::str
     int e = Next(movies);
     if (e == kErrRecordNotAvailable) break;
     if (e != 0) return e;
-    if (!SameNameNoCase(LoadText(movies, pod::kSifra, pod::kSifraSize), name)) break;
+    if (!platform::NamesEqualNoCase(LoadText(movies, pod::kSifra, pod::kSifraSize), name)) break;
     paths.push_back(LoadText(movies, pod::kNaslov, pod::kNaslovSize));
   }
   return 0;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -386,6 +387,19 @@ TEST_F(MainWindowTest, APathTooLongForThePlayListIsRefusedWithAMessage) {
   EXPECT_EQ(Entries(), Texts{Upper(clips_[1]) + " , playing"});
   ASSERT_EQ(ui_->MessageBoxesShown().size(), 1u);
   EXPECT_NE(ui_->MessageBoxesShown()[0].text.find((deep / "clip.avi").string()), std::string::npos);
+}
+
+TEST_F(MainWindowTest, DroppedPlayListsPlayTheirMoviesAndAnUnreadableOneIsNamed) {
+  Open();
+  fs::path m3u = dir_ / "evening.m3u", bad = dir_ / "broken.xspf";
+  std::ofstream(m3u) << "#EXTM3U\n#EXTINF:1,Second\n" << clips_[1] << "\nfile://" << clips_[2] << "\n";
+  std::ofstream(bad) << "<playlist><title>&boom;</title></playlist>";
+  Drop({clips_[0], m3u.string(), bad.string()});
+  EXPECT_EQ(Entries(), (Texts{Upper(clips_[0]) + " , playing", Upper(clips_[1]) + " , playing",
+                              Upper(clips_[2]) + " , playing"}));
+  ASSERT_EQ(ui_->MessageBoxesShown().size(), 1u);
+  EXPECT_NE(ui_->MessageBoxesShown()[0].text.find(bad.string() + ": not a well-formed XSPF list"), std::string::npos)
+      << ui_->MessageBoxesShown()[0].text;
 }
 
 // A player window run step by step, like the main window above.
