@@ -1,6 +1,7 @@
 #include "runtime/data/isam/faulty_file_io.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -104,12 +105,17 @@ bool ReadWhole(int fd, std::string& out) {
 PowerCutFileIo::PowerCutFileIo(std::string dir, uint64_t seed, std::vector<std::string> ignored)
     : dir_(std::move(dir)), ignored_(std::move(ignored)), rng_(seed) {}
 
-bool PowerCutFileIo::Identify(int fd, FileId& id) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) return false;
-  id = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+bool PowerCutFileIo::IdentifyAt(int dirfd, const char* path, int flags, FileId& id) {
+  struct statx st {};
+  if (::statx(dirfd, path, flags, STATX_INO | STATX_TYPE | STATX_BTIME, &st) != 0 || !S_ISREG(st.stx_mode)) return false;
+  uint64_t birth = (st.stx_mask & STATX_BTIME)
+                       ? static_cast<uint64_t>(st.stx_btime.tv_sec) * 1000000000u + st.stx_btime.tv_nsec
+                       : 0;
+  id = {(uint64_t{st.stx_dev_major} << 32) | st.stx_dev_minor, st.stx_ino, birth};
   return true;
 }
+
+bool PowerCutFileIo::Identify(int fd, FileId& id) { return IdentifyAt(fd, "", AT_EMPTY_PATH, id); }
 
 std::map<std::string, PowerCutFileIo::FileId> PowerCutFileIo::ListFiles() const {
   std::map<std::string, FileId> out;
@@ -118,9 +124,8 @@ std::map<std::string, PowerCutFileIo::FileId> PowerCutFileIo::ListFiles() const 
   while (dirent* e = ::readdir(d)) {
     std::string name = e->d_name;
     if (std::find(ignored_.begin(), ignored_.end(), name) != ignored_.end()) continue;
-    struct stat st {};
-    if (::stat((dir_ + "/" + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-    out[name] = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    FileId id;
+    if (IdentifyAt(AT_FDCWD, (dir_ + "/" + name).c_str(), 0, id)) out[name] = id;
   }
   ::closedir(d);
   return out;

@@ -12,6 +12,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -104,7 +105,10 @@ class PowerCutFileIo final : public FileIo {
   const PowerCutCounts& counts() const { return counts_; }
 
  private:
-  using FileId = std::pair<uint64_t, uint64_t>;  // device and inode
+  // Device, inode and time of birth (0 where the file system keeps none). The inode alone is no
+  // name for a file: one removed during the run (a journal played back and dropped, say) gives
+  // its number to the next file made, which must start empty, not with the removed one's bytes.
+  using FileId = std::tuple<uint64_t, uint64_t, uint64_t>;
   struct Pending {
     bool truncate = false;
     uint64_t offset = 0;  // or the new length
@@ -116,6 +120,7 @@ class PowerCutFileIo final : public FileIo {
   std::string Survivor(const FileId& id);  // a file's bytes after the cut
   std::map<std::string, FileId> ListFiles() const;
   static bool Identify(int fd, FileId& id);
+  static bool IdentifyAt(int dirfd, const char* path, int flags, FileId& id);
 
   std::string dir_;
   std::vector<std::string> ignored_;
