@@ -4,9 +4,12 @@
 
 #include "app/group_form.h"
 #include "app/movie_form.h"
+#include "app/play_list_exchange.h"
 #include "classlib/runtime_window.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/ui/event_code.h"
+#include "runtime/ui/file_dialog.h"
+#include "runtime/ui/message_box.h"
 #include "runtime/ui/popup_menu.h"
 #include "runtime/ui/property.h"
 
@@ -125,6 +128,8 @@ int FavouritesManager::TakeNewSelection() {
     case favourites_item::kDelete: EditLoop(classlib::request::kDelete); break;
     case favourites_item::kExpandAll: ExpandAll(); break;
     case favourites_item::kContractAll: ContractAll(); break;
+    case favourites_item::kExportGroup: ExportGroup(); break;
+    case favourites_item::kImportList: ImportList(); break;
     default: break;
   }
   return rc;
@@ -200,6 +205,57 @@ void FavouritesManager::ContractAll() {
 }
 
 // --- Play group ----------------------------------------------------------------------------------
+
+// --- Play-list files --------------------------------------------------------------------------
+
+namespace {
+
+constexpr const char* kListFilter = "M3U|*.m3u;*.m3u8|XSPF|*.xspf|All|*.*";
+
+void TellHowItWent(const ListExchangeResult& result) {
+  ShowMessageBox(result.message, "Favorites", result.ok ? box_icon::kAsterisk : box_icon::kExclamation);
+}
+
+}  // namespace
+
+void FavouritesManager::ExportGroup() {
+  const int32_t row = Selection();
+  if (row < 1 || tree_.Line(row).AbsLevel() == tree_level::kRoot) return;
+  const std::string group = tree_.GroupNameOf(row);
+  if (group.empty()) {
+    TakeSelectionAsNewItem();
+    ReloadKeepingSelection();
+    return;
+  }
+  std::string path = FitGroupName(group, group.size()) + ".m3u";
+  std::replace(path.begin(), path.end(), '/', '-');  // a group name is no folder
+  if (!FileDialog("Export group", path, kListFilter, file_dialog_flag::kSave | file_dialog_flag::kKeepDirectory)) {
+    return;
+  }
+  Catalogue& catalogue = *globals_.catalogue;
+  TellHowItWent(app::ExportGroup(catalogue.GroupFile(), catalogue.MovieFile(), group, path));
+}
+
+void FavouritesManager::ImportList() {
+  std::string path;
+  if (!FileDialog("Import play list", path, kListFilter, file_dialog_flag::kKeepDirectory)) return;
+  Catalogue& catalogue = *globals_.catalogue;
+  DirectFavouritesWriter writer(catalogue.GroupFile(), catalogue.MovieFile());
+  const ListExchangeResult result = ImportPlayList(path, writer);
+  if (result.ok) {
+    // The new group is the line to select: it is found by its name once the tree is read again.
+    newItemLevel_ = 0;
+    ReloadKeepingSelection();
+    for (int32_t row = 1, n = tree_.Count(); row <= n; ++row) {
+      const TreeLine line = tree_.Line(row);
+      if (line.AbsLevel() == tree_level::kGroup && line.display == result.group) {
+        SetSelection(row);
+        break;
+      }
+    }
+  }
+  TellHowItWent(result);
+}
 
 void FavouritesManager::PlayGroup() {
   const int32_t row = Selection();

@@ -40,13 +40,15 @@ struct FavouritesCalls {
   std::function<void(Globals&)> movie_form;
 };
 
-// The popup items, numbered as the popup numbers them.
+// The popup items, numbered as the popup numbers them. The last two exchange groups with the
+// play-list files other players read and write (M3U, XSPF).
 namespace favourites_item {
 inline constexpr int kPlayGroup = 1, kInsert = 2, kChange = 3, kDelete = 4, kExpandAll = 5,
-                     kContractAll = 6;
+                     kContractAll = 6, kExportGroup = 7, kImportList = 8;
 }
 inline constexpr const char* kFavouritesPopup =
-    "&Play group|-|&Insert|&Change|&Delete|-|E&xpand All|Co&ntract All";
+    "&Play group|-|&Insert|&Change|&Delete|-|E&xpand All|Co&ntract All"
+    "|-|Expor&t group...|Import play &list...";
 
 // Alert keys of the tree list, and the slots they take.
 namespace favourites_key {
@@ -67,6 +69,10 @@ class FavouritesManager : private detail::WindowParts, public classlib::WindowMa
   void PlayGroup();
   void ExpandAll();
   void ContractAll();
+  // The selected line's group written to a play-list file the user names; a play-list file the
+  // user chooses stored as a new group, which is then selected. Each tells the user how it went.
+  void ExportGroup();
+  void ImportList();
   // Insert, change or delete (request 1, 2, 3) with the toolbar's navigation between edits.
   void EditLoop(int action);
   // Moves the selection for a navigation request (2004 to 2009) from the current choice.

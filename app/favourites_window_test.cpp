@@ -23,6 +23,7 @@
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/isam_driver.h"
 #include "runtime/ui/event_code.h"
+#include "runtime/ui/file_dialog.h"
 #include "runtime/ui/events.h"
 #include "runtime/ui/property.h"
 #include "runtime/ui/testing/ui_driver.h"
@@ -300,7 +301,8 @@ TEST_F(FavouritesWindowTest, ExpandAndContractByKeysBoxesAndThePopup) {
   EXPECT_EQ(SelectedText(), "Two");
   EXPECT_EQ(manager_->tree().ExpandedCount(), 2);
   ASSERT_EQ(ui_->PopupsShown().size(), 1u);
-  EXPECT_EQ(ui_->PopupsShown()[0], "&Play group|-|&Insert|&Change|&Delete|-|E&xpand All|Co&ntract All");
+  EXPECT_EQ(ui_->PopupsShown()[0], kFavouritesPopup);
+  EXPECT_EQ(std::string(kFavouritesPopup).rfind("&Play group|-|&Insert|&Change|&Delete|-|E&xpand All|Co&ntract All|", 0), 0u);
   Popup(6, fi::kContractAll);
   EXPECT_EQ(Lines(), (Texts{"... #5", "  +One #5", "  +Two #5"}));
   EXPECT_EQ(manager_->tree().ExpandedCount(), 0);
@@ -519,6 +521,43 @@ TEST_F(FavouritesWindowTest, GainingTheFocusReloadsKeepingTheSelectionAndTheExpa
   ui_->Run([this] { manager_->Dispatch(); }, true);
   EXPECT_EQ(Lines(), (Texts{"... #5", "  +A #5", "  B #6", "    /m/b0.avi #1", "    /m/b1.avi #1", "  C #6"}));
   EXPECT_EQ(SelectedText(), "/m/b1.avi");
+}
+
+// A group goes out to a play-list file and comes back as a new group, selected, with the same
+// movies in the same order; the user is told each time. A cancelled dialog does nothing.
+TEST_F(FavouritesWindowTest, AGroupExportedToAPlayListFileComesBackAsANewGroup) {
+  const std::string first = (dir_ / "b.mpg").string(), second = (dir_ / "a.avi").string();
+  for (const std::string& path : {first, second}) std::ofstream(path) << "movie";
+  AddGroup("Trip");
+  AddMovie("Trip", second);
+  AddMovie("Trip", first);
+  Open();
+  ScriptedFileDialogs dialogs;
+  dialogs.Cancel();
+  Popup(2, fi::kExportGroup);
+  ASSERT_EQ(dialogs.Shown().size(), 1u);
+  EXPECT_EQ(dialogs.Shown()[0].title, "Export group");
+  EXPECT_EQ(dialogs.Shown()[0].file, "Trip.m3u");
+  EXPECT_TRUE(ui_->MessageBoxesShown().empty());
+
+  const std::string list = (dir_ / "trip.m3u").string();
+  dialogs.Choose(list);
+  Popup(2, fi::kExportGroup);
+  ASSERT_TRUE(fs::exists(list));
+  ASSERT_EQ(ui_->MessageBoxesShown().size(), 1u);
+  EXPECT_EQ(ui_->MessageBoxesShown()[0].icon, box_icon::kAsterisk) << ui_->MessageBoxesShown()[0].text;
+
+  dialogs.Choose(list);
+  Popup(1, fi::kImportList);
+  ASSERT_EQ(ui_->MessageBoxesShown().size(), 2u);
+  EXPECT_EQ(ui_->MessageBoxesShown()[1].icon, box_icon::kAsterisk) << ui_->MessageBoxesShown()[1].text;
+  ASSERT_EQ(manager_->tree().Count(), 3);  // the root, Trip and the new group
+  EXPECT_EQ(Selected(), 3);
+  const std::string imported = SelectedText();
+  EXPECT_NE(imported, "Trip");
+  Popup(3, fi::kExpandAll);
+  EXPECT_EQ(Lines(), (Texts{"... #5", "  Trip #6", "    " + second + " #1", "    " + first + " #2",
+                            "  " + imported + " #6", "    " + second + " #1", "    " + first + " #2"}));
 }
 
 }  // namespace
