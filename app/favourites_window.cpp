@@ -218,15 +218,21 @@ void TellHowItWent(const ListExchangeResult& result) {
 
 }  // namespace
 
-void FavouritesManager::ExportGroup() {
+std::string FavouritesManager::SelectedGroupName() {
   const int32_t row = Selection();
-  if (row < 1 || tree_.Line(row).AbsLevel() == tree_level::kRoot) return;
-  const std::string group = tree_.GroupNameOf(row);
+  if (row < 1 || tree_.Line(row).AbsLevel() == tree_level::kRoot) return {};
+  std::string group = tree_.GroupNameOf(row);
   if (group.empty()) {
+    // The line's record has gone since the tree was read.
     TakeSelectionAsNewItem();
     ReloadKeepingSelection();
-    return;
   }
+  return group;
+}
+
+void FavouritesManager::ExportGroup() {
+  const std::string group = SelectedGroupName();
+  if (group.empty()) return;
   std::string path = FitGroupName(group, group.size()) + ".m3u";
   std::replace(path.begin(), path.end(), '/', '-');  // a group name is no folder
   if (!FileDialog("Export group", path, kListFilter, file_dialog_flag::kSave | file_dialog_flag::kKeepDirectory)) {
@@ -258,15 +264,8 @@ void FavouritesManager::ImportList() {
 }
 
 void FavouritesManager::PlayGroup() {
-  const int32_t row = Selection();
-  if (row < 1 || tree_.Line(row).AbsLevel() == tree_level::kRoot) return;
-  const std::string group = tree_.GroupNameOf(row);
-  if (group.empty()) {
-    // The line's record has gone since the tree was read.
-    TakeSelectionAsNewItem();
-    ReloadKeepingSelection();
-    return;
-  }
+  const std::string group = SelectedGroupName();
+  if (group.empty()) return;
   std::vector<std::string> paths;
   tree_.MoviesOf(group, paths);  // a failed read ends the group early
   for (const std::string& path : paths) player_.PlayMovieFile(path);

@@ -104,6 +104,9 @@ class FavouritesManager : private detail::WindowParts, public classlib::WindowMa
   // A load that failed closes the window.
   void Loaded(TreeRead result);
   void TakeSelectionAsNewItem();
+  // The name of the selected line's group; empty for the root, or when the line's record has
+  // gone (the tree is then read again).
+  std::string SelectedGroupName();
 
   Globals& globals_;
   Player& player_;
