@@ -34,8 +34,9 @@ set(rule_runtime/ui ${core_below} runtime/ui/format platform/window platform/med
 set(qt_runtime/ui ON)
 set(rule_classlib ${data_below} runtime/ui ${media_api})
 set(rule_app ${data_below} runtime/ui classlib ${media_api} app/playlist)
-# The play-list files stand alone (no runtime, no Qt), so that the fuzz build has them.
-set(rule_app/playlist "")
+# The play-list files stand on the platform layer alone (no runtime, no Qt), so that the fuzz
+# build has them.
+set(rule_app/playlist platform)
 set(rule_tools/tvx ${data_below})
 # The crash test also drives the catalogue through the class library (its cascade workload).
 set(rule_tools/crashtest ${data_below} runtime/ui classlib app tools/tvx tools/crashtest/cascade ${media_api})

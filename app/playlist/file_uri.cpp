@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "platform/path_resolver.h"
+
 namespace cinevo::playlist {
 namespace {
 
@@ -31,23 +33,12 @@ size_t SchemeLength(std::string_view text) {
   return i < text.size() && text[i] == ':' ? i : 0;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 LocationKind ClassifyLocation(std::string_view text, bool needs_slashes) {
   size_t n = SchemeLength(text);
   if (n == 0) return LocationKind::kPath;
-  bool file = EqualsNoCase(text.substr(0, n), "file");
+  bool file = platform::NamesEqualNoCase(text.substr(0, n), "file");
   if (needs_slashes && !file && text.substr(n + 1, 2) != "//") return LocationKind::kPath;
   return file ? LocationKind::kFileUri : LocationKind::kOtherUri;
 }
@@ -90,7 +81,7 @@ std::string PercentEncodePath(std::string_view path) {
 
 bool FileUriToPath(std::string_view uri, std::string& path, std::string& why) {
   size_t n = SchemeLength(uri);
-  if (n == 0 || !EqualsNoCase(uri.substr(0, n), "file")) {
+  if (n == 0 || !platform::NamesEqualNoCase(uri.substr(0, n), "file")) {
     why = "not a file: URI";
     return false;
   }
@@ -101,7 +92,7 @@ bool FileUriToPath(std::string_view uri, std::string& path, std::string& why) {
     rest.remove_prefix(2);
     size_t slash = rest.find('/');
     std::string_view host = rest.substr(0, slash);
-    if (!host.empty() && !EqualsNoCase(host, "localhost")) {
+    if (!host.empty() && !platform::NamesEqualNoCase(host, "localhost")) {
       why = "the file is on another computer (" + std::string(host) + ")";
       return false;
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/media_command/media_result.h"
+#include "platform/path_resolver.h"
 
 namespace cinevo::platform {
 namespace {
@@ -106,16 +107,7 @@ Match MatchTail(const Pattern& p, const Word* tail, int numbers[4]) {
 
 }  // namespace
 
-bool MediaEqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
+bool MediaEqualNoCase(std::string_view a, std::string_view b) { return platform::NamesEqualNoCase(a, b); }
 
 int ParseMediaCommand(std::string_view text, MediaCommand& out, const MediaDeviceKnown& known) {
   out = MediaCommand{};
