@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/catalogue.h"
+#include "app/catalogue_files_test_support.h"
 #include "runtime/core/std_date.h"
 #include "runtime/data/driver.h"
 #include "runtime/data/file_statements.h"
@@ -41,34 +42,19 @@ class CountingWriter : public FavouritesWriter {
   FavouritesWriter& inner_;
 };
 
-class GroupStoreTest : public ::testing::Test {
+class GroupStoreTest : public test::CatalogueFilesTest {
  protected:
   void SetUp() override {
-    isam::RegisterIsamDriver();
-    isam::PageStoreOptions fast;
-    fast.sync = false;
-    isam::SetIsamStoreDefaults(fast);
-    dir_ = fs::temp_directory_path() /
-           ("group_store_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    group_decl_ = GroupDeclaration(dir_.string());
-    movie_decl_ = MovieDeclaration(dir_.string());
-    groups_ = std::make_unique<FileControlBlock>(group_decl_);
-    movies_ = std::make_unique<FileControlBlock>(movie_decl_);
-    ASSERT_EQ(Create(*groups_), 0);
-    ASSERT_EQ(Create(*movies_), 0);
+    dir_ = FreshFolder("group_store");
+    MakeFiles(dir_);
+    if (HasFatalFailure()) return;
     writer_ = std::make_unique<DirectFavouritesWriter>(*groups_, *movies_);
     counting_ = std::make_unique<CountingWriter>(*writer_);
   }
   void TearDown() override {
     counting_.reset();
     writer_.reset();
-    if (groups_ && groups_->IsOpen()) Close(*groups_);
-    if (movies_ && movies_->IsOpen()) Close(*movies_);
-    groups_.reset();
-    movies_.reset();
+    CloseFiles();
     fs::remove_all(dir_);
   }
 
@@ -88,8 +74,6 @@ class GroupStoreTest : public ::testing::Test {
   }
 
   fs::path dir_;
-  FileDeclaration group_decl_, movie_decl_;
-  std::unique_ptr<FileControlBlock> groups_, movies_;
   std::unique_ptr<DirectFavouritesWriter> writer_;
   std::unique_ptr<CountingWriter> counting_;
   PlayList list_;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/catalogue.h"
+#include "app/catalogue_files_test_support.h"
 #include "runtime/core/error_codes.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/isam_driver.h"
@@ -42,33 +43,20 @@ class FailingWriter : public FavouritesWriter {
   int adds_ = 0;
 };
 
-class PlayListExchangeTest : public ::testing::Test {
+class PlayListExchangeTest : public test::CatalogueFilesTest {
  protected:
   void SetUp() override {
-    isam::RegisterIsamDriver();
-    isam::PageStoreOptions fast;
-    fast.sync = false;
-    isam::SetIsamStoreDefaults(fast);
-    dir_ = fs::temp_directory_path() /
-           ("list_exchange_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "data");
+    dir_ = FreshFolder("list_exchange");
     fs::create_directories(dir_ / "movies/Čarobni film");
     fs::create_directories(dir_ / "lists");
-    group_decl_ = GroupDeclaration((dir_ / "data").string());
-    movie_decl_ = MovieDeclaration((dir_ / "data").string());
-    groups_ = std::make_unique<FileControlBlock>(group_decl_);
-    movies_ = std::make_unique<FileControlBlock>(movie_decl_);
-    ASSERT_EQ(Create(*groups_), 0);
-    ASSERT_EQ(Create(*movies_), 0);
+    MakeFiles(dir_ / "data");
+    if (HasFatalFailure()) return;
     writer_ = std::make_unique<DirectFavouritesWriter>(*groups_, *movies_);
     writer_->OpenFiles();
   }
   void TearDown() override {
     writer_.reset();
-    if (groups_ && groups_->IsOpen()) Close(*groups_);
-    if (movies_ && movies_->IsOpen()) Close(*movies_);
+    CloseFiles();
     fs::remove_all(dir_);
   }
 
@@ -94,8 +82,6 @@ class PlayListExchangeTest : public ::testing::Test {
   int64_t Counts() { return Records(*groups_) * 1000 + Records(*movies_); }
 
   fs::path dir_;
-  FileDeclaration group_decl_, movie_decl_;
-  std::unique_ptr<FileControlBlock> groups_, movies_;
   std::unique_ptr<DirectFavouritesWriter> writer_;
 };
 
