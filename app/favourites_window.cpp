@@ -268,6 +268,7 @@ void FavouritesManager::PlayGroup() {
   if (group.empty()) return;
   std::vector<std::string> paths;
   tree_.MoviesOf(group, paths);  // a failed read ends the group early
+  player_.PrepareMovies(paths);
   for (const std::string& path : paths) player_.PlayMovieFile(path);
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cinevo::app {
 
@@ -22,6 +23,10 @@ class MediaLink {
   // Plays the sound file `path` to its end; returns the result code. The program's windows keep
   // being drawn meanwhile, but take no input.
   virtual int PlaySound(std::string_view path) = 0;
+  // Names the movies about to be opened, in order, so that the service can get them ready side
+  // by side; the commands that follow answer exactly as they would without it. A link may
+  // ignore it.
+  virtual void Prepare(const std::vector<std::string>& paths) { (void)paths; }
 };
 
 // The link to the process-wide media service.

@@ -23,17 +23,33 @@ int Player::SendMedia(std::string_view command) {
   return last_result_;
 }
 
-PlayOutcome Player::PlayMovieFile(std::string_view name) {
-  std::string path = Clip(AsciiUpper(name));
+PlayOutcome Player::KindOf(const std::string& path) {
   if (path.size() > kMaxEntryPath) return PlayOutcome::kTooLong;
-  if (path.find(".WAV") != std::string::npos) {
-    sound_result_ = media_.PlaySound(path);
-    return PlayOutcome::kSound;
-  }
+  if (path.find(".WAV") != std::string::npos) return PlayOutcome::kSound;
   if (path.find(".AVI") == std::string::npos && path.find(".MPG") == std::string::npos &&
       path.find(".MOV") == std::string::npos) {
     return PlayOutcome::kIgnored;
   }
+  return PlayOutcome::kPlaying;
+}
+
+void Player::PrepareMovies(const std::vector<std::string>& names) {
+  std::vector<std::string> movies;
+  for (const std::string& name : names) {
+    std::string path = Clip(AsciiUpper(name));
+    if (KindOf(path) == PlayOutcome::kPlaying) movies.push_back(std::move(path));
+  }
+  if (movies.size() >= 2) media_.Prepare(movies);
+}
+
+PlayOutcome Player::PlayMovieFile(std::string_view name) {
+  std::string path = Clip(AsciiUpper(name));
+  PlayOutcome kind = KindOf(path);
+  if (kind == PlayOutcome::kSound) {
+    sound_result_ = media_.PlaySound(path);
+    return PlayOutcome::kSound;
+  }
+  if (kind != PlayOutcome::kPlaying) return kind;
   last_result_ = 0;
   if (SendMedia("open " + path + " parent " + Number(main_window_handle_) + " ") != 0 ||
       SendMedia("put " + path + " window") != 0 || SendMedia("play " + path) != 0) {
@@ -45,6 +61,7 @@ PlayOutcome Player::PlayMovieFile(std::string_view name) {
 }
 
 std::vector<std::string> Player::PlayNames(const std::vector<std::string>& names) {
+  PrepareMovies(names);
   std::vector<std::string> refused;
   for (const std::string& name : names) {
     if (PlayMovieFile(name) == PlayOutcome::kTooLong) refused.push_back(name);

@@ -65,7 +65,10 @@ class Player {
 
   // Plays one name (see above).
   PlayOutcome PlayMovieFile(std::string_view name);
-  // Plays `names` in order. Paths too long for the play list are not played; one message box
+  // Tells the media service which of `names` are movies about to be played, so that it gets
+  // them ready side by side (MediaLink::Prepare); does nothing for fewer than two.
+  void PrepareMovies(const std::vector<std::string>& names);
+  // Plays `names` in order, prepared together. Paths too long for the play list are not played; one message box
   // names them all. Returns the names refused.
   std::vector<std::string> PlayNames(const std::vector<std::string>& names);
   // Splits a drop text (SplitDroppedNames) and plays the names.
@@ -102,6 +105,8 @@ class Player {
   MovieDetails ReadDetails(std::string_view selected);
 
  private:
+  // What PlayMovieFile does with the clipped upper-case `path`.
+  static PlayOutcome KindOf(const std::string& path);
   // Sends a command for the whole list and keeps its result text.
   void SendAndKeepStatus(std::string_view command);
   // The size of the movie's video, or nothing when "where" fails.

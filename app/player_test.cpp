@@ -44,10 +44,12 @@ class RecordingLink : public MediaLink {
     sounds.emplace_back(path);
     return 0;
   }
+  void Prepare(const std::vector<std::string>& paths) override { prepared.push_back(paths); }
 
   std::vector<Rule> rules;
   Texts sent;
   Texts sounds;
+  std::vector<Texts> prepared;  // each Prepare call's paths
 };
 
 class PlayerTest : public ::testing::Test {
@@ -136,6 +138,20 @@ TEST_F(PlayerTest, DroppedNamesPlayInOrderAndTooLongPathsAreRefusedInOneMessage)
   EXPECT_NE(boxes.Shown()[0].text.find(too_long), std::string::npos);
   EXPECT_NE(boxes.Shown()[0].text.find(also_long), std::string::npos);
   for (const std::string& c : link_.sent) EXPECT_EQ(c.find("EEEE"), std::string::npos) << c;
+}
+
+TEST_F(PlayerTest, ADropNamesItsMoviesToTheServiceBeforeTheFirstOpen) {
+  std::string too_long = "/" + std::string(kMaxEntryPath, 'd') + ".avi";
+  ScriptedMessageBoxes boxes;
+  player_.PlayNames({"/m/one.avi", "/m/song.wav", "/m/notes.txt", too_long, "/m/two.mpg "});
+  // Only the names that will be opened, as they will be opened; the sound still plays.
+  ASSERT_EQ(link_.prepared.size(), 1u);
+  EXPECT_EQ(link_.prepared[0], (Texts{"/M/ONE.AVI", "/M/TWO.MPG"}));
+  EXPECT_EQ(link_.sounds, Texts{"/M/SONG.WAV"});
+  EXPECT_EQ(player_.play_list().Count(), 2);
+  // A single movie has nothing to gain.
+  player_.PlayNames({"/m/three.mov", "/m/song.wav"});
+  EXPECT_EQ(link_.prepared.size(), 1u);
 }
 
 TEST_F(PlayerTest, CommandsForAllKeepTheirResultAndOnlyCloseAllEmptiesTheList) {

@@ -18,6 +18,8 @@ class SystemMediaLink final : public MediaLink {
     return rc;
   }
 
+  void Prepare(const std::vector<std::string>& paths) override { platform::PrepareMedia(paths); }
+
   int PlaySound(std::string_view path) override {
     std::string file(path);
     return RunWhileDrawing([&file] { return platform::PlaySoundFile(file); });

@@ -35,12 +35,17 @@ int MediaDevice::Open(const Setup& setup, std::unique_ptr<MediaDevice>& out) {
   std::unique_ptr<MediaDevice> device(new MediaDevice());
   device->name_ = setup.name;
   device->caption_ = FileNamePart(setup.name);
-  MpvPlayerOptions options;
-  options.render_video = setup.render_video;
-  options.audio_output = setup.audio_output;
-  device->player_ = MpvPlayer::Create(options);
-  if (!device->player_) return kMediaUnavailable;
-  int rc = device->player_->Load(setup.file, setup.load_timeout_ms);
+  MpvPlayerOptions options = PlayerOptions(setup);
+  if (setup.prefetch != nullptr) device->player_ = setup.prefetch->Take(setup.file, options);
+  int rc = kMediaOk;
+  if (!device->player_) {
+    device->player_ = MpvPlayer::Create(options);
+    if (!device->player_) return kMediaUnavailable;
+    rc = device->player_->StartLoad(setup.file);
+  }
+  // A file that cannot be played fails here whether its load began here or ahead of time, and
+  // the device with its engine goes with `device`.
+  if (rc == kMediaOk) rc = device->player_->FinishLoad(setup.load_timeout_ms);
   if (rc != kMediaOk) return rc;
 
   const MediaFileInfo& info = device->player_->info();
@@ -60,6 +65,13 @@ int MediaDevice::Open(const Setup& setup, std::unique_ptr<MediaDevice>& out) {
   }
   out = std::move(device);
   return kMediaOk;
+}
+
+MpvPlayerOptions MediaDevice::PlayerOptions(const Setup& setup) {
+  MpvPlayerOptions options;
+  options.render_video = setup.render_video;
+  options.audio_output = setup.audio_output;
+  return options;
 }
 
 MediaDevice::~MediaDevice() {

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "platform/media/mpv_player.h"
+#include "platform/media/player_prefetch.h"
 #include "platform/media/movie_window.h"
 #include "platform/media_command/media_command.h"
 
@@ -34,7 +35,11 @@ class MediaDevice {
     bool render_video = false;
     bool audio_output = false;
     int load_timeout_ms = 5000;
+    PlayerPrefetch* prefetch = nullptr;  // may hold a player made ahead for the file
   };
+
+  // The engine options of a device opened with `setup`.
+  static MpvPlayerOptions PlayerOptions(const Setup& setup);
 
   // Opens the device; kMediaOk and the device in `out`, or kMediaUnavailable / kMediaCannotPlay.
   static int Open(const Setup& setup, std::unique_ptr<MediaDevice>& out);

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/media_command/media_result.h"
 
@@ -18,6 +20,12 @@ namespace cinevo::platform {
 // success into kMediaReplyTooLong. A null buffer or a size of 0 takes no reply. Call it from the
 // thread that owns the Qt application (or the only thread when there is none).
 int SendMedia(const char* command, char* reply, size_t reply_size);
+
+// Names the movies that are about to be opened, in order (the movies of a drop, say), so that
+// the service gets them ready side by side ahead of their "open" commands. Every command still
+// answers exactly as it would without it; names that are never opened are forgotten by the next
+// call or by "close all".
+void PrepareMedia(const std::vector<std::string>& names);
 
 // Plays the sound file `path` (found without regard to case) and returns when it has finished:
 // kMediaOk, kMediaFileNotFound, kMediaCannotPlay (not decodable, no audio, or it did not finish

@@ -61,8 +61,33 @@ MediaDevice* MediaService::Find(std::string_view name) const {
 }
 
 void MediaService::CloseAll() {
+  prefetch_.Clear();
   // Newest first, so that windows opened later (and drawn on top) go first.
   while (!devices_.empty()) devices_.pop_back();
+}
+
+int MediaService::ResolveFile(std::string_view name, std::string& file) const {
+  std::string found;
+  int rc = path_resolver_(name, found);
+  if (rc != kMediaOk) return rc;
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(found, ec);
+  if (ec) return kMediaFileNotFound;
+  // An absolute path is never taken for a network address or an option by the engine.
+  file = absolute.string();
+  return kMediaOk;
+}
+
+void MediaService::Prepare(const std::vector<std::string>& names) {
+  MediaDevice::Setup setup;
+  setup.render_video = MediaRendersVideo();
+  setup.audio_output = MediaHasAudioOutput();
+  std::vector<std::string> files;
+  for (const std::string& name : names) {
+    std::string file;
+    if (Find(name) == nullptr && ResolveFile(name, file) == kMediaOk) files.push_back(file);
+  }
+  prefetch_.Prepare(files, MediaDevice::PlayerOptions(setup));
 }
 
 int MediaService::Send(std::string_view text, std::string& reply) {
@@ -126,14 +151,9 @@ int MediaService::Open(const MediaCommand& command) {
     }
   }
 
-  std::string file;
-  int rc = path_resolver_(command.device, file);
+  int rc = ResolveFile(command.device, setup.file);
   if (rc != kMediaOk) return rc;
-  std::error_code ec;
-  std::filesystem::path absolute = std::filesystem::absolute(file, ec);
-  if (ec) return kMediaFileNotFound;
-  // An absolute path is never taken for a network address or an option by the engine.
-  setup.file = absolute.string();
+  setup.prefetch = &prefetch_;
 
   std::unique_ptr<MediaDevice> device;
   rc = MediaDevice::Open(setup, device);
@@ -167,5 +187,7 @@ MediaService& DefaultMediaService() {
 int SendMedia(const char* command, char* reply, size_t reply_size) {
   return DefaultMediaService().Send(command, reply, reply_size);
 }
+
+void PrepareMedia(const std::vector<std::string>& names) { DefaultMediaService().Prepare(names); }
 
 }  // namespace cinevo::platform

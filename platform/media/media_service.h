@@ -20,6 +20,7 @@
 
 #include "platform/media/media_device.h"
 #include "platform/media/media_interface.h"
+#include "platform/media/player_prefetch.h"
 
 class QWidget;
 
@@ -46,6 +47,15 @@ class MediaService {
   // size of 0 takes no reply.
   int Send(const char* command, char* reply, size_t reply_size);
 
+  // Names the files that are about to be opened, in order (for example the movies of a drop),
+  // so that their engines start and their files load side by side, ahead of the "open"
+  // commands; see player_prefetch.h. Names that do not resolve to a file are passed over; the
+  // results of every command stay exactly what they would be without this. Replaces the names
+  // of an earlier call; "close all" forgets them.
+  void Prepare(const std::vector<std::string>& names);
+  // Names prepared and not opened yet.
+  size_t prepared_count() const { return prefetch_.pending(); }
+
   // Replaces the window lookup (default: the client area of a runtime window handle; handle 0
   // means no parent and gives a top-level movie window).
   void SetParentLookup(MediaParentLookup lookup);
@@ -61,12 +71,15 @@ class MediaService {
 
  private:
   int Open(const MediaCommand& command);
+  // The absolute path of the file a device name stands for, or kMediaFileNotFound.
+  int ResolveFile(std::string_view name, std::string& file) const;
   int ForEach(const MediaCommand& command);
 
   std::vector<std::unique_ptr<MediaDevice>> devices_;  // in the order they were opened
   MediaParentLookup parent_lookup_;
   MediaPathResolver path_resolver_;
   int load_timeout_ms_ = 5000;
+  PlayerPrefetch prefetch_;
 };
 
 // The process-wide service. It closes its devices when the Qt application goes away.

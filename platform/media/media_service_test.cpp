@@ -227,6 +227,86 @@ TEST_F(MediaServiceTest, CallerBufferGetsAZeroTerminatedCutReply) {
   EXPECT_EQ(service_.Send(("stop " + avi).c_str(), nullptr, 0), kMediaOk);
 }
 
+// Files named ahead of their opens: every open answers as it would have without, whatever
+// state its file's preparation is in.
+TEST_F(MediaServiceTest, PreparedOpensAnswerAsPlainOpens) {
+  std::ofstream(tmp_ / "garbage.avi") << std::string(4096, 'x');
+  std::string avi = Clip("clip.avi"), mpg = Clip("clip.mpg"), mov = Clip("clip.mov");
+  std::string garbage = (tmp_ / "garbage.avi").string();
+  std::string missing = (tmp_ / "missing.avi").string();
+  service_.Prepare({Upper(avi), mpg, garbage, missing, mov});
+  EXPECT_EQ(service_.prepared_count(), 4u);  // the missing file is passed over
+
+  ASSERT_EQ(Send("open " + Upper(avi) + " parent 0 "), kMediaOk);
+  ASSERT_EQ(Send("open " + mpg), kMediaOk);
+  // A file that cannot be played fails at its open and leaves no device behind.
+  EXPECT_EQ(Send("open " + garbage), kMediaCannotPlay);
+  EXPECT_EQ(Send("open " + missing), kMediaFileNotFound);
+  ASSERT_EQ(Send("open " + mov), kMediaOk);
+  EXPECT_EQ(service_.device_count(), 3u);
+  EXPECT_EQ(service_.prepared_count(), 0u);
+  for (const std::string& clip : {avi, mpg, mov}) {
+    EXPECT_EQ(Ask("status " + clip + " mode"), "stopped") << clip;
+    EXPECT_EQ(Ask("status " + clip + " length"), "3000") << clip;
+  }
+  EXPECT_EQ(Ask("capability " + avi + " has audio"), "true");
+  EXPECT_EQ(Send("play " + mov), kMediaOk);
+  EXPECT_EQ(Ask("status " + mov + " mode"), "playing");
+}
+
+TEST_F(MediaServiceTest, OpensOutOfOrderAndTwiceStillAnswerRight) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 4; ++i) {
+    fs::path copy = tmp_ / ("copy" + std::to_string(i) + ".mpg");
+    fs::copy_file(media_ / "clip.mpg", copy);
+    names.push_back(copy.string());
+  }
+  names.push_back(names[1]);  // the same movie twice in one drop
+  service_.Prepare(names);
+  ASSERT_EQ(Send("open " + names[2]), kMediaOk);  // the ones before it are passed by
+  ASSERT_EQ(Send("open " + names[0]), kMediaOk);
+  ASSERT_EQ(Send("open " + names[1]), kMediaOk);
+  EXPECT_EQ(Send("open " + names[4]), kMediaAlreadyOpen);
+  ASSERT_EQ(Send("open " + names[3]), kMediaOk);
+  EXPECT_EQ(service_.device_count(), 4u);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(Ask("status " + names[i] + " length"), "3000") << i;
+  // What was prepared and never opened goes with "close all", as do the devices.
+  EXPECT_EQ(Send("close all"), kMediaOk);
+  EXPECT_EQ(service_.prepared_count(), 0u);
+  EXPECT_EQ(service_.device_count(), 0u);
+}
+
+TEST_F(MediaServiceTest, ADropLongerThanTheHelpersRunAheadOpensWhole) {
+  std::vector<std::string> names;
+  const int n = PlayerPrefetch::kAhead + 4;
+  for (int i = 0; i < n; ++i) {
+    fs::path copy = tmp_ / ("drop" + std::to_string(i) + ".mpg");
+    fs::copy_file(media_ / "clip.mpg", copy);
+    names.push_back(copy.string());
+  }
+  service_.Prepare(names);
+  for (const std::string& name : names) ASSERT_EQ(Send("open " + name), kMediaOk) << name;
+  EXPECT_EQ(service_.device_count(), static_cast<size_t>(n));
+  EXPECT_EQ(Send("play all"), kMediaOk);
+  EXPECT_EQ(Ask("status " + names.back() + " mode"), "playing");
+}
+
+TEST_F(MediaServiceTest, PreparationsLeftBehindAreFreedSafely) {
+  std::string avi = Clip("clip.avi"), mpg = Clip("clip.mpg");
+  {
+    MediaService service;  // goes while its helpers may still be starting engines
+    service.Prepare({avi, mpg, Clip("clip.mov")});
+  }
+  service_.Prepare({avi, mpg});
+  service_.Prepare({mpg});  // a new drop replaces the names of the one before
+  EXPECT_EQ(service_.prepared_count(), 1u);
+  ASSERT_EQ(Send("open " + avi), kMediaOk);
+  ASSERT_EQ(Send("open " + mpg), kMediaOk);
+  EXPECT_EQ(service_.prepared_count(), 0u);
+  service_.Prepare({});
+  EXPECT_EQ(service_.prepared_count(), 0u);
+}
+
 }  // namespace
 }  // namespace cinevo::platform
 

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QThread>
 #include <QWidget>
 
 #include <chrono>
@@ -155,6 +156,29 @@ TEST_F(MovieWindowTest, CloseDestroysTheWindowAndAClosedParentDoesNoHarm) {
   EXPECT_EQ(Ask("status " + clip_ + " mode"), "playing");
   SpinUntil([] { return false; }, 100);  // frames keep arriving with no window to show them
   EXPECT_EQ(Send("close all"), kMediaOk);
+}
+
+// Movies prepared on helper threads play like any other: their players belong to the GUI
+// thread, which handles their events while they wait to be opened, and frames reach the windows.
+TEST_F(MovieWindowTest, PreparedMoviesBelongToTheGuiThreadAndShowFrames) {
+  const std::string clip30 = (fs::path(CINEVO_TEST_MEDIA_DIR) / "clip30.avi").string();
+  service_->Prepare({clip_, clip30});
+  SpinUntil([] { return false; }, 300);  // their engines post events before they are opened
+  for (const std::string& clip : {clip_, clip30}) {
+    ASSERT_EQ(Send("open " + clip + " parent 7 "), kMediaOk) << clip;
+    ASSERT_EQ(Send("put " + clip + " window"), kMediaOk);
+    ASSERT_EQ(Send("play " + clip), kMediaOk);
+  }
+  for (const std::string& clip : {clip_, clip30}) {
+    MediaDevice* device = service_->Find(clip);
+    EXPECT_EQ(device->player().thread(), QThread::currentThread());
+    ASSERT_NE(device->window(), nullptr);
+    EXPECT_EQ(device->window()->parentWidget(), main_.get());
+    ASSERT_TRUE(SpinUntil([&] { return device->player().frame_number() >= 3; }, 3000)) << clip;
+    EXPECT_GT(Colours(device->player().frame()), 8u);
+  }
+  EXPECT_EQ(Send("close all"), kMediaOk);
+  EXPECT_EQ(service_->prepared_count(), 0u);
 }
 
 // Counts the paint events of a movie window that show a frame number not painted before.

@@ -4,6 +4,7 @@
 #include <mpv/render.h>
 
 #include <QCoreApplication>
+#include <QThread>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -36,10 +37,18 @@ double Remaining(Clock::time_point deadline) {
 void MpvPlayer::HandleDeleter::operator()(mpv_handle* h) const { mpv_terminate_destroy(h); }
 void MpvPlayer::RenderDeleter::operator()(mpv_render_context* r) const { mpv_render_context_free(r); }
 
-std::unique_ptr<MpvPlayer> MpvPlayer::Create(const MpvPlayerOptions& options) {
+void MpvPlayer::SetEngineLocale() {
   // The engine refuses to start unless numbers are formatted the C way; a Qt application
   // resets LC_NUMERIC from the environment when it is created.
   std::setlocale(LC_NUMERIC, "C");
+}
+
+std::unique_ptr<MpvPlayer> MpvPlayer::Create(const MpvPlayerOptions& options) {
+  SetEngineLocale();
+  return CreateFor(nullptr, options);
+}
+
+std::unique_ptr<MpvPlayer> MpvPlayer::CreateFor(QThread* owner, const MpvPlayerOptions& options) {
   std::unique_ptr<MpvPlayer> player(new MpvPlayer());
   player->mpv_.reset(mpv_create());
   if (!player->mpv_) return nullptr;
@@ -47,6 +56,11 @@ std::unique_ptr<MpvPlayer> MpvPlayer::Create(const MpvPlayerOptions& options) {
   auto opt = [h](const char* name, const char* value) { mpv_set_option_string(h, name, value); };
   opt("config", "no");
   opt("load-scripts", "no");
+  // The built-in scripts each start an interpreter in every engine, about a third of the cost
+  // of opening a movie, for overlays and profiles this program never uses.
+  opt("load-stats-overlay", "no");
+  opt("load-osd-console", "no");
+  opt("load-auto-profiles", "no");
   opt("ytdl", "no");
   opt("terminal", "no");
   opt("input-default-bindings", "no");
@@ -83,17 +97,22 @@ std::unique_ptr<MpvPlayer> MpvPlayer::Create(const MpvPlayerOptions& options) {
     player->render_.reset(rc);
   }
   mpv_observe_property(h, kEofReachedId, "eof-reached", MPV_FORMAT_FLAG);
-
-  player->post_calls_ = QCoreApplication::instance() != nullptr;
-  if (player->post_calls_) mpv_set_wakeup_callback(h, &MpvPlayer::OnWakeup, player.get());
   if (player->render_) {
-    mpv_render_context_set_update_callback(player->render_.get(), &MpvPlayer::OnRenderUpdate,
-                                           player.get());
+    // It waits until it is woken, which nothing does before the callbacks below are set.
     try {
       player->render_thread_ = std::thread([p = player.get()] { p->RenderLoop(); });
     } catch (const std::system_error&) {
       return nullptr;
     }
+  }
+
+  // Nothing below fails. The player moves to its owner before any callback can post it a call.
+  player->post_calls_ = QCoreApplication::instance() != nullptr;
+  if (owner != nullptr && owner != player->thread()) player->moveToThread(owner);
+  if (player->post_calls_) mpv_set_wakeup_callback(h, &MpvPlayer::OnWakeup, player.get());
+  if (player->render_) {
+    mpv_render_context_set_update_callback(player->render_.get(), &MpvPlayer::OnRenderUpdate,
+                                           player.get());
   }
   return player;
 }
@@ -148,8 +167,18 @@ void MpvPlayer::OnRenderUpdate(void* self) {
 }
 
 int MpvPlayer::Load(const std::string& path, int timeout_ms) {
+  int rc = StartLoad(path);
+  return rc != kMediaOk ? rc : FinishLoad(timeout_ms);
+}
+
+int MpvPlayer::StartLoad(const std::string& path) {
+  // Touches no member but the engine handle: the owner may already be handling this player's
+  // events.
   const char* cmd[] = {"loadfile", path.c_str(), nullptr};
-  if (mpv_command(mpv_.get(), cmd) < 0) return kMediaCannotPlay;
+  return mpv_command(mpv_.get(), cmd) < 0 ? kMediaCannotPlay : kMediaOk;
+}
+
+int MpvPlayer::FinishLoad(int timeout_ms) {
   auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
   while (!loaded_ && !failed_) {
     double left = Remaining(deadline);

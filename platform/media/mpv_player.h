@@ -1,7 +1,9 @@
 // One playback engine instance (libmpv) with its optional software video renderer.
 //
-// Threading: a player lives on the thread that created it (the GUI thread when there is one) and
-// every call comes from that thread. The engine's own threads only ever wake that thread: the
+// Threading: a player lives on its owner's thread (the GUI thread when there is one) and every
+// call comes from that thread. The owner is the thread that created it, or the one named to
+// CreateFor when a helper thread made it ahead of time (starting an engine takes tens of
+// milliseconds, which the owner need not wait for). The engine's own threads only ever wake that thread: the
 // wakeup callback posts a queued call (once per batch) and never touches state. Without a Qt
 // application nothing is posted; events are then drained by DrainEvents(), which the owner
 // calls before it answers any command.
@@ -35,6 +37,7 @@
 #include <string>
 #include <thread>
 
+class QThread;
 struct mpv_handle;
 struct mpv_render_context;
 struct mpv_event;
@@ -46,6 +49,8 @@ struct MpvPlayerOptions {
   bool audio_output = false;  // a real audio device; else the null output (timing stays real)
   bool video = true;          // false: no video track is decoded at all (sounds)
   bool keep_open = true;      // stay paused on the last frame at the end instead of unloading
+
+  bool operator==(const MpvPlayerOptions&) const = default;
 };
 
 // What the engine learnt about a loaded file.
@@ -61,8 +66,16 @@ struct MediaFileInfo {
 class MpvPlayer : public QObject {
   Q_OBJECT
  public:
-  // Starts an engine; nullptr when libmpv cannot be started.
+  // Starts an engine; nullptr when libmpv cannot be started. The player belongs to the calling
+  // thread.
   static std::unique_ptr<MpvPlayer> Create(const MpvPlayerOptions& options);
+  // The same on a helper thread for a player that is to belong to `owner` (the thread that owns
+  // the Qt application): its queued calls go there, and from the moment this returns only
+  // `owner` may use or destroy it. The owner must have set the C numeric locale beforehand
+  // (SetEngineLocale), which a helper thread must not change.
+  static std::unique_ptr<MpvPlayer> CreateFor(QThread* owner, const MpvPlayerOptions& options);
+  // The numeric locale the engine needs; Create sets it itself.
+  static void SetEngineLocale();
   ~MpvPlayer() override;
 
   MpvPlayer(const MpvPlayer&) = delete;
@@ -73,6 +86,11 @@ class MpvPlayer : public QObject {
   // Returns kMediaOk, or kMediaCannotPlay when the file cannot be decoded (or has neither audio
   // nor video, or does not get ready in time).
   int Load(const std::string& path, int timeout_ms);
+  // Load in two halves: StartLoad hands the file to the engine and returns at once (it may be
+  // called by the thread that made the player with CreateFor, before handing it over); the
+  // owner's FinishLoad then waits for the result as Load does.
+  int StartLoad(const std::string& path);
+  int FinishLoad(int timeout_ms);
 
   // Waits until the loaded file has played to its end or failed; false after `timeout_ms`.
   // Only for players created without keep_open.
