@@ -29,6 +29,14 @@
 // a runtime queue (BindQueue); entries and strings show a variable (Bind) through their picture.
 // After every event the window brings its lists up to date with their queues.
 //
+// A control that gets the keyboard focus raises EVENT::Selected with its number: from a click,
+// Tab, the program's Select, or the focus that a newly shown window gives its first control. It
+// comes after what leaving the previous control raised (the Accepted of a changed entry) and
+// before the events of the action that moved the focus (a list's NewSelection, a button's
+// Accepted). Focus that returns with its window when the window is activated again reaches the
+// same control and raises nothing: the window's own GainFocus and LoseFocus (thread switches,
+// sent directly) say that. There is no event for a control losing the focus.
+//
 // This header is free of Qt; window_widgets.h gives the window layer's own code and tests the Qt
 // widgets behind a window.
 //

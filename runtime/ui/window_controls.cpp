@@ -56,6 +56,8 @@ class WindowFilter : public QObject {
       uint32_t code = KeyCodeFromQt(k->key(), static_cast<int>(k->modifiers()),
                                     text.isEmpty() ? 0 : text.at(0).unicode());
       if (code != 0 && qt_.HandleAlertKey(qobject_cast<QWidget*>(watched), code)) return true;
+    } else if (event->type() == QEvent::FocusIn) {
+      qt_.ControlFocused(qobject_cast<QWidget*>(watched));
     } else if (event->type() == QEvent::StatusTip && qt_.status) {
       QString tip = static_cast<QStatusTipEvent*>(event)->tip();
       qt_.status->showMessage(tip.isEmpty() ? Q(qt_.message) : tip);
@@ -129,6 +131,15 @@ bool WindowQt::HandleAlertKey(QWidget* widget, uint32_t keyCode) {
   if (!control && !windowWide) return false;
   window.Raise(EVENT::AlertKey, number, keyCode);
   return true;
+}
+
+void WindowQt::ControlFocused(const QWidget* widget) {
+  // Focus coming back with its window (activation) reaches the same control again: nothing to
+  // report. Focus on what is no control (the window itself, a menu) leaves the last one noted.
+  const int number = NumberOfWidget(widget);
+  if (number == 0 || number == focusControl) return;
+  focusControl = number;
+  window.Raise(EVENT::Selected, number);
 }
 
 void WindowQt::ShowValue(Control& c) {
@@ -410,7 +421,15 @@ void Window::Display(int control) {
 
 void Window::Select(int control) {
   Control* c = qt_ ? qt_->Find(control) : nullptr;
-  if (c != nullptr && c->widget) c->widget->setFocus(Qt::OtherFocusReason);
+  if (c == nullptr || !c->widget) return;
+  c->widget->setFocus(Qt::OtherFocusReason);
+  // A window that is not active only notes its focus widget; the control is selected all the
+  // same (its activation later brings the focus back to the same control without a second
+  // EVENT::Selected).
+  if (!c->widget->isActiveWindow() && c->widget->focusPolicy() != Qt::NoFocus &&
+      qt_->native->focusWidget() == c->widget) {
+    qt_->ControlFocused(c->widget);
+  }
 }
 
 int Window::FocusedControl() const {

@@ -63,6 +63,9 @@ struct WindowQt : platform::WindowProcedure {
   void ShowValue(Control& c);  // entries and strings: the value through the picture
   void TakeEntry(Control& c);  // an entry was left: read it back, raise Accepted or Rejected
   bool HandleAlertKey(QWidget* widget, uint32_t keyCode);
+  // A widget of the window got the keyboard focus: EVENT::Selected for its control when that
+  // control did not have the focus before.
+  void ControlFocused(const QWidget* widget);
   int NumberOfWidget(const QWidget* widget) const;
 
   Window& window;
@@ -70,6 +73,7 @@ struct WindowQt : platform::WindowProcedure {
   QMetaObject::Connection nativeDestroyed;
   std::vector<std::unique_ptr<Control>> controls;  // control n at [n - 1]
   std::vector<uint32_t> windowAlerts;
+  int focusControl = 0;  // the control last reported by EVENT::Selected
   QPointer<QStatusBar> status;
   std::string message;
   std::unique_ptr<QObject> filter;  // alert keys and status tips

@@ -184,7 +184,7 @@ TEST_F(UiDriverTest, MenuItemsToolbarButtonsAndPushButtonsRaiseAcceptedWithTheir
   ASSERT_TRUE(ui->Click(kOpenButton));
   ASSERT_TRUE(ui->Click(kCloseAllButton));
   ASSERT_TRUE(ui->Click(kBack));
-  std::vector<SeenEvent> e = ui->Run();
+  std::vector<SeenEvent> e = Without(ui->Run(), EVENT::Selected);  // the push button takes the focus
   std::vector<int> accepted;
   for (const SeenEvent& s : e) {
     EXPECT_EQ(s.event, EVENT::Accepted) << Describe(e);
@@ -208,7 +208,7 @@ TEST_F(UiDriverTest, DisabledOrHiddenControlsCannotBeUsed) {
   EXPECT_TRUE(ui->Run().empty());
   ASSERT_TRUE(w.SetProperty(PROP::Disable, 0, kBack));
   EXPECT_TRUE(ui->Click(kBack));
-  EXPECT_EQ(ui->Run(), (std::vector<SeenEvent>{{EVENT::Accepted, kBack, 0, ""}}));
+  EXPECT_EQ(Without(ui->Run(), EVENT::Selected), (std::vector<SeenEvent>{{EVENT::Accepted, kBack, 0, ""}}));
 }
 
 TEST_F(UiDriverTest, AnEntryShowsItsVariableThroughThePictureAndStoresWhatIsTyped) {
@@ -227,7 +227,7 @@ TEST_F(UiDriverTest, AnEntryShowsItsVariableThroughThePictureAndStoresWhatIsType
   ASSERT_TRUE(ui->Type(2, "Comedies"));
   ASSERT_TRUE(ui->Type(3, "42"));
   ASSERT_TRUE(ui->Type(4, "7/15/98"));
-  std::vector<SeenEvent> e = ui->Run();
+  std::vector<SeenEvent> e = Without(ui->Run(), EVENT::Selected);
   EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Accepted, 2, 0x0D, ""},
                                        {EVENT::Accepted, 3, 0x0D, ""},
                                        {EVENT::Accepted, 4, 0x0D, ""}}))
@@ -276,7 +276,8 @@ TEST_F(UiDriverTest, ListRowsRaiseNewSelectionAcceptedAndAlertKeysWithTheirKeyCo
   ASSERT_TRUE(w.BindQueue(kList, &rows.queue, rows.fields));
 
   ASSERT_TRUE(ui->SelectRow(kList, 3));
-  EXPECT_EQ(ui->Run(), (std::vector<SeenEvent>{{EVENT::NewSelection, kList, 1, ""}}));
+  EXPECT_EQ(Without(ui->Run(), EVENT::Selected),
+            (std::vector<SeenEvent>{{EVENT::NewSelection, kList, 1, ""}}));
   EXPECT_EQ(w.PropertyLong(PROP::Selected, kList), 3);
   EXPECT_EQ(w.PropertyLong(PROP::Selection, kList), 3);
 
@@ -317,6 +318,55 @@ TEST_F(UiDriverTest, ListRowsRaiseNewSelectionAcceptedAndAlertKeysWithTheirKeyCo
                                       EVENT::NewSelection, EVENT::ScrollTop, EVENT::NewSelection}));
   EXPECT_EQ(w.PropertyLong(PROP::Selected, kList), 1);
   EXPECT_GT(w.PropertyLong(PROP::Items, kList), 0);
+}
+
+TEST_F(UiDriverTest, SelectedFollowsTheFocusAfterTheLeftEntrysAcceptedAndBeforeTheListsEvents) {
+  WindowDefinition d;
+  d.controls = {Entry("@s8"), Entry("@s8"), List("80L@s20@"), Button("OK")};
+  Open(d);
+  Rows rows;
+  for (int i = 1; i <= 5; ++i) rows.Add("row " + std::to_string(i));
+  ASSERT_TRUE(w.BindQueue(3, &rows.queue, rows.fields));
+  w.Select(1);
+  ui->Run();
+  ASSERT_EQ(w.FocusedControl(), 1);
+
+  // Leaving a changed entry by a click on the list: the entry is accepted first, then the list
+  // is selected, then its row changes.
+  ASSERT_TRUE(ui->Type(1, "typed", false));
+  ASSERT_TRUE(ui->SelectRow(3, 2));
+  std::vector<SeenEvent> e = ui->Run();
+  std::vector<std::pair<int, int>> seen;
+  for (const SeenEvent& s : e) seen.emplace_back(s.event, s.control);
+  EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{
+                      {EVENT::Accepted, 1}, {EVENT::Selected, 3}, {EVENT::NewSelection, 3}}))
+      << Describe(e);
+
+  // A second click on the list selects nothing new; a button takes the focus before its click.
+  ASSERT_TRUE(ui->SelectRow(3, 4));
+  ASSERT_TRUE(ui->Click(4));
+  seen.clear();
+  for (const SeenEvent& s : ui->Run()) seen.emplace_back(s.event, s.control);
+  EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{
+                      {EVENT::NewSelection, 3}, {EVENT::Selected, 4}, {EVENT::Accepted, 4}}));
+
+  // The program's Select and the Tab key move the focus too; selecting the control that has
+  // the focus raises nothing.
+  w.Select(2);
+  w.Select(2);
+  ASSERT_TRUE(ui->PressKey(2, 0x09));
+  seen.clear();
+  for (const SeenEvent& s : ui->Run()) seen.emplace_back(s.event, s.control);
+  EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{EVENT::Selected, 2}, {EVENT::Selected, 3}}));
+  EXPECT_EQ(w.FocusedControl(), 3);
+
+  // Selected is a field event: the loop reports its control.
+  w.Select(1);
+  int field = -1;
+  ui->Run([&] {
+    if (w.Event() == EVENT::Selected) field = w.Field();
+  });
+  EXPECT_EQ(field, 1);
 }
 
 TEST_F(UiDriverTest, TheListReadsTheQueueOnDemandAndFollowsItsChanges) {
@@ -364,7 +414,7 @@ TEST_F(UiDriverTest, TreeBoxesAndArrowKeysRaiseExpandedAndContracted) {
   ASSERT_TRUE(ui->ClickExpander(kTree, 4));  // contracted: "+"
   ASSERT_TRUE(ui->ClickExpander(kTree, 2));  // expanded, its movie below: "-"
   EXPECT_FALSE(ui->ClickExpander(kTree, 3)) << "a leaf has no box";
-  std::vector<SeenEvent> e = ui->Run();
+  std::vector<SeenEvent> e = Without(ui->Run(), EVENT::Selected);
   EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Expanded, kTree, 1, ""},
                                        {EVENT::Contracted, kTree, 1, ""}}))
       << Describe(e);
@@ -418,6 +468,7 @@ TEST_F(UiDriverTest, MessageBoxAnswersMapToTheirButtonValues) {
   std::vector<unsigned> answers;
   ASSERT_TRUE(ui->Click(kBack));
   ui->Run([&] {
+    if (w.Event() != EVENT::Accepted) return;
     for (int i = 0; i < 4; ++i) {
       answers.push_back(ShowMessageBox("Save Record|changed", "Update", box_icon::kQuestion,
                                        box_button::kYes + box_button::kNo + box_button::kCancel,
