@@ -62,6 +62,7 @@ int MainWindowManager::TakeWindowEvent() {
   switch (event) {
     case EVENT::OpenWindow:
       player_.set_main_window_handle(static_cast<int16_t>(win.PropertyLong(PROP::Handle)));
+      player_.WarmUp();
       break;
     case EVENT::Drop:
       PlayNames(SplitDroppedNames(win.DropText()));

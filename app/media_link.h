@@ -27,6 +27,9 @@ class MediaLink {
   // by side; the commands that follow answer exactly as they would without it. A link may
   // ignore it.
   virtual void Prepare(const std::vector<std::string>& paths) { (void)paths; }
+  // Lets the service get its engine ready in the background, once the program has shown its
+  // window, so that the first movie does not wait for it. A link may ignore it.
+  virtual void WarmUp() {}
 };
 
 // The link to the process-wide media service.

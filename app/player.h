@@ -45,6 +45,9 @@ class Player {
 
   PlayList& play_list() { return play_list_; }
 
+  // Has the media service get ready in the background (MediaLink::WarmUp).
+  void WarmUp() { media_.WarmUp(); }
+
   // The main window's handle: the parent of every movie window.
   void set_main_window_handle(int16_t handle) { main_window_handle_ = handle; }
   int16_t main_window_handle() const { return main_window_handle_; }

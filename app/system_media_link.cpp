@@ -19,6 +19,7 @@ class SystemMediaLink final : public MediaLink {
   }
 
   void Prepare(const std::vector<std::string>& paths) override { platform::PrepareMedia(paths); }
+  void WarmUp() override { platform::WarmUpMedia(); }
 
   int PlaySound(std::string_view path) override {
     std::string file(path);

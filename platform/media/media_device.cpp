@@ -1,11 +1,10 @@
 #include "platform/media/media_device.h"
 
-#include <mpv/client.h>
-
 #include <QWidget>
 
 #include <cmath>
 
+#include "platform/media/mpv_library.h"
 #include "platform/media_command/media_result.h"
 
 #ifndef CINEVO_VERSION
@@ -23,7 +22,7 @@ std::string FileNamePart(const std::string& path) {
 }
 
 std::string VersionText() {
-  unsigned long v = mpv_client_api_version();
+  unsigned long v = LoadedMpv().mpv_client_api_version();
   return std::string(CINEVO_VERSION) + " libmpv " + std::to_string(v >> 16) + "." +
          std::to_string(v & 0xFFFF);
 }

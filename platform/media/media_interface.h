@@ -27,6 +27,11 @@ int SendMedia(const char* command, char* reply, size_t reply_size);
 // call or by "close all".
 void PrepareMedia(const std::vector<std::string>& names);
 
+// The playback engine is loaded when it is first needed, not at start-up; this has it loaded in
+// the background a moment from now (when the program's window is up), so that the first movie
+// does not wait for it. Returns at once; later calls do nothing.
+void WarmUpMedia();
+
 // Plays the sound file `path` (found without regard to case) and returns when it has finished:
 // kMediaOk, kMediaFileNotFound, kMediaCannotPlay (not decodable, no audio, or it did not finish
 // within its length plus a margin) or kMediaUnavailable. The calling thread is blocked while the

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "platform/media/mpv_library.h"
 #include "platform/media_command/media_file.h"
 #include "platform/media_command/media_result.h"
 #include "platform/window/window_handle.h"
@@ -189,5 +190,11 @@ int SendMedia(const char* command, char* reply, size_t reply_size) {
 }
 
 void PrepareMedia(const std::vector<std::string>& names) { DefaultMediaService().Prepare(names); }
+
+void WarmUpMedia() {
+  // Late enough for the window's first paint, which should not wait on the dynamic loader.
+  constexpr int kDelayMs = 300;
+  PreloadMpvLibrary(kDelayMs);
+}
 
 }  // namespace cinevo::platform

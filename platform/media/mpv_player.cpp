@@ -1,8 +1,5 @@
 #include "platform/media/mpv_player.h"
 
-#include <mpv/client.h>
-#include <mpv/render.h>
-
 #include <QCoreApplication>
 #include <QThread>
 #include <QMetaObject>
@@ -14,6 +11,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/media/mpv_library.h"
 #include "platform/media_command/media_result.h"
 
 namespace cinevo::platform {
@@ -34,8 +32,8 @@ double Remaining(Clock::time_point deadline) {
 
 }  // namespace
 
-void MpvPlayer::HandleDeleter::operator()(mpv_handle* h) const { mpv_terminate_destroy(h); }
-void MpvPlayer::RenderDeleter::operator()(mpv_render_context* r) const { mpv_render_context_free(r); }
+void MpvPlayer::HandleDeleter::operator()(mpv_handle* h) const { LoadedMpv().mpv_terminate_destroy(h); }
+void MpvPlayer::RenderDeleter::operator()(mpv_render_context* r) const { LoadedMpv().mpv_render_context_free(r); }
 
 void MpvPlayer::SetEngineLocale() {
   // The engine refuses to start unless numbers are formatted the C way; a Qt application
@@ -49,11 +47,12 @@ std::unique_ptr<MpvPlayer> MpvPlayer::Create(const MpvPlayerOptions& options) {
 }
 
 std::unique_ptr<MpvPlayer> MpvPlayer::CreateFor(QThread* owner, const MpvPlayerOptions& options) {
+  if (MpvLibrary() == nullptr) return nullptr;  // loads it on the first engine
   std::unique_ptr<MpvPlayer> player(new MpvPlayer());
-  player->mpv_.reset(mpv_create());
+  player->mpv_.reset(LoadedMpv().mpv_create());
   if (!player->mpv_) return nullptr;
   mpv_handle* h = player->mpv_.get();
-  auto opt = [h](const char* name, const char* value) { mpv_set_option_string(h, name, value); };
+  auto opt = [h](const char* name, const char* value) { LoadedMpv().mpv_set_option_string(h, name, value); };
   opt("config", "no");
   opt("load-scripts", "no");
   // The built-in scripts each start an interpreter in every engine, about a third of the cost
@@ -86,17 +85,17 @@ std::unique_ptr<MpvPlayer> MpvPlayer::CreateFor(QThread* owner, const MpvPlayerO
   // Sound goes to the system's sound server or the sound card, else nowhere: other outputs
   // the engine could fall back to have been seen to hang when closed without a sound card.
   opt("ao", options.audio_output ? "pipewire,pulse,alsa" : "null");
-  if (mpv_initialize(h) < 0) return nullptr;
+  if (LoadedMpv().mpv_initialize(h) < 0) return nullptr;
 
   if (options.render_video && options.video) {
     char api_type[] = MPV_RENDER_API_TYPE_SW;
     mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, api_type},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
     mpv_render_context* rc = nullptr;
-    if (mpv_render_context_create(&rc, h, params) < 0) return nullptr;
+    if (LoadedMpv().mpv_render_context_create(&rc, h, params) < 0) return nullptr;
     player->render_.reset(rc);
   }
-  mpv_observe_property(h, kEofReachedId, "eof-reached", MPV_FORMAT_FLAG);
+  LoadedMpv().mpv_observe_property(h, kEofReachedId, "eof-reached", MPV_FORMAT_FLAG);
   if (player->render_) {
     // It waits until it is woken, which nothing does before the callbacks below are set.
     try {
@@ -109,9 +108,9 @@ std::unique_ptr<MpvPlayer> MpvPlayer::CreateFor(QThread* owner, const MpvPlayerO
   // Nothing below fails. The player moves to its owner before any callback can post it a call.
   player->post_calls_ = QCoreApplication::instance() != nullptr;
   if (owner != nullptr && owner != player->thread()) player->moveToThread(owner);
-  if (player->post_calls_) mpv_set_wakeup_callback(h, &MpvPlayer::OnWakeup, player.get());
+  if (player->post_calls_) LoadedMpv().mpv_set_wakeup_callback(h, &MpvPlayer::OnWakeup, player.get());
   if (player->render_) {
-    mpv_render_context_set_update_callback(player->render_.get(), &MpvPlayer::OnRenderUpdate,
+    LoadedMpv().mpv_render_context_set_update_callback(player->render_.get(), &MpvPlayer::OnRenderUpdate,
                                            player.get());
   }
   return player;
@@ -119,22 +118,22 @@ std::unique_ptr<MpvPlayer> MpvPlayer::CreateFor(QThread* owner, const MpvPlayerO
 
 MpvPlayer::~MpvPlayer() {
   // After these calls return the engine makes no further callbacks into this object.
-  if (mpv_) mpv_set_wakeup_callback(mpv_.get(), nullptr, nullptr);
+  if (mpv_) LoadedMpv().mpv_set_wakeup_callback(mpv_.get(), nullptr, nullptr);
   if (render_thread_.joinable()) {
     // Unload the file while the render thread still serves frames: the video output may be
     // waiting for the frame it just queued to be rendered, and freeing the render context
     // would wait for it.
     const char* stop[] = {"stop", nullptr};
-    mpv_command_async(mpv_.get(), 0, stop);
+    LoadedMpv().mpv_command_async(mpv_.get(), 0, stop);
     auto deadline = Clock::now() + std::chrono::milliseconds(500);
     for (;;) {
       double left = Remaining(deadline);
       if (left <= 0) break;
-      mpv_event* e = mpv_wait_event(mpv_.get(), left);
+      mpv_event* e = LoadedMpv().mpv_wait_event(mpv_.get(), left);
       if (e->event_id == MPV_EVENT_IDLE || e->event_id == MPV_EVENT_SHUTDOWN) break;
     }
   }
-  if (render_) mpv_render_context_set_update_callback(render_.get(), nullptr, nullptr);
+  if (render_) LoadedMpv().mpv_render_context_set_update_callback(render_.get(), nullptr, nullptr);
   if (render_thread_.joinable()) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -175,7 +174,7 @@ int MpvPlayer::StartLoad(const std::string& path) {
   // Touches no member but the engine handle: the owner may already be handling this player's
   // events.
   const char* cmd[] = {"loadfile", path.c_str(), nullptr};
-  return mpv_command(mpv_.get(), cmd) < 0 ? kMediaCannotPlay : kMediaOk;
+  return LoadedMpv().mpv_command(mpv_.get(), cmd) < 0 ? kMediaCannotPlay : kMediaOk;
 }
 
 int MpvPlayer::FinishLoad(int timeout_ms) {
@@ -183,7 +182,7 @@ int MpvPlayer::FinishLoad(int timeout_ms) {
   while (!loaded_ && !failed_) {
     double left = Remaining(deadline);
     if (left <= 0) break;
-    mpv_event* e = mpv_wait_event(mpv_.get(), left);
+    mpv_event* e = LoadedMpv().mpv_wait_event(mpv_.get(), left);
     if (e->event_id != MPV_EVENT_NONE) HandleEvent(*e);
   }
   if (!loaded_ || failed_) return kMediaCannotPlay;
@@ -197,7 +196,7 @@ bool MpvPlayer::WaitForEnd(int timeout_ms) {
   while (!ended_ && !failed_) {
     double left = Remaining(deadline);
     if (left <= 0) return false;
-    mpv_event* e = mpv_wait_event(mpv_.get(), left);
+    mpv_event* e = LoadedMpv().mpv_wait_event(mpv_.get(), left);
     if (e->event_id != MPV_EVENT_NONE) HandleEvent(*e);
   }
   return !failed_;
@@ -206,7 +205,7 @@ bool MpvPlayer::WaitForEnd(int timeout_ms) {
 void MpvPlayer::DrainEvents() {
   if (!mpv_) return;
   for (;;) {
-    mpv_event* e = mpv_wait_event(mpv_.get(), 0);
+    mpv_event* e = LoadedMpv().mpv_wait_event(mpv_.get(), 0);
     if (e->event_id == MPV_EVENT_NONE) break;
     HandleEvent(*e);
   }
@@ -245,12 +244,12 @@ void MpvPlayer::ReadFileInfo() {
   info_ = MediaFileInfo{};
   double duration = 0;
   // A damaged file may claim any length; keep it to what the reply numbers can hold.
-  if (mpv_get_property(mpv_.get(), "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 &&
+  if (LoadedMpv().mpv_get_property(mpv_.get(), "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 &&
       duration >= 0 && duration < kMaxSeconds) {
     info_.duration = duration;
   }
   mpv_node list{};
-  if (mpv_get_property(mpv_.get(), "track-list", MPV_FORMAT_NODE, &list) < 0) return;
+  if (LoadedMpv().mpv_get_property(mpv_.get(), "track-list", MPV_FORMAT_NODE, &list) < 0) return;
   if (list.format == MPV_FORMAT_NODE_ARRAY) {
     for (int i = 0; i < list.u.list->num; ++i) {
       const mpv_node& track = list.u.list->values[i];
@@ -278,10 +277,10 @@ void MpvPlayer::ReadFileInfo() {
       }
     }
   }
-  mpv_free_node_contents(&list);
+  LoadedMpv().mpv_free_node_contents(&list);
   if (info_.has_video && info_.fps == 0) {
     double fps = 0;
-    if (mpv_get_property(mpv_.get(), "container-fps", MPV_FORMAT_DOUBLE, &fps) >= 0 && fps > 0 &&
+    if (LoadedMpv().mpv_get_property(mpv_.get(), "container-fps", MPV_FORMAT_DOUBLE, &fps) >= 0 && fps > 0 &&
         fps < 1000) {
       info_.fps = fps;
     }
@@ -292,19 +291,19 @@ void MpvPlayer::SetPaused(bool paused) {
   // Asynchronous: a synchronous set waits for the playback core, which may be busy starting
   // its outputs for a good part of a second.
   int flag = paused ? 1 : 0;
-  mpv_set_property_async(mpv_.get(), 0, "pause", MPV_FORMAT_FLAG, &flag);
+  LoadedMpv().mpv_set_property_async(mpv_.get(), 0, "pause", MPV_FORMAT_FLAG, &flag);
 }
 
 void MpvPlayer::SeekTo(double seconds) {
   std::string target = std::to_string(std::max(0.0, seconds));
   const char* cmd[] = {"seek", target.c_str(), "absolute+exact", nullptr};
-  mpv_command_async(mpv_.get(), 0, cmd);
+  LoadedMpv().mpv_command_async(mpv_.get(), 0, cmd);
   at_end_ = false;
 }
 
 double MpvPlayer::Position() const {
   double pos = 0;
-  if (mpv_get_property(mpv_.get(), "time-pos", MPV_FORMAT_DOUBLE, &pos) < 0) return 0;
+  if (LoadedMpv().mpv_get_property(mpv_.get(), "time-pos", MPV_FORMAT_DOUBLE, &pos) < 0) return 0;
   if (!(pos >= 0 && pos < kMaxSeconds)) return 0;  // also false for NaN
   return pos;
 }
@@ -334,7 +333,7 @@ void MpvPlayer::RenderLoop() {
       std::swap(resized, resize_pending_);
       size = render_size_;
     }
-    uint64_t flags = mpv_render_context_update(render_.get());
+    uint64_t flags = LoadedMpv().mpv_render_context_update(render_.get());
     bool new_frame = (flags & MPV_RENDER_UPDATE_FRAME) != 0;
     if (!new_frame && !(resized && have_frame)) continue;
     // This waits until the frame's display time, which is why it happens on this thread.
@@ -367,7 +366,7 @@ bool MpvPlayer::RenderInto(Surface& surface, QSize size) {
     int skip = 1;
     mpv_render_param params[] = {{MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
-    mpv_render_context_render(render_.get(), params);
+    LoadedMpv().mpv_render_context_render(render_.get(), params);
     return false;
   }
   const int w = size.width();
@@ -390,7 +389,7 @@ bool MpvPlayer::RenderInto(Surface& surface, QSize size) {
                                {MPV_RENDER_PARAM_SW_STRIDE, &stride},
                                {MPV_RENDER_PARAM_SW_POINTER, surface.pixels},
                                {MPV_RENDER_PARAM_INVALID, nullptr}};
-  if (mpv_render_context_render(render_.get(), params) < 0) return false;
+  if (LoadedMpv().mpv_render_context_render(render_.get(), params) < 0) return false;
   // The engine leaves the fourth byte of each pixel undefined (in practice 0), while an RGB32
   // image must hold 0xFF there: drawn into a window surface that has an alpha channel (Wayland)
   // the picture would otherwise come out transparent. X11's surfaces happen to ignore it.
