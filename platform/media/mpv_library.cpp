@@ -29,7 +29,9 @@ const MpvApi* Load() {
   complete = complete && api.name != nullptr;
   CINEVO_MPV_FUNCTIONS(CINEVO_MPV_FIND)
 #undef CINEVO_MPV_FIND
-  if (!complete) {
+  // The fallback name may lead to another major version, whose calls would not match the
+  // headers this was built with: such a library is refused rather than called.
+  if (!complete || api.mpv_client_api_version() >> 16 != MPV_CLIENT_API_VERSION >> 16) {
     dlclose(handle);
     return nullptr;
   }
