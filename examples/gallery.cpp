@@ -68,8 +68,9 @@ WindowDefinition Gallery() {
       Image("Croat.ico"),
       Button("E-mail", "Write to the author").Icon("Mail.ico"),
       Button("Refresh list", "Refresh list").Icon("Clear.ico"),
-      List("170L(2)|I~Title~@s40@60R(2)|~Size MB~@n8@60R(2)~Added~@d6@", "Right click for options"),
-      Tree("160LIT~Favorites~@s40@", "Right click for options"),
+      List("170L(2)|I~Title~@s40@60R(2)|~Size MB~@n8@60R(2)E(808080H)~Added~@d6@",
+           "Right click for options"),
+      Tree("160LIT(LBR)~Favorites~@s40@", "Right click for options"),
   };
   return d;
 }

@@ -115,16 +115,103 @@ int64_t QueueListModel::Level(int row, int column) const {
   return f ? QueueFieldNumber(*f, Entry(row)) : 0;
 }
 
-QIcon QueueListModel::Icon(int row, int column) const {
-  if (layout_ == nullptr || iconNames_ == nullptr || column < 0 ||
-      static_cast<size_t>(column) >= layout_->columns.size()) {
-    return {};
+const ListColumn* QueueListModel::Column(int column) const {
+  if (layout_ == nullptr || column < 0 || static_cast<size_t>(column) >= layout_->columns.size()) {
+    return nullptr;
   }
-  const QueueField* f = Field(layout_->columns[static_cast<size_t>(column)].iconField);
-  if (f == nullptr) return {};
-  const int64_t n = QueueFieldNumber(*f, Entry(row));
-  if (n < 1 || static_cast<size_t>(n) > iconNames_->size()) return {};
+  return &layout_->columns[static_cast<size_t>(column)];
+}
+
+int64_t QueueListModel::IconNumber(int row, int column) const {
+  const ListColumn* c = Column(column);
+  const QueueField* f = c ? Field(c->iconField) : nullptr;
+  return f ? QueueFieldNumber(*f, Entry(row)) : 0;
+}
+
+QIcon QueueListModel::Icon(int row, int column) const {
+  const ListColumn* c = Column(column);
+  if (c == nullptr) return {};
+  if (c->iconField == 0) {
+    // A tree drawing folders shows its nodes' state.
+    if (c->treeField == 0 || !TreeStyleOf(*c).folders) return {};
+    const int state = TreeState(row, column);
+    return state == 0 ? QIcon() : IconForName(state < 0 ? "~closed.ico" : "~opened.ico");
+  }
+  const int64_t n = IconNumber(row, column);
+  if (iconNames_ == nullptr || n < 1 || static_cast<size_t>(n) > iconNames_->size()) return {};
   return IconForName((*iconNames_)[static_cast<size_t>(n - 1)]);
+}
+
+QueueListModel::Colours QueueListModel::CellColours(int row, int column) const {
+  Colours out;
+  const ListColumn* c = Column(column);
+  if (c == nullptr) return out;
+  QColor* colour[4] = {&out.foreground, &out.background, &out.selectedForeground,
+                      &out.selectedBackground};
+  for (int i = 0; i < 4; ++i) {
+    if (i < c->colourCount) *colour[i] = ColourOf(c->colours[static_cast<size_t>(i)]);
+    if (c->colourField != 0) {
+      if (QColor f = ColourOf(FieldNumber(row, c->colourField + i)); f.isValid()) *colour[i] = f;
+    }
+  }
+  return out;
+}
+
+QueueListModel::TreeStyle QueueListModel::TreeStyleOf(const ListColumn& c) {
+  namespace co = column_option;
+  const uint8_t o = c.options & (co::kTreeLines | co::kTreeBoxes | co::kTreeIcons |
+                                 co::kTreeLevel1 | co::kTreeRoot);
+  if (o == 0) return {};
+  TreeStyle t;
+  t.boxes = (o & co::kTreeBoxes) != 0;
+  t.lines = (o & co::kTreeLines) != 0;
+  t.topOnly = (o & co::kTreeLevel1) != 0;
+  t.root = (o & co::kTreeRoot) != 0 || t.topOnly;
+  t.folders = (o & co::kTreeIcons) != 0;
+  return t;
+}
+
+int QueueListModel::Depth(int row, int column) const {
+  return static_cast<int>(std::min<int64_t>(kMaxTreeDepth, std::llabs(Level(row, column))));
+}
+
+int QueueListModel::TreeState(int row, int column) const {
+  const ListColumn* c = Column(column);
+  if (c == nullptr || c->treeField == 0 || row < 0 || row >= rows_) return 0;
+  const int64_t level = Level(row, column);
+  if (level < 0) return -1;
+  // A line of level 0 (a root above the tree) is never contracted, so it shows no state.
+  if (level == 0 || row + 1 >= rows_) return 0;
+  return std::llabs(Level(row + 1, column)) > level ? 1 : 0;
+}
+
+std::vector<uint64_t> QueueListModel::LaterSiblings(int first, int count, int column) const {
+  std::vector<uint64_t> out;
+  const ListColumn* c = Column(column);
+  if (c == nullptr || c->treeField == 0 || first < 0 || count <= 0 || first >= rows_) return out;
+  count = std::min(count, rows_ - first);
+  out.resize(static_cast<size_t>(count));
+  // After the last row: scan on until a row of depth 0 (nothing can follow shallower).
+  uint64_t later = 0;
+  int shallowest = kMaxTreeDepth + 1;
+  const int last = first + count - 1;
+  const int end = static_cast<int>(std::min<int64_t>(rows_, int64_t{last} + 1 + kSiblingScan));
+  for (int r = last + 1; r < end && shallowest > 0; ++r) {
+    const int d = Depth(r, column);
+    if (d < shallowest) {
+      later |= uint64_t{1} << d;
+      shallowest = d;
+    }
+  }
+  // Back up one row at a time: before row r + 1 of depth d, the nodes deeper than d have ended,
+  // the node of depth d has a later sibling, and the shallower ones keep what they had.
+  out[static_cast<size_t>(count - 1)] = later;
+  for (int r = last - 1; r >= first; --r) {
+    const int d = Depth(r + 1, column);
+    later = (later & ((uint64_t{1} << d) - 1)) | (uint64_t{1} << d);
+    out[static_cast<size_t>(r - first)] = later;
+  }
+  return out;
 }
 
 QVariant QueueListModel::data(const QModelIndex& index, int role) const {
@@ -136,6 +223,35 @@ QVariant QueueListModel::data(const QModelIndex& index, int role) const {
       return icon.isNull() ? QVariant() : QVariant(icon);
     }
     case kLevelRole: return QVariant::fromValue<qlonglong>(Level(index.row(), index.column()));
+    case kIconNumberRole:
+      return QVariant::fromValue<qlonglong>(IconNumber(index.row(), index.column()));
+    case kTreeStateRole: return TreeState(index.row(), index.column());
+    case kLaterSiblingsRole: {
+      std::vector<uint64_t> later = LaterSiblings(index.row(), 1, index.column());
+      return QVariant::fromValue<qulonglong>(later.empty() ? 0 : later[0]);
+    }
+    case Qt::ForegroundRole:
+    case Qt::BackgroundRole:
+    case kSelectedForegroundRole:
+    case kSelectedBackgroundRole: {
+      const Colours c = CellColours(index.row(), index.column());
+      const QColor& colour = role == Qt::ForegroundRole   ? c.foreground
+                             : role == Qt::BackgroundRole ? c.background
+                             : role == kSelectedForegroundRole ? c.selectedForeground
+                                                               : c.selectedBackground;
+      return colour.isValid() ? QVariant(colour) : QVariant();
+    }
+    case Qt::FontRole: {
+      const ListColumn* c = Column(index.column());
+      if (c == nullptr || (c->flags & column_flag::kUnderline) == 0) return {};
+      QFont font;
+      font.setUnderline(true);
+      return font;
+    }
+    case Qt::TextAlignmentRole: {
+      const ListColumn* c = Column(index.column());
+      return c ? QVariant(static_cast<int>(AlignmentOf(c->justify))) : QVariant();
+    }
     default: return {};
   }
 }
@@ -163,15 +279,22 @@ class QueueListView::HeaderStrip : public QWidget {
     const int h = height();
     for (const ListGroup& g : view_->layout_.groups) {
       if (g.header.empty()) continue;
-      QRect r(g.left + dx + g.headerIndent + 2, 0, g.right - g.left - 4, h / 2);
+      const int gx = (g.flags & column_flag::kFixed) ? 0 : dx;
+      QRect r(g.left + gx + g.headerIndent + 2, 0, g.right - g.left - 4, h / 2);
       p.drawText(r, AlignmentOf(g.headerJustify), platform::BytesToQString(g.header));
     }
     const bool grouped = !view_->layout_.groups.empty();
-    for (const ListColumn& c : view_->layout_.columns) {
-      const int top = grouped && c.group ? h / 2 : 0;
-      QRect r(c.left + dx + c.headerIndent + 2, top, c.right - c.left - 4, h - top);
-      p.drawText(r, AlignmentOf(c.headerJustify), platform::BytesToQString(c.header));
-      p.drawLine(c.right + dx - 1, top, c.right + dx - 1, h);
+    // Fixed columns last, over what scrolled under them.
+    for (const bool fixed : {false, true}) {
+      for (const ListColumn& c : view_->layout_.columns) {
+        if (((c.flags & column_flag::kFixed) != 0) != fixed) continue;
+        const int top = grouped && c.group ? h / 2 : 0;
+        const int cx = c.left - view_->Scroll(c);
+        if (fixed) p.fillRect(QRect(cx, top, c.right - c.left, h - top), palette().button());
+        QRect r(cx + c.headerIndent + 2, top, c.right - c.left - 4, h - top);
+        p.drawText(r, AlignmentOf(c.headerJustify), platform::BytesToQString(c.header));
+        p.drawLine(cx + c.right - c.left - 1, top, cx + c.right - c.left - 1, h);
+      }
     }
     p.drawLine(0, h - 1, width(), h - 1);
   }
@@ -291,7 +414,6 @@ void QueueListView::ScrollToRow(int row) {
 
 QRect QueueListView::ExpanderRect(int row) const {
   if (treeColumn_ < 0 || RowRect(row).isEmpty()) return {};
-  if (model_->Level(row - 1, treeColumn_) >= 0 && !ExpandedAt(row)) return {};
   return BoxRect(row, (row - top_) * rowHeight_);
 }
 
@@ -359,98 +481,137 @@ void QueueListView::resizeEvent(QResizeEvent* event) {
   UpdateScrollBars();
 }
 
-bool QueueListView::ExpandedAt(int row) const {
-  if (treeColumn_ < 0) return false;
-  const int64_t level = model_->Level(row - 1, treeColumn_);
-  if (level <= 0 || row >= RowCount()) return false;
-  return std::llabs(model_->Level(row, treeColumn_)) > level;
+int QueueListView::Scroll(const ListColumn& c) const {
+  return (c.flags & column_flag::kFixed) ? 0 : horizontalScrollBar()->value();
+}
+
+int QueueListView::Slot(const ListColumn& c, int depth) const {
+  const QueueListModel::TreeStyle t = QueueListModel::TreeStyleOf(c);
+  // Level 0 (a line above the tree) never has a slot; the top level has one with "R".
+  const int slot = depth - 2 + (t.root ? 1 : 0);
+  return slot >= 0 && (!t.topOnly || depth <= 1) ? slot : -1;
 }
 
 QRect QueueListView::BoxRect(int row, int y) const {
+  if (treeColumn_ < 0 || row < 1 || row > RowCount()) return {};
   const ListColumn& c = layout_.columns[static_cast<size_t>(treeColumn_)];
-  const int depth = static_cast<int>(std::min<int64_t>(64, std::llabs(model_->Level(row - 1, treeColumn_))));
-  const int x = c.left + c.indent + depth * kTreeStep - horizontalScrollBar()->value();
-  return QRect(x + 3, y + c.line * lineHeight_ + (lineHeight_ - 9) / 2, 9, 9);
+  if (!QueueListModel::TreeStyleOf(c).boxes || model_->TreeState(row - 1, treeColumn_) == 0) return {};
+  const int slot = Slot(c, model_->Depth(row - 1, treeColumn_));
+  if (slot < 0) return {};
+  const int x = c.left - Scroll(c) + c.indent + slot * kTreeStep;
+  return QRect(x + (kTreeStep - 9) / 2, y + c.line * lineHeight_ + (lineHeight_ - 9) / 2, 9, 9);
+}
+
+void QueueListView::PaintTree(QPainter& p, const ListColumn& c, int row, int y, const QRect& cell,
+                              uint64_t later, const QColor& lineColour) const {
+  const QueueListModel::TreeStyle t = QueueListModel::TreeStyleOf(c);
+  const int depth = model_->Depth(row - 1, treeColumn_);
+  const int x0 = cell.left() + c.indent;
+  auto centre = [&](int slot) { return x0 + slot * kTreeStep + kTreeStep / 2; };
+  const int cy = cell.top() + lineHeight_ / 2;
+  const int bottom = y + rowHeight_ - 1;
+  if (t.lines) {
+    p.setPen(QPen(lineColour, 1, Qt::DotLine));
+    // The nodes above this one on its path that have later siblings pass by.
+    for (int d = 1; d < depth; ++d) {
+      const int slot = Slot(c, d);
+      if (slot >= 0 && (later >> d & 1)) p.drawLine(centre(slot), y, centre(slot), bottom);
+    }
+    const int slot = Slot(c, depth);
+    if (depth >= 1 && slot >= 0) {
+      const int cx = centre(slot);
+      if (row > 1) p.drawLine(cx, y, cx, cy);
+      if (later >> depth & 1) p.drawLine(cx, cy, cx, bottom);
+      p.drawLine(cx, cy, x0 + (slot + 1) * kTreeStep - 2, cy);
+    }
+  }
+  const QRect box = BoxRect(row, y);
+  if (box.isEmpty()) return;
+  const bool contracted = model_->TreeState(row - 1, treeColumn_) < 0;
+  p.fillRect(box, palette().base());
+  p.setPen(palette().mid().color());
+  p.drawRect(box);
+  p.setPen(palette().text().color());
+  const int by = box.center().y();
+  p.drawLine(box.left() + 2, by, box.right() - 2, by);
+  if (contracted) p.drawLine(box.center().x(), box.top() + 2, box.center().x(), box.bottom() - 2);
 }
 
 void QueueListView::paintEvent(QPaintEvent*) {
   QPainter p(viewport());
   const int rows = RowCount();
-  const int dx = -horizontalScrollBar()->value();
   const int sight = RowsInSight() + 1;
   const QPalette& pal = palette();
   const bool focused = hasFocus();
-  for (int row = top_; row <= rows && row < top_ + sight; ++row) {
+  const int last = std::min(rows, top_ + sight - 1);
+  std::vector<uint64_t> later;
+  if (treeColumn_ >= 0 && last >= top_ &&
+      QueueListModel::TreeStyleOf(layout_.columns[static_cast<size_t>(treeColumn_)]).lines) {
+    later = model_->LaterSiblings(top_ - 1, last - top_ + 1, treeColumn_);
+  }
+  for (int row = top_; row <= last; ++row) {
     const int y = (row - top_) * rowHeight_;
     const bool selected = row == selected_;
-    QRect rowRect(0, y, viewport()->width(), rowHeight_);
-    if (selected) {
-      p.fillRect(rowRect, focused ? pal.highlight() : pal.mid());
-    }
-    for (size_t ci = 0; ci < layout_.columns.size(); ++ci) {
-      const ListColumn& c = layout_.columns[ci];
-      const int col = static_cast<int>(ci);
-      QRect cell(c.left + dx, y + c.line * lineHeight_, c.right - c.left, lineHeight_);
-      if (cell.right() < 0 || cell.left() > viewport()->width()) continue;
-      QColor fg = selected ? pal.highlightedText().color() : pal.text().color();
-      if (!selected && c.colourCount > 0) {
-        if (QColor f = ColourOf(c.colours[0]); f.isValid()) fg = f;
-        if (c.colourCount > 1) {
-          if (QColor b = ColourOf(c.colours[1]); b.isValid()) p.fillRect(cell, b);
+    const QBrush rowBrush = selected ? (focused ? pal.highlight() : pal.mid()) : pal.base();
+    if (selected) p.fillRect(QRect(0, y, viewport()->width(), rowHeight_), rowBrush);
+    // Fixed columns last, over what scrolled under them.
+    for (const bool fixed : {false, true}) {
+      for (size_t ci = 0; ci < layout_.columns.size(); ++ci) {
+        const ListColumn& c = layout_.columns[ci];
+        if (((c.flags & column_flag::kFixed) != 0) != fixed) continue;
+        const int col = static_cast<int>(ci);
+        QRect cell(c.left - Scroll(c), y + c.line * lineHeight_, c.right - c.left, lineHeight_);
+        if (cell.right() < 0 || cell.left() > viewport()->width()) continue;
+        if (fixed) p.fillRect(cell, rowBrush);
+        const QueueListModel::Colours colours = model_->CellColours(row - 1, col);
+        QColor fg = selected ? colours.selectedForeground : colours.foreground;
+        if (!fg.isValid()) fg = selected ? pal.highlightedText().color() : pal.text().color();
+        const QColor bg = selected ? colours.selectedBackground : colours.background;
+        if (bg.isValid()) p.fillRect(cell, bg);
+        p.save();
+        p.setClipRect(cell);
+        int x = cell.left() + c.indent + 2;
+        bool icon = c.iconField != 0;
+        if (col == treeColumn_) {
+          const uint64_t l = later.empty() ? 0 : later[static_cast<size_t>(row - top_)];
+          PaintTree(p, c, row, y, cell, l, selected ? fg : pal.mid().color());
+          const int slot = Slot(c, model_->Depth(row - 1, col));
+          x = cell.left() + c.indent + (slot + 1) * kTreeStep;
+          icon = icon || QueueListModel::TreeStyleOf(c).folders;
         }
-      }
-      if (c.colourField != 0) {
-        // Colour fields after the value: foreground, background, selected fg, selected bg.
-        const int base = c.colourField + (selected ? 2 : 0);
-        if (QColor f = ColourOf(model_->FieldNumber(row - 1, base)); f.isValid()) fg = f;
-        if (QColor b = ColourOf(model_->FieldNumber(row - 1, base + 1)); b.isValid()) {
-          p.fillRect(cell, b);
+        if (icon) {
+          QIcon i = model_->Icon(row - 1, col);
+          if (!i.isNull()) {
+            i.paint(&p, QRect(x, cell.top() + (lineHeight_ - kIconSize) / 2, kIconSize, kIconSize));
+          }
+          x += kIconSize + 3;
         }
-      }
-      p.save();
-      p.setClipRect(cell);
-      int x = cell.left() + c.indent + 2;
-      if (col == treeColumn_) {
-        const int64_t level = model_->Level(row - 1, col);
-        const int depth = static_cast<int>(std::min<int64_t>(64, std::llabs(level)));
-        x = cell.left() + c.indent + depth * kTreeStep;
-        const bool contracted = level < 0;
-        const bool expanded = ExpandedAt(row);
-        if (contracted || expanded) {
-          QRect box = BoxRect(row, y);
-          p.setPen(selected ? fg : pal.mid().color());
-          p.drawRect(box);
-          p.setPen(fg);
-          const int cy = box.center().y();
-          p.drawLine(box.left() + 2, cy, box.right() - 2, cy);
-          if (contracted) p.drawLine(box.center().x(), box.top() + 2, box.center().x(), box.bottom() - 2);
+        if (c.flags & column_flag::kUnderline) {
+          QFont f = p.font();
+          f.setUnderline(true);
+          p.setFont(f);
         }
-        x += kTreeStep;
+        p.setPen(fg);
+        QRect textRect(x, cell.top(), cell.right() - x - 2, lineHeight_);
+        p.drawText(textRect, AlignmentOf(c.justify),
+                   platform::BytesToQString(model_->Text(row - 1, col)));
+        p.restore();
       }
-      if (c.iconField != 0) {
-        QIcon icon = model_->Icon(row - 1, col);
-        if (!icon.isNull()) {
-          icon.paint(&p, QRect(x, cell.top() + (lineHeight_ - kIconSize) / 2, kIconSize, kIconSize));
-        }
-        x += kIconSize + 3;
-      }
-      p.setPen(fg);
-      QRect textRect(x, cell.top(), cell.right() - x - 2, lineHeight_);
-      p.drawText(textRect, AlignmentOf(c.justify),
-                 platform::BytesToQString(model_->Text(row - 1, col)));
-      p.restore();
     }
   }
   // Right border lines run from the top to the bottom of the list area.
   p.setPen(pal.mid().color());
   for (const ListColumn& c : layout_.columns) {
     if (c.flags & column_flag::kRightBorder) {
-      p.drawLine(c.right + dx - 1, 0, c.right + dx - 1, viewport()->height());
+      const int x = c.right - Scroll(c) - 1;
+      p.drawLine(x, 0, x, viewport()->height());
     }
   }
+  const int dx = -horizontalScrollBar()->value();
   for (const ListGroup& g : layout_.groups) {
     if (g.flags & column_flag::kRightBorder) {
-      p.drawLine(g.right + dx - 1, 0, g.right + dx - 1, viewport()->height());
+      const int x = g.right + ((g.flags & column_flag::kFixed) ? 0 : dx) - 1;
+      p.drawLine(x, 0, x, viewport()->height());
     }
   }
   if (focused && selected_ == 0 && rows == 0) {
@@ -486,12 +647,11 @@ void QueueListView::mousePressEvent(QMouseEvent* event) {
   }
   if (event->button() != Qt::LeftButton || row == 0) return;
   if (treeColumn_ >= 0) {
-    const int y = (row - top_) * rowHeight_;
-    const int64_t level = model_->Level(row - 1, treeColumn_);
-    if ((level < 0 || ExpandedAt(row)) &&
-        BoxRect(row, y).adjusted(-3, -3, 3, 3).contains(event->position().toPoint())) {
+    const QRect box = BoxRect(row, (row - top_) * rowHeight_);
+    if (!box.isEmpty() && box.adjusted(-3, -3, 3, 3).contains(event->position().toPoint())) {
       SetSelected(row);
-      Emit(level < 0 ? EVENT::Expanded : EVENT::Contracted, kKeyLeftButton);
+      const bool contracted = model_->TreeState(row - 1, treeColumn_) < 0;
+      Emit(contracted ? EVENT::Expanded : EVENT::Contracted, kKeyLeftButton);
       return;
     }
   }
@@ -533,12 +693,12 @@ void QueueListView::keyPressEvent(QKeyEvent* event) {
       break;
   }
   if (treeColumn_ >= 0 && selected_ != 0) {
-    const int64_t level = model_->Level(selected_ - 1, treeColumn_);
+    const int state = model_->TreeState(selected_ - 1, treeColumn_);
     const int key = event->key();
-    if ((key == Qt::Key_Right || key == Qt::Key_Plus) && level < 0) {
+    if ((key == Qt::Key_Right || key == Qt::Key_Plus) && state < 0) {
       return Emit(EVENT::Expanded, code);
     }
-    if ((key == Qt::Key_Left || key == Qt::Key_Minus) && ExpandedAt(selected_)) {
+    if ((key == Qt::Key_Left || key == Qt::Key_Minus) && state > 0) {
       return Emit(EVENT::Contracted, code);
     }
   }

@@ -6,9 +6,25 @@
 // Display) compares the queue's change stamp and redraws when it moved.
 //
 // QueueListView draws only the rows in sight, from one current row number and one scroll
-// position: its memory does not grow with the queue. Columns come from the list's format; a
-// tree column indents each row by the absolute value of its level and shows a box with "+" for
-// a negative (contracted) level and "-" for a positive level whose next row lies deeper.
+// position: its memory does not grow with the queue. Columns come from the list's format:
+//   colours     a column's four colours are foreground, background, highlighted foreground and
+//               highlighted background, each 0xBBGGRR (negative: the list's own). "E(...)" gives
+//               them for every row; the four fields of "*" give them per entry and win over "E".
+//   "_"         the column's text is underlined.
+//   "|"         a line at the column's right edge from the top to the bottom of the list.
+//   "F"         the column stays in place when the list scrolls sideways.
+//   "I"         the icon whose number the entry gives, from the list's icon list.
+//   "T"         a tree: each row is indented by the absolute value of its level; a node whose
+//               level is negative is contracted, one whose level is positive and whose next row
+//               lies deeper is expanded. "T" alone draws a box ("+" contracted, "-" expanded) on
+//               every node, the top level included. "T(...)" draws what it lists:
+//                 B  the boxes;
+//                 L  lines joining each node to its parent and to its later siblings;
+//                 R  boxes and lines on the top level too (without it the top level starts at
+//                    the column's left edge with neither);
+//                 I  a closed or an open folder before each node that has children;
+//                 1  boxes and lines on the top level only (implies R).
+// The flags "M", "S" and "H" are kept in the layout and change nothing in the drawing.
 //
 // Input becomes events through the raise callback (event, key code):
 //   left click        select the row; NewSelection with key code 1
@@ -29,6 +45,7 @@
 
 #include <QAbstractScrollArea>
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QIcon>
 
 #include <cstdint>
@@ -41,13 +58,38 @@
 #include "runtime/ui/format/list_format.h"
 #include "runtime/ui/format/queue_field.h"
 
+class QPainter;
+
 namespace cinevo {
 
 class QueueListModel : public QAbstractTableModel {
   Q_OBJECT
  public:
+  // Besides the display, decoration, foreground, background, font and alignment roles:
   static constexpr int kLevelRole = Qt::UserRole + 1;  // the tree level (0 when none)
-  static constexpr int kIconNumberRole = Qt::UserRole + 2;
+  static constexpr int kIconNumberRole = Qt::UserRole + 2;  // 0 when the column has no icon
+  static constexpr int kSelectedForegroundRole = Qt::UserRole + 3;  // QColor; none: the palette's
+  static constexpr int kSelectedBackgroundRole = Qt::UserRole + 4;
+  static constexpr int kTreeStateRole = Qt::UserRole + 5;  // -1 contracted, 1 expanded, 0 leaf
+  static constexpr int kLaterSiblingsRole = Qt::UserRole + 6;  // LaterSiblings() of the row
+
+  // The colours of a cell; an invalid colour means the list's own.
+  struct Colours {
+    QColor foreground, background, selectedForeground, selectedBackground;
+  };
+  // How a tree column draws its nodes (from its "T" options).
+  struct TreeStyle {
+    bool boxes = true;
+    bool lines = false;
+    bool root = true;       // the top level has boxes and lines too
+    bool folders = false;
+    bool topOnly = false;   // boxes and lines on the top level only
+  };
+  static TreeStyle TreeStyleOf(const ListColumn& column);
+  static constexpr int kMaxTreeDepth = 62;
+  // Rows looked at past the last row in sight to find the later siblings of its nodes; beyond
+  // it a tree's lines end as if the nodes had none.
+  static constexpr int kSiblingScan = 100000;
 
   explicit QueueListModel(QObject* parent = nullptr);
 
@@ -70,10 +112,21 @@ class QueueListModel : public QAbstractTableModel {
   int64_t Level(int row, int column) const;
   int64_t FieldNumber(int row, int field) const;  // -1 when the field does not exist
   QIcon Icon(int row, int column) const;
+  int64_t IconNumber(int row, int column) const;
+  Colours CellColours(int row, int column) const;
+  // Tree columns: -1 contracted, 1 expanded (a positive level followed by a deeper row), 0 a
+  // leaf; the depth (absolute level, at most kMaxTreeDepth).
+  int TreeState(int row, int column) const;
+  int Depth(int row, int column) const;
+  // For each of `count` rows from `first`: bit d is set when, after that row, a row of depth d
+  // comes before any shallower one (the node of depth d on the row's path has a later sibling).
+  // One scan past the last row, then one step per row back: the lines of a page cost a page.
+  std::vector<uint64_t> LaterSiblings(int first, int count, int column) const;
   const uint8_t* Entry(int row) const { return QueuePeekEntry(queue_, row + 1); }
 
  private:
   const QueueField* Field(int number) const;
+  const ListColumn* Column(int column) const;
 
   const Queue* queue_ = nullptr;
   std::vector<QueueField> fields_;
@@ -134,9 +187,14 @@ class QueueListView : public QAbstractScrollArea {
   void MoveTo(int row, int scrollEvent, uint32_t keyCode);
   void UpdateScrollBars();
   bool IsAlert(uint32_t keyCode) const;
-  bool ExpandedAt(int row) const;  // tree: a positive level followed by a deeper row
-  QRect BoxRect(int row, int y) const;
+  // Tree columns: the slot (a kTreeStep wide place after the column's indent) in which a node
+  // of `depth` draws its box and its line, -1 when it draws neither; the text follows the slot.
+  int Slot(const ListColumn& c, int depth) const;
+  QRect BoxRect(int row, int y) const;  // empty when the row has no box
+  void PaintTree(QPainter& p, const ListColumn& c, int row, int y, const QRect& cell,
+                 uint64_t later, const QColor& lineColour) const;
   void SliderAction(int action);
+  int Scroll(const ListColumn& c) const;  // the sideways scroll that applies to the column
 
   bool tree_;
   QueueListModel* model_;  // owned by this widget (Qt parent)

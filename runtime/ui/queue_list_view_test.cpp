@@ -90,6 +90,104 @@ TEST(QueueListViewTest, SelectionIsClampedAndFollowsTheQueueShrinking) {
   EXPECT_EQ(view.TopRow(), 1);
 }
 
+// Colours: "E" gives every row's, the four fields of "*" override it per entry; "_" underlines;
+// the justification aligns.
+TEST(QueueListViewTest, CellColoursComeFromEThenFromTheEntrysColourFields) {
+  Rows rows;
+  rows.Add("plain", {-1, -1, -1, -1});
+  rows.Add("marked", {0x0000FF, -1, 0x00FF00, -1}, 3);
+  QueueListView view(false);
+  ASSERT_TRUE(view.SetFormat("40L*E(255,0FF00H,-1,16711680)_@s8@30RI#1#"));
+  view.Bind(&rows.queue, rows.fields);
+  QueueListModel* m = view.model();
+  auto colour = [&](int row, int role) {
+    QVariant v = m->data(m->index(row, 0), role);
+    return v.isValid() ? v.value<QColor>().name().toStdString() : std::string("none");
+  };
+  EXPECT_EQ(colour(0, Qt::ForegroundRole), "#ff0000");
+  EXPECT_EQ(colour(0, Qt::BackgroundRole), "#00ff00");
+  EXPECT_EQ(colour(0, QueueListModel::kSelectedForegroundRole), "none");
+  EXPECT_EQ(colour(0, QueueListModel::kSelectedBackgroundRole), "#0000ff");
+  EXPECT_EQ(colour(1, Qt::ForegroundRole), "#ff0000") << "0x0000FF is red in 0xBBGGRR";
+  EXPECT_EQ(colour(1, Qt::BackgroundRole), "#00ff00") << "-1 in the field keeps the E colour";
+  EXPECT_EQ(colour(1, QueueListModel::kSelectedForegroundRole), "#00ff00");
+
+  EXPECT_TRUE(m->data(m->index(0, 0), Qt::FontRole).value<QFont>().underline());
+  EXPECT_FALSE(m->data(m->index(0, 1), Qt::FontRole).isValid());
+  EXPECT_TRUE(m->data(m->index(0, 1), Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
+  // Column 2 shows field 1 with its icon number from field 2 (the first colour field).
+  EXPECT_EQ(m->data(m->index(1, 1), QueueListModel::kIconNumberRole).toLongLong(), 0xFF);
+  EXPECT_EQ(m->data(m->index(1, 0), QueueListModel::kIconNumberRole).toLongLong(), 0);
+}
+
+// A tree's rows: their state and, for its lines, which nodes on their path have later siblings.
+TEST(QueueListViewTest, TreeStatesAndLaterSiblingsFollowTheLevels) {
+  Rows rows;
+  const std::vector<int32_t> levels = {1, 2, 3, 2, -1, 1, 2};
+  for (int32_t l : levels) rows.Add("node", {l});
+  QueueListView view(true);
+  ASSERT_TRUE(view.SetFormat("80LT(LB)@s8@"));
+  view.resize(300, 300);
+  view.Bind(&rows.queue, rows.fields);
+  QueueListModel* m = view.model();
+  std::vector<int> states;
+  std::vector<uint64_t> later;
+  for (int r = 0; r < 7; ++r) {
+    states.push_back(m->data(m->index(r, 0), QueueListModel::kTreeStateRole).toInt());
+    later.push_back(m->data(m->index(r, 0), QueueListModel::kLaterSiblingsRole).toULongLong());
+  }
+  EXPECT_EQ(states, (std::vector<int>{1, 1, 0, 0, -1, 1, 0}));
+  EXPECT_EQ(later, (std::vector<uint64_t>{0b110, 0b1110, 0b110, 0b10, 0b10, 0b100, 0}));
+  // The page's masks, worked back from the row after it, agree with each row's own.
+  for (int first = 0; first < 7; ++first) {
+    for (int count = 1; first + count <= 7; ++count) {
+      std::vector<uint64_t> page = m->LaterSiblings(first, count, 0);
+      EXPECT_EQ(page, std::vector<uint64_t>(later.begin() + first, later.begin() + first + count))
+          << first << "+" << count;
+    }
+  }
+
+  // Without "R" the top level has no box; "T" alone boxes every level; without "B" no level has
+  // one; "1" boxes the top level only.
+  EXPECT_TRUE(view.ExpanderRect(1).isEmpty());
+  EXPECT_FALSE(view.ExpanderRect(2).isEmpty());
+  EXPECT_TRUE(view.ExpanderRect(3).isEmpty()) << "a leaf";
+  ASSERT_TRUE(view.SetFormat("80LT@s8@"));
+  EXPECT_FALSE(view.ExpanderRect(1).isEmpty());
+  EXPECT_FALSE(view.ExpanderRect(5).isEmpty());
+  EXPECT_LT(view.ExpanderRect(1).left(), view.ExpanderRect(2).left());
+  ASSERT_TRUE(view.SetFormat("80LT(L)@s8@"));
+  EXPECT_TRUE(view.ExpanderRect(2).isEmpty());
+  ASSERT_TRUE(view.SetFormat("80LT(1B)@s8@"));
+  EXPECT_FALSE(view.ExpanderRect(1).isEmpty());
+  EXPECT_TRUE(view.ExpanderRect(2).isEmpty());
+
+  // "I": a folder on each node with children, none on a leaf.
+  ASSERT_TRUE(view.SetFormat("80LT(I)@s8@"));
+  EXPECT_TRUE(m->data(m->index(0, 0), Qt::DecorationRole).isValid());
+  EXPECT_TRUE(m->data(m->index(4, 0), Qt::DecorationRole).isValid());
+  EXPECT_FALSE(m->data(m->index(2, 0), Qt::DecorationRole).isValid());
+}
+
+// What the model says is what is drawn: a cell's background, and a fixed column staying put
+// while the others scroll under it.
+TEST(QueueListViewTest, BackgroundsAreDrawnAndFixedColumnsStayWhenTheListScrollsSideways) {
+  Rows rows;
+  for (int i = 0; i < 3; ++i) rows.Add("row", {-1, 0x00FF00});
+  QueueListView view(false);
+  ASSERT_TRUE(view.SetFormat("40L*F@s8@400L#1#400L#1#"));
+  view.resize(200, 150);
+  view.Bind(&rows.queue, rows.fields);
+  const int row3 = view.RowRect(3).center().y();
+  auto pixel = [&](int x) { return view.viewport()->grab().toImage().pixelColor(x, row3).name(); };
+  EXPECT_EQ(pixel(5), "#00ff00");
+  view.horizontalScrollBar()->setValue(100);
+  EXPECT_EQ(pixel(5), "#00ff00") << "the fixed column did not move";
+  ASSERT_TRUE(view.SetFormat("40L*@s8@400L#1#400L#1#"));
+  view.horizontalScrollBar()->setValue(100);
+  EXPECT_NE(pixel(5), "#00ff00") << "a column that is not fixed scrolls away";
+}
+
 // A paged list shows the program's page: scroll keys only raise their events, and the thumb
 // stands where the program puts it.
 TEST(QueueListViewTest, APagedListLeavesTheMovesToTheProgram) {

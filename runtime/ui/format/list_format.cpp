@@ -71,8 +71,8 @@ class Parser {
   bool AtEnd() const { return pos_ >= s_.size(); }
   char Peek() const { return AtEnd() ? '\0' : s_[pos_]; }
 
-  // A decimal number with an optional "-".
-  bool Number(int* value) {
+  // A decimal number with an optional "-", its size held at `limit`.
+  bool Number(int* value, long limit = kNumberLimit) {
     size_t start = pos_;
     bool negative = false;
     if (Peek() == '-') {
@@ -85,7 +85,7 @@ class Parser {
     }
     long v = 0;
     while (IsDigit(Peek())) {
-      v = std::min(kNumberLimit, v * 10 + (s_[pos_] - '0'));
+      v = std::min(limit, v * 10 + (s_[pos_] - '0'));
       ++pos_;
     }
     *value = static_cast<int>(negative ? -v : v);
@@ -117,8 +117,9 @@ class Parser {
       pos_ = end + 1;
       return true;
     }
+    // Decimal colours are written as whole 24-bit numbers (16711680 is pure blue).
     int d = 0;
-    if (!Number(&d)) return false;
+    if (!Number(&d, 0xFFFFFF)) return false;
     *value = d;
     return true;
   }

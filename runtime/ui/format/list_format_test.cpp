@@ -182,6 +182,9 @@ TEST(ListFormatLayoutTest, HugeNumbersAreClampedNotOverflowed) {
   ListLayout l = Build("99999999999999999999L(99999999999999)E(FFFFFFFFFFFFh)");
   EXPECT_GT(l.columns[0].right, 0);
   EXPECT_EQ(l.columns[0].colours[0], 0xFFFFFF);
+  // Decimal colours are whole 24-bit numbers, held at 0xFFFFFF too.
+  EXPECT_EQ(Build("10LE(16711680,99999999,-16711680)").columns[0].colours,
+            (std::array<int32_t, 4>{0xFF0000, 0xFFFFFF, -0xFF0000, -1}));
   DialogUnits odd{0, 0};  // a font without metrics still gives a usable (1-pixel) scale
   ListLayout z;
   ASSERT_TRUE(BuildListColumns("8L", odd, &z));
