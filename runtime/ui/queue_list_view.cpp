@@ -471,9 +471,12 @@ void QueueListView::SliderAction(int action) {
     case QAbstractSlider::SliderPageStepSub: Emit(EVENT::PageUp, 0); break;
     case QAbstractSlider::SliderToMinimum: Emit(EVENT::ScrollTop, 0); break;
     case QAbstractSlider::SliderToMaximum: Emit(EVENT::ScrollBottom, 0); break;
-    case QAbstractSlider::SliderMove: Emit(EVENT::ScrollTrack, 0); break;
-    default: break;
+    case QAbstractSlider::SliderMove: Emit(EVENT::ScrollTrack, 0); return;
+    default: return;
   }
+  // A paged list's thumb stands for where the page lies in the whole set: the program moves it
+  // once it has loaded the page, a click on the bar's arrows or trough does not.
+  if (paged_) verticalScrollBar()->setSliderPosition(thumb_);
 }
 
 void QueueListView::resizeEvent(QResizeEvent* event) {

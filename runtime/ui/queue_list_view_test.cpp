@@ -213,6 +213,13 @@ TEST(QueueListViewTest, APagedListLeavesTheMovesToTheProgram) {
   EXPECT_EQ(view.Thumb(), 40);
   EXPECT_EQ(view.verticalScrollBar()->value(), 40);
   EXPECT_EQ(view.verticalScrollBar()->maximum(), 100);
+  // The bar's arrows and trough raise their events and leave the thumb to the program.
+  events.clear();
+  view.verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  view.verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+  EXPECT_EQ(events, (std::vector<int>{EVENT::PageDown, EVENT::ScrollUp}));
+  EXPECT_EQ(view.verticalScrollBar()->value(), 40);
+  EXPECT_EQ(view.Thumb(), 40);
   view.SetThumb(500);
   EXPECT_EQ(view.Thumb(), 100);
 
