@@ -32,6 +32,9 @@ struct DriverArgs {
   std::string_view text2;
   // BLOB operations: BLOB number (1-based over FileDeclaration::memos), the bytes to read into
   // (BLOB_YIELD) or to write (BLOB_TAKE), and the offset in the BLOB.
+  // REGETfile may carry in `data` the record's bytes as the caller read them while the file's
+  // change stamp (kPropChangeStamp) was `count`: a driver may deliver them instead of reading the
+  // record again when the stamp has not moved since. A driver that ignores them reads as usual.
   int blob = 0;
   std::span<uint8_t> buffer;
   std::span<const uint8_t> data;

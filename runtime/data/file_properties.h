@@ -27,6 +27,10 @@ enum FileProperty : uint32_t {
   kPropKeyComponentField = 0x731F,   // index: 1-based component; its 1-based field number
   kPropKeyComponentAscend = 0x7320,  // index: 1-based component; "1" ascending, "0" descending
   kPropMemoValue = 0x7CBF,      // index -n: contents of memo/BLOB n (driver's)
+  // Read only, driver's: a number that moves whenever the file's records may have changed (a
+  // change by this open, another user's commit seen since, a rollback). A record read while it
+  // stays the same is still the file's record. A driver that cannot tell answers 80.
+  kPropChangeStamp = 0x7328,
 };
 
 // The answer for a file property (key < 0) or a key property of key `key` (0-based), or

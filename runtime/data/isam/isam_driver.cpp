@@ -389,6 +389,13 @@ int IsamTable::Send(DriverArgs& args) {
 }
 
 int IsamTable::GetProperty(DriverArgs& args) {
+  if (args.property == kPropChangeStamp) {
+    if (!table_.file) return kErrFileNotOpen;
+    // The store's version moves with every change to its pages and whenever the pages it had
+    // cached were dropped (another user's commit seen at the start of an operation, a rollback).
+    args.text_result = std::to_string(table_.file->store().version());
+    return 0;
+  }
   if (args.property == kPropMemoValue && args.index < 0) {
     size_t n = static_cast<size_t>(-static_cast<int64_t>(args.index));
     if (n == 0 || n > memos_.size()) return kErrUnsupported;
@@ -557,7 +564,7 @@ int IsamTable::Run(DriverOp op, DriverArgs& args) {
       return Reset(args.key, args.text);
     case DriverOp::kRegetFile:
     case DriverOp::kRegetKey:
-      return Reget(args.text);
+      return Reget(args);
     case DriverOp::kPointerFile:
     case DriverOp::kPointerKey:
       args.number_result = current_;

@@ -15,6 +15,8 @@
 
 #include "platform/testing/test_data_dir.h"
 #include "runtime/core/value_storage.h"
+#include "runtime/data/dispatch.h"
+#include "runtime/data/file_properties.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/data/isam/byte_order.h"
 #include "runtime/data/isam/format_check.h"
@@ -654,6 +656,71 @@ TEST_F(IsamDriverTest, HoldsAndWatchesBetweenTwoOpens) {
   EXPECT_EQ(Open(*f_, 0x42), 5);
   ASSERT_EQ(Unlock(g), 0);
   EXPECT_EQ(Open(*f_, 0x42), 0);
+}
+
+// REGET with the caller's copy of the record: the copy is delivered, and its record made
+// current, while the file's change stamp is the one the copy was read at; after any change (by
+// this open or, seen at the operation's start, by another) and under WATCH the record is read
+// from the file.
+TEST_F(IsamDriverTest, RegetTakesTheCallersCopyOnlyAtItsChangeStamp) {
+  ASSERT_EQ(AddMovie(1, "a", 1.0f), 0);
+  ASSERT_EQ(AddMovie(2, "b", 2.0f), 0);
+  FileControlBlock g(decl_);
+  ASSERT_EQ(Close(*f_), 0);
+  ASSERT_EQ(Share(*f_), 0);
+  ASSERT_EQ(Share(g), 0);
+  auto stamp_of = [](FileControlBlock& f) { return std::stoull(GetProperty(f, kPropChangeStamp)); };
+  Fill(*f_, 1, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  const std::string position = Position(*f_);
+  const uint64_t first = stamp_of(*f_);
+  EXPECT_NE(first, 0u);
+  std::vector<uint8_t> copy = f_->record;
+  copy[30] = 'K';  // shows which bytes were delivered
+  auto reget = [&](uint64_t stamp) {
+    DriverArgs a;
+    a.text = position;
+    a.data = copy;
+    a.count = static_cast<int64_t>(stamp);
+    return Dispatch(DriverOp::kRegetFile, *f_, a);
+  };
+  Fill(*f_, 2, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  ASSERT_EQ(reget(first), 0);
+  EXPECT_EQ(f_->record[30], 'K');
+  EXPECT_EQ(Id(*f_), 1);
+  EXPECT_EQ(Position(*f_), position);
+  EXPECT_EQ(stamp_of(*f_), first);  // reading moves nothing
+  // A change through this open: its own copy is read again, and the change is the record's.
+  Fill(*f_, 1, "", 0);
+  ASSERT_EQ(Get(*f_, 0), 0);
+  StoreString(reinterpret_cast<char*>(f_->record.data() + 4), 20, "mine");
+  ASSERT_EQ(Put(*f_), 0);
+  const uint64_t second = stamp_of(*f_);
+  EXPECT_NE(second, first);
+  ASSERT_EQ(reget(first), 0);
+  EXPECT_NE(f_->record[30], 'K');
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(f_->record.data() + 4), 4), "mine");
+  // Another open's commit.
+  Fill(g, 1, "", 0);
+  ASSERT_EQ(Get(g, 0), 0);
+  StoreString(reinterpret_cast<char*>(g.record.data() + 4), 20, "theirs");
+  ASSERT_EQ(Put(g), 0);
+  copy = f_->record;
+  copy[30] = 'K';
+  ASSERT_EQ(reget(second), 0);
+  EXPECT_NE(f_->record[30], 'K');
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(f_->record.data() + 4), 6), "theirs");
+  // WATCH keeps the stored bytes of what it read: the copy is not taken.
+  const uint64_t third = stamp_of(*f_);
+  copy = f_->record;
+  copy[30] = 'K';
+  ASSERT_EQ(Watch(*f_), 0);
+  ASSERT_EQ(reget(third), 0);
+  EXPECT_NE(f_->record[30], 'K');
+  ASSERT_EQ(reget(third), 0);
+  EXPECT_EQ(f_->record[30], 'K');
+  ASSERT_EQ(Close(g), 0);
 }
 
 TEST_F(IsamDriverTest, TwoProcessesAddAndChangeOneFile) {

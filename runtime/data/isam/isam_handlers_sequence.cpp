@@ -231,18 +231,24 @@ int IsamTable::Position(int key, DriverArgs& args) {
   if (static_cast<size_t>(key) >= keys_.size()) return kErrUnsupported;
   int e = Begin();
   if (e != 0) return e;
-  std::string stored;
-  bool found = false;
-  Status st = ReadData(current_, stored, found);
+  const KeyDesc& k = keys_[static_cast<size_t>(key)];
+  // A record reached through this key in the same span of the update lock (a step inside one
+  // VIEW operation) still has the entry it was reached through: its value is the position.
+  const size_t value_size = KeyValueSize(table_.declaration, k.key);
+  if (current_kept_ && current_entry_key_ == key && current_entry_.size() >= 5 + value_size) {
+    args.text_result.append(current_entry_, 5, value_size);
+    return End(0, false);
+  }
+  const std::string* stored = nullptr;
+  Status st = StoredRecord(current_, stored);
   if (!st.ok()) return End(Fail(st), false);
   std::string image;
-  if (found) {
-    ToImage(stored, image);
+  if (stored) {
+    ToImage(*stored, image);
   } else {
     image.assign(fcb_.record.begin(), fcb_.record.end());
   }
   image.resize(table_.declaration.record_length, '\0');
-  const KeyDesc& k = keys_[static_cast<size_t>(key)];
   args.text_result += EncodeKeyValue(table_.declaration, k.key, Span(image), codec_);
   return End(0, false);
 }
@@ -269,9 +275,23 @@ int IsamTable::Reset(int key, std::string_view position) {
   return 0;
 }
 
-int IsamTable::Reget(std::string_view position) {
+int IsamTable::Reget(const DriverArgs& args) {
+  std::string_view position = args.text;
   if (position.size() < 4) return kErrRecordNotFound;
-  return GetByPointer(GetBe32(reinterpret_cast<const uint8_t*>(position.data())));
+  const uint32_t recno = GetBe32(reinterpret_cast<const uint8_t*>(position.data()));
+  // The caller's copy stands for the stored record only where the two have one form (no OEM
+  // conversion, the full record length) and nothing needs the stored bytes themselves (WATCH).
+  const bool kept_usable = !args.data.empty() && args.count > 0 && !codec_.oem &&
+                           args.data.size() == table_.declaration.record_length &&
+                           !(fcb_.state & kStateWatchRequested);
+  if (!kept_usable) return GetByPointer(recno);
+  int e = Begin();
+  if (e != 0) return e;
+  if (table_.file->store().version() != static_cast<uint64_t>(args.count)) return End(GetByPointer(recno), false);
+  const int loaded = Load(recno, std::string_view(reinterpret_cast<const char*>(args.data.data()), args.data.size()));
+  // The copy is the record in buffer form; a change reads the stored bytes again.
+  current_kept_ = false;
+  return End(loaded, false);
 }
 
 }  // namespace cinevo::isam

@@ -147,7 +147,9 @@ class IsamTable : public DriverWorkingState {
   int TestEnd(bool forward, DriverArgs& args);
   int Position(int key, DriverArgs& args);
   int Reset(int key, std::string_view position);
-  int Reget(std::string_view position);
+  // REGET of the record named by args.text; with the caller's bytes of it (args.data, read at
+  // change stamp args.count) those are delivered when the store has not moved since.
+  int Reget(const DriverArgs& args);
   // The next entry of the sequence from `point`, left in step_record_; in file order `data`
   // (when given) receives the record found.
   Status Neighbour(bool forward, bool fresh, const std::string& point, std::string& found_key, uint32_t& recno,

@@ -29,7 +29,7 @@
 
 namespace cinevo::isam {
 
-inline constexpr size_t kDefaultCacheLimit = 100;
+inline constexpr size_t kDefaultCacheLimit = 1000;
 
 inline constexpr size_t kDefaultCacheLow = 20;
 

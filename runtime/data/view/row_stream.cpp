@@ -1,6 +1,7 @@
 #include "runtime/data/view/row_stream.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -10,6 +11,7 @@
 #include "runtime/core/value_ref.h"
 #include "runtime/core/value_storage.h"
 #include "runtime/data/dispatch.h"
+#include "runtime/data/file_properties.h"
 #include "runtime/data/view/view_records.h"
 
 namespace cinevo::view {
@@ -61,6 +63,14 @@ int SavePosition(FileControlBlock& f, int key, std::string& out) {
   return 0;
 }
 
+// The position of the record a node has just read, taken while the VIEW operation that read it
+// still holds its files (a driver answers it from what the read left, without reading again),
+// so that a later POSITION of the VIEW costs nothing. `out` stays empty when it cannot be had.
+void KeepPosition(FileControlBlock& f, int key, std::string& out) {
+  out.clear();
+  if (SavePosition(f, key, out) != 0) out.clear();
+}
+
 int ResetTo(FileControlBlock& f, int key, std::string_view piece) {
   DriverArgs a;
   a.key = key;
@@ -76,7 +86,18 @@ int SaveRecordOf(FileControlBlock& f, bool cleared, std::string& out) {
   return SavePosition(f, -1, out);
 }
 
-int RegetRecordOf(FileControlBlock& f, std::string_view& in) {
+int RegetRecordOf(FileControlBlock& f, std::string_view& in) { return RegetPiece(f, in); }
+
+}  // namespace
+
+uint64_t ChangeStamp(FileControlBlock& f) {
+  DriverArgs a;
+  a.property = kPropChangeStamp;
+  if (Run(DriverOp::kGetProperty, f, a) != 0) return 0;
+  return std::strtoull(a.text_result.c_str(), nullptr, 10);
+}
+
+int RegetPiece(FileControlBlock& f, std::string_view& in, std::span<const uint8_t> image, uint64_t stamp) {
   std::string_view piece;
   if (!TakePiece(in, piece)) return kErrRecordNotFound;
   if (piece.empty()) {
@@ -85,8 +106,14 @@ int RegetRecordOf(FileControlBlock& f, std::string_view& in) {
   }
   DriverArgs a;
   a.text = piece;
+  if (stamp != 0) {
+    a.data = image;
+    a.count = static_cast<int64_t>(stamp);
+  }
   return Run(DriverOp::kRegetFile, f, a);
 }
+
+namespace {
 
 // ---------------------------------------------------------------------------------------------
 // File node.
@@ -96,6 +123,7 @@ class FileNode final : public RowNode {
   FileNode(FileControlBlock& file, KeyRange range) : file_(file), range_(std::move(range)) {}
 
   int Start(bool forward) override {
+    position_.clear();
     DriverArgs a;
     if (range_.key < 0) return Run(DriverOp::kSetFile, file_, a);
     a.key = range_.key;
@@ -107,15 +135,28 @@ class FileNode final : public RowNode {
   }
 
   int Read(bool forward) override {
+    position_.clear();
     const bool key_forward = forward != range_.backwards;
     int e = Step(file_, key_forward);
     if (e != 0 || range_.key < 0) return e;
-    return InRange() ? 0 : kErrRecordNotAvailable;
+    if (!InRange()) return kErrRecordNotAvailable;
+    KeepPosition(file_, range_.key, position_);
+    return 0;
   }
 
-  void Clear() override { ClearRecord(file_); }
-  int Save(std::string& out) override { return SavePosition(file_, range_.key, out); }
+  void Clear() override {
+    position_.clear();
+    ClearRecord(file_);
+  }
+  int Save(std::string& out) override {
+    if (!position_.empty()) {
+      out += position_;
+      return 0;
+    }
+    return SavePosition(file_, range_.key, out);
+  }
   int Restore(std::string_view& in) override {
+    position_.clear();
     std::string_view piece;
     if (!TakePiece(in, piece)) return kErrRecordNotFound;
     return ResetTo(file_, range_.key, piece);
@@ -170,6 +211,7 @@ class FileNode final : public RowNode {
 
   FileControlBlock& file_;
   KeyRange range_;
+  std::string position_;  // of the row delivered last (key order), as a piece; empty: none
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -189,6 +231,7 @@ class KeyJoinNode final : public RowNode {
       FillExtreme(file_, file_.declaration->fields[std::abs(comp) - 1], nocase, forward == (comp < 0));
     }
     links_pending_ = false;
+    position_.clear();
     DriverArgs a;
     a.key = key_;
     a.key2 = key_;
@@ -201,6 +244,7 @@ class KeyJoinNode final : public RowNode {
       LinkValues(scratch_);
       links_pending_ = false;
     }
+    position_.clear();
     int e = Step(file_, forward);
     if (e != 0) return e;
     const KeyDeclaration& k = file_.declaration->keys[key_];
@@ -209,12 +253,23 @@ class KeyJoinNode final : public RowNode {
       const int field = std::abs(k.components[i]);
       if (!SameComponent(*file_.declaration, field, nocase, ImageOf(file_, field), linked_[i])) return kErrRecordNotAvailable;
     }
+    KeepPosition(file_, key_, position_);
     return 0;
   }
 
-  void Clear() override { ClearRecord(file_); }
-  int Save(std::string& out) override { return SavePosition(file_, key_, out); }
+  void Clear() override {
+    position_.clear();
+    ClearRecord(file_);
+  }
+  int Save(std::string& out) override {
+    if (!position_.empty()) {
+      out += position_;
+      return 0;
+    }
+    return SavePosition(file_, key_, out);
+  }
   int Restore(std::string_view& in) override {
+    position_.clear();
     std::string_view piece;
     if (!TakePiece(in, piece)) return kErrRecordNotFound;
     links_pending_ = true;  // the outer records are read again before this one
@@ -244,6 +299,7 @@ class KeyJoinNode final : public RowNode {
   std::vector<std::string> linked_;
   std::vector<uint8_t> scratch_;
   bool links_pending_ = false;
+  std::string position_;  // of the row delivered last, as a piece; empty: none
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,14 @@ void TraceFileOperationsInto(const TraceSettings* trace);
 // Reads one length-prefixed piece from `in`, advancing it. False when `in` is too short.
 bool TakePiece(std::string_view& in, std::string_view& piece);
 void PutPiece(std::string& out, std::string_view piece);
+
+// The file's change stamp (kPropChangeStamp), 0 when its driver keeps none.
+uint64_t ChangeStamp(FileControlBlock& f);
+// What RegetRecord does for a node over the one file `f`: takes the file's piece from `in` and
+// re-reads its record (an empty piece clears the buffer). `image`, when not empty, is the
+// record's bytes as read at change stamp `stamp`: the driver delivers them when the file is still
+// at that stamp, and reads the record otherwise.
+int RegetPiece(FileControlBlock& f, std::string_view& in, std::span<const uint8_t> image = {}, uint64_t stamp = 0);
 
 class RowNode {
  public:

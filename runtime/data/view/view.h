@@ -17,10 +17,17 @@
 // has reported the end (33), the next one starts again from the first row.
 //
 // Sharing: each VIEW operation reads its files as one operation. It takes each file's update
-// lock once, when the operation starts, and gives it back when the operation ends, so a reader
-// sees every change another program committed before the operation began, and a change
-// committed while it runs waits until it ends; rows delivered by earlier operations are not
-// re-read.
+// lock once, when the operation starts (checking there, once, whether another program has
+// committed a change), and gives it back when the operation ends, so a reader sees every change
+// another program committed before the operation began, and a change committed while it runs
+// waits until it ends; rows delivered by earlier operations are not re-read. What a VIEW keeps
+// from one operation to the next never hides such a change:
+//   - an order's rows (the list sorted in memory) are the rows the filling found; each row's
+//     records are delivered as the file holds them at the operation that delivers it: the
+//     records kept from the filling stand for them only while the file's change stamp
+//     (kPropChangeStamp) has not moved since, and are read from the file otherwise;
+//   - POSITION gives the position of the row delivered last, as the operation that read it
+//     found it (taken while that operation held the files, so it costs no read of its own).
 #pragma once
 
 #include <cstdint>

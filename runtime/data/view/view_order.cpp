@@ -6,8 +6,16 @@
 // Entries are sorted lazily: the first rows asked for are put in place by selecting the next
 // chunk of the smallest entries and sorting only that chunk, so a browse page of a large list
 // costs one pass over the list rather than a full sort.
+//
+// Besides, the list keeps each row's records as they were read (up to kMaxImageBytes in all),
+// with each file's change stamp at the filling. A row is delivered through REGET as ever, but the
+// REGET carries the kept record: while the file's stamp has not moved, the driver delivers that
+// instead of reading the record from the file again (and makes it current, as a read does). Any
+// change to a file since the filling (by this program or, seen at the start of the VIEW
+// operation, by another) moves its stamp, and the records are read from the file again.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "runtime/core/error_codes.h"
 #include "runtime/core/locale_tables.h"
@@ -23,6 +31,42 @@ struct Entry {
   uint64_t offset;    // of the row in the arena
   uint64_t pointer;   // the primary record's pointer (ordering rows of equal values)
   uint64_t sequence;  // input order
+  uint64_t image;     // of the row's records in the image store; kNoImage: not kept
+};
+
+constexpr uint64_t kNoImage = ~uint64_t{0};
+constexpr size_t kMaxImageBytes = size_t{256} << 20;
+
+// The rows' records one after another in blocks that never move (a row never spans two).
+class ImageStore {
+ public:
+  static constexpr size_t kBlock = size_t{4} << 20;
+
+  void Clear() {
+    used_ = 0;
+    total_ = 0;
+  }
+  size_t total() const { return total_; }
+  // Room for `n` bytes (at most kBlock); its offset.
+  uint64_t Append(size_t n, uint8_t*& at) {
+    size_t block = used_ / kBlock, within = used_ % kBlock;
+    if (within + n > kBlock) {
+      ++block;
+      within = 0;
+    }
+    if (block == blocks_.size()) blocks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(kBlock));
+    const uint64_t offset = block * kBlock + within;
+    at = blocks_[block].get() + within;
+    used_ = offset + n;
+    total_ += n;
+    return offset;
+  }
+  const uint8_t* At(uint64_t offset) const { return blocks_[offset / kBlock].get() + offset % kBlock; }
+
+ private:
+  std::vector<std::unique_ptr<uint8_t[]>> blocks_;  // kept across fillings
+  uint64_t used_ = 0;
+  size_t total_ = 0;
 };
 
 class OrderNode final : public RowNode {
@@ -36,6 +80,9 @@ class OrderNode final : public RowNode {
                                                     : ItemKind::kInteger);
     }
     blank_weight_ = Locale().collation[static_cast<uint8_t>(' ')];
+    input_->Files(files_);
+    stamps_.assign(files_.size(), 0);
+    for (FileControlBlock* f : files_) row_bytes_ += f->record.size();
   }
 
   int Start(bool forward) override {
@@ -86,7 +133,7 @@ class OrderNode final : public RowNode {
     EnsureSorted(entries_.size() ? entries_.size() - 1 : 0, false);
     probe_.clear();
     AppendRow(probe_, positions);
-    Entry key{0, PrimaryPointer(), 0};
+    Entry key{0, PrimaryPointer(), 0, kNoImage};
     const uint8_t* kp = reinterpret_cast<const uint8_t*>(probe_.data());
     auto lower = std::partition_point(entries_.begin(), entries_.end(), [&](const Entry& e) {
       int c = CompareValues(Values(e), ValuesAt(kp));
@@ -113,7 +160,14 @@ class OrderNode final : public RowNode {
     arena_.clear();
     sorted_ = 0;
     sorted_back_ = 0;
+    images_.Clear();
     if (int e = input_->Start(true)) return e;
+    // The filling reads only: the stamps stay as they are now until it ends.
+    bool keep = row_bytes_ > 0 && row_bytes_ <= ImageStore::kBlock;
+    for (size_t i = 0; i < files_.size(); ++i) {
+      stamps_[i] = ChangeStamp(*files_[i]);
+      keep = keep && stamps_[i] != 0;
+    }
     uint64_t sequence = 0;
     for (;;) {
       int e = input_->Read(true);
@@ -121,7 +175,15 @@ class OrderNode final : public RowNode {
       if (e != 0) return e;
       positions_.clear();
       if ((e = input_->SaveRecord(positions_))) return e;
-      Entry entry{arena_.size(), by_pointer_ ? PrimaryPointer() : 0, sequence++};
+      Entry entry{arena_.size(), by_pointer_ ? PrimaryPointer() : 0, sequence++, kNoImage};
+      if (keep && images_.total() + row_bytes_ <= kMaxImageBytes) {
+        uint8_t* at = nullptr;
+        entry.image = images_.Append(row_bytes_, at);
+        for (FileControlBlock* f : files_) {
+          std::memcpy(at, f->record.data(), f->record.size());
+          at += f->record.size();
+        }
+      }
       AppendRow(arena_, positions_);
       entries_.push_back(entry);
     }
@@ -255,9 +317,19 @@ class OrderNode final : public RowNode {
     sorted_ = want;
   }
 
+  // Re-reads the row's records, offering the kept ones (see the top of the file). The input's
+  // RegetRecord takes one piece per file in the order of Files(); so does this.
   int Deliver(size_t index) {
-    std::string_view positions = PositionsOf(entries_[index]);
-    return input_->RegetRecord(positions);
+    const Entry& entry = entries_[index];
+    std::string_view positions = PositionsOf(entry);
+    if (entry.image == kNoImage) return input_->RegetRecord(positions);
+    const uint8_t* image = images_.At(entry.image);
+    for (size_t i = 0; i < files_.size(); ++i) {
+      const size_t n = files_[i]->record.size();
+      if (int e = RegetPiece(*files_[i], positions, {image, n}, stamps_[i])) return e;
+      image += n;
+    }
+    return 0;
   }
 
   RowPtr input_;
@@ -268,6 +340,10 @@ class OrderNode final : public RowNode {
   uint8_t blank_weight_ = 0;
   std::string arena_;
   std::vector<Entry> entries_;
+  std::vector<FileControlBlock*> files_;  // the input's files, in the order of its pieces
+  std::vector<uint64_t> stamps_;          // each file's change stamp at the filling
+  size_t row_bytes_ = 0;                  // the records of one row
+  ImageStore images_;
   std::string positions_, probe_;
   size_t sorted_ = 0, sorted_back_ = 0;
   bool filled_ = false;

@@ -1,0 +1,157 @@
+// A VIEW over files opened shared while another open of the same files changes them between
+// two VIEW operations: every operation sees what was committed before it began, whatever the
+// VIEW keeps from earlier operations (positions, an order's rows and their records).
+#include <gtest/gtest.h>
+
+#include "runtime/data/view/view.h"
+#include "runtime/data/view/view_test_support.h"
+
+namespace cinevo {
+namespace {
+
+using namespace view_test;
+
+class ViewSharingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = TestDirectory("view_sharing");
+    md_ = Movies(dir_);
+    movies_ = std::make_unique<FileControlBlock>(md_);
+    CreateShared(*movies_);
+    AddMovie(*movies_, "Autumn", "C:\\A.AVI");
+    AddMovie(*movies_, "Autumn", "C:\\B.AVI");
+    AddMovie(*movies_, "Autumn", "C:\\C.AVI");
+    AddMovie(*movies_, "Summer", "C:\\D.AVI");
+    // The other program: a second open of the same file, with locks of its own.
+    other_ = std::make_unique<FileControlBlock>(md_);
+    ASSERT_EQ(Share(*other_, 0x42), 0);
+    ViewDeclaration v;
+    v.primary = movies_.get();
+    view_ = std::make_unique<View>(v);
+    ASSERT_EQ(Open(view_->block()), 0);
+  }
+  void TearDown() override {
+    Close(view_->block());
+    Close(*other_);
+    Close(*movies_);
+    std::filesystem::remove_all(dir_);
+  }
+
+  // The other open changes the mark (POD:SFSEL) of the movie with `path`.
+  void MarkElsewhere(std::string_view path, std::string_view mark) {
+    ASSERT_EQ(Set(*other_), 0);
+    while (Next(*other_) == 0) {
+      if (Text(*other_, 2) != path) continue;
+      PutText(*other_, 4, mark);
+      ASSERT_EQ(Put(*other_), 0);
+      return;
+    }
+    FAIL() << "no movie " << path;
+  }
+
+  std::string Row() { return Text(*movies_, 2) + "|" + Text(*movies_, 4); }
+
+  std::filesystem::path dir_;
+  FileDeclaration md_;
+  std::unique_ptr<FileControlBlock> movies_, other_;
+  std::unique_ptr<View> view_;
+};
+
+// The ordered rows are materialised by the first read; the records delivered later come from
+// the file as it is at each read.
+TEST_F(ViewSharingTest, OrderedRowsShowChangesCommittedBetweenReads) {
+  FileControlBlock& v = view_->block();
+  ASSERT_EQ(SetProperty(v, kPropViewOrder, "-POD:NASLOV"), 0);
+  ASSERT_EQ(SetView(v), 0);
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\D.AVI|");
+  MarkElsewhere("C:\\C.AVI", "X");
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\C.AVI|X");
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\B.AVI|");
+  // Backwards over a row read before the change: it is read again as it is now.
+  MarkElsewhere("C:\\C.AVI", "Y");
+  ASSERT_EQ(Previous(v), 0);
+  EXPECT_EQ(Row(), "C:\\C.AVI|Y");
+  // The record delivered is the primary file's current record: a PUT through the VIEW changes it.
+  PutText(*movies_, 4, "Z");
+  ASSERT_EQ(Put(v), 0);
+  ASSERT_EQ(Next(v), 0);
+  ASSERT_EQ(Previous(v), 0);
+  EXPECT_EQ(Row(), "C:\\C.AVI|Z");
+  ASSERT_EQ(Previous(v), 0);
+  EXPECT_EQ(Row(), "C:\\D.AVI|");
+}
+
+// A change made through the VIEW's own file between two reads of an ordered VIEW.
+TEST_F(ViewSharingTest, OrderedRowsShowChangesOfTheSameOpen) {
+  FileControlBlock& v = view_->block();
+  ASSERT_EQ(SetProperty(v, kPropViewOrder, "POD:NASLOV"), 0);
+  ASSERT_EQ(SetView(v), 0);
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\A.AVI|");
+  const std::string first = Position(v);
+  ASSERT_EQ(Next(v), 0);
+  PutText(*movies_, 4, "M");
+  ASSERT_EQ(Put(*movies_), 0);
+  ASSERT_EQ(Reset(v, first), 0);
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\A.AVI|");
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\B.AVI|M");
+}
+
+// A key range in the key's order, read a row at a time (nothing materialised): each read sees
+// the other program's last commit, and the position of a row is the one it was read at.
+TEST_F(ViewSharingTest, KeyRangeRowsShowChangesCommittedBetweenReads) {
+  FileControlBlock& v = view_->block();
+  ASSERT_EQ(SetProperty(v, kPropViewFilter, "UPPER(POD:SIFRA) = UPPER('autumn')"), 0);
+  ASSERT_EQ(SetProperty(v, kPropViewOrder, "UPPER(POD:SIFRA),UPPER(POD:NASLOV2)"), 0);
+  ASSERT_NE(view_->Explain().find("POD:PRK"), std::string::npos);
+  ASSERT_EQ(view_->Explain().find("materialised: yes"), std::string::npos);
+  ASSERT_EQ(SetView(v), 0);
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\A.AVI|");
+  const std::string first = Position(v);
+  MarkElsewhere("C:\\B.AVI", "X");
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\B.AVI|X");
+  const std::string second = Position(v);
+  EXPECT_NE(first, second);
+  // A movie the other program adds inside the range, after the rows read so far.
+  PutText(*other_, 1, "AUTUMN");
+  PutText(*other_, 2, "C:\\BB.AVI");
+  PutText(*other_, 3, "C:\\BB.AVI");
+  PutText(*other_, 4, "");
+  ASSERT_EQ(Add(*other_), 0);
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\BB.AVI|");
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\C.AVI|");
+  EXPECT_EQ(Next(v), 33);
+  // The positions taken read back the same rows.
+  ASSERT_EQ(Reset(v, second), 0);
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\B.AVI|X");
+  ASSERT_EQ(Reset(v, first), 0);
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\A.AVI|");
+}
+
+// A record the other program deletes after the order was materialised is reported, not
+// delivered from what the VIEW kept.
+TEST_F(ViewSharingTest, OrderedRowDeletedElsewhereIsNotDelivered) {
+  FileControlBlock& v = view_->block();
+  ASSERT_EQ(SetProperty(v, kPropViewOrder, "POD:NASLOV"), 0);
+  ASSERT_EQ(SetView(v), 0);
+  ASSERT_EQ(Next(v), 0);
+  ASSERT_EQ(Set(*other_), 0);
+  while (Next(*other_) == 0 && Text(*other_, 2) != "C:\\B.AVI") {
+  }
+  ASSERT_EQ(Delete(*other_), 0);
+  EXPECT_EQ(Next(v), 35);
+}
+
+}  // namespace
+}  // namespace cinevo
