@@ -16,7 +16,7 @@ PageRef MakePage(uint32_t address) {
 }
 
 TEST(PageCacheRules, HoldsAtMostTheLimitAndNeverDropsDirtyOrHeldPages) {
-  PageCache cache;  // 100 / 20
+  PageCache cache(100, 20);
   auto held = MakePage(5);
   cache.Insert(held, false);
   auto dirty = MakePage(105);  // same chain as 5
