@@ -101,6 +101,7 @@ class PageStore {
   Status UndoJournalled();
   // All writes, flushes and truncations go through `io` from now on (tests inject faults).
   void set_io(FileIo* io);
+  FileIo& io() const { return *io_; }
 
   // Moves whenever the shape of the tree may have changed (a page made, released, moved or
   // re-pointed, the root replaced) or cached pages were dropped. A path through the tree taken

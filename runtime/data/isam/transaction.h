@@ -6,7 +6,7 @@
 //   - one: an ordinary commit of that file (atomic through its journal);
 //   - several: the control file (transaction_control.h) records a new transaction; each file
 //     receives the marker record (key 0xFF; payload: the transaction number, 4 bytes
-//     little-endian, the control file's name and a zero byte) and is written and flushed with
+//     big-endian, the control file's name and a zero byte) and is written and flushed with
 //     its journal held (phase one); the deletion of the transaction record is the commit
 //     point; phase two clears the journals. A failure in phase one puts back every file
 //     written so far from its journal and removes the record; the error is returned.
@@ -20,17 +20,20 @@
 //
 // The flushes of a COMMIT over files A and B, in order, and why each is needed (a flush is
 // fdatasync; every commit of the control file is itself made atomic by its own journal):
-//   1. control file's journal      the control file may be overwritten now without tearing it
-//   2. control file (record in)    the record is on disk before any data file is touched, so a
-//                                  crash from here on restores every file that was touched
-//   3. control file's journal      cleared: after a loss of power it would otherwise take the
-//                                  record out again while the data files are half written
-//   4. A's journal (held)          A's originals are safe before A is overwritten
-//   5. A                           A's new state is whole on disk before the commit point
-//   6. B's journal, 7. B           the same for B
-//   8. control file's journal      as 1
-//   9. control file (record out)   the commit point: from here on no file is restored
-//  10. control file's journal      cleared, as 3: the commit outlives a loss of power
+//   1. A's journal (held)          A's originals are safe before A is overwritten
+//   2. A                           A's new state is whole on disk before the commit point
+//   3. B's journal, 4. B           the same for B
+//   5. control file's journal      the control file may be overwritten now without tearing it
+//   6. control file                the commit point: the record of this transaction goes out,
+//                                  and the record of the next one comes in
+//   7. control file's journal      cleared: after a loss of power it would otherwise bring the
+//                                  record back, and with it the state before the transaction
+// The transaction's own record came in at 6 of the COMMIT before it, so it was on disk before
+// any data file was touched and a crash from 1 on restores every file that was touched. The
+// first COMMIT of a program over a control file has no such record yet: it first records its
+// number in a commit of the control file alone (three flushes, as 5 to 7). The number reserved
+// by the last COMMIT is given back when the program ends (its record alone is harmless: no
+// data file names it, and no other transaction is given its number).
 // Nothing else is flushed. Clearing a held journal (phase two) is one byte written in place and
 // not flushed: until it reaches the disk the journal would restore the state before its
 // update, but the record decides, and the record is gone for good once 10 is done. The data
@@ -63,6 +66,10 @@ Status ReadMarker(PageStore& store, uint32_t& number, std::string& control, bool
 
 class Transaction {
  public:
+  Transaction() = default;
+  ~Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
   // LOGOUT of one file: listed once however often it is named.
   void Logout(PageStore& store);
   bool Listed(const PageStore& store) const;
@@ -85,13 +92,18 @@ class Transaction {
   // The number and control file of the last commit over several files (0 when none yet).
   uint32_t last_number() const { return last_number_; }
   const std::string& last_control() const { return last_control_; }
+  // The number recorded for the next commit over several files (0 when none).
+  uint32_t reserved_number() const { return reserved_; }
 
  private:
   Status CommitSeveral(const std::vector<PageStore*>& changed);
+  // Gives back the number reserved in the control file and lets the control file go.
+  void ReleaseReservation();
 
   std::vector<PageStore*> files_;
   bool failed_ = false;
   std::unique_ptr<ControlFile> control_;
+  uint32_t reserved_ = 0;  // recorded in control_ by the last COMMIT for the next one
   FileIo* io_ = nullptr;
   uint32_t last_number_ = 0;
   std::string last_control_;

@@ -81,6 +81,11 @@ Status ControlFile::Open(const std::string& path, std::unique_ptr<ControlFile>& 
     return Status::System(err, path);
   }
   ISAM_RETURN_IF_ERROR(PageStore::Open(path, ControlOptions(), cf->store_));
+  struct stat opened {};
+  if (::stat(path.c_str(), &opened) == 0) {
+    cf->device_ = opened.st_dev;
+    cf->inode_ = opened.st_ino;
+  }
   out = std::move(cf);
   return Status::Ok();
 }
@@ -97,30 +102,34 @@ Status ControlFile::Locked() {
 
 void ControlFile::Unlocked() { lock_->Unlock(kControlUpdateLock, 1); }
 
+// Inserts the record of a new transaction number (the caller holds the update lock and commits).
+Status ControlFile::RecordNew(uint32_t start, uint32_t& number) {
+  BTree tree(*store_);
+  // A number is never given twice while the control file lives, whichever program asks:
+  // phase two clears the held journals without flushing them, so after a loss of power one
+  // of them may still name a finished transaction, and a later transaction recorded under the
+  // same number would have that file put back to before the one that committed. The header's
+  // number counter (unused otherwise: these records have no table) keeps the last number given,
+  // and the search starts above it when the clock is behind (past midnight, or a burst of
+  // commits that ran ahead of it).
+  uint32_t next = store_->header().number_counter + 1;
+  if ((next >> 24) >= 0xFE) next = 1;  // after 4,261,412,863 numbers the count starts again
+  uint32_t n = std::max({start, next, 1u});
+  for (;;) {
+    bool existed = false;
+    ISAM_RETURN_IF_ERROR(tree.Insert(Record{TransactionKey(n), 4}, existed));
+    if (!existed) break;
+    if (++n == 0) n = 1;
+  }
+  number = n;
+  store_->SetNumberCounter(n);
+  return Status::Ok();
+}
+
 Status ControlFile::Start(uint32_t start, uint32_t& number) {
   ISAM_RETURN_IF_ERROR(Locked());
-  Status st = [&]() -> Status {
-    BTree tree(*store_);
-    // A number is never given twice while the control file lives, whichever program asks:
-    // phase two clears the held journals without flushing them, so after a loss of power one
-    // of them may still name a finished transaction, and a later transaction recorded under the
-    // same number would have that file put back to before the one that committed. The header's
-    // number counter (unused otherwise: these records have no table) keeps the last number given,
-    // and the search starts above it when the clock is behind (past midnight, or a burst of
-    // commits that ran ahead of it).
-    uint32_t next = store_->header().number_counter + 1;
-    if ((next >> 24) >= 0xFE) next = 1;  // after 4,261,412,863 numbers the count starts again
-    uint32_t n = std::max({start, next, 1u});
-    for (;;) {
-      bool existed = false;
-      ISAM_RETURN_IF_ERROR(tree.Insert(Record{TransactionKey(n), 4}, existed));
-      if (!existed) break;
-      if (++n == 0) n = 1;
-    }
-    number = n;
-    store_->SetNumberCounter(n);
-    return store_->Commit();
-  }();
+  Status st = RecordNew(start, number);
+  if (st.ok()) st = store_->Commit();
   if (!st.ok()) store_->Abort();
   Unlocked();
   return st;
@@ -137,6 +146,28 @@ Status ControlFile::Finish(uint32_t number) {
   if (!st.ok()) store_->Abort();
   Unlocked();
   return st;
+}
+
+Status ControlFile::FinishAndReserve(uint32_t number, uint32_t start, uint32_t& reserved) {
+  ISAM_RETURN_IF_ERROR(Locked());
+  Status st = [&]() -> Status {
+    BTree tree(*store_);
+    bool found = false;
+    ISAM_RETURN_IF_ERROR(tree.Erase(TransactionKey(number), found));
+    ISAM_RETURN_IF_ERROR(RecordNew(start, reserved));
+    return store_->Commit();
+  }();
+  if (!st.ok()) {
+    store_->Abort();
+    reserved = 0;
+  }
+  Unlocked();
+  return st;
+}
+
+bool ControlFile::StillNamed() const {
+  struct stat now {};
+  return ::stat(path_.c_str(), &now) == 0 && now.st_dev == device_ && now.st_ino == inode_;
 }
 
 Status ControlFile::Recorded(uint32_t number, bool& recorded) {

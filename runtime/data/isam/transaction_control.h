@@ -50,6 +50,14 @@ class ControlFile {
   Status Start(uint32_t start, uint32_t& number);
   // The commit point (or the end of an undone transaction): deletes the record and commits.
   Status Finish(uint32_t number);
+  // Finish and the Start of the next transaction in one commit: deletes the record of `number`
+  // and records a new number, chosen as Start chooses it from `start` (0 when it fails). The
+  // next transaction over this control file can use the reserved number without a commit of
+  // its own: its record is on disk already.
+  Status FinishAndReserve(uint32_t number, uint32_t start, uint32_t& reserved);
+  // Whether path() still names the file this object opened (it may have been removed, or
+  // removed and made again, meanwhile).
+  bool StillNamed() const;
   Status Recorded(uint32_t number, bool& recorded);
 
   const std::string& path() const { return path_; }
@@ -59,10 +67,13 @@ class ControlFile {
   ControlFile() = default;
   Status Locked();
   void Unlocked();
+  Status RecordNew(uint32_t start, uint32_t& number);
 
   std::string path_;
   std::unique_ptr<platform::FileLock> lock_;
   std::unique_ptr<PageStore> store_;
+  uint64_t device_ = 0;  // the opened file, for StillNamed
+  uint64_t inode_ = 0;
 };
 
 // Whether transaction `number` is still recorded in `control`. A control file that does not

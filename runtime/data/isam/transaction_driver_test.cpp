@@ -289,7 +289,7 @@ TEST_F(TransactionDriverTest, LogoutKeepsOtherUsersOutUntilCommitOrRollback) {
     if (::pipe(go) != 0) return -2;
     pid_t child = ::fork();
     if (child == 0) {
-      ProgramTransaction() = Transaction{};  // the child's own program state
+      ProgramTransaction().Rollback();  // the child starts with an empty transaction list
       FileControlBlock other(gdecl_);
       std::vector<FileControlBlock*> b{&other};
       if (Share(other) != 0) ::_exit(10);

@@ -200,10 +200,12 @@ TEST_F(TransactionTest, TheSendSettingNamesTheControlFileAndAnUnusableOneDropsTh
   EXPECT_EQ(Text(*a_, 1).substr(0, 5), "moved");
 }
 
-// The flushes a COMMIT costs, counted through the file I/O: two per file (its journal, then
-// the file), two for each of the control file's two commits, and nothing else; a single file
-// alone costs its two. Growing files cost no more.
-TEST_F(TransactionTest, ACommitOverTwoFilesFlushesEightTimesAndOneFileTwice) {
+// The flushes a COMMIT costs, counted through the file I/O (a durable write, such as the
+// clearing of the control file's journal, counts as a write): two per file (its journal, then
+// the file) and two for the control file's commit point, which also records the number of the
+// next transaction; the first COMMIT of a program records its own number first, which costs
+// two more. A single file alone costs its two. Growing files cost no more.
+TEST_F(TransactionTest, ACommitOverTwoFilesFlushesSixTimesEightTheFirstTimeAndOneFileTwice) {
   for (int round = 0; round < 3; ++round) {
     FaultyFileIo counter(FaultPlan{});
     a_->set_io(&counter);
@@ -216,13 +218,76 @@ TEST_F(TransactionTest, ACommitOverTwoFilesFlushesEightTimesAndOneFileTwice) {
     ASSERT_TRUE(t.Commit().ok());
     EXPECT_EQ(counter.syncs(), 8u) << "round " << round;
     t.Logout(*a_);
-    Cascade(*a_, *a_, "alone");
+    t.Logout(*b_);
+    Cascade(*a_, *b_, "again" + std::string(round * 30, '#'));
     uint64_t before = counter.syncs();
+    ASSERT_TRUE(t.Commit().ok());
+    EXPECT_EQ(counter.syncs() - before, 6u) << "round " << round;
+    t.Logout(*a_);
+    Cascade(*a_, *a_, "alone");
+    before = counter.syncs();
     ASSERT_TRUE(t.Commit().ok());
     EXPECT_EQ(counter.syncs() - before, 2u);
     a_->set_io(nullptr);
     b_->set_io(nullptr);
   }
+}
+
+// The commit point records the next transaction's number; the next COMMIT is that transaction,
+// the end of the program gives the number back, and a control file removed in between is
+// made again with the transaction recorded in the new one.
+TEST_F(TransactionTest, TheNextNumberIsRecordedAtTheCommitPointAndGivenBackAtTheEnd) {
+  const std::string control = P("tarvex.tcf");
+  auto recorded = [&](uint32_t number) {
+    bool r = false;
+    EXPECT_TRUE(TransactionStillRecorded(control, number, r).ok());
+    return r;
+  };
+  uint32_t last_reserved = 0;
+  {
+    Transaction t;
+    t.Logout(*a_);
+    t.Logout(*b_);
+    Cascade(*a_, *b_, "first");
+    ASSERT_TRUE(t.Commit().ok());
+    uint32_t reserved = t.reserved_number();
+    ASSERT_NE(reserved, 0u);
+    EXPECT_GT(reserved, t.last_number());
+    EXPECT_FALSE(recorded(t.last_number()));
+    EXPECT_TRUE(recorded(reserved)) << "on disk before the next COMMIT touches a data file";
+
+    t.Logout(*a_);
+    t.Logout(*b_);
+    Cascade(*a_, *b_, "second");
+    ASSERT_TRUE(t.Commit().ok());
+    EXPECT_EQ(t.last_number(), reserved);
+    EXPECT_FALSE(recorded(reserved));
+    EXPECT_TRUE(recorded(t.reserved_number()));
+
+    // The control file goes away between two COMMITs: the number reserved in it is of no use.
+    ASSERT_TRUE(fs::remove(control));
+    fs::remove(control + "-journal");
+    t.Logout(*a_);
+    t.Logout(*b_);
+    Cascade(*a_, *b_, "third");
+    ASSERT_TRUE(t.Commit().ok());
+    ASSERT_TRUE(fs::exists(control));
+    EXPECT_FALSE(recorded(t.last_number()));
+    EXPECT_TRUE(recorded(t.reserved_number()));
+    last_reserved = t.reserved_number();
+  }
+  EXPECT_FALSE(recorded(last_reserved)) << "given back when the transaction ends";
+  Reopen();
+  EXPECT_EQ(Text(*a_, 7).substr(0, 5), "third");
+  EXPECT_EQ(Text(*b_, 7), "third");
+  std::unique_ptr<PageStore> store;
+  PageStoreOptions ro;
+  ro.read_only = true;
+  ASSERT_TRUE(PageStore::Open(control, ro, store).ok());
+  std::vector<Violation> violations;
+  FileSummary summary;
+  ASSERT_TRUE(CheckFormat(*store, violations, summary).ok());
+  EXPECT_TRUE(violations.empty()) << violations.front().text;
 }
 
 // A control file is made empty (an empty file is a new file of the format) and never made anew
