@@ -14,6 +14,8 @@ packages=(
   librsvg2-bin dpkg-dev file desktop-file-utils appstream
   # Wayland: Qt's platform plug-in, and a compositor with a headless back end for the checks
   qt6-wayland weston
+  # screenshots of the windows (scripts/*-screenshots.sh)
+  imagemagick xdotool
 )
 
 missing=()
