@@ -40,6 +40,8 @@ TEST(KeyCode, FitsElevenBitsWithModifierBits) {
             0u);
   EXPECT_EQ(KeyCodeFromQt(Qt::Key_Return, Qt::NoModifier, u'\r'), 0x0Du);
   EXPECT_EQ(KeyCodeFromQt(Qt::Key_Delete, Qt::NoModifier, 0), 0x2Eu);
+  // Shift+Tab comes as Backtab with Shift: Tab with the Shift bit.
+  EXPECT_EQ(KeyCodeFromQt(Qt::Key_Backtab, Qt::ShiftModifier, 0), 0x109u);
   EXPECT_EQ(KeyCodeFromQt(Qt::Key_F1, Qt::NoModifier, 0), 0x70u);
   EXPECT_EQ(KeyCodeFromQt(Qt::Key_Shift, Qt::ShiftModifier, 0), 0u);  // a modifier alone
   // Ctrl+' is the forms' history key, not Ctrl+Right (whose code the apostrophe's text has).

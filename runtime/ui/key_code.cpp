@@ -8,12 +8,14 @@
 namespace cinevo {
 namespace {
 
-constexpr std::array<std::pair<int, uint32_t>, 15> kNamedKeys = {{
+constexpr std::array<std::pair<int, uint32_t>, 16> kNamedKeys = {{
     {Qt::Key_Return, 0x0D},   {Qt::Key_Enter, 0x0D},    {Qt::Key_Escape, 0x1B},
     {Qt::Key_Backspace, 0x08}, {Qt::Key_Tab, 0x09},     {Qt::Key_PageUp, 0x21},
     {Qt::Key_PageDown, 0x22}, {Qt::Key_End, 0x23},      {Qt::Key_Home, 0x24},
     {Qt::Key_Left, 0x25},     {Qt::Key_Up, 0x26},       {Qt::Key_Right, 0x27},
     {Qt::Key_Down, 0x28},     {Qt::Key_Insert, 0x2D},
+    // Shift+Tab arrives as Backtab (with Shift): Tab with the Shift bit.
+    {Qt::Key_Backtab, 0x09},
     // The apostrophe key (the forms' history key is Ctrl with it).
     {Qt::Key_Apostrophe, 0xDE},
 }};

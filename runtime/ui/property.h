@@ -20,6 +20,7 @@ inline constexpr int Alert = 0x7D06;       // indexed (1..255): alert key codes;
 inline constexpr int IconList = 0x7D07;    // list, indexed (1..): icon names for icon numbers
 inline constexpr int Paged = 0x7D08;       // list: 1 while the program loads it a page at a time
 inline constexpr int Thumb = 0x7D09;       // paged list: the scroll thumb's position (1..100)
+inline constexpr int HideSelect = 0x7D0A;  // list: 1 shows the highlight only while it has the focus
 }  // namespace PROP
 
 }  // namespace cinevo

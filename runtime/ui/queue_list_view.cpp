@@ -286,14 +286,16 @@ class QueueListView::HeaderStrip : public QWidget {
     const bool grouped = !view_->layout_.groups.empty();
     // Fixed columns last, over what scrolled under them.
     for (const bool fixed : {false, true}) {
-      for (const ListColumn& c : view_->layout_.columns) {
+      for (size_t ci = 0; ci < view_->layout_.columns.size(); ++ci) {
+        const ListColumn& c = view_->layout_.columns[ci];
+        const int right = view_->ColumnRight(ci);
         if (((c.flags & column_flag::kFixed) != 0) != fixed) continue;
         const int top = grouped && c.group ? h / 2 : 0;
         const int cx = c.left - view_->Scroll(c);
-        if (fixed) p.fillRect(QRect(cx, top, c.right - c.left, h - top), palette().button());
-        QRect r(cx + c.headerIndent + 2, top, c.right - c.left - 4, h - top);
+        if (fixed) p.fillRect(QRect(cx, top, right - c.left, h - top), palette().button());
+        QRect r(cx + c.headerIndent + 2, top, right - c.left - 4, h - top);
         p.drawText(r, AlignmentOf(c.headerJustify), platform::BytesToQString(c.header));
-        p.drawLine(cx + c.right - c.left - 1, top, cx + c.right - c.left - 1, h);
+        p.drawLine(cx + right - c.left - 1, top, cx + right - c.left - 1, h);
       }
     }
     p.drawLine(0, h - 1, width(), h - 1);
@@ -399,6 +401,26 @@ void QueueListView::SetSelected(int row) {
 QRect QueueListView::RowRect(int row) const {
   if (row < top_ || row >= top_ + RowsInSight() + 1 || row > RowCount()) return {};
   return QRect(0, (row - top_) * rowHeight_, viewport()->width(), rowHeight_);
+}
+
+QRect QueueListView::CellRect(int row, int column) const {
+  const QRect r = RowRect(row);
+  if (r.isEmpty() || column < 0 || static_cast<size_t>(column) >= layout_.columns.size()) return {};
+  const ListColumn& c = layout_.columns[static_cast<size_t>(column)];
+  return QRect(c.left - Scroll(c), r.top() + c.line * lineHeight_, ColumnRight(static_cast<size_t>(column)) - c.left,
+               lineHeight_);
+}
+
+int QueueListView::ColumnRight(size_t column) const {
+  const ListColumn& c = layout_.columns[column];
+  const bool last = column + 1 == layout_.columns.size();
+  if (!last || c.group != 0 || c.right < layout_.totalWidth) return c.right;
+  return std::max(c.right, viewport()->width());
+}
+
+void QueueListView::SetHideSelect(bool on) {
+  hideSelect_ = on;
+  viewport()->update();
 }
 
 void QueueListView::ScrollToRow(int row) {
@@ -552,9 +574,10 @@ void QueueListView::paintEvent(QPaintEvent*) {
       QueueListModel::TreeStyleOf(layout_.columns[static_cast<size_t>(treeColumn_)]).lines) {
     later = model_->LaterSiblings(top_ - 1, last - top_ + 1, treeColumn_);
   }
+  const bool showSelected = focused || !hideSelect_;
   for (int row = top_; row <= last; ++row) {
     const int y = (row - top_) * rowHeight_;
-    const bool selected = row == selected_;
+    const bool selected = showSelected && row == selected_;
     const QBrush rowBrush = selected ? (focused ? pal.highlight() : pal.mid()) : pal.base();
     if (selected) p.fillRect(QRect(0, y, viewport()->width(), rowHeight_), rowBrush);
     // Fixed columns last, over what scrolled under them.
@@ -563,7 +586,7 @@ void QueueListView::paintEvent(QPaintEvent*) {
         const ListColumn& c = layout_.columns[ci];
         if (((c.flags & column_flag::kFixed) != 0) != fixed) continue;
         const int col = static_cast<int>(ci);
-        QRect cell(c.left - Scroll(c), y + c.line * lineHeight_, c.right - c.left, lineHeight_);
+        QRect cell(c.left - Scroll(c), y + c.line * lineHeight_, ColumnRight(ci) - c.left, lineHeight_);
         if (cell.right() < 0 || cell.left() > viewport()->width()) continue;
         if (fixed) p.fillRect(cell, rowBrush);
         const QueueListModel::Colours colours = model_->CellColours(row - 1, col);
@@ -604,9 +627,10 @@ void QueueListView::paintEvent(QPaintEvent*) {
   }
   // Right border lines run from the top to the bottom of the list area.
   p.setPen(pal.mid().color());
-  for (const ListColumn& c : layout_.columns) {
+  for (size_t ci = 0; ci < layout_.columns.size(); ++ci) {
+    const ListColumn& c = layout_.columns[ci];
     if (c.flags & column_flag::kRightBorder) {
-      const int x = c.right - Scroll(c) - 1;
+      const int x = ColumnRight(ci) - Scroll(c) - 1;
       p.drawLine(x, 0, x, viewport()->height());
     }
   }

@@ -35,6 +35,10 @@
 //                     ScrollTop, ScrollBottom, then the row moves and NewSelection follows
 //   scroll bar        the same scroll events; dragging the thumb ScrollTrack then ScrollDrag
 //
+// A list whose last column ends before the list's right edge stretches that column to the edge
+// (the last column of a one-column list shows as much of each value as the list has room for).
+// With SetHideSelect the highlight is drawn only while the list has the focus.
+//
 // A paged list (SetPaged) shows one page that the program loads from a larger set (a browse):
 // the scroll keys, the wheel and the scroll bar only raise their scroll events and the program
 // moves the page and the highlight; the bar's thumb stands where the program puts it (SetThumb,
@@ -162,9 +166,14 @@ class QueueListView : public QAbstractScrollArea {
   bool Paged() const { return paged_; }
   void SetThumb(int position);                  // paged: 1 ... 100
   int Thumb() const { return thumb_; }
+  void SetHideSelect(bool on);                  // hide the highlight while without the focus
+  bool HideSelect() const { return hideSelect_; }
 
   // The rectangle of row (1-based) in viewport coordinates; empty when not in sight.
   QRect RowRect(int row) const;
+  // The cell of row (1-based) and column (0-based) in viewport coordinates; empty when the row
+  // is not in sight or there is no such column.
+  QRect CellRect(int row, int column) const;
   // Scrolls so that the row is in sight, without selecting it.
   void ScrollToRow(int row);
   // The tree box of a row in sight, in viewport coordinates; empty when the row has none.
@@ -193,6 +202,9 @@ class QueueListView : public QAbstractScrollArea {
   QRect BoxRect(int row, int y) const;  // empty when the row has no box
   void PaintTree(QPainter& p, const ListColumn& c, int row, int y, const QRect& cell,
                  uint64_t later, const QColor& lineColour) const;
+  // A column's right edge: the format's, or the list's right edge for a last column ending
+  // before it.
+  int ColumnRight(size_t column) const;
   void SliderAction(int action);
   int Scroll(const ListColumn& c) const;  // the sideways scroll that applies to the column
 
@@ -208,6 +220,7 @@ class QueueListView : public QAbstractScrollArea {
   bool inScrollSync_ = false;
   bool paged_ = false;
   int thumb_ = 1;
+  bool hideSelect_ = false;
   Raise raise_;
   const std::vector<uint32_t>* alertKeys_ = nullptr;
 };

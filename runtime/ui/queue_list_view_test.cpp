@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QImage>
+#include <QPixmap>
 #include <QKeyEvent>
 #include <QScrollBar>
 
@@ -228,6 +230,53 @@ TEST(QueueListViewTest, APagedListLeavesTheMovesToTheProgram) {
   press(Qt::Key_Up);
   EXPECT_EQ(events, (std::vector<int>{EVENT::ScrollUp, EVENT::NewSelection}));
   EXPECT_EQ(view.Selected(), 4);
+}
+
+TEST(QueueListViewTest, TheLastColumnReachesTheListsRightEdge) {
+  Rows rows;
+  rows.Add("alpha", {1});
+  QueueListView view(false);
+  view.resize(300, 120);
+  view.show();
+  view.Bind(&rows.queue, rows.fields);
+  const int edge = view.viewport()->width();
+  ASSERT_TRUE(view.SetFormat("20L@s8@"));
+  ASSERT_LT(view.Layout().columns[0].right, edge) << "the format's column is narrower than the list";
+  EXPECT_EQ(view.CellRect(1, 0).left(), 0);
+  EXPECT_EQ(view.CellRect(1, 0).right() + 1, edge);
+  // Of two columns only the last one stretches.
+  ASSERT_TRUE(view.SetFormat("20L@s8@20R#2#"));
+  const ListColumn& first = view.Layout().columns[0];
+  EXPECT_EQ(view.CellRect(1, 0).width(), first.right - first.left);
+  EXPECT_EQ(view.CellRect(1, 1).right() + 1, edge);
+  // A column wider than the list keeps its width; the list scrolls sideways instead.
+  ASSERT_TRUE(view.SetFormat("4000L@s8@"));
+  EXPECT_EQ(view.CellRect(1, 0).width(), view.Layout().columns[0].right);
+  EXPECT_TRUE(view.CellRect(2, 0).isEmpty()) << "no second row";
+  EXPECT_TRUE(view.CellRect(1, 1).isEmpty()) << "no second column";
+}
+
+TEST(QueueListViewTest, HideSelectDrawsTheHighlightOnlyWithTheFocus) {
+  Rows rows;
+  rows.Add("alpha", {1});
+  rows.Add("beta", {2});
+  QueueListView view(false);
+  view.resize(200, 100);
+  view.show();
+  ASSERT_TRUE(view.SetFormat("40L@s8@"));
+  view.Bind(&rows.queue, rows.fields);
+  view.SetSelected(1);
+  ASSERT_FALSE(view.hasFocus());
+  auto filled = [&](int row) {
+    const QImage image = view.viewport()->grab().toImage();
+    const QColor c = image.pixelColor(image.width() - 3, view.RowRect(row).center().y());
+    return c != view.palette().color(QPalette::Base);
+  };
+  EXPECT_TRUE(filled(1)) << "without the focus the highlight shows in the inactive colour";
+  EXPECT_FALSE(filled(2));
+  view.SetHideSelect(true);
+  EXPECT_TRUE(view.HideSelect());
+  EXPECT_FALSE(filled(1));
 }
 
 }  // namespace

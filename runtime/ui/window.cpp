@@ -301,6 +301,18 @@ bool Window::SetControlRect(int control, const PixelRect& rect) {
   return true;
 }
 
+std::optional<PixelRect> Window::ListCellRect(int list, int row, int column) const {
+  const Control* c = qt_ ? qt_->Find(list) : nullptr;
+  if (c == nullptr || !c->list || c->widget.isNull()) return std::nullopt;
+  const QRect cell = c->list->CellRect(row, column - 1);
+  if (cell.isEmpty()) return std::nullopt;
+  // Clipped to the list's viewport, then in the coordinates of the list's parent.
+  const QRect shown = cell.intersected(c->list->viewport()->rect());
+  if (shown.isEmpty()) return std::nullopt;
+  const QPoint at = c->list->viewport()->mapTo(c->widget->parentWidget(), shown.topLeft());
+  return PixelRect{at.x(), at.y(), shown.width(), shown.height()};
+}
+
 PixelRect Window::ClientRect() const {
   if (!IsOpen()) return {};
   const QWidget* client = qt_->native->client();

@@ -147,6 +147,9 @@ class Window {
   std::optional<PixelRect> ControlRect(int control) const;  // nullopt: no such control or no widget
   bool SetControlRect(int control, const PixelRect& rect);
   PixelRect ClientRect() const;  // x and y are 0; empty while closed
+  // The cell of a list's row (1-based, of its queue) and column (1-based) in the coordinates of
+  // ControlRect, for a control laid over it; nullopt when the row is not in sight.
+  std::optional<PixelRect> ListCellRect(int list, int row, int column) const;
   // The client area cannot be sized below the minimum or above the maximum (0: no limit).
   void SetClientSizeLimits(int minWidth, int minHeight, int maxWidth, int maxHeight);
 

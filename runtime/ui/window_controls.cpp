@@ -129,6 +129,9 @@ bool WindowQt::HandleAlertKey(QWidget* widget, uint32_t keyCode) {
   const bool windowWide =
       std::find(windowAlerts.begin(), windowAlerts.end(), keyCode) != windowAlerts.end();
   if (!control && !windowWide) return false;
+  // A control's own alert key in an entry takes what was typed first (Accepted comes before the
+  // AlertKey), as leaving the entry would: the key ends the typing there.
+  if (control) TakeEntry(*c);
   window.Raise(EVENT::AlertKey, number, keyCode);
   return true;
 }
@@ -467,6 +470,7 @@ std::string Window::Property(int property, int control, int index) const {
     case PROP::Items: return c->list ? std::to_string(c->list->RowsInSight()) : std::string();
     case PROP::Paged: return c->list ? (c->list->Paged() ? "1" : "0") : std::string();
     case PROP::Thumb: return c->list ? std::to_string(c->list->Thumb()) : std::string();
+    case PROP::HideSelect: return c->list ? (c->list->HideSelect() ? "1" : "0") : std::string();
     case PROP::Tip:
       // A menu's or item's tip is its message, shown on the status line.
       if (c->def.kind == ControlKind::kMenu || c->def.kind == ControlKind::kItem) return c->def.tip;
@@ -535,6 +539,10 @@ bool Window::SetProperty(int property, std::string_view value, int control, int 
       if (!c->list) return false;
       c->list->SetThumb(ToLong(value));
       return true;
+    case PROP::HideSelect:
+      if (!c->list) return false;
+      c->list->SetHideSelect(ToLong(value) != 0);
+      return true;
     case PROP::Disable:
       c->disabled = ToLong(value) != 0;
       if (c->action) c->action->setEnabled(!c->disabled);
@@ -550,8 +558,12 @@ bool Window::SetProperty(int property, std::string_view value, int control, int 
       return true;
     case PROP::Visible: {
       const bool on = ToLong(value) != 0;
-      if (c->action) c->action->setVisible(on);
-      else if (c->widget) c->widget->setVisible(on);
+      if (c->action) {
+        c->action->setVisible(on);
+      } else if (c->widget) {
+        c->widget->setVisible(on);
+        if (on) c->widget->raise();  // over what it was laid on (an editor over a list's row)
+      }
       return true;
     }
     case PROP::Alert:
