@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/core/locale_tables.h"
 #include "runtime/data/file_statements.h"
 #include "runtime/ui/event_code.h"
 #include "runtime/ui/message_box.h"
@@ -18,6 +19,19 @@ constexpr int kBackwards = 1;
 constexpr int kForwards = 2;
 constexpr int kRetainMode = 2;
 constexpr uint32_t kEnterKey = 0x0D;
+
+// Two key values alike as a key without case compares them (trailing blanks do not count).
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  auto trimmed = [](std::string_view t) {
+    while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+    return t;
+  };
+  a = trimmed(a);
+  b = trimmed(b);
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return ToUpperChar(static_cast<uint8_t>(x)) == ToUpperChar(static_cast<uint8_t>(y));
+         });
+}
 
 // Shows the busy cursor while it lives.
 class BusyCursor {
@@ -99,6 +113,9 @@ void Browse::Kill() {
 }
 
 void Browse::SetAlerts() {
+  list_->SetHideSelect(hideSelect);
+  // The editors of an edit in place show only while a row is edited.
+  if (editRequest_ == 0) HideEditors();
   list_->SetAlert(browse_alert::kDoubleClick, browse_key::kLeftDouble);
   for (size_t n = 1; n <= OrderCount(); ++n) {
     auto& o = static_cast<BrowseSortOrder&>(Order(static_cast<int>(n)));
@@ -178,6 +195,7 @@ void Browse::FetchRows(int direction) {
   if (scanning) primary().SetQuickScan(true);
   while (itemsToFill > 0) {
     const int r = forward ? Next() : Previous();
+    recordStatus = r;
     if (r != kLevelBenign) break;  // the end of the set, or a read error (reported)
     std::string position = cinevo::Position(view().block());
     if (atEdge) {
@@ -200,15 +218,17 @@ void Browse::ResetQueue(int mode) {
 
   std::string remembered;
   if (currentChoice >= 1 && currentChoice <= Rows()) remembered = positions_[static_cast<size_t>(currentChoice - 1)];
-  int skip = 0;
-  bool started = false;
   if (mode == kRetainMode && !remembered.empty()) {
     // Around the highlighted record: it is read first, the rows above it afterwards.
-    if (retainRow) skip = std::min(currentChoice - 1, lastItems - 1);
-    started = ResetViewTo(remembered);
-  } else if (!positions_.empty()) {
-    started = ResetViewTo(positions_.front());
+    Refill(remembered, retainRow ? currentChoice - 1 : 0, remembered);
+  } else {
+    Refill(positions_.empty() ? std::string() : positions_.front(), 0, remembered);
   }
+}
+
+void Browse::Refill(const std::string& anchor, int skip, const std::string& remembered) {
+  skip = std::clamp(skip, 0, lastItems - 1);
+  const bool started = ResetViewTo(anchor);
   if (!started) {
     skip = 0;
     ResetToStart();
@@ -346,6 +366,30 @@ void Browse::Locate(std::string_view value) {
     ScrollEnd(true);  // nothing at or after the value: the last page
     return;
   }
+  FillFromHere();
+}
+
+bool Browse::ShowRecord(std::string_view value, int64_t pointer) {
+  lastChoice = currentChoice;
+  lastItems = std::max(1, list_->RowsShown());
+  if (pointer <= 0 || PositionAtValue(value) != kLevelBenign) return false;
+  // Records with equal key values follow one another from there; the one at `pointer` is it.
+  FileControlBlock& file = primary().Me().File();
+  std::string position;
+  while (ViewManager::Next() == kLevelBenign) {
+    if (!EqualIgnoringCase(FreeElementText(), value)) break;
+    if (cinevo::Pointer(file) == pointer) {
+      position = cinevo::Position(view().block());
+      break;
+    }
+  }
+  if (position.empty()) return false;
+  // The highlight keeps its row number where the rows above allow it.
+  Refill(position, std::max(currentChoice, 1) - 1, position);
+  return refillFound_;
+}
+
+void Browse::FillFromHere() {
   ClearRows();
   itemsToFill = lastItems;
   FetchRows(kForwards);
@@ -413,41 +457,85 @@ void Browse::Ask(int request) {
 }
 
 void Browse::TakeResponse(int request, int response) {
-  // The record written is in the buffer: its free key element finds it when it is not where the
-  // highlight was (a new record, or a changed key).
+  // The record written is the primary file's current record: its key value and its place in
+  // the file find it when it is not where the highlight was (a new record, or a changed key),
+  // even among records with the same key value.
   const std::string value = FreeElementText();
-  if (response == response::kCompleted && request == request::kInsert) {
-    Locate(value);
+  const int64_t pointer = request == request::kDelete ? 0 : cinevo::Pointer(primary().Me().File());
+  const bool completed = response == response::kCompleted;
+  if (completed && request == request::kInsert) {
+    if (!ShowRecord(value, pointer)) Locate(value);
     return;
   }
   ResetQueue(kRetainMode);
-  if (response == response::kCompleted && request == request::kChange && !refillFound_) Locate(value);
+  if (completed && request == request::kChange && !refillFound_ && !ShowRecord(value, pointer)) Locate(value);
 }
 
-void Browse::EditInPlace(int request) {
+void Browse::EditInPlace(int request, int column) {
   RelationManager& rel = primary();
   if (request == request::kDelete) {
     rel.Delete(true);
     ResetQueue(kRetainMode);
     return;
   }
-  // The edit controls show the record's fields; the user's keys end the edit (TakeEvent).
+  if (editList_.empty()) return;
+  // The editors show the record's fields; the user's keys end the edit (TakeEditKey).
   std::span<uint8_t> record = rel.Me().File().record;
   editSaved_.assign(record.begin(), record.end());
   editRequest_ = request;
-  editColumn_ = 0;
-  if (!editAlertsSet_) {
-    // Esc, Up and Down end an edit; Tab and Shift+Tab move the focus as usual (see TakeEditKey).
-    for (const EditControl& e : editList_) {
-      int slot = 1;
-      for (uint32_t key : {0x1Bu, 0x26u, 0x28u}) list_->SetControlAlert(e.control, slot++, key);
+  editColumn_ = std::clamp(column, 0, static_cast<int>(editList_.size()) - 1);
+  editNewRow_ = 0;
+  if (request == request::kInsert) {
+    // The new record gets a row of its own, above the highlighted one, keeping the page's size.
+    lastItems = std::max(1, list_->RowsShown());
+    editFromChoice_ = currentChoice;
+    int at = std::max(currentChoice, 1);
+    fields_.AssignLeftToRight();
+    QueueAddAt(queue_, at);
+    positions_.insert(positions_.begin() + (at - 1), std::string());
+    if (Rows() > lastItems) {
+      if (at < Rows()) {
+        DropRow(false);
+      } else {
+        DropRow(true);
+        --at;
+      }
     }
-    editAlertsSet_ = true;
+    editNewRow_ = at;
+    currentChoice = at;
+    list_->SetSelected(at);
   }
-  if (!editList_.empty()) {
-    window_->window().Display();
-    window_->window().Select(editList_.front().control);
+  SetEditAlerts();
+  ManagedWindow& w = window_->window();
+  w.Display();
+  for (const EditControl& e : editList_) list_->PlaceOverCell(e.control, std::max(currentChoice, 1), e.column);
+  w.Select(editList_[static_cast<size_t>(editColumn_)].control);
+}
+
+void Browse::SetEditAlerts() {
+  // The six ending keys reach the browse from every editor; the arrow keys stay with the editor
+  // when they end nothing.
+  const bool arrows = arrowAction != edit_move::kRemain;
+  for (const EditControl& e : editList_) {
+    int slot = 1;
+    for (uint32_t key : {0x09u, 0x109u, 0x0Du, 0x1Bu, 0x28u, 0x26u}) {
+      const bool arrow = key == 0x28u || key == 0x26u;
+      list_->SetControlAlert(e.control, slot++, arrow && !arrows ? 0 : key);
+    }
   }
+}
+
+void Browse::HideEditors() {
+  for (const EditControl& e : editList_) list_->HideControl(e.control);
+}
+
+bool Browse::IsEditControl(int control) const {
+  return std::any_of(editList_.begin(), editList_.end(), [&](const EditControl& e) { return e.control == control; });
+}
+
+bool Browse::EditFocusLeft() const {
+  const int focus = window_->window().FocusedControl();
+  return focus != 0 && !IsEditControl(focus);
 }
 
 int Browse::AskSaveRow(bool changed, int request) {
@@ -468,14 +556,80 @@ int Browse::AskSaveRow(bool changed, int request) {
   return kLevelCancel;
 }
 
+bool Browse::EndEditRow(RowEnd how) {
+  ManagedWindow& w = window_->window();
+  FileManager& me = primary().Me();
+  std::span<uint8_t> record = me.File().record;
+  const bool changed = !std::equal(record.begin(), record.end(), editSaved_.begin(), editSaved_.end());
+  // The edit is taken off first: the editor loses the focus while a question is shown, and that
+  // must not end the row a second time.
+  const int request = editRequest_;
+  editRequest_ = 0;
+  int level = kLevelBenign;
+  if (how == RowEnd::kDiscard) {
+    std::copy(editSaved_.begin(), editSaved_.end(), record.begin());
+  } else if (how == RowEnd::kQuiet) {
+    if (changed) level = request == request::kInsert ? me.Insert() : primary().Update();
+  } else {
+    level = AskSaveRow(changed, request);
+  }
+  if (level != kLevelBenign) {
+    editRequest_ = request;
+    w.Select(editList_[static_cast<size_t>(editColumn_)].control);
+    return false;  // stays on the row
+  }
+  // Written when the record still differs from the row as it was (No and Esc put it back).
+  const bool written = !std::equal(record.begin(), record.end(), editSaved_.begin(), editSaved_.end());
+  HideEditors();
+  if (editNewRow_ != 0) {
+    // The insert's own row goes; the page is read again around the row highlighted before it.
+    if (editNewRow_ <= Rows()) {
+      QueueDeleteAt(queue_, editNewRow_);
+      positions_.erase(positions_.begin() + (editNewRow_ - 1));
+    }
+    currentChoice = std::min(editFromChoice_, Rows());
+    editNewRow_ = 0;
+  }
+  w.Display();
+  w.Select(listControl_);
+  if (written) {
+    TakeResponse(request, response::kCompleted);
+  } else {
+    ResetQueue(kRetainMode);
+  }
+  return true;
+}
+
+void Browse::ContinueEdit(bool down, int column) {
+  const std::string before = viewPosition_;
+  ScrollOne(down);
+  if (viewPosition_.empty() || viewPosition_ == before) return;  // no row there
+  EditInPlace(request::kChange, column);
+}
+
+void Browse::TakeFocusLoss() {
+  if (focusLossAction == edit_move::kRemain) return;
+  // A click on another row of the list takes the highlight there once the row has ended.
+  const bool toList = window_->window().FocusedControl() == listControl_;
+  const int clicked = toList ? list_->Selected() : 0;
+  const RowEnd how = focusLossAction == edit_move::kSaveQuietly ? RowEnd::kQuiet
+                     : focusLossAction == edit_move::kDiscard   ? RowEnd::kDiscard
+                                                                : RowEnd::kAsk;
+  if (!EndEditRow(how)) return;
+  if (clicked >= 1 && clicked <= Rows() && clicked != currentChoice) {
+    lastChoice = currentChoice;
+    currentChoice = clicked;
+    AfterMove();
+  }
+}
+
 bool Browse::TakeEditKey(int control, uint32_t keyCode, bool accepted) {
   if (editRequest_ == 0 || editList_.empty()) return false;
   ManagedWindow& w = window_->window();
-  EditAction action = EditActionOf(keyCode);
-  if (accepted && action != kEditEnter) {
-    // The control was left: for another edit control (Tab, Shift+Tab, a click) the edit goes on
-    // in that column; anywhere else the row is left as with Enter. A control that still has the
-    // focus reports a late leaving of an earlier edit: nothing to do.
+  if (accepted) {
+    // An editor's value was taken: because it lost the focus, or before one of the ending keys
+    // (which follows as its own event). Another editor of the row taking the focus moves the
+    // edit to its column; any other control ends the row as focusLossAction says.
     const int focus = w.FocusedControl();
     if (focus == control) return true;
     for (size_t i = 0; i < editList_.size(); ++i) {
@@ -484,43 +638,49 @@ bool Browse::TakeEditKey(int control, uint32_t keyCode, bool accepted) {
         return true;
       }
     }
-    action = kEditEnter;
+    if (EditFocusLeft()) TakeFocusLoss();
+    return true;
   }
-  if (action == kEditNone) return false;
+  const EditAction action = EditActionOf(keyCode);
   const int columns = static_cast<int>(editList_.size());
-  if (action == kEditTab || action == kEditShiftTab) {
-    const int next = editColumn_ + (action == kEditTab ? 1 : -1);
-    if (next >= 0 && next < columns) {
-      editColumn_ = next;
-      w.Select(editList_[static_cast<size_t>(next)].control);
+  const int column = editColumn_;
+  switch (action) {
+    case kEditTab:
+    case kEditShiftTab: {
+      const bool forward = action == kEditTab;
+      if (tabAction != edit_move::kEndRow) {
+        const int next = column + (forward ? 1 : -1);
+        if (next >= 0 && next < columns) {
+          editColumn_ = next;
+          w.Select(editList_[static_cast<size_t>(next)].control);
+          return true;
+        }
+      }
+      if (EndEditRow(RowEnd::kAsk) && tabAction == edit_move::kNextRow) {
+        ContinueEdit(forward, forward ? 0 : columns - 1);
+      }
       return true;
     }
+    case kEditEnter:
+      if (EndEditRow(RowEnd::kAsk) && enterAction == edit_move::kNextRow) ContinueEdit(true, column);
+      return true;
+    case kEditEscape:
+      EndEditRow(RowEnd::kDiscard);
+      return true;
+    case kEditDown:
+    case kEditUp: {
+      if (arrowAction == edit_move::kRemain) return false;
+      const bool down = action == kEditDown;
+      if (!EndEditRow(RowEnd::kAsk)) return true;
+      if (arrowAction == edit_move::kNextRow) {
+        ContinueEdit(down, column);
+      } else {
+        ScrollOne(down);
+      }
+      return true;
+    }
+    default: return false;
   }
-  std::span<uint8_t> record = primary().Me().File().record;
-  const bool changed = !std::equal(record.begin(), record.end(), editSaved_.begin(), editSaved_.end());
-  // The edit is taken off first: the control loses the focus while the question is shown, and
-  // that event must not ask again.
-  const int request = editRequest_;
-  editRequest_ = 0;
-  if (action == kEditEscape) {
-    std::copy(editSaved_.begin(), editSaved_.end(), record.begin());
-  } else if (AskSaveRow(changed, request) != kLevelBenign) {
-    editRequest_ = request;
-    w.Select(editList_[static_cast<size_t>(editColumn_)].control);
-    return true;  // stays on the row
-  }
-  // Written when the record still differs from the row as it was (Yes); No put it back.
-  const bool written = !std::equal(record.begin(), record.end(), editSaved_.begin(), editSaved_.end());
-  w.Display();
-  w.Select(listControl_);
-  if (written) {
-    TakeResponse(request, response::kCompleted);
-  } else {
-    ResetQueue(kRetainMode);
-  }
-  if (action == kEditDown) ScrollOne(true);
-  if (action == kEditUp) ScrollOne(false);
-  return true;
 }
 
 // --- Events ------------------------------------------------------------------------------------------------
@@ -579,6 +739,9 @@ int Browse::TakeEvent() {
   ManagedWindow& w = window_->window();
   const int event = w.Event();
   const int field = w.Field();
+  // A row being edited whose editors lost the focus to another control (a click elsewhere) is
+  // ended before that control's event is taken.
+  if (editRequest_ != 0 && !IsEditControl(field) && EditFocusLeft()) TakeFocusLoss();
   if (field == 0) return level::kContinue;
   if (field != listControl_) {
     if (event == EVENT::Accepted && TakeButton(field)) return level::kContinue;
@@ -591,6 +754,14 @@ int Browse::TakeEvent() {
     return level::kContinue;
   }
   currentEvent = event;
+  // The page and the highlight stay under the editors while a row is edited.
+  if (editRequest_ != 0) {
+    if (event == EVENT::NewSelection) {
+      newSelectPosted = false;
+      list_->SetSelected(currentChoice);
+    }
+    return level::kContinue;
+  }
   switch (event) {
     case EVENT::ScrollUp: ScrollOne(false); break;
     case EVENT::ScrollDown: ScrollOne(true); break;

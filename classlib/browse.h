@@ -81,6 +81,37 @@ enum EditAction : int {
 // The ending action of a key code in an edit-in-place control (kEditNone for other keys).
 EditAction EditActionOf(uint32_t keyCode);
 
+// Where an edit in place goes after an ending key: the codes of the settings tabAction,
+// enterAction, arrowAction and focusLossAction. "The row ends" means: a changed row asks "Save
+// Record" (Yes writes it, No puts it back, Cancel stays on the row); an unchanged one is left.
+//
+//   tabAction (Tab, Shift+Tab)
+//     kDefault   the next (previous) column; past the last (first) one the row ends
+//     kNextRow   the same, but past the last (first) column the edit goes on in the first (last)
+//                column of the next (previous) row
+//     kEndRow    the row ends at once
+//   enterAction
+//     kDefault   the row ends; the highlight stays on it
+//     kNextRow   the row ends and the edit goes on in the same column of the next row
+//   arrowAction (Up, Down)
+//     kDefault   the row ends and the highlight moves one row
+//     kNextRow   the row ends and the edit goes on in the same column of the row above (below)
+//     kRemain    the keys stay with the editor (they are not ending keys)
+//   focusLossAction (a control other than the row's editors takes the focus)
+//     kDefault       the row ends
+//     kSaveQuietly   the row ends, a changed row written without asking
+//     kDiscard       the row is put back as it was and ends
+//     kRemain        the edit stays open until an ending key
+// Esc always puts the row back and ends it. A code a setting does not list counts as kDefault.
+namespace edit_move {
+inline constexpr uint8_t kDefault = 0;
+inline constexpr uint8_t kNextRow = 1;
+inline constexpr uint8_t kEndRow = 2;
+inline constexpr uint8_t kRemain = 3;
+inline constexpr uint8_t kSaveQuietly = 4;
+inline constexpr uint8_t kDiscard = 5;
+}  // namespace edit_move
+
 class Browse : public ViewManager, public BrowseItem {
  public:
   // --- Settings ---------------------------------------------------------------------------------
@@ -94,6 +125,11 @@ class Browse : public ViewManager, public BrowseItem {
   bool quickScan = false;
   bool retainRow = true;
   bool selecting = false;
+  bool hideSelect = false;  // the highlight shows only while the list has the focus (SetAlerts)
+  uint8_t tabAction = edit_move::kDefault;
+  uint8_t enterAction = edit_move::kDefault;
+  uint8_t arrowAction = edit_move::kDefault;
+  uint8_t focusLossAction = edit_move::kDefault;
 
   // --- State ------------------------------------------------------------------------------------
   int currentChoice = 0;
@@ -103,6 +139,8 @@ class Browse : public ViewManager, public BrowseItem {
   int lastItems = 0;
   bool loaded = false;
   bool newSelectPosted = false;
+  // The level of the last read of a row: 0 a record, 5 the end of the set, 3 a read error.
+  int recordStatus = 0;
 
   // Stores the references, makes the first sort-order list, adds the browse to the window.
   void Init(int listControl, ListControl& list, WindowManager& window, Queue& listQueue, View& view,
@@ -129,8 +167,10 @@ class Browse : public ViewManager, public BrowseItem {
   virtual void Ask(int request);
   // What follows an update procedure: the list is refilled, an inserted record highlighted.
   virtual void TakeResponse(int request, int response);
-  // Insert or change in the list itself (no update procedure).
-  virtual void EditInPlace(int request);
+  // Insert or change in the list itself (no update procedure): the edit controls are laid over
+  // the highlighted row's cells (a new row is opened for an insert) and `column` (0-based, of the
+  // edit controls) gets the focus.
+  virtual void EditInPlace(int request, int column = 0);
   // Leaving a changed row of an edit (1 insert, 2 change): asks "Save Record" and writes the row
   // for Yes, puts it back for No; the level says whether to leave the row (0) or stay on it (4).
   virtual int AskSaveRow(bool changed, int request);
@@ -140,6 +180,9 @@ class Browse : public ViewManager, public BrowseItem {
   virtual void ScrollEnd(bool bottom);
   virtual void ScrollDrag();
   virtual void Locate(std::string_view value);
+  // Shows the record at `pointer` of the primary file, whose free key element is `value`, with
+  // the highlight on it; false when the view does not hold it.
+  virtual bool ShowRecord(std::string_view value, int64_t pointer);
   // The highlighted row's record into the record buffers (cleared when there is no row).
   virtual void LoadCurrent();
 
@@ -175,6 +218,12 @@ class Browse : public ViewManager, public BrowseItem {
   void DropRow(bool top);
   void ClearRows();
   bool ResetViewTo(const std::string& position);
+  // Fills the page from the row the next read gives, highlighting it; near the end of the set
+  // the page is filled backwards (unless ALLOWUNFILLED).
+  void FillFromHere();
+  // The refill of ResetQueue: reading from `anchor` (the start of the set when empty or gone)
+  // with up to `skip` rows above it, the highlight on the row at `remembered` when it is read.
+  void Refill(const std::string& anchor, int skip, const std::string& remembered);
   // After a move: the list's highlight, one NewSelection, the locator and the thumb.
   void AfterMove();
   void PostNewSelection();
@@ -190,6 +239,17 @@ class Browse : public ViewManager, public BrowseItem {
   // A key that ends or moves an edit in place (`accepted`: the control was left or Enter
   // pressed); false when no edit is under way.
   bool TakeEditKey(int control, uint32_t keyCode, bool accepted);
+  enum class RowEnd { kAsk, kQuiet, kDiscard };
+  // Ends the row being edited; false when the edit stays on it (Cancel, a failed write).
+  bool EndEditRow(RowEnd how);
+  // After a row ended: the edit goes on in `column` of the next (previous) row, when there is one.
+  void ContinueEdit(bool down, int column);
+  // Another control than the row's editors has the focus.
+  bool EditFocusLeft() const;
+  void TakeFocusLoss();
+  bool IsEditControl(int control) const;
+  void SetEditAlerts();
+  void HideEditors();
 
   int listControl_ = 0;
   ListControl* list_ = nullptr;
@@ -205,8 +265,9 @@ class Browse : public ViewManager, public BrowseItem {
   std::vector<uint8_t> editSaved_;  // the row's record as it was before the edit
   int editRequest_ = 0;              // the edit in place under way (0 none)
   int editColumn_ = 0;
-  bool refillFound_ = false;
-  bool editAlertsSet_ = false;         // the last refill found the highlighted record again
+  bool refillFound_ = false;  // the last refill found the highlighted record again
+  int editNewRow_ = 0;        // an insert's own row on the page (0 none)
+  int editFromChoice_ = 0;    // the row highlighted before that row was opened
 };
 
 }  // namespace cinevo::classlib

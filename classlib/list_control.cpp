@@ -24,5 +24,15 @@ void RuntimeListControl::SetControlAlert(int control, int slot, uint32_t keyCode
 void RuntimeListControl::SetThumb(int position) { window_.SetProperty(PROP::Thumb, position, control_); }
 int RuntimeListControl::Thumb() const { return window_.PropertyLong(PROP::Thumb, control_); }
 void RuntimeListControl::Redisplay() { window_.Display(control_); }
+void RuntimeListControl::SetHideSelect(bool on) { window_.SetProperty(PROP::HideSelect, on ? 1 : 0, control_); }
+
+bool RuntimeListControl::PlaceOverCell(int control, int row, int column) {
+  window_.Display(control_);  // the page as the browse left it, so that the row is where it shows
+  const std::optional<PixelRect> cell = window_.ListCellRect(control_, row, column);
+  if (!cell || !window_.SetControlRect(control, *cell)) return false;
+  return window_.SetProperty(PROP::Visible, 1, control);
+}
+
+void RuntimeListControl::HideControl(int control) { window_.SetProperty(PROP::Visible, 0, control); }
 
 }  // namespace cinevo::classlib

@@ -27,6 +27,12 @@ class ListControl {
   virtual void SetThumb(int position) = 0;  // 1 ... 100
   virtual int Thumb() const = 0;            // where the user dropped the thumb
   virtual void Redisplay() = 0;             // show the queue's current rows now
+  // Shows the highlight only while the list has the focus (or always).
+  virtual void SetHideSelect(bool /*on*/) {}
+  // Lays another control of the window over the cell of `row` (1-based, of the page) and
+  // `column` (1-based) and shows it; false when the cell is not in sight.
+  virtual bool PlaceOverCell(int /*control*/, int /*row*/, int /*column*/) { return false; }
+  virtual void HideControl(int /*control*/) {}
 };
 
 // A list control of a runtime window; the list is switched to paged mode.
@@ -42,6 +48,9 @@ class RuntimeListControl : public ListControl {
   void SetThumb(int position) override;
   int Thumb() const override;
   void Redisplay() override;
+  void SetHideSelect(bool on) override;
+  bool PlaceOverCell(int control, int row, int column) override;
+  void HideControl(int control) override;
 
  private:
   Window& window_;
