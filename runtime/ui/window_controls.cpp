@@ -130,8 +130,9 @@ bool WindowQt::HandleAlertKey(QWidget* widget, uint32_t keyCode) {
       std::find(windowAlerts.begin(), windowAlerts.end(), keyCode) != windowAlerts.end();
   if (!control && !windowWide) return false;
   // A control's own alert key in an entry takes what was typed first (Accepted comes before the
-  // AlertKey), as leaving the entry would: the key ends the typing there.
-  if (control) TakeEntry(*c);
+  // AlertKey), as leaving the entry would: the key ends the typing there. Typing the entry's
+  // picture rejects keeps the key from doing anything but that (Rejected).
+  if (control && !TakeEntry(*c)) return true;
   window.Raise(EVENT::AlertKey, number, keyCode);
   return true;
 }
@@ -171,14 +172,14 @@ void WindowQt::ShowValue(Control& c) {
   }
 }
 
-void WindowQt::TakeEntry(Control& c) {
+bool WindowQt::TakeEntry(Control& c) {
   auto* edit = qobject_cast<QLineEdit*>(c.widget.data());
-  if (edit == nullptr || !edit->isModified()) return;
+  if (edit == nullptr || !edit->isModified()) return true;
   const std::string typed = Bytes(edit->text());
   DeformatResult r = c.picture.Valid() ? Deformat(c.picture, typed) : DeformatResult{true, 0, {}, typed};
   if (!r.ok) {
     window.Raise(EVENT::Rejected, c.number);
-    return;
+    return false;
   }
   const PictureClass k = c.picture.Class();
   if (c.use.Valid()) {
@@ -192,6 +193,7 @@ void WindowQt::TakeEntry(Control& c) {
   }
   ShowValue(c);
   window.Raise(EVENT::Accepted, c.number);
+  return true;
 }
 
 void WindowQt::Build(const WindowDefinition& d) {

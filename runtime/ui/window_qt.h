@@ -61,7 +61,8 @@ struct WindowQt : platform::WindowProcedure {
   Control* Find(int number) const;
   Control& Add(ControlKind kind, int parent);
   void ShowValue(Control& c);  // entries and strings: the value through the picture
-  void TakeEntry(Control& c);  // an entry was left: read it back, raise Accepted or Rejected
+  // An entry was left: read it back, raise Accepted or Rejected; false when it was rejected.
+  bool TakeEntry(Control& c);
   bool HandleAlertKey(QWidget* widget, uint32_t keyCode);
   // A widget of the window got the keyboard focus: EVENT::Selected for its control when that
   // control did not have the focus before.

@@ -253,6 +253,31 @@ TEST_F(UiDriverTest, AnEntryShowsItsVariableThroughThePictureAndStoresWhatIsType
   EXPECT_EQ(qobject_cast<QLineEdit*>(ControlWidget(w, 3))->text().trimmed(), "5");
 }
 
+TEST_F(UiDriverTest, AnEntrysOwnAlertKeyTakesWhatWasTypedFirst) {
+  WindowDefinition d;
+  d.controls = {Entry("@s8"), Entry("@d1")};
+  Open(d);
+  char text[8];
+  std::memcpy(text, "Old     ", 8);
+  int32_t date = 0;
+  ASSERT_TRUE(w.Bind(1, ValueRef::Make(TypeCode::kString, text, 8)));
+  ASSERT_TRUE(w.Bind(2, ValueRef::Make(TypeCode::kLong, &date)));
+  ASSERT_TRUE(w.SetProperty(PROP::Alert, 0x28, 1, 1));
+  ASSERT_TRUE(w.SetProperty(PROP::Alert, 0x28, 2, 1));
+  ASSERT_TRUE(ui->Type(1, "New", false));
+  ASSERT_TRUE(ui->PressKey(1, 0x28));
+  std::vector<SeenEvent> e = ui->Run();
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Accepted, 1, 0x28, ""}, {EVENT::AlertKey, 1, 0x28, ""}}))
+      << Describe(e);
+  EXPECT_EQ(std::string(text, 8), "New     ");
+  // What the picture cannot read is rejected, and the key does nothing else.
+  ASSERT_TRUE(ui->Type(2, "99/99/99", false));
+  ASSERT_TRUE(ui->PressKey(2, 0x28));
+  e = ui->Run();
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Rejected, 2, 0x28, ""}})) << Describe(e);
+  EXPECT_EQ(date, 0);
+}
+
 TEST_F(UiDriverTest, AStringShowsItsTextThroughItsPicture) {
   WindowDefinition d;
   d.controls = {String("first", "@s4"), String("plain")};
