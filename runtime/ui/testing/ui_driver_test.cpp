@@ -265,6 +265,7 @@ TEST_F(UiDriverTest, AnEntrysOwnAlertKeyTakesWhatWasTypedFirst) {
   ASSERT_TRUE(w.SetProperty(PROP::Alert, 0x28, 1, 1));
   ASSERT_TRUE(w.SetProperty(PROP::Alert, 0x28, 2, 1));
   ASSERT_TRUE(ui->Type(1, "New", false));
+  ui->Run();  // the entry taking the focus
   ASSERT_TRUE(ui->PressKey(1, 0x28));
   std::vector<SeenEvent> e = ui->Run();
   EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Accepted, 1, 0x28, ""}, {EVENT::AlertKey, 1, 0x28, ""}}))
@@ -272,6 +273,7 @@ TEST_F(UiDriverTest, AnEntrysOwnAlertKeyTakesWhatWasTypedFirst) {
   EXPECT_EQ(std::string(text, 8), "New     ");
   // What the picture cannot read is rejected, and the key does nothing else.
   ASSERT_TRUE(ui->Type(2, "99/99/99", false));
+  ui->Run();
   ASSERT_TRUE(ui->PressKey(2, 0x28));
   e = ui->Run();
   EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Rejected, 2, 0x28, ""}})) << Describe(e);
