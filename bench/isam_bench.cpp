@@ -325,8 +325,8 @@ int main(int argc, char** argv) {
     Figures best;
   };
   Config configs[] = {
-      {"shared", "shared open, default page cache (1,000 pages)", isam::kDefaultCacheLimit, 0x42, {}},
-      {"exclusive", "exclusive open, default page cache (1,000 pages)", isam::kDefaultCacheLimit, 0x12, {}},
+      {"shared", "shared open, default page cache (100 pages)", isam::kDefaultCacheLimit, 0x42, {}},
+      {"exclusive", "exclusive open, default page cache (100 pages)", isam::kDefaultCacheLimit, 0x12, {}},
       {"large", "exclusive open, larger page cache (20000 pages)", 20000, 0x12, {}},
   };
   // The runs alternate between SQLite and the driver, and each figure is the best of its runs,

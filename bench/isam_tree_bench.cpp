@@ -1,5 +1,5 @@
 // The native data file's B-tree: inserts, point lookups and a full ordered scan, with the page
-// cache at its default limit of 1,000 pages and at other limits for comparison.
+// cache at its default limit of 100 pages and at other limits for comparison.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 

@@ -29,7 +29,7 @@
 
 namespace cinevo::isam {
 
-inline constexpr size_t kDefaultCacheLimit = 1000;
+inline constexpr size_t kDefaultCacheLimit = 100;  // clean pages kept per open file
 
 inline constexpr size_t kDefaultCacheLow = 20;
 
