@@ -71,6 +71,13 @@ void KeepPosition(FileControlBlock& f, int key, std::string& out) {
   if (SavePosition(f, key, out) != 0) out.clear();
 }
 
+// The position KeepPosition kept at the node's last read, or else the file's position now.
+int SaveKeptPosition(FileControlBlock& f, int key, const std::string& kept, std::string& out) {
+  if (kept.empty()) return SavePosition(f, key, out);
+  out += kept;
+  return 0;
+}
+
 int ResetTo(FileControlBlock& f, int key, std::string_view piece) {
   DriverArgs a;
   a.key = key;
@@ -148,13 +155,7 @@ class FileNode final : public RowNode {
     position_.clear();
     ClearRecord(file_);
   }
-  int Save(std::string& out) override {
-    if (!position_.empty()) {
-      out += position_;
-      return 0;
-    }
-    return SavePosition(file_, range_.key, out);
-  }
+  int Save(std::string& out) override { return SaveKeptPosition(file_, range_.key, position_, out); }
   int Restore(std::string_view& in) override {
     position_.clear();
     std::string_view piece;
@@ -261,13 +262,7 @@ class KeyJoinNode final : public RowNode {
     position_.clear();
     ClearRecord(file_);
   }
-  int Save(std::string& out) override {
-    if (!position_.empty()) {
-      out += position_;
-      return 0;
-    }
-    return SavePosition(file_, key_, out);
-  }
+  int Save(std::string& out) override { return SaveKeptPosition(file_, key_, position_, out); }
   int Restore(std::string_view& in) override {
     position_.clear();
     std::string_view piece;
