@@ -1,6 +1,7 @@
 // The controls of a window: built from its definition, raising their events, and read and set
 // through numbered properties.
 #include <QApplication>
+#include <QClipboard>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -56,6 +57,9 @@ class WindowFilter : public QObject {
       uint32_t code = KeyCodeFromQt(k->key(), static_cast<int>(k->modifiers()),
                                     text.isEmpty() ? 0 : text.at(0).unicode());
       if (code != 0 && qt_.HandleAlertKey(qobject_cast<QWidget*>(watched), code)) return true;
+      if (qt_.HandleMaskKey(qobject_cast<QWidget*>(watched), k)) return true;
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+      qt_.MaskClicked(qobject_cast<QWidget*>(watched));
     } else if (event->type() == QEvent::FocusIn) {
       qt_.ControlFocused(qobject_cast<QWidget*>(watched));
     } else if (event->type() == QEvent::StatusTip && qt_.status) {
@@ -137,6 +141,80 @@ bool WindowQt::HandleAlertKey(QWidget* widget, uint32_t keyCode) {
   return true;
 }
 
+QLineEdit* WindowQt::MaskedEntry(QWidget* widget, const EntryMask** mask) const {
+  auto* edit = qobject_cast<QLineEdit*>(widget);
+  const Control* c = edit != nullptr ? Find(NumberOfWidget(edit)) : nullptr;
+  if (c == nullptr || c->widget != edit || !c->mask.Active() || edit->isReadOnly()) return nullptr;
+  *mask = &c->mask;
+  return edit;
+}
+
+void WindowQt::MaskClicked(QWidget* widget) {
+  const EntryMask* mask = nullptr;
+  QLineEdit* edit = MaskedEntry(widget, &mask);
+  if (edit == nullptr || edit->hasSelectedText()) return;
+  const int free = mask->FirstFree(Bytes(edit->text()));
+  if (edit->cursorPosition() > free) edit->setCursorPosition(free);
+}
+
+bool WindowQt::HandleMaskKey(QWidget* widget, QKeyEvent* k) {
+  const EntryMask* found = nullptr;
+  QLineEdit* edit = MaskedEntry(widget, &found);
+  if (edit == nullptr) return false;
+  const EntryMask& mask = *found;
+  const std::string text = Bytes(edit->text());
+  const int from = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+  const int to = edit->hasSelectedText() ? from + static_cast<int>(edit->selectedText().size()) : from;
+  auto apply = [&](const EntryMask::Edit& e) {
+    if (e.text != text) {
+      edit->setText(Q(e.text));
+      edit->setModified(true);
+    }
+    edit->setCursorPosition(e.cursor);
+  };
+  // Typed characters one by one, each through the mask; what does not fit is left out.
+  auto typeAll = [&](const QString& typed, EntryMask::Edit e) {
+    for (const QChar ch : typed) {
+      if (ch.unicode() >= 0x80) continue;
+      if (auto next = mask.Type(e.text, e.cursor, static_cast<char>(ch.unicode()))) e = *next;
+    }
+    apply(e);
+  };
+  if (k->matches(QKeySequence::Paste)) {
+    typeAll(QApplication::clipboard()->text(), mask.Erase(text, from, to));
+    return true;
+  }
+  if (k->matches(QKeySequence::Cut)) {
+    if (from != to) {
+      QApplication::clipboard()->setText(edit->selectedText());
+      apply(mask.Erase(text, from, to));
+    }
+    return true;
+  }
+  if (k->key() == Qt::Key_Backspace || k->key() == Qt::Key_Delete) {
+    if (from != to) apply(mask.Erase(text, from, to));
+    else apply(k->key() == Qt::Key_Backspace ? mask.Backspace(text, from) : mask.Delete(text, from));
+    return true;
+  }
+  const QString typed = k->text();
+  if (typed.isEmpty() || typed.at(0).unicode() < 0x20 || typed.at(0).unicode() == 0x7F ||
+      (k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+    return false;
+  }
+  // A refused character changes nothing, not even a selection it would have replaced.
+  EntryMask::Edit start = from != to ? mask.Erase(text, from, to) : EntryMask::Edit{text, from};
+  bool any = false;
+  for (const QChar ch : typed) {
+    if (ch.unicode() >= 0x80) break;
+    auto next = mask.Type(start.text, start.cursor, static_cast<char>(ch.unicode()));
+    if (!next) break;
+    start = *next;
+    any = true;
+  }
+  if (any) apply(start);
+  return true;
+}
+
 void WindowQt::ControlFocused(const QWidget* widget) {
   // Focus coming back with its window (activation) reaches the same control again: nothing to
   // report. Focus on what is no control (the window itself, a menu) leaves the last one noted.
@@ -159,8 +237,15 @@ void WindowQt::ShowValue(Control& c) {
     } else {
       shown = Format(c.picture, std::string_view(value));
     }
-    // Shown without the blanks that fill the picture's width.
-    while (!shown.empty() && shown.back() == ' ') shown.pop_back();
+    if (c.mask.Active()) {
+      // A mask shows all of itself: its literals in place, blanks where nothing is typed. A P
+      // mask's value 0 shows no digits, so that typing does not mix with its zeros.
+      const bool zero = k == PictureClass::kPattern && shown.find_first_of("123456789") == std::string::npos;
+      shown = c.mask.Fit(zero ? std::string_view() : std::string_view(shown));
+    } else {
+      // Shown without the blanks that fill the picture's width.
+      while (!shown.empty() && shown.back() == ' ') shown.pop_back();
+    }
   } else {
     shown = value;
   }
@@ -334,6 +419,8 @@ void WindowQt::Build(const WindowDefinition& d) {
           c.picture = CompilePicture(def.picture.empty() ? "@s255" : def.picture);
           auto* e = new QLineEdit(w->client());
           if (c.picture.Valid()) e->setMaxLength(c.picture.Width());
+          c.mask = EntryMask(c.picture);
+          if (c.mask.Active()) e->setAcceptDrops(false);  // dropped text would pass the mask by
           QObject::connect(e, &QLineEdit::editingFinished, e, [this, number] {
             if (Control* ctl = Find(number)) TakeEntry(*ctl);
           });

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <QAction>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -19,6 +21,7 @@
 #include "platform/window/native_window.h"
 #include "runtime/core/picture.h"
 #include "runtime/core/value_ref.h"
+#include "runtime/ui/entry_mask.h"
 #include "runtime/ui/format/list_format.h"
 #include "runtime/ui/queue_list_view.h"
 #include "runtime/ui/window_definition.h"
@@ -38,6 +41,7 @@ struct Control {
   std::vector<uint32_t> alerts;          // alert key codes, slot i at [i - 1]; 0 free
   std::vector<std::string> iconNames;    // the icon list, icon i at [i - 1]
   CompiledPicture picture;
+  EntryMask mask;                        // entries with a P or K picture: checked as typed
   ValueRef use;                          // Valid() when bound to a variable
   std::string value;                     // the value when not bound
   bool disabled = false;
@@ -64,6 +68,12 @@ struct WindowQt : platform::WindowProcedure {
   // An entry was left: read it back, raise Accepted or Rejected; false when it was rejected.
   bool TakeEntry(Control& c);
   bool HandleAlertKey(QWidget* widget, uint32_t keyCode);
+  // A key for an entry with a mask: typed, erased or refused by the mask; false when the key is
+  // left to the entry (cursor keys, Enter, shortcuts).
+  bool HandleMaskKey(QWidget* widget, QKeyEvent* key);
+  // A click into a masked entry's blank tail: the cursor goes where the typing stopped.
+  void MaskClicked(QWidget* widget);
+  QLineEdit* MaskedEntry(QWidget* widget, const EntryMask** mask) const;  // nullptr: no mask
   // A widget of the window got the keyboard focus: EVENT::Selected for its control when that
   // control did not have the focus before.
   void ControlFocused(const QWidget* widget);

@@ -3,6 +3,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -278,6 +279,63 @@ TEST_F(UiDriverTest, AnEntrysOwnAlertKeyTakesWhatWasTypedFirst) {
   e = ui->Run();
   EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Rejected, 2, 0x28, ""}})) << Describe(e);
   EXPECT_EQ(date, 0);
+}
+
+TEST_F(UiDriverTest, AMaskedEntryChecksEachKeystrokeAsItIsTyped) {
+  WindowDefinition d;
+  d.controls = {Entry("@P###-####P"), Entry("@K^@@-##K"), Button("OK")};
+  Open(d);
+  int32_t phone = 0;
+  char code[6];
+  std::memcpy(code, "      ", 6);
+  ASSERT_TRUE(w.Bind(1, ValueRef::Make(TypeCode::kLong, &phone)));
+  ASSERT_TRUE(w.Bind(2, ValueRef::Make(TypeCode::kString, code, 6)));
+  auto* phoneEdit = qobject_cast<QLineEdit*>(ControlWidget(w, 1));
+  auto* codeEdit = qobject_cast<QLineEdit*>(ControlWidget(w, 2));
+  // An empty value shows the mask's literals with blanks to type into.
+  EXPECT_EQ(phoneEdit->text(), "   -    ");
+  EXPECT_EQ(codeEdit->text(), "   -  ");
+
+  // Letters are refused in digit positions as they are typed, literals are stepped over.
+  ASSERT_TRUE(ui->Type(1, "55x5-12a345", false));
+  EXPECT_EQ(phoneEdit->text(), "555-1234");
+  EXPECT_EQ(phoneEdit->cursorPosition(), 8);
+  QTest::keyClick(phoneEdit, Qt::Key_Return);
+  std::vector<SeenEvent> e = Without(ui->Run(), EVENT::Selected);
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Accepted, 1, 0x0D, ""}})) << Describe(e);
+  EXPECT_EQ(phone, 5551234);
+  // A shorter number is right-aligned in the mask, as the picture shows it.
+  ASSERT_TRUE(ui->Type(1, "12"));
+  Without(ui->Run(), EVENT::Selected);
+  EXPECT_EQ(phone, 12);
+  EXPECT_EQ(phoneEdit->text(), "000-0012");
+
+  // "^" shows upper case; a digit is refused where a letter goes and the cursor stays.
+  ASSERT_TRUE(ui->Type(2, "m1ov", false));
+  EXPECT_EQ(codeEdit->text(), "Mov-  ");
+  EXPECT_EQ(codeEdit->cursorPosition(), 4);
+  QTest::keyClicks(codeEdit, "4a2");
+  EXPECT_EQ(codeEdit->text(), "Mov-42");
+  // Backspace blanks the position before the cursor and leaves the literal alone.
+  QTest::keyClick(codeEdit, Qt::Key_Backspace);
+  QTest::keyClick(codeEdit, Qt::Key_Backspace);
+  QTest::keyClick(codeEdit, Qt::Key_Backspace);
+  EXPECT_EQ(codeEdit->text(), "Mo -  ");
+  EXPECT_EQ(codeEdit->cursorPosition(), 2);
+  // A click into the blank tail puts the cursor where the typing stopped.
+  QTest::mouseClick(codeEdit, Qt::LeftButton, {}, QPoint(codeEdit->width() - 4, codeEdit->height() / 2));
+  EXPECT_EQ(codeEdit->cursorPosition(), 2);
+  // Leaving it with required positions blank is rejected; filled, it is accepted.
+  QTest::keyClick(codeEdit, Qt::Key_Return);
+  e = Without(ui->Run(), EVENT::Selected);
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Rejected, 2, 0x0D, ""}})) << Describe(e);
+  EXPECT_EQ(std::string(code, 6), "      ");
+  QTest::keyClicks(codeEdit, "x07");
+  QTest::keyClick(codeEdit, Qt::Key_Return);
+  e = Without(ui->Run(), EVENT::Selected);
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Accepted, 2, 0x0D, ""}})) << Describe(e);
+  EXPECT_EQ(std::string(code, 6), "Mox07 ");
+  EXPECT_EQ(codeEdit->text(), "Mox-07");
 }
 
 TEST_F(UiDriverTest, AStringShowsItsTextThroughItsPicture) {
