@@ -249,7 +249,7 @@ int IsamTable::OpenTable(DriverArgs& args) {
     d.on_demand = has_program && k < fd.keys.size() && fd.keys[k].IsIndex();
     keys_.push_back(std::move(d));
   }
-  memos_.assign(table_.declaration.memos.size(), std::string());
+  memos_.Reset(table_.number, table_.declaration.memos, codec_.oem);
   if (fcb_.record.size() < table_.declaration.record_length) fcb_.record.resize(table_.declaration.record_length, 0);
   current_ = 0;
   current_kept_ = false;
@@ -397,9 +397,9 @@ int IsamTable::GetProperty(DriverArgs& args) {
     return 0;
   }
   if (args.property == kPropMemoValue && args.index < 0) {
-    size_t n = static_cast<size_t>(-static_cast<int64_t>(args.index));
-    if (n == 0 || n > memos_.size()) return kErrUnsupported;
-    args.text_result = memos_[n - 1];
+    const std::string* contents = memos_.Contents(static_cast<size_t>(-static_cast<int64_t>(args.index)));
+    if (contents == nullptr) return kErrUnsupported;
+    args.text_result = *contents;
     return 0;
   }
   return kErrUnsupported;  // the generic answers from the declaration and the state word
@@ -410,12 +410,7 @@ int IsamTable::SetProperty(DriverArgs& args) {
   if (args.property == kPropTransaction) return 0;
   if (args.property == kPropMemoValue && args.index < 0) {
     size_t n = static_cast<size_t>(-static_cast<int64_t>(args.index));
-    if (n == 0 || n > memos_.size()) return kErrUnsupported;
-    const StreamMemo& m = table_.declaration.memos[n - 1];
-    std::string v(args.text);
-    if (!(m.flags & kMemoBlob) && m.max_size > 0 && v.size() > m.max_size) v.resize(m.max_size);
-    memos_[n - 1] = std::move(v);
-    return 0;
+    return memos_.SetContents(n, std::string(args.text)) ? 0 : kErrUnsupported;
   }
   return kErrUnsupported;
 }
@@ -602,7 +597,7 @@ int IsamTable::Run(DriverOp op, DriverArgs& args) {
     case DriverOp::kFlush:
       return FlushStream();
     case DriverOp::kNoMemo:
-      skip_memos_ = true;
+      memos_.SkipNextLoad();
       return 0;
     case DriverOp::kBuildFile:
     case DriverOp::kPack:
@@ -637,7 +632,7 @@ int IsamTable::Run(DriverOp op, DriverArgs& args) {
     case DriverOp::kBlobSize:
     case DriverOp::kBlobGetProp:
     case DriverOp::kBlobSetProp:
-      return BlobOp(op, args);
+      return memos_.Run(op, args);
     default:
       return kErrUnsupported;
   }

@@ -325,7 +325,7 @@ int IsamTable::AddRecord(bool append) {
     if (existed) return Status::Internal(kCheckRecordOrder, "record number issued twice");
     ++data.entries;
     ISAM_RETURN_IF_ERROR(WriteCountersOf(kTagData, data));
-    return WriteMemos(recno);
+    return memos_.Write(table_.file->tree(), recno);
   }();
   if (!st.ok()) return End(Fail(st), true);
   ReleaseHold();
@@ -381,7 +381,7 @@ int IsamTable::PutRecord(int64_t pointer) {
       ISAM_RETURN_IF_ERROR(table_.file->tree().Replace(data, replaced));
     }
     ISAM_RETURN_IF_ERROR(keys);
-    return WriteMemos(recno);
+    return memos_.Write(table_.file->tree(), recno);
   }();
   current_kept_ = false;
   if (!st.ok()) return End(Fail(st), true);
@@ -413,7 +413,7 @@ int IsamTable::DeleteRecord() {
     key[4] = static_cast<char>(kTagData);
     PutBe32(reinterpret_cast<uint8_t*>(key + 5), recno);
     ISAM_RETURN_IF_ERROR(table_.file->tree().Erase(std::string_view(key, sizeof key), erased));
-    ISAM_RETURN_IF_ERROR(EraseMemos(recno));
+    ISAM_RETURN_IF_ERROR(memos_.Erase(table_.file->tree(), recno));
     Counters data;
     ISAM_RETURN_IF_ERROR(ReadCountersOf(kTagData, data));
     if (data.entries > 0) --data.entries;
@@ -453,12 +453,8 @@ int IsamTable::Load(uint32_t recno, std::string_view stored) {
     fcb_.state |= kStateRecordWatched;
   }
   ToBuffer(stored);
-  if (skip_memos_) {
-    skip_memos_ = false;
-  } else if (!memos_.empty()) {
-    Status st = ReadMemos(recno);
-    if (!st.ok()) return Fail(st);
-  }
+  Status st = memos_.LoadFor(table_.file->tree(), recno);
+  if (!st.ok()) return Fail(st);
   current_ = recno;
   if (stored.data() != current_stored_.data()) current_stored_.assign(stored);
   current_kept_ = true;

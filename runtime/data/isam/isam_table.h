@@ -5,7 +5,8 @@
 // the hold and watch marks and the locks through which other users are kept out. Its
 // operations live in isam_driver.cpp (opening, file-level operations, the begin and end of
 // every operation), isam_handlers_records.cpp (records and keys), isam_handlers_sequence.cpp
-// (the sequence), isam_build.cpp (dynamic indexes) and isam_memo.cpp (memos and BLOBs).
+// (the sequence) and isam_build.cpp (dynamic indexes); the memos and BLOBs are a MemoStore
+// (memo_store.h).
 //
 // Sequence point: the tree key from which the next step starts (a data key for file order, a
 // key entry for key order) and how the first step after SET/RESET treats it: a step taken
@@ -31,6 +32,7 @@
 #include "runtime/data/isam/isam_locking.h"
 #include "runtime/data/isam/key_encoding.h"
 #include "runtime/data/isam/key_read_ahead.h"
+#include "runtime/data/isam/memo_store.h"
 
 namespace cinevo::isam {
 
@@ -169,12 +171,6 @@ class IsamTable : public DriverWorkingState {
   int DynamicGet(const DynamicIndex& d, int key);
   int DynamicSetFileKey(const DynamicIndex& d, int key);
 
-  // Memos and BLOBs (isam_memo.cpp).
-  Status ReadMemos(uint32_t recno);
-  Status WriteMemos(uint32_t recno);
-  Status EraseMemos(uint32_t recno);
-  int BlobOp(DriverOp op, DriverArgs& args);
-
   FileControlBlock& fcb_;
   TraceSettings trace_ = FileTraceSettings();
   OpenedTable table_;
@@ -183,8 +179,7 @@ class IsamTable : public DriverWorkingState {
   std::vector<KeyDesc> keys_;
   std::vector<CachedCounters> counters_ = std::vector<CachedCounters>(256);
   std::vector<uint8_t> counters_used_;  // the entries of counters_ loaded since they were last forgotten
-  std::vector<std::string> memos_;  // contents of each memo/BLOB of the current record
-  bool skip_memos_ = false;         // NOMEMO: the next read leaves the memo buffers alone
+  MemoStore memos_;                 // the memos and BLOBs of the current record
   uint32_t current_ = 0;            // record number of the current record, 0 none
   // The current record's stored bytes as last read or written by this open. Trusted only while
   // `current_kept_`, which holds under the same rule as the counters' copies (no other user can

@@ -1,22 +1,15 @@
-// MEMO and BLOB contents of the native driver: chunks of up to 256 content bytes under
-// (table, 0xFC, record number, memo number, sequence). A BLOB's first chunk begins with the
-// BLOB's total length (4 bytes, little-endian). A MEMO is stored without its trailing blanks
-// (text memos of an OEM file in the OEM code page); an empty MEMO or BLOB has no chunk.
-//
-// The BLOB operations work on the contents held for the current record (written with the
-// record by ADD and PUT): BLOB_SIZE, BLOB_YIELD (reading from an offset), BLOB_TAKE (writing
-// at an offset, zero-filling any gap) and the properties of isam_driver.h. Sequence numbers of
-// two bytes limit every MEMO and BLOB to 65536 chunks (16 MiB); a MEMO also to its declared
-// size. Writing past those limits is refused for a BLOB (5, before anything grows) and cut
-// for a MEMO.
+// How a table's MEMO and BLOB contents are read from and written to the tree, and the BLOB
+// operations on the contents held for the current record (the layout is in memo_store.h).
 #include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string_view>
 
 #include "platform/code_page.h"
+#include "runtime/core/error_codes.h"
 #include "runtime/data/isam/byte_order.h"
-#include "runtime/data/isam/isam_table.h"
+#include "runtime/data/isam/isam_driver.h"
+#include "runtime/data/isam/memo_store.h"
 #include "runtime/data/isam/record_kinds.h"
 
 namespace cinevo::isam {
@@ -86,12 +79,39 @@ int AnswerBlobProperty(const StreamMemo& decl, size_t capacity, std::string& con
 
 }  // namespace
 
-Status IsamTable::ReadMemos(uint32_t recno) {
-  BTree& tree = table_.file->tree();
-  for (size_t m = 0; m < memos_.size(); ++m) {
-    const StreamMemo& decl = table_.declaration.memos[m];
+void MemoStore::Reset(uint32_t table, const std::vector<StreamMemo>& decls, bool oem) {
+  table_ = table;
+  oem_ = oem;
+  decls_ = decls;
+  contents_.assign(decls.size(), std::string());
+}
+
+const std::string* MemoStore::Contents(size_t n) const {
+  if (n == 0 || n > contents_.size()) return nullptr;
+  return &contents_[n - 1];
+}
+
+bool MemoStore::SetContents(size_t n, std::string value) {
+  if (n == 0 || n > contents_.size()) return false;
+  const StreamMemo& decl = decls_[n - 1];
+  if (!(decl.flags & kMemoBlob) && decl.max_size > 0 && value.size() > decl.max_size) value.resize(decl.max_size);
+  contents_[n - 1] = std::move(value);
+  return true;
+}
+
+Status MemoStore::LoadFor(BTree& tree, uint32_t recno) {
+  if (skip_next_load_) {
+    skip_next_load_ = false;
+    return Status::Ok();
+  }
+  return Read(tree, recno);
+}
+
+Status MemoStore::Read(BTree& tree, uint32_t recno) {
+  for (size_t m = 0; m < contents_.size(); ++m) {
+    const StreamMemo& decl = decls_[m];
     bool blob = (decl.flags & kMemoBlob) != 0;
-    std::string prefix = MemoChunkKey(table_.number, recno, static_cast<uint8_t>(m), 0).substr(0, 10);
+    std::string prefix = MemoChunkKey(table_, recno, static_cast<uint8_t>(m), 0).substr(0, 10);
     std::string content;
     Record r;
     bool found = false;
@@ -112,18 +132,17 @@ Status IsamTable::ReadMemos(uint32_t recno) {
       uint32_t length = GetLe32(Bytes(content));
       content.erase(0, 4);
       if (length < content.size()) content.resize(length);
-    } else if (!blob && codec_.oem && !(decl.flags & kMemoBinary)) {
+    } else if (!blob && oem_ && !(decl.flags & kMemoBinary)) {
       content = platform::OemToAnsi(content);
     }
-    memos_[m] = std::move(content);
+    contents_[m] = std::move(content);
   }
   return Status::Ok();
 }
 
-Status IsamTable::EraseMemos(uint32_t recno) {
-  if (memos_.empty()) return Status::Ok();
-  BTree& tree = table_.file->tree();
-  std::string prefix = RecordMemoPrefix(table_.number, recno);
+Status MemoStore::Erase(BTree& tree, uint32_t recno) const {
+  if (contents_.empty()) return Status::Ok();
+  std::string prefix = RecordMemoPrefix(table_, recno);
   Record r;
   bool found = false;
   for (;;) {
@@ -136,18 +155,17 @@ Status IsamTable::EraseMemos(uint32_t recno) {
   }
 }
 
-Status IsamTable::WriteMemos(uint32_t recno) {
-  if (memos_.empty()) return Status::Ok();
-  ISAM_RETURN_IF_ERROR(EraseMemos(recno));
-  BTree& tree = table_.file->tree();
-  for (size_t m = 0; m < memos_.size(); ++m) {
-    const StreamMemo& decl = table_.declaration.memos[m];
+Status MemoStore::Write(BTree& tree, uint32_t recno) const {
+  if (contents_.empty()) return Status::Ok();
+  ISAM_RETURN_IF_ERROR(Erase(tree, recno));
+  for (size_t m = 0; m < contents_.size(); ++m) {
+    const StreamMemo& decl = decls_[m];
     bool blob = (decl.flags & kMemoBlob) != 0;
-    std::string content = memos_[m];
+    std::string content = contents_[m];
     if (!blob) {
       size_t end = content.find_last_not_of(' ');
       content.resize(end == std::string::npos ? 0 : end + 1);
-      if (codec_.oem && !(decl.flags & kMemoBinary)) content = platform::AnsiToOem(content);
+      if (oem_ && !(decl.flags & kMemoBinary)) content = platform::AnsiToOem(content);
     }
     if (content.empty()) continue;
     if (blob) {
@@ -164,7 +182,7 @@ Status IsamTable::WriteMemos(uint32_t recno) {
       size_t n = std::min(seq == 0 ? first : kMemoChunkSize, content.size() - at);
       bool existed = false;
       ISAM_RETURN_IF_ERROR(tree.Insert(
-          MakeRecord(MemoChunkKey(table_.number, recno, static_cast<uint8_t>(m), static_cast<uint16_t>(seq)),
+          MakeRecord(MemoChunkKey(table_, recno, static_cast<uint8_t>(m), static_cast<uint16_t>(seq)),
                      std::string_view(content).substr(at, n)),
           existed));
       at += n;
@@ -173,11 +191,11 @@ Status IsamTable::WriteMemos(uint32_t recno) {
   return Status::Ok();
 }
 
-int IsamTable::BlobOp(DriverOp op, DriverArgs& args) {
-  if (args.blob < 1 || static_cast<size_t>(args.blob) > memos_.size()) return kErrUnsupported;
+int MemoStore::Run(DriverOp op, DriverArgs& args) {
+  if (args.blob < 1 || static_cast<size_t>(args.blob) > contents_.size()) return kErrUnsupported;
   const size_t n = static_cast<size_t>(args.blob) - 1;
-  const StreamMemo& decl = table_.declaration.memos[n];
-  std::string& content = memos_[n];
+  const StreamMemo& decl = decls_[n];
+  std::string& content = contents_[n];
   const size_t capacity = MemoCapacity(decl);
   switch (op) {
     case DriverOp::kBlobSize:
