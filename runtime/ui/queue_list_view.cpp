@@ -268,9 +268,19 @@ QVariant QueueListModel::headerData(int section, Qt::Orientation orientation, in
 
 class QueueListView::HeaderStrip : public QWidget {
  public:
-  explicit HeaderStrip(QueueListView* view) : QWidget(view), view_(view) {}
+  explicit HeaderStrip(QueueListView* view) : QWidget(view), view_(view) { setMouseTracking(true); }
 
  protected:
+  void mousePressEvent(QMouseEvent* e) override {
+    if (e->button() == Qt::LeftButton) view_->StartResize(e->position().toPoint().x());
+  }
+  void mouseMoveEvent(QMouseEvent* e) override {
+    const int x = e->position().toPoint().x();
+    if (view_->resizing_ >= 0) view_->DragResize(x);
+    else view_->ShowEdgeCursor(this, x);
+  }
+  void mouseReleaseEvent(QMouseEvent*) override { view_->EndResize(); }
+
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
     p.fillRect(rect(), palette().button());
@@ -350,6 +360,11 @@ bool QueueListView::SetFormat(const std::string& format) {
     }
   }
   rowHeight_ = lineHeight_ * std::max(1, layout_.lines);
+  resizing_ = -1;
+  bool resizable = false;
+  for (const ListColumn& c : layout_.columns) resizable = resizable || (c.flags & column_flag::kResizable);
+  viewport()->setMouseTracking(resizable);
+  if (!resizable) viewport()->unsetCursor();
   if (layout_.hasHeaders) {
     if (header_ == nullptr) header_ = new HeaderStrip(this);  // owned by this widget
     const int lines = layout_.groups.empty() ? 1 : 2;
@@ -663,8 +678,103 @@ void QueueListView::MoveTo(int row, int scrollEvent, uint32_t keyCode) {
   Emit(EVENT::NewSelection, keyCode);
 }
 
+int QueueListView::ColumnEdgeAt(int x) const {
+  constexpr int kGrip = 3;
+  // The last one wins where edges meet: a column of width 0 stays reachable from its left.
+  int found = -1;
+  for (size_t ci = 0; ci < layout_.columns.size(); ++ci) {
+    const ListColumn& c = layout_.columns[ci];
+    if ((c.flags & column_flag::kResizable) == 0) continue;
+    const int edge = ColumnRight(ci) - Scroll(c);
+    if (std::abs(x - edge) <= kGrip) found = static_cast<int>(ci);
+  }
+  return found;
+}
+
+bool QueueListView::ResizeColumn(int column, int width) {
+  if (column < 0 || static_cast<size_t>(column) >= layout_.columns.size()) return false;
+  ListColumn& c = layout_.columns[static_cast<size_t>(column)];
+  if ((c.flags & column_flag::kResizable) == 0) return false;
+  const int oldRight = c.right;
+  const int delta = c.left + std::max(width, kMinColumnWidth) - oldRight;
+  if (delta == 0) return true;
+  c.right += delta;
+  auto shift = [](int& left, int& right, int by) {
+    left += by;
+    right += by;
+  };
+  // Inside a group the columns after it on its line move; the group ends where its columns end.
+  int outerRight = oldRight;
+  int outerDelta = delta;
+  if (c.group != 0) {
+    ListGroup& g = layout_.groups[static_cast<size_t>(c.group - 1)];
+    int right = g.left;
+    for (int j = g.firstColumn; j <= g.lastColumn; ++j) {
+      ListColumn& o = layout_.columns[static_cast<size_t>(j)];
+      if (j != column && o.line == c.line && o.left >= oldRight) shift(o.left, o.right, delta);
+      right = std::max(right, o.right);
+    }
+    outerRight = g.right;
+    outerDelta = right - g.right;
+    g.right = right;
+  }
+  // Everything after it (after its group) moves with the edge.
+  for (size_t j = 0; j < layout_.columns.size(); ++j) {
+    ListColumn& o = layout_.columns[j];
+    if (static_cast<int>(j) != column && (c.group == 0 || o.group != c.group) && o.left >= outerRight) {
+      shift(o.left, o.right, outerDelta);
+    }
+  }
+  for (size_t gi = 0; gi < layout_.groups.size(); ++gi) {
+    ListGroup& g = layout_.groups[gi];
+    if (static_cast<int>(gi) + 1 != c.group && g.left >= outerRight) shift(g.left, g.right, outerDelta);
+  }
+  layout_.totalWidth = std::max(0, layout_.totalWidth + outerDelta);
+  UpdateScrollBars();
+  viewport()->update();
+  return true;
+}
+
+bool QueueListView::StartResize(int x) {
+  const int column = ColumnEdgeAt(x);
+  if (column < 0) return false;
+  resizing_ = column;
+  resizeOffset_ = ColumnRight(static_cast<size_t>(column)) - Scroll(layout_.columns[static_cast<size_t>(column)]) - x;
+  return true;
+}
+
+void QueueListView::DragResize(int x) {
+  if (resizing_ < 0) return;
+  const ListColumn& c = layout_.columns[static_cast<size_t>(resizing_)];
+  ResizeColumn(resizing_, x + resizeOffset_ + Scroll(c) - c.left);
+}
+
+void QueueListView::EndResize() {
+  if (resizing_ < 0) return;
+  resizing_ = -1;
+  Emit(EVENT::ColumnResize, 0);
+}
+
+void QueueListView::ShowEdgeCursor(QWidget* over, int x) {
+  if (ColumnEdgeAt(x) >= 0) over->setCursor(Qt::SplitHCursor);
+  else over->unsetCursor();
+}
+
+void QueueListView::mouseMoveEvent(QMouseEvent* event) {
+  const int x = event->position().toPoint().x();
+  if (resizing_ >= 0) return DragResize(x);
+  if (header_ == nullptr || header_->isHidden()) ShowEdgeCursor(viewport(), x);
+}
+
+void QueueListView::mouseReleaseEvent(QMouseEvent*) { EndResize(); }
+
 void QueueListView::mousePressEvent(QMouseEvent* event) {
   setFocus(Qt::MouseFocusReason);
+  // A list without headers offers the edges of its resizable columns in the rows.
+  if (event->button() == Qt::LeftButton && (header_ == nullptr || header_->isHidden()) &&
+      StartResize(event->position().toPoint().x())) {
+    return;
+  }
   const int row = RowAt(event->position().toPoint().y());
   if (event->button() == Qt::RightButton) {
     if (row != 0) SetSelected(row);
@@ -719,6 +829,11 @@ void QueueListView::keyPressEvent(QKeyEvent* event) {
     default:
       break;
   }
+  const bool plain = (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
+  if (plain && layout_.locatorColumn != 0 && !text.isEmpty() && text.at(0).isPrint() &&
+      !(text.at(0).isSpace() && LocatorPaused())) {
+    return TypeToLocate(text, code);
+  }
   if (treeColumn_ >= 0 && selected_ != 0) {
     const int state = model_->TreeState(selected_ - 1, treeColumn_);
     const int key = event->key();
@@ -730,6 +845,40 @@ void QueueListView::keyPressEvent(QKeyEvent* event) {
     }
   }
   QAbstractScrollArea::keyPressEvent(event);
+}
+
+bool QueueListView::LocatorPaused() const {
+  return locateText_.isEmpty() || !locateTyped_.isValid() ||
+         locateTyped_.elapsed() > QApplication::keyboardInputInterval();
+}
+
+void QueueListView::TypeToLocate(const QString& typed, uint32_t keyCode) {
+  if (LocatorPaused()) {
+    locateText_.clear();
+    locatedRow_ = 0;
+  }
+  locateText_ += typed;
+  locateTyped_.start();
+  Emit(EVENT::Locate, keyCode);
+  if (paged_) return;  // the program locates in the set its page comes from
+  // A longer text matches only rows the shorter one matched: the search goes on from there.
+  const int row = FindLocated(locateText_, std::max(1, locatedRow_));
+  if (row == 0) return;
+  locatedRow_ = row;
+  MoveTo(row, 0, keyCode);
+}
+
+int QueueListView::FindLocated(const QString& text, int from) const {
+  const int column = layout_.locatorColumn - 1;
+  if (column < 0 || text.isEmpty()) return 0;
+  const int rows = RowCount();
+  for (int row = std::max(from, 1); row <= rows; ++row) {
+    const QString cell = platform::BytesToQString(model_->Text(row - 1, column));
+    qsizetype start = 0;
+    while (start < cell.size() && cell.at(start).isSpace()) ++start;
+    if (QStringView(cell).mid(start).startsWith(text, Qt::CaseInsensitive)) return row;
+  }
+  return 0;
 }
 
 void QueueListView::wheelEvent(QWheelEvent* event) {

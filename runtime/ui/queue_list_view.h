@@ -24,7 +24,10 @@
 //                    the column's left edge with neither);
 //                 I  a closed or an open folder before each node that has children;
 //                 1  boxes and lines on the top level only (implies R).
-// The flags "M", "S" and "H" are kept in the layout and change nothing in the drawing.
+//   "M"         the user may resize the column: dragging its right edge (in the header, or in
+//               the rows of a list without headers) sets its width, the columns to its right
+//               move with the edge, and ColumnResize is raised once the edge is let go.
+// The flags "S" and "H" are kept in the layout and change nothing in the drawing.
 //
 // Input becomes events through the raise callback (event, key code):
 //   left click        select the row; NewSelection with key code 1
@@ -34,14 +37,21 @@
 //   Up, Down, PgUp, PgDn, Ctrl+Home, Ctrl+End: ScrollUp, ScrollDown, PageUp, PageDown,
 //                     ScrollTop, ScrollBottom, then the row moves and NewSelection follows
 //   scroll bar        the same scroll events; dragging the thumb ScrollTrack then ScrollDrag
+//   a printable key   in a list with a locator column ("?"): Locate with the key code, then the
+//                     highlight moves to the first row whose locator column begins with what was
+//                     typed (case ignored, leading blanks of the cell too) and NewSelection
+//                     follows. Keys typed within the desktop's keyboard input interval of each
+//                     other add to the text; after a longer pause the text starts afresh. No row
+//                     found: the highlight stays. Alert keys (a browse's step locator) never get
+//                     here: the window takes them first.
 //
 // A list whose last column ends before the list's right edge stretches that column to the edge
 // (the last column of a one-column list shows as much of each value as the list has room for).
 // With SetHideSelect the highlight is drawn only while the list has the focus.
 //
 // A paged list (SetPaged) shows one page that the program loads from a larger set (a browse):
-// the scroll keys, the wheel and the scroll bar only raise their scroll events and the program
-// moves the page and the highlight; the bar's thumb stands where the program puts it (SetThumb,
+// the scroll keys, the wheel and the scroll bar only raise their scroll events (typing, only
+// Locate) and the program moves the page and the highlight; the bar's thumb stands where the program puts it (SetThumb,
 // 1 ... 100) and, after ScrollDrag, where the user dropped it (Thumb).
 //   tree: a click on a box, Right or "+" on a contracted row: Expanded; Left or "-" on an
 //         expanded row: Contracted. The program changes the levels in its queue.
@@ -50,6 +60,7 @@
 #include <QAbstractScrollArea>
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QElapsedTimer>
 #include <QIcon>
 
 #include <cstdint>
@@ -176,6 +187,17 @@ class QueueListView : public QAbstractScrollArea {
   QRect CellRect(int row, int column) const;
   // Scrolls so that the row is in sight, without selecting it.
   void ScrollToRow(int row);
+  // The first row (1-based) at or after `from` whose locator column begins with `text`; 0 when
+  // none does or the list has no locator column.
+  int FindLocated(const QString& text, int from = 1) const;
+  const QString& LocatorText() const { return locateText_; }  // what typing has gathered
+  // Sets the width in pixels of column (0-based) as a drag of its edge would: the columns after
+  // it move along. False for a column without "M". No event.
+  bool ResizeColumn(int column, int width);
+  static constexpr int kMinColumnWidth = 8;
+  // The column ("M" only) whose drawn right edge lies within a few pixels of x (viewport
+  // coordinates); -1 when none.
+  int ColumnEdgeAt(int x) const;
   // The tree box of a row in sight, in viewport coordinates; empty when the row has none.
   QRect ExpanderRect(int row) const;
 
@@ -184,6 +206,8 @@ class QueueListView : public QAbstractScrollArea {
   void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
@@ -194,6 +218,13 @@ class QueueListView : public QAbstractScrollArea {
   int RowAt(int y) const;  // 1-based; 0 when below the last row
   void Emit(int event, uint32_t keyCode) { if (raise_) raise_(event, keyCode); }
   void MoveTo(int row, int scrollEvent, uint32_t keyCode);
+  void TypeToLocate(const QString& typed, uint32_t keyCode);
+  bool LocatorPaused() const;  // the next key starts a new locator text
+  // Dragging a column's edge, from the header strip or the rows: false when x is on no edge.
+  bool StartResize(int x);
+  void DragResize(int x);
+  void EndResize();
+  void ShowEdgeCursor(QWidget* over, int x);
   void UpdateScrollBars();
   bool IsAlert(uint32_t keyCode) const;
   // Tree columns: the slot (a kTreeStep wide place after the column's indent) in which a node
@@ -223,6 +254,11 @@ class QueueListView : public QAbstractScrollArea {
   bool hideSelect_ = false;
   Raise raise_;
   const std::vector<uint32_t>* alertKeys_ = nullptr;
+  QString locateText_;
+  int locatedRow_ = 0;  // where locateText_ was found; its longer texts lie at or after it
+  QElapsedTimer locateTyped_;
+  int resizing_ = -1;     // the column whose edge is dragged
+  int resizeOffset_ = 0;  // from the mouse to the edge when the drag began
 };
 
 }  // namespace cinevo

@@ -131,6 +131,14 @@ bool UiDriver::ChooseMenu(int item) {
 }
 
 bool UiDriver::Type(int entry, std::string_view text, bool accept) {
+  if (QueueListView* list = ListOf(window_, entry)) {
+    // Keys typed on a list (its locator), one right after the other.
+    if (!Usable(list)) return false;
+    list->setFocus(Qt::OtherFocusReason);
+    QTest::keyClicks(list, platform::BytesToQString(std::string(text)));
+    if (accept) QTest::keyClick(list, Qt::Key_Return);
+    return true;
+  }
   auto* edit = qobject_cast<QLineEdit*>(ControlWidget(window_, entry));
   if (!Usable(edit)) return false;
   edit->setFocus(Qt::OtherFocusReason);

@@ -59,7 +59,9 @@ class UiDriver {
   // or hidden.
   bool Click(int control);                  // push button, toolbar button, menu item
   bool ChooseMenu(int item);                // a menu item, through its menu
-  bool Type(int entry, std::string_view text, bool accept = true);  // accept: press Enter
+  // Types into an entry (replacing what it shows) or on a list (its locator, the keys right
+  // after one another); accept: press Enter after the text.
+  bool Type(int entry, std::string_view text, bool accept = true);
   bool SelectRow(int list, int row);        // left click on row (1-based)
   bool RightClickRow(int list, int row);
   bool DoubleClickRow(int list, int row);

@@ -1,6 +1,7 @@
 // Windows from definitions, driven as a user would drive them.
 #include "runtime/ui/testing/ui_driver.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -486,6 +487,117 @@ TEST_F(UiDriverTest, TheListReadsTheQueueOnDemandAndFollowsItsChanges) {
   EXPECT_EQ(w.PropertyLong(PROP::Selected, kList), 3);
   ASSERT_TRUE(w.SetProperty(PROP::Selected, 99, kList));
   EXPECT_EQ(w.PropertyLong(PROP::Selected, kList), 3) << "a row beyond the last selects the last";
+}
+
+TEST_F(UiDriverTest, TypingOnAListRaisesLocateAndMovesToTheFirstRowItsLocatorColumnBegins) {
+  WindowDefinition d;
+  // The locator is the second column, over field 1; the first shows field 2.
+  d.controls = {List("30R#2#80L#1#?@s20@"), List("80L@s20@"), List("80L?@s20@")};
+  Open(d);
+  Rows rows;
+  for (const char* t : {"Alpha", "Beta", "  bravo", "Bristol", "Charlie"}) rows.Add(t);
+  for (int list : {1, 2, 3}) ASSERT_TRUE(w.BindQueue(list, &rows.queue, rows.fields));
+  QApplication::setKeyboardInputInterval(400);
+  ASSERT_TRUE(ui->Type(1, "b", false));
+  std::vector<SeenEvent> e = Without(ui->Run(), EVENT::Selected);
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Locate, 1, 'B', ""}, {EVENT::NewSelection, 1, 'B', ""}}))
+      << Describe(e);
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, 1), 2);
+  // Keys in quick succession add up (case and the cell's leading blanks ignored).
+  ASSERT_TRUE(ui->Type(1, "RI", false));
+  e = Without(ui->Run(), EVENT::Selected);
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Locate, 1, 'R', ""}, {EVENT::NewSelection, 1, 'R', ""},
+                                       {EVENT::Locate, 1, 'I', ""}, {EVENT::NewSelection, 1, 'I', ""}}))
+      << Describe(e);
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, 1), 4) << "\"br\" finds row 3, \"bri\" row 4";
+  EXPECT_EQ(ListOf(w, 1)->LocatorText(), "bRI");
+  // Nothing begins with "briz": the highlight stays.
+  ASSERT_TRUE(ui->Type(1, "z", false));
+  e = Without(ui->Run(), EVENT::Selected);
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Locate, 1, 'Z', ""}})) << Describe(e);
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, 1), 4);
+  // After a pause the text starts afresh.
+  QApplication::setKeyboardInputInterval(20);
+  QTest::qWait(60);
+  ASSERT_TRUE(ui->Type(1, "a", false));
+  e = Without(ui->Run(), EVENT::Selected);
+  EXPECT_EQ(e.size(), 2u) << Describe(e);
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, 1), 1);
+  EXPECT_EQ(ListOf(w, 1)->LocatorText(), "a");
+  QApplication::setKeyboardInputInterval(400);
+
+  // A list without a locator column takes no typing.
+  ASSERT_TRUE(ui->Type(2, "c", false));
+  EXPECT_EQ(Without(ui->Run(), EVENT::Selected), std::vector<SeenEvent>{});
+  // A letter that is an alert key of the list (a browse's step locator) is only that.
+  ASSERT_TRUE(w.SetProperty(PROP::Alert, 'C', 3, 1));
+  ASSERT_TRUE(ui->Type(3, "c", false));
+  e = Without(ui->Run(), EVENT::Selected);
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::AlertKey, 3, 'C', ""}})) << Describe(e);
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, 3), 1);
+  // A paged list leaves the locating to the program.
+  ASSERT_TRUE(w.SetProperty(PROP::Paged, 1, 3));
+  ASSERT_TRUE(ui->Type(3, "b", false));
+  e = Without(ui->Run(), EVENT::Selected);
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Locate, 3, 'B', ""}})) << Describe(e);
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, 3), 1);
+}
+
+TEST_F(UiDriverTest, AResizableColumnIsDraggedByItsEdgeAndTheColumnsAfterItMove) {
+  WindowDefinition d;
+  d.controls = {List("60L~Title~M@s20@40R~Icon~#2#60L~Level~#3#"), List("60LM@s20@40R#2#"),
+                List("[60LM/40L]50L#2#")};
+  d.width = 400;
+  d.height = 300;
+  Open(d);
+  Rows rows;
+  rows.Add("Alpha", 1, 1);
+  for (int list : {1, 2, 3}) ASSERT_TRUE(w.BindQueue(list, &rows.queue, rows.fields));
+  QueueListView* v = ListOf(w, 1);
+  const ListLayout before = v->Layout();
+  const int edge = before.columns[0].right;
+  // The header strip sits over the rows; the drag starts on the column's edge there.
+  QWidget* header = v->childAt(v->viewport()->geometry().left() + edge, v->viewport()->geometry().top() - 4);
+  ASSERT_NE(header, nullptr);
+  ASSERT_NE(header, v->viewport());
+  const int y = header->height() / 2;
+  QTest::mousePress(header, Qt::LeftButton, {}, QPoint(edge, y));
+  QTest::mouseMove(header, QPoint(edge + 30, y));
+  QTest::mouseRelease(header, Qt::LeftButton, {}, QPoint(edge + 30, y));
+  std::vector<SeenEvent> e = Without(ui->Run(), EVENT::Selected);
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::ColumnResize, 1, 0, ""}})) << Describe(e);
+  const ListLayout& after = v->Layout();
+  EXPECT_EQ(after.columns[0].right, edge + 30);
+  EXPECT_EQ(after.columns[1].left, after.columns[0].right) << "the next column moves with the edge";
+  EXPECT_EQ(after.columns[1].right - after.columns[1].left, before.columns[1].right - before.columns[1].left);
+  EXPECT_EQ(after.columns[2].left, before.columns[2].left + 30);
+  EXPECT_EQ(after.totalWidth, before.totalWidth + 30);
+  // Only "M" columns have an edge to drag; none is narrower than the least width.
+  EXPECT_EQ(v->ColumnEdgeAt(after.columns[1].right), -1);
+  EXPECT_FALSE(v->ResizeColumn(1, 100));
+  EXPECT_TRUE(v->ResizeColumn(0, -20));
+  EXPECT_EQ(after.columns[0].right - after.columns[0].left, QueueListView::kMinColumnWidth);
+
+  // Without headers the edge is taken in the rows, and the press selects nothing.
+  QueueListView* plain = ListOf(w, 2);
+  const int plainEdge = plain->Layout().columns[0].right;
+  const QPoint at(plainEdge, plain->RowRect(1).center().y());
+  QTest::mousePress(plain->viewport(), Qt::LeftButton, {}, at);
+  QTest::mouseMove(plain->viewport(), at - QPoint(20, 0));
+  QTest::mouseRelease(plain->viewport(), Qt::LeftButton, {}, at - QPoint(20, 0));
+  e = Without(ui->Run(), EVENT::Selected);
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::ColumnResize, 2, 0, ""}})) << Describe(e);
+  EXPECT_EQ(plain->Layout().columns[0].right, plainEdge - 20);
+  EXPECT_EQ(plain->Layout().columns[1].left, plainEdge - 20);
+
+  // Inside a group the group grows with its widest line and what follows it moves.
+  QueueListView* grouped = ListOf(w, 3);
+  const ListLayout g0 = grouped->Layout();
+  ASSERT_TRUE(grouped->ResizeColumn(0, g0.columns[0].right - g0.columns[0].left + 10));
+  const ListLayout& g1 = grouped->Layout();
+  EXPECT_EQ(g1.groups[0].right, g0.groups[0].right + 10);
+  EXPECT_EQ(g1.columns[1].right, g0.columns[1].right) << "the second line keeps its place";
+  EXPECT_EQ(g1.columns[2].left, g0.columns[2].left + 10);
 }
 
 TEST_F(UiDriverTest, TreeBoxesAndArrowKeysRaiseExpandedAndContracted) {
