@@ -4,7 +4,10 @@
 // Without a display: xvfb-run -a -s '-screen 0 1280x800x24' ./build/examples/gallery --seconds 5
 //
 // What to try: choose menu items and toolbar buttons (the status line says what was accepted),
-// type the start of a title into "Find" and press Enter (the list jumps to it), right-click a
+// type the start of a title into "Find" and press Enter (the list jumps to it), or type it on the
+// list itself (its Title column is the locator), type a code such as "ab-2024" into "Code" (the
+// mask takes two letters, shown in upper case, and four digits, and refuses anything else), drag
+// the right edge of the Title or Size header to resize the column, right-click a
 // row for its popup menu, double-click one, expand and contract the groups of the tree (click
 // the boxes, or Right and Left), drop files from the file manager on the window. Every event is
 // also printed. --seconds N closes the window after N seconds.
@@ -35,7 +38,7 @@ enum : int {
   kFileMenu = 1, kOpenItem, kAboutItem, kExitItem,
   kViewMenu, kTopItem, kBottomItem,
   kToolbar, kOpenButton, kCloseButton, kBackButton,
-  kFindPrompt, kFindEntry, kStatus, kPicture, kMailButton, kRefreshButton,
+  kFindPrompt, kFindEntry, kCodePrompt, kCodeEntry, kStatus, kPicture, kMailButton, kRefreshButton,
   kMovies, kTree,
 };
 
@@ -64,11 +67,13 @@ WindowDefinition Gallery() {
                Button("Back", "Back").Icon("L.ico")}),
       Prompt("&Find"),
       Entry("@s40"),
+      Prompt("&Code"),
+      Entry("@K^^-####K"),
       String("", "@s80"),
       Image("Croat.ico"),
       Button("E-mail", "Write to the author").Icon("Mail.ico"),
       Button("Refresh list", "Refresh list").Icon("Clear.ico"),
-      List("170L(2)|I~Title~@s40@60R(2)|~Size MB~@n8@60R(2)E(808080H)~Added~@d6@",
+      List("170L(2)|IM?~Title~@s40@60R(2)|M~Size MB~@n8@60R(2)E(808080H)~Added~@d6@",
            "Right click for options"),
       Tree("160LIT(LBR)~Favorites~@s40@", "Right click for options"),
   };
@@ -170,6 +175,9 @@ int Run(int seconds) {
   char find[40];
   std::memset(find, ' ', sizeof find);
   w.Bind(kFindEntry, ValueRef::Make(TypeCode::kString, find, sizeof find));
+  char code[6];
+  std::memset(code, ' ', sizeof code);
+  w.Bind(kCodeEntry, ValueRef::Make(TypeCode::kString, code, sizeof code));
   w.SetProperty(PROP::Selected, 1, kMovies);
   w.SetProperty(PROP::Selected, 2, kTree);
   if (seconds > 0) QTimer::singleShot(seconds * 1000, [&w] { w.Close(); });
