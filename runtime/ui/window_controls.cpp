@@ -250,7 +250,9 @@ void WindowQt::ShowValue(Control& c) {
     shown = value;
   }
   if (auto* edit = qobject_cast<QLineEdit*>(c.widget.data())) {
-    edit->setText(Q(shown));
+    // The same text again leaves the cursor where the user put it (the window redisplays its
+    // controls after every event, the Selected of a click into the entry among them).
+    if (edit->text() != Q(shown)) edit->setText(Q(shown));
     edit->setModified(false);
   } else if (auto* label = qobject_cast<QLabel*>(c.widget.data())) {
     label->setText(Q(shown));

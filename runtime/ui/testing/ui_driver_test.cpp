@@ -297,6 +297,12 @@ TEST_F(UiDriverTest, AMaskedEntryChecksEachKeystrokeAsItIsTyped) {
   EXPECT_EQ(phoneEdit->text(), "   -    ");
   EXPECT_EQ(codeEdit->text(), "   -  ");
 
+  // A first click into the blank tail puts the cursor at the start, and it stays there when the
+  // window redisplays its controls after the click's Selected.
+  QTest::mouseClick(phoneEdit, Qt::LeftButton, {}, QPoint(phoneEdit->width() - 4, phoneEdit->height() / 2));
+  Without(ui->Run(), EVENT::Selected);
+  QTest::keyClick(phoneEdit, Qt::Key_5);
+  EXPECT_EQ(phoneEdit->text(), "5  -    ");
   // Letters are refused in digit positions as they are typed, literals are stepped over.
   ASSERT_TRUE(ui->Type(1, "55x5-12a345", false));
   EXPECT_EQ(phoneEdit->text(), "555-1234");
