@@ -228,12 +228,12 @@ int IsamTable::BuildDynamic(int key, std::string_view components, std::string_vi
       uint32_t recno = GetBe32(Bytes(r.bytes) + 5);
       ToImage(r.bytes.substr(r.key_length), record);
       record.resize(image.size(), '\0');
-      bool wanted = HasEntry(desc, Span(record));
+      bool wanted = keys_.HasEntry(desc, Span(record));
       if (wanted && condition) {
         std::copy(record.begin(), record.end(), image.begin());
         wanted = condition->Truth();
       }
-      if (wanted) built.entries.push_back(EntryKeyFor(desc, Span(record), recno));
+      if (wanted) built.entries.push_back(keys_.EntryKeyFor(desc, Span(record), recno));
       std::string at(r.key());
       ISAM_RETURN_IF_ERROR(tree.After(at, r, found));
     }
@@ -294,7 +294,7 @@ int IsamTable::DynamicGet(const DynamicIndex& d, int key) {
   const KeyDesc& k = keys_[static_cast<size_t>(key)];
   std::string image(fcb_.record.begin(), fcb_.record.end());
   image.resize(table_.declaration.record_length, '\0');
-  std::string value = KeyEntryKey(table_.number, k.number, EncodeKeyValue(table_.declaration, k.key, Span(image), codec_),
+  std::string value = KeyEntryKey(table_.number, k.number, EncodeKeyValue(table_.declaration, k.key, Span(image), keys_.codec()),
                                   false, 0);
   // The first entry of that value whose record still exists.
   for (auto it = std::lower_bound(d.entries.begin(), d.entries.end(), value);
@@ -313,7 +313,7 @@ int IsamTable::DynamicSetFileKey(const DynamicIndex& d, int key) {
   const KeyDesc& k = keys_[static_cast<size_t>(key)];
   std::string image(fcb_.record.begin(), fcb_.record.end());
   image.resize(table_.declaration.record_length, '\0');
-  std::string value = KeyEntryKey(table_.number, k.number, EncodeKeyValue(table_.declaration, k.key, Span(image), codec_),
+  std::string value = KeyEntryKey(table_.number, k.number, EncodeKeyValue(table_.declaration, k.key, Span(image), keys_.codec()),
                                   false, 0);
   order_ = Order::kFile;
   seq_key_ = -1;

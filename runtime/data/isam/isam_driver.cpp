@@ -117,7 +117,7 @@ const PageStoreOptions& IsamStoreDefaults() { return StoreDefaults(); }
 
 IsamTable::~IsamTable() {
   if (table_.file) ProgramTransaction().Forget(table_.file->store());
-  if (table_.file && streaming_ && StoreCounters().ok()) {
+  if (table_.file && streaming_ && keys_.StoreCounters().ok()) {
     // A STREAM left open ends here. Nobody is left to hear of a failure, and a commit that
     // failed has already put the file back as it was.
     static_cast<void>(table_.file->store().Commit());
@@ -177,7 +177,7 @@ int IsamTable::End(int result, bool changed) {
   if (changed && !streaming_ && ProgramTransaction().Listed(store)) {
     // Inside LOGOUT the changes wait in the cache for COMMIT. A refused update changed
     // nothing; one that failed half way spoils the whole transaction.
-    Status st = result == 0 ? StoreCounters() : Status::Ok();
+    Status st = result == 0 ? keys_.StoreCounters() : Status::Ok();
     if (!st.ok()) result = Fail(st);
     if (result == kErrFileSystem) ProgramTransaction().MarkFailed();
     if (locks_) locks_->GiveUpdate();
@@ -185,7 +185,7 @@ int IsamTable::End(int result, bool changed) {
   }
   if (changed && !streaming_) {
     if (result == 0) {
-      Status st = StoreCounters();
+      Status st = keys_.StoreCounters();
       if (st.ok()) st = store.Commit();
       if (!st.ok()) {
         store.Abort();
@@ -225,7 +225,7 @@ int IsamTable::OpenTable(DriverArgs& args) {
   }
   locked_ = deny_all;
   if (!locked_) locks_->TakeUpdate(kUpdateWaitMs);
-  codec_.oem = fd.driver_string && ContainsNoCase(*fd.driver_string, "OEM");
+  const bool oem = fd.driver_string && ContainsNoCase(*fd.driver_string, "OEM");
   PageStoreOptions options = StoreDefaults();
   options.read_only = (args.mode & 0x0F) == 0;
   if (fd.owner) options.owner = *fd.owner;
@@ -239,7 +239,7 @@ int IsamTable::OpenTable(DriverArgs& args) {
     table_ = OpenedTable{};
     return Fail(st);
   }
-  keys_.clear();
+  std::vector<KeyDesc> keys;
   for (size_t k = 0; k < table_.declaration.keys.size(); ++k) {
     KeyDesc d;
     d.key = table_.declaration.keys[k];
@@ -247,9 +247,10 @@ int IsamTable::OpenTable(DriverArgs& args) {
     d.dup = (d.key.flags & kKeyDup) != 0;
     d.opt = (d.key.flags & kKeyOpt) != 0;
     d.on_demand = has_program && k < fd.keys.size() && fd.keys[k].IsIndex();
-    keys_.push_back(std::move(d));
+    keys.push_back(std::move(d));
   }
-  memos_.Reset(table_.number, table_.declaration.memos, codec_.oem);
+  keys_.Reset(std::move(keys), oem);
+  memos_.Reset(table_.number, table_.declaration.memos, oem);
   if (fcb_.record.size() < table_.declaration.record_length) fcb_.record.resize(table_.declaration.record_length, 0);
   current_ = 0;
   current_kept_ = false;
@@ -448,7 +449,7 @@ int IsamTable::StartStream() {
 int IsamTable::FlushStream() {
   if (!streaming_) return 0;
   streaming_ = false;
-  Status st = StoreCounters();
+  Status st = keys_.StoreCounters();
   if (st.ok()) st = table_.file->store().Commit();
   int result = 0;
   if (!st.ok()) {
@@ -568,12 +569,12 @@ int IsamTable::Run(DriverOp op, DriverArgs& args) {
     case DriverOp::kRecordsKey: {
       int e = Begin();
       if (e != 0) return e;
-      Counters c;
+      TableCounters c;
       uint8_t which = op == DriverOp::kRecordsFile ? kTagData : static_cast<uint8_t>(args.key);
       if (op == DriverOp::kRecordsKey && (args.key < 0 || static_cast<size_t>(args.key) >= keys_.size())) {
         return End(kErrUnsupported, false);
       }
-      Status st = ReadCountersOf(which, c);
+      Status st = keys_.ReadCounters(which, c);
       args.number_result = c.entries;
       return End(st.ok() ? 0 : Fail(st), false);
     }

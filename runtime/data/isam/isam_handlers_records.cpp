@@ -1,14 +1,12 @@
 // Record handlers of the native driver: ADD/APPEND, PUT, DELETE, GET, DUPLICATE, BUILD and
-// EMPTY, with the key maintenance that keeps every key entry in step with its data record.
+// EMPTY. The table's keys (table_keys.h) keep every key entry in step with its data record.
 //
 // Every change is checked before anything is written: a missing counters record (5), a
 // record held elsewhere (5), a watched record changed meanwhile (89) and a duplicate in a
 // unique key (40) all leave the file as it was.
 //
-// Out-of-date keys: a key's record-number mark (the second counter of its counters record) is
-// 0 while the key holds every record. APPEND sets it to the first record number it did not
-// enter; from then on records at or above the mark are left out of that key until a BUILD
-// enters them all and clears the mark.
+// Out-of-date keys: APPEND leaves its records out of the keys and marks them (table_keys.h);
+// a BUILD enters every record and clears the mark.
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -50,20 +48,20 @@ std::string ConvertStrings(const TableDeclaration& d, std::string image, bool to
 std::string IsamTable::StoredImage() const {
   std::string image(table_.declaration.record_length, '\0');
   std::copy_n(fcb_.record.begin(), std::min(fcb_.record.size(), image.size()), image.begin());
-  return codec_.oem ? ConvertStrings(table_.declaration, std::move(image), true) : image;
+  return keys_.codec().oem ? ConvertStrings(table_.declaration, std::move(image), true) : image;
 }
 
 void IsamTable::ToBuffer(std::string_view stored) {
   std::string converted;
   std::string_view image = stored;
-  if (codec_.oem) image = converted = ConvertStrings(table_.declaration, std::string(stored), false);
+  if (keys_.codec().oem) image = converted = ConvertStrings(table_.declaration, std::string(stored), false);
   size_t n = std::min(image.size(), fcb_.record.size());
   if (n > 0) std::memcpy(fcb_.record.data(), image.data(), n);
   if (n < fcb_.record.size()) std::memset(fcb_.record.data() + n, 0, fcb_.record.size() - n);
 }
 
 void IsamTable::ToImage(const std::string& stored, std::string& image) const {
-  image = codec_.oem ? ConvertStrings(table_.declaration, stored, false) : stored;
+  image = keys_.codec().oem ? ConvertStrings(table_.declaration, stored, false) : stored;
 }
 
 void IsamTable::BufferImage(std::string& image) const {
@@ -78,7 +76,7 @@ void IsamTable::MakeDataRecord(uint32_t recno, const std::string& image, Record&
   out.bytes.push_back(static_cast<char>(kTagData));
   AppendBe32(out.bytes, recno);
   out.key_length = static_cast<uint16_t>(out.bytes.size());
-  if (codec_.oem) {
+  if (keys_.codec().oem) {
     out.bytes += ConvertStrings(table_.declaration, image, true);
   } else {
     out.bytes += image;
@@ -86,8 +84,8 @@ void IsamTable::MakeDataRecord(uint32_t recno, const std::string& image, Record&
 }
 
 const std::string& IsamTable::ImageOf(const std::string& stored, std::string& buffer) const {
-  if (!codec_.oem && stored.size() == table_.declaration.record_length) return stored;
-  if (codec_.oem) {
+  if (!keys_.codec().oem && stored.size() == table_.declaration.record_length) return stored;
+  if (keys_.codec().oem) {
     buffer = ConvertStrings(table_.declaration, stored, false);
   } else {
     buffer.assign(stored);
@@ -96,66 +94,8 @@ const std::string& IsamTable::ImageOf(const std::string& stored, std::string& bu
   return buffer;
 }
 
-std::string IsamTable::EntryKeyFor(const KeyDesc& k, std::span<const uint8_t> record, uint32_t recno) const {
-  std::string out;
-  EntryKeyInto(k, record, recno, out);
-  return out;
-}
-
-void IsamTable::EntryKeyInto(const KeyDesc& k, std::span<const uint8_t> record, uint32_t recno, std::string& out) const {
-  out.clear();
-  AppendBe32(out, table_.number);
-  out.push_back(static_cast<char>(k.number));
-  AppendKeyValue(table_.declaration, k.key, record, codec_, out);
-  if (k.dup) AppendBe32(out, recno);
-}
-
-bool IsamTable::HasEntry(const KeyDesc& k, std::span<const uint8_t> record) const {
-  return !(k.opt && KeyIsNull(table_.declaration, k.key, record));
-}
-
-Status IsamTable::ReadCountersOf(uint8_t which, Counters& out) {
-  CachedCounters& c = counters_[which];
-  if (!c.loaded) {
-    c.value = Counters{};
-    ISAM_RETURN_IF_ERROR(table_.file->ReadCounters(table_.number, which, c.value.entries, c.value.mark, c.value.found));
-    c.loaded = true;
-    counters_used_.push_back(which);
-  }
-  out = c.value;
-  return Status::Ok();
-}
-
-Status IsamTable::WriteCountersOf(uint8_t which, const Counters& value) {
-  CachedCounters& c = counters_[which];
-  if (!c.loaded) counters_used_.push_back(which);
-  c.value = value;
-  c.value.found = true;
-  c.loaded = true;
-  c.dirty = true;
-  return Status::Ok();
-}
-
-Status IsamTable::StoreCounters() {
-  std::sort(counters_used_.begin(), counters_used_.end());  // into the tree in key order
-  for (uint8_t which : counters_used_) {
-    CachedCounters& c = counters_[which];
-    if (!c.dirty) continue;
-    Record r = CountersRecord(table_.number, which, c.value.entries, c.value.mark);
-    bool found = false;
-    ISAM_RETURN_IF_ERROR(table_.file->tree().Replace(r, found));
-    if (!found) {
-      bool existed = false;
-      ISAM_RETURN_IF_ERROR(table_.file->tree().Insert(r, existed));
-    }
-    c.dirty = false;
-  }
-  return Status::Ok();
-}
-
 void IsamTable::ForgetCopies() {
-  for (uint8_t which : counters_used_) counters_[which] = CachedCounters{};
-  counters_used_.clear();
+  keys_.ForgetCounters();
   current_kept_ = false;
 }
 
@@ -183,134 +123,27 @@ Status IsamTable::StoredRecord(uint32_t recno, const std::string*& stored) {
   return Status::Ok();
 }
 
-Status IsamTable::UniqueOwner(const KeyDesc& k, const std::string& entry, uint32_t& owner) {
-  owner = 0;
-  Record& r = lookup_record_;
-  bool found = false;
-  ISAM_RETURN_IF_ERROR(table_.file->tree().Find(entry, r, found));
-  if (found && r.bytes.size() >= size_t{r.key_length} + 4) owner = GetBe32(Bytes(r.bytes) + r.key_length);
-  (void)k;
-  return Status::Ok();
-}
-
 namespace {
 std::span<const uint8_t> Span(const std::string& s) { return {Bytes(s), s.size()}; }
 }  // namespace
 
-Status IsamTable::CheckKeys(const std::string& old_image, const std::string& new_image, uint32_t recno, int& result) {
-  result = 0;
-  if (new_image.empty()) return Status::Ok();
-  for (const KeyDesc& k : keys_) {
-    if (k.on_demand || k.dup || !HasEntry(k, Span(new_image))) continue;
-    Counters c;
-    ISAM_RETURN_IF_ERROR(ReadCountersOf(k.number, c));
-    if (c.mark != 0 && (recno == 0 || recno >= c.mark)) continue;  // ADD: recno not issued yet
-    std::string& entry = new_entry_;
-    EntryKeyInto(k, Span(new_image), recno, entry);
-    if (!old_image.empty() && HasEntry(k, Span(old_image))) {
-      EntryKeyInto(k, Span(old_image), recno, old_entry_);
-      if (old_entry_ == entry) continue;
-    }
-    uint32_t owner = 0;
-    ISAM_RETURN_IF_ERROR(UniqueOwner(k, entry, owner));
-    if (owner != 0 && owner != recno) {
-      result = kErrCreatesDuplicateKey;
-      return Status::Ok();
-    }
-  }
-  return Status::Ok();
-}
-
-Status IsamTable::ApplyKeys(const std::string& old_image, const std::string& new_image, uint32_t recno, bool append) {
-  BTree& tree = table_.file->tree();
-  for (const KeyDesc& k : keys_) {
-    if (k.on_demand) continue;
-    Counters c;
-    ISAM_RETURN_IF_ERROR(ReadCountersOf(k.number, c));
-    if (append) {
-      if (c.mark == 0) {
-        c.mark = recno;
-        ISAM_RETURN_IF_ERROR(WriteCountersOf(k.number, c));
-      }
-      continue;
-    }
-    if (c.mark != 0 && recno >= c.mark) continue;
-    bool has_old = !old_image.empty() && HasEntry(k, Span(old_image));
-    bool has_new = !new_image.empty() && HasEntry(k, Span(new_image));
-    std::string& old_entry = old_entry_;
-    std::string& new_entry = new_entry_;
-    if (has_old && current_kept_ && recno == current_ && current_entry_key_ == k.number) {
-      old_entry.assign(current_entry_);  // the entry the record was reached through
-    } else if (has_old) {
-      EntryKeyInto(k, Span(old_image), recno, old_entry);
-    }
-    if (has_new) EntryKeyInto(k, Span(new_image), recno, new_entry);
-    if (has_old && has_new && old_entry == new_entry) continue;
-    int64_t net = 0;
-    // The old entry goes before the new one comes: the read that made the record current has
-    // just passed the old entry's leaf, so the tree finds it again without a search from the top.
-    bool erased_old = false;
-    if (has_old && k.dup) {
-      // A DUP key's entry carries the record number: it can only be this record's.
-      ISAM_RETURN_IF_ERROR(tree.Erase(old_entry, erased_old));
-    }
-    if (has_old && !erased_old) {
-      uint32_t owner = 0;
-      ISAM_RETURN_IF_ERROR(UniqueOwner(k, old_entry, owner));
-      if (owner != recno) {
-        // Another writer may have kept a negative zero apart from zero: its entry goes too.
-        KeyCodec legacy = codec_;
-        legacy.distinct_negative_zero = true;
-        std::string other = KeyEntryKey(table_.number, k.number,
-                                        EncodeKeyValue(table_.declaration, k.key, Span(old_image), legacy), k.dup, recno);
-        if (other != old_entry) {
-          ISAM_RETURN_IF_ERROR(UniqueOwner(k, other, owner));
-          if (owner == recno) old_entry = other;
-        }
-      }
-      if (owner == recno) ISAM_RETURN_IF_ERROR(tree.Erase(old_entry, erased_old));
-    }
-    if (erased_old) --net;
-    if (has_new) {
-      bool existed = false;
-      Record& entry = change_record_;
-      entry.bytes.assign(new_entry);
-      entry.key_length = static_cast<uint16_t>(new_entry.size());
-      AppendBe32(entry.bytes, recno);
-      ISAM_RETURN_IF_ERROR(tree.Insert(entry, existed));
-      if (existed) {
-        // Only a damaged file gets here (the unique keys were checked): this key keeps the
-        // entry it had.
-        if (erased_old) {
-          entry.bytes.assign(old_entry);
-          entry.key_length = static_cast<uint16_t>(old_entry.size());
-          AppendBe32(entry.bytes, recno);
-          ISAM_RETURN_IF_ERROR(tree.Insert(entry, existed));
-        }
-        return Status::Error(kErrCreatesDuplicateKey, "duplicate key entry");
-      }
-      ++net;
-    }
-    if (net != 0) {
-      c.entries = static_cast<uint32_t>(static_cast<int64_t>(c.entries) + net);
-      ISAM_RETURN_IF_ERROR(WriteCountersOf(k.number, c));
-    }
-  }
-  return Status::Ok();
+KnownEntry IsamTable::KnownEntryOf(uint32_t recno) const {
+  if (!current_kept_ || recno != current_) return {};
+  return {current_entry_key_, current_entry_};
 }
 
 int IsamTable::AddRecord(bool append) {
   int e = Begin();
   if (e != 0) return e;
-  Counters data;
-  Status st = ReadCountersOf(kTagData, data);
+  TableCounters data;
+  Status st = keys_.ReadCounters(kTagData, data);
   if (!st.ok()) return End(Fail(st), false);
   if (!data.found) return End(kErrAccessDenied, false);  // checked before anything is written
   std::string& image = new_image_;
   BufferImage(image);
   if (!append) {
     int dup = 0;
-    st = CheckKeys({}, image, 0, dup);
+    st = keys_.Check({}, image, 0, dup);
     if (!st.ok()) return End(Fail(st), false);
     if (dup != 0) return End(dup, false);
   }
@@ -318,13 +151,13 @@ int IsamTable::AddRecord(bool append) {
   current_kept_ = false;
   st = [&]() -> Status {
     ISAM_RETURN_IF_ERROR(table_.file->store().IssueNumber(recno));
-    ISAM_RETURN_IF_ERROR(ApplyKeys({}, image, recno, append));
+    ISAM_RETURN_IF_ERROR(keys_.Apply({}, image, recno, append));
     bool existed = false;
     MakeDataRecord(recno, image, change_record_);
     ISAM_RETURN_IF_ERROR(table_.file->tree().Insert(change_record_, existed));
     if (existed) return Status::Internal(kCheckRecordOrder, "record number issued twice");
     ++data.entries;
-    ISAM_RETURN_IF_ERROR(WriteCountersOf(kTagData, data));
+    ISAM_RETURN_IF_ERROR(keys_.WriteCounters(kTagData, data));
     return memos_.Write(table_.file->tree(), recno);
   }();
   if (!st.ok()) return End(Fail(st), true);
@@ -357,7 +190,7 @@ int IsamTable::PutRecord(int64_t pointer) {
   std::string& new_image = new_image_;
   BufferImage(new_image);
   int dup = 0;
-  st = CheckKeys(old_image, new_image, recno, dup);
+  st = keys_.Check(old_image, new_image, recno, dup);
   if (!st.ok()) return End(Fail(st), false);
   if (dup != 0) return End(dup, false);
   st = [&]() -> Status {
@@ -368,7 +201,7 @@ int IsamTable::PutRecord(int64_t pointer) {
     MakeDataRecord(recno, new_image, change_record_);
     ISAM_RETURN_IF_ERROR(table_.file->tree().Replace(change_record_, replaced));
     new_stored_.assign(change_record_.bytes, change_record_.key_length, std::string::npos);
-    Status keys = ApplyKeys(old_image, new_image, recno, false);
+    Status keys = keys_.Apply(old_image, new_image, recno, false, KnownEntryOf(recno));
     if (keys.code == kErrCreatesDuplicateKey) {
       // A damaged file refused a key entry: the record keeps its bytes, as its keys do.
       Record& data = change_record_;
@@ -405,7 +238,7 @@ int IsamTable::DeleteRecord() {
   if (stored == nullptr) return End(kErrRecordNotAvailable, false);
   const std::string& old_image = ImageOf(*stored, old_image_);
   st = [&]() -> Status {
-    ISAM_RETURN_IF_ERROR(ApplyKeys(old_image, {}, recno, false));
+    ISAM_RETURN_IF_ERROR(keys_.Apply(old_image, {}, recno, false, KnownEntryOf(recno)));
     current_kept_ = false;
     bool erased = false;
     char key[9];
@@ -414,10 +247,10 @@ int IsamTable::DeleteRecord() {
     PutBe32(reinterpret_cast<uint8_t*>(key + 5), recno);
     ISAM_RETURN_IF_ERROR(table_.file->tree().Erase(std::string_view(key, sizeof key), erased));
     ISAM_RETURN_IF_ERROR(memos_.Erase(table_.file->tree(), recno));
-    Counters data;
-    ISAM_RETURN_IF_ERROR(ReadCountersOf(kTagData, data));
+    TableCounters data;
+    ISAM_RETURN_IF_ERROR(keys_.ReadCounters(kTagData, data));
     if (data.entries > 0) --data.entries;
-    return WriteCountersOf(kTagData, data);
+    return keys_.WriteCounters(kTagData, data);
   }();
   current_kept_ = false;
   if (!st.ok()) return End(Fail(st), true);
@@ -469,11 +302,7 @@ int IsamTable::GetByKey(int key) {
   const KeyDesc& k = keys_[static_cast<size_t>(key)];
   // The entry prefix: table, key number and the buffer's key value (without a record number).
   std::string& prefix = lookup_key_;
-  prefix.clear();
-  AppendBe32(prefix, table_.number);
-  prefix.push_back(static_cast<char>(k.number));
-  AppendKeyValue(table_.declaration, k.key, std::span<const uint8_t>(fcb_.record.data(), fcb_.record.size()), codec_,
-                 prefix);
+  keys_.EntryPrefixInto(k, std::span<const uint8_t>(fcb_.record.data(), fcb_.record.size()), prefix);
   Record& r = lookup_record_;
   bool found = false;
   Status st = k.dup ? table_.file->tree().AtOrAfter(prefix, r, found) : table_.file->tree().Find(prefix, r, found);
@@ -515,9 +344,9 @@ int IsamTable::Duplicate(int key, DriverArgs& args) {
   std::string image(fcb_.record.begin(), fcb_.record.end());
   image.resize(table_.declaration.record_length, '\0');
   for (const KeyDesc& k : keys_) {
-    if ((key >= 0 && k.number != key) || k.dup || !HasEntry(k, Span(image))) continue;
+    if ((key >= 0 && k.number != key) || k.dup || !keys_.HasEntry(k, Span(image))) continue;
     uint32_t owner = 0;
-    Status st = UniqueOwner(k, EntryKeyFor(k, Span(image), 0), owner);
+    Status st = keys_.UniqueOwner(keys_.EntryKeyFor(k, Span(image), 0), owner);
     if (!st.ok()) return End(Fail(st), false);
     if (owner != 0 && owner != current_) {
       args.number_result = 1;
@@ -548,8 +377,8 @@ int IsamTable::Build(int key) {
         // An entry that the search finds but the erase does not would be found again for ever.
         if (!erased) return Status::Internal(kCheckRecordOrder, "a key entry found but not erased");
       }
-      Counters c;
-      ISAM_RETURN_IF_ERROR(ReadCountersOf(k.number, c));
+      TableCounters c;
+      ISAM_RETURN_IF_ERROR(keys_.ReadCounters(k.number, c));
       c.entries = 0;
       c.mark = 0;
       std::string data_prefix = DataKey(table_.number, 0).substr(0, 5);
@@ -557,11 +386,11 @@ int IsamTable::Build(int key) {
       while (found && StartsWith(r.key(), data_prefix)) {
         uint32_t recno = GetBe32(Bytes(r.bytes) + 5);
         std::string stored = r.bytes.substr(r.key_length);
-        std::string image = codec_.oem ? ConvertStrings(table_.declaration, stored, false) : stored;
+        std::string image = keys_.codec().oem ? ConvertStrings(table_.declaration, stored, false) : stored;
         image.resize(table_.declaration.record_length, '\0');
-        if (HasEntry(k, Span(image))) {
+        if (keys_.HasEntry(k, Span(image))) {
           bool existed = false;
-          ISAM_RETURN_IF_ERROR(tree.Insert(MakeRecord(EntryKeyFor(k, Span(image), recno), RecnoPayload(recno)), existed));
+          ISAM_RETURN_IF_ERROR(tree.Insert(MakeRecord(keys_.EntryKeyFor(k, Span(image), recno), RecnoPayload(recno)), existed));
           if (existed) {
             result = kErrCreatesDuplicateKey;
             return Status::Ok();
@@ -571,7 +400,7 @@ int IsamTable::Build(int key) {
         std::string at(r.key());
         ISAM_RETURN_IF_ERROR(tree.After(at, r, found));
       }
-      ISAM_RETURN_IF_ERROR(WriteCountersOf(k.number, c));
+      ISAM_RETURN_IF_ERROR(keys_.WriteCounters(k.number, c));
     }
     return Status::Ok();
   }();
@@ -600,8 +429,8 @@ int IsamTable::EmptyTable() {
       }
       ISAM_RETURN_IF_ERROR(tree.After(key, r, found));
     }
-    ISAM_RETURN_IF_ERROR(WriteCountersOf(kTagData, Counters{}));
-    for (const KeyDesc& k : keys_) ISAM_RETURN_IF_ERROR(WriteCountersOf(k.number, Counters{}));
+    ISAM_RETURN_IF_ERROR(keys_.WriteCounters(kTagData, TableCounters{}));
+    for (const KeyDesc& k : keys_) ISAM_RETURN_IF_ERROR(keys_.WriteCounters(k.number, TableCounters{}));
     return Status::Ok();
   }();
   current_kept_ = false;

@@ -86,7 +86,7 @@ int IsamTable::SetOrder(DriverOp op, DriverArgs& args) {
     case DriverOp::kSetFileKey: {
       // File order from the first record whose key value is at or after the buffer's.
       const KeyDesc& k = keys_[static_cast<size_t>(args.key)];
-      std::string value_prefix = EntryKeyFor(k, Span(image), 0);
+      std::string value_prefix = keys_.EntryKeyFor(k, Span(image), 0);
       if (k.dup) value_prefix.resize(value_prefix.size() - 4);
       std::string key_prefix = KeyEntryPrefix(table_.number, k.number);
       Record r;
@@ -103,7 +103,7 @@ int IsamTable::SetOrder(DriverOp op, DriverArgs& args) {
     }
     case DriverOp::kSetKeyKey: {
       const KeyDesc& k = keys_[static_cast<size_t>(args.key)];
-      point_ = EntryKeyFor(k, Span(image), 0);
+      point_ = keys_.EntryKeyFor(k, Span(image), 0);
       if (k.dup) point_.resize(point_.size() - 4);
       back_point_ = point_ + std::string(5, '\xFF');  // the last entry of an equal value
       break;
@@ -118,12 +118,12 @@ int IsamTable::SetOrder(DriverOp op, DriverArgs& args) {
       ToBuffer(stored);  // as the language's SET(key, pointer): the record's values start it
       std::string img(fcb_.record.begin(), fcb_.record.end());
       img.resize(table_.declaration.record_length, '\0');
-      point_ = back_point_ = EntryKeyFor(k, Span(img), static_cast<uint32_t>(args.pointer));
+      point_ = back_point_ = keys_.EntryKeyFor(k, Span(img), static_cast<uint32_t>(args.pointer));
       break;
     }
     case DriverOp::kSetKeyKeyPtr: {
       const KeyDesc& k = keys_[static_cast<size_t>(args.key)];
-      point_ = back_point_ = EntryKeyFor(k, Span(image), static_cast<uint32_t>(args.pointer));
+      point_ = back_point_ = keys_.EntryKeyFor(k, Span(image), static_cast<uint32_t>(args.pointer));
       break;
     }
     default:
@@ -249,7 +249,7 @@ int IsamTable::Position(int key, DriverArgs& args) {
     image.assign(fcb_.record.begin(), fcb_.record.end());
   }
   image.resize(table_.declaration.record_length, '\0');
-  args.text_result += EncodeKeyValue(table_.declaration, k.key, Span(image), codec_);
+  args.text_result += EncodeKeyValue(table_.declaration, k.key, Span(image), keys_.codec());
   return End(0, false);
 }
 
@@ -281,7 +281,7 @@ int IsamTable::Reget(const DriverArgs& args) {
   const uint32_t recno = GetBe32(reinterpret_cast<const uint8_t*>(position.data()));
   // The caller's copy stands for the stored record only where the two have one form (no OEM
   // conversion, the full record length) and nothing needs the stored bytes themselves (WATCH).
-  const bool kept_usable = !args.data.empty() && args.count > 0 && !codec_.oem &&
+  const bool kept_usable = !args.data.empty() && args.count > 0 && !keys_.codec().oem &&
                            args.data.size() == table_.declaration.record_length &&
                            !(fcb_.state & kStateWatchRequested);
   if (!kept_usable) return GetByPointer(recno);

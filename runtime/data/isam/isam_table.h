@@ -1,12 +1,12 @@
 // The native driver's working state for one open table (internal to the driver).
 //
-// The working state holds the opened table (file, table number, stored declaration), the key
-// descriptors, the memo buffers, the current record, the sequence point of SET/NEXT/PREVIOUS,
+// The working state holds the opened table (file, table number, stored declaration), the
+// keys, the memos, the current record, the sequence point of SET/NEXT/PREVIOUS,
 // the hold and watch marks and the locks through which other users are kept out. Its
 // operations live in isam_driver.cpp (opening, file-level operations, the begin and end of
 // every operation), isam_handlers_records.cpp (records and keys), isam_handlers_sequence.cpp
-// (the sequence) and isam_build.cpp (dynamic indexes); the memos and BLOBs are a MemoStore
-// (memo_store.h).
+// (the sequence) and isam_build.cpp (dynamic indexes); the keys with their counters are a
+// TableKeys (table_keys.h), the memos and BLOBs a MemoStore (memo_store.h).
 //
 // Sequence point: the tree key from which the next step starts (a data key for file order, a
 // key entry for key order) and how the first step after SET/RESET treats it: a step taken
@@ -33,16 +33,9 @@
 #include "runtime/data/isam/key_encoding.h"
 #include "runtime/data/isam/key_read_ahead.h"
 #include "runtime/data/isam/memo_store.h"
+#include "runtime/data/isam/table_keys.h"
 
 namespace cinevo::isam {
-
-struct KeyDesc {
-  StreamKey key;
-  uint8_t number = 0;
-  bool dup = false;
-  bool opt = false;
-  bool on_demand = false;  // an INDEX: not kept up to date on update, built by BUILD
-};
 
 class IsamTable : public DriverWorkingState {
  public:
@@ -55,19 +48,6 @@ class IsamTable : public DriverWorkingState {
 
  private:
   enum class Order { kNone, kFile, kKey };
-  struct Counters {
-    uint32_t entries = 0;
-    uint32_t mark = 0;
-    bool found = false;
-  };
-  // Counters as read or changed during an update, by which (key number or 0xF3). Changes
-  // reach the tree before each commit; the copies stay valid while no other user can change
-  // the file (update lock held across a stream, or exclusive access).
-  struct CachedCounters {
-    Counters value;
-    bool loaded = false;
-    bool dirty = false;
-  };
 
   // Opening and file-level operations (isam_driver.cpp).
   int OpenTable(DriverArgs& args);
@@ -107,9 +87,6 @@ class IsamTable : public DriverWorkingState {
   int Duplicate(int key, DriverArgs& args);
   int Build(int key);
   int EmptyTable();
-  Status ReadCountersOf(uint8_t which, Counters& out);
-  Status WriteCountersOf(uint8_t which, const Counters& c);
-  Status StoreCounters();  // the changed counters into the tree
   // Drops the copies kept of the file's contents (counters, the current record's bytes): another
   // user may change the file from now on, or the changes they reflect were undone.
   void ForgetCopies();
@@ -121,15 +98,8 @@ class IsamTable : public DriverWorkingState {
   Status StoredRecord(uint32_t recno, const std::string*& stored);
   // Loads a stored record into the buffer (with holds, watches and memos) and makes it current.
   int Load(uint32_t recno, std::string_view payload);
-  std::string EntryKeyFor(const KeyDesc& k, std::span<const uint8_t> record, uint32_t recno) const;
-  // The same into `out` (its capacity reused).
-  void EntryKeyInto(const KeyDesc& k, std::span<const uint8_t> record, uint32_t recno, std::string& out) const;
-  bool HasEntry(const KeyDesc& k, std::span<const uint8_t> record) const;
-  // The record number holding the entry of `value` in a unique key, or 0.
-  Status UniqueOwner(const KeyDesc& k, const std::string& entry, uint32_t& owner);
-  // Key maintenance for one change; `old_image`/`new_image` may be empty (ADD / DELETE).
-  Status CheckKeys(const std::string& old_image, const std::string& new_image, uint32_t recno, int& result);
-  Status ApplyKeys(const std::string& old_image, const std::string& new_image, uint32_t recno, bool append);
+  // The entry through which the current record was reached, when its kept copy is `recno`.
+  KnownEntry KnownEntryOf(uint32_t recno) const;
   // Records that the current record (just loaded) was reached through `entry` of key `key`.
   void KeepEntry(int key, std::string_view entry);
   std::string StoredImage() const;              // the record buffer as it is stored (OEM)
@@ -175,10 +145,7 @@ class IsamTable : public DriverWorkingState {
   TraceSettings trace_ = FileTraceSettings();
   OpenedTable table_;
   std::unique_ptr<TableLocks> locks_;
-  KeyCodec codec_;
-  std::vector<KeyDesc> keys_;
-  std::vector<CachedCounters> counters_ = std::vector<CachedCounters>(256);
-  std::vector<uint8_t> counters_used_;  // the entries of counters_ loaded since they were last forgotten
+  TableKeys keys_{table_};           // the keys, their maintenance and the counters
   MemoStore memos_;                 // the memos and BLOBs of the current record
   uint32_t current_ = 0;            // record number of the current record, 0 none
   // The current record's stored bytes as last read or written by this open. Trusted only while
@@ -212,10 +179,9 @@ class IsamTable : public DriverWorkingState {
   // for every record. Each is written before it is read within one operation.
   std::string read_stored_;   // a data record's payload read by StoredRecord / GET
   std::string lookup_key_;    // the key entry prefix GET looks for
-  Record lookup_record_;      // the key entry GET found; a unique key's owner probe
+  Record lookup_record_;      // the key entry GET found
   std::string old_image_, new_image_;  // a change's record before and after, buffer form
-  std::string old_entry_, new_entry_;  // a key's entries of those
-  Record change_record_;      // a key entry or data record being written
+  Record change_record_;      // a data record being written
   std::string new_stored_;    // PUT: the record's new stored bytes, until they become current
   std::string header_raw_;    // the header's first bytes as read by RefreshIfChanged
   // Buffers a sequential step reuses, so that a scan does not allocate for every record.
