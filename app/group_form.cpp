@@ -191,20 +191,9 @@ int GroupFormManager::TakeWindowEvent() {
 
 int GroupFormManager::TakeAccepted() {
   const int field = managed.Field();
-  // The browse points the toolbar at its list whenever the list's row changes, also when it
-  // moves the row itself while the name is being typed: a toolbar press serves the control the
-  // user selected last.
-  if (field >= classlib::toolbar_button::kFirst && field <= classlib::toolbar_button::kLast) {
-    toolbar_.SetTarget(toolbar_.HasTarget(selectedField_) ? selectedField_ : 0);
-  }
   const int rc = WindowManager::TakeAccepted();
   if (rc == lv::kContinue && field == gf::kHelp) ShowHelp();
   return rc;
-}
-
-int GroupFormManager::TakeSelected() {
-  selectedField_ = managed.Field();
-  return WindowManager::TakeSelected();
 }
 
 bool GroupFormManager::StoreNewGroup() {

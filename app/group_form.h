@@ -66,7 +66,6 @@ class GroupFormManager : private detail::WindowParts, public classlib::WindowMan
   int TakeEvent() override;
   int TakeWindowEvent() override;
   int TakeAccepted() override;
-  int TakeSelected() override;
   // Runs the movie form with `request`; returns its response.
   int RunProcedure(int number, int request) override;
 
@@ -97,7 +96,6 @@ class GroupFormManager : private detail::WindowParts, public classlib::WindowMan
   classlib::StringStep thumb_;
   classlib::StepLocator locator_;
   bool filesOpened_ = false;
-  int selectedField_ = 0;  // the control of the last EVENT::Selected
 };
 
 // Runs the group form for globals.globalRequest; leaves the response in globals.globalResponse.

@@ -323,6 +323,42 @@ TEST_F(GroupFormTest, NextInTheToolbarSavesTheGroupAndLeavesTheMoveToTheCaller) 
   EXPECT_EQ(GroupsOnDisk(), (Texts{"Drama", "Satire"}));
 }
 
+TEST_F(GroupFormTest, TheToolbarServesTheListRightAfterOpeningAndThenTheControlLastUsed) {
+  AddDrama();
+  movieScripts_.push_back([](UiDriver& ui, const std::function<void()>& step) {
+    ui.Type(mf::kPath, "/films/f/new.avi");
+    step();
+    ui.Click(mf::kOk);
+    step();
+  });
+  const int insert = gf::kFirstToolbarButton + (tb::kInsert - tb::kFirst);
+  const int down = gf::kFirstToolbarButton + (tb::kDown - tb::kFirst);
+  Texts rows;
+  int highlighted = 0;
+  EXPECT_EQ(Change("Drama",
+                   [&](UiDriver& ui, const std::function<void()>& step) {
+                     step();
+                     // At once: the name has the focus, yet the toolbar's Insert adds a movie.
+                     ASSERT_TRUE(ui.Click(insert));
+                     step();
+                     rows = Rows();
+                     // Back in the list, the toolbar's Next moves its highlight.
+                     ASSERT_TRUE(ui.SelectRow(gf::kMovies, 1));
+                     step();
+                     ASSERT_TRUE(ui.Click(down));
+                     step();
+                     highlighted = form_->runtime().PropertyLong(PROP::Selected, gf::kMovies);
+                     ui.Click(gf::kCancel);
+                     step();
+                   }),
+            kRequestCancelled);
+  EXPECT_EQ(movieRequests_, (std::vector<int>{1}));
+  ASSERT_EQ(rows.size(), 6u);
+  EXPECT_EQ(rows[5], "/films/f/new.avi|1");
+  EXPECT_EQ(highlighted, 2);
+  EXPECT_EQ(globals_.vcrRequest, 0) << "the form itself was never completed by the toolbar";
+}
+
 TEST_F(GroupFormTest, CancelLeavesTheFilesAsTheyWere) {
   AddDrama();
   EXPECT_EQ(Change("Drama",

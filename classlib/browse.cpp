@@ -100,7 +100,6 @@ void Browse::AddToolbarTarget(Toolbar& toolbar) {
   toolbarItem_->deleteButton = deleteControl;
   toolbarItem_->selectButton = selectControl;
   toolbar.AddTarget(*toolbarItem_, listControl_);
-  toolbar_ = &toolbar;
 }
 
 void Browse::AddEditControl(int column, int control) { editList_.push_back({column, control}); }
@@ -780,7 +779,6 @@ int Browse::TakeEvent() {
         LoadCurrent();
         UpdateThumb();
       }
-      if (toolbar_ != nullptr) toolbar_->SetTarget(listControl_);
       break;
     }
     case EVENT::AlertKey: HandleAlertKey(w.KeyCode()); break;

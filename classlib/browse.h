@@ -261,7 +261,6 @@ class Browse : public ViewManager, public BrowseItem {
   std::vector<EditControl> editList_;
   std::vector<PopupEntry> popup_;
   std::unique_ptr<ToolbarBrowseTarget> toolbarItem_;
-  Toolbar* toolbar_ = nullptr;
   std::vector<uint8_t> editSaved_;  // the row's record as it was before the edit
   int editRequest_ = 0;              // the edit in place under way (0 none)
   int editColumn_ = 0;

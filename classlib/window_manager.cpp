@@ -162,6 +162,8 @@ int WindowManager::TakeWindowEvent() {
   switch (window_.Event()) {
     case EVENT::OpenWindow:
       if ((inited & 1u) == 0) Open();
+      userControl_ = -1;
+      openingSelect_ = firstField != 0;
       if (firstField != 0) window_.Select(firstField);
       break;
     case EVENT::LoseFocus:
@@ -195,6 +197,15 @@ int WindowManager::TakeWindowEvent() {
 
 int WindowManager::TakeAccepted() {
   const int field = window_.Field();
+  if (field >= toolbar_button::kFirst && field <= toolbar_button::kLast) {
+    // The press serves the part the user turned to last, not one the program moved meanwhile
+    // (a browse refilled while a name is typed posts NewSelection to its list).
+    ServeUserControl();
+  } else if (field != 0) {
+    userControl_ = field;
+    openingSelect_ = false;
+    ServeUserControl();
+  }
   if (toolbar_ != nullptr) {
     int32_t none = 0;
     toolbar_->TakeEvent(field, vcrRequest != nullptr ? *vcrRequest : none);
@@ -212,16 +223,34 @@ int WindowManager::TakeAccepted() {
 
 int WindowManager::TakeFieldEvent() { return level::kContinue; }
 
+// The toolbar serves the part of the window the user turned to last: the control selected or
+// typed into last. Right after opening, before the user has turned anywhere, it follows the
+// NewSelections the window's parts post, so a browse's list (which posts one when it is first
+// filled) serves it although FIRSTFIELD has the focus.
+void WindowManager::ServeUserControl() {
+  if (!autoToolbar || toolbar_ == nullptr || userControl_ < 0) return;
+  toolbar_->SetTarget(toolbar_->HasTarget(userControl_) ? userControl_ : 0);
+}
+
 int WindowManager::TakeSelected() {
-  // The toolbar serves whichever part of the window has the focus now.
-  if (autoToolbar && toolbar_ != nullptr) toolbar_->SetTarget(0);
+  const int field = window_.Field();
+  if (openingSelect_ && field == firstField) {
+    openingSelect_ = false;  // the program's own selection at opening
+    return level::kContinue;
+  }
+  openingSelect_ = false;
+  userControl_ = field;
+  ServeUserControl();
   return level::kContinue;
 }
 
 int WindowManager::TakeNewSelection() {
-  if (autoToolbar && toolbar_ != nullptr) {
-    const int field = window_.Field();
+  if (!autoToolbar || toolbar_ == nullptr) return level::kContinue;
+  const int field = window_.Field();
+  if (userControl_ < 0) {
     toolbar_->SetTarget(toolbar_->HasTarget(field) ? field : 0);
+  } else if (field == userControl_) {
+    ServeUserControl();
   }
   return level::kContinue;
 }

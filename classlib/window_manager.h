@@ -190,6 +190,13 @@ class WindowManager {
   WindowResizer* resize_ = nullptr;
   WindowTranslator* translator_ = nullptr;
   bool initialised_ = false;
+  // The control the user turned to last (selected or typed into), -1 while the user has turned to
+  // none since the window opened; and whether the selection of FIRSTFIELD at opening is still to
+  // arrive, which is the program's, not the user's.
+  int userControl_ = -1;
+  bool openingSelect_ = false;
+  // Points the toolbar at the part of the window the user turned to last, once there is one.
+  void ServeUserControl();
 };
 
 }  // namespace cinevo::classlib
