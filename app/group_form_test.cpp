@@ -58,6 +58,15 @@ class GroupFormTest : public FormTest {
     g.globalResponse = static_cast<uint8_t>(movie.Run());
     for (const std::string& b : movie.boxes) movieBoxes_.push_back(b);
   }
+  // A movie form script: types the path and presses OK.
+  static Script MovieAt(std::string path) {
+    return [path](UiDriver& ui, const std::function<void()>& step) {
+      ui.Type(mf::kPath, path);
+      step();
+      ui.Click(mf::kOk);
+      step();
+    };
+  }
   static Script TypeName(std::string name, int then) {
     return [name, then](UiDriver& ui, const std::function<void()>& step) {
       ASSERT_TRUE(ui.Type(gf::kName, name));
@@ -190,19 +199,9 @@ TEST_F(GroupFormTest, DeletingAGroupAsksOnceAndTakesItsMovies) {
 TEST_F(GroupFormTest, TheListsButtonsRunTheMovieForm) {
   AddDrama();
   // Insert: the movie form starts with the group's name; the new movie is highlighted.
-  movieScripts_.push_back([](UiDriver& ui, const std::function<void()>& step) {
-    ui.Type(mf::kPath, "/films/f/new.avi");
-    step();
-    ui.Click(mf::kOk);
-    step();
-  });
+  movieScripts_.push_back(MovieAt("/films/f/new.avi"));
   // Change of the highlighted (new) movie.
-  movieScripts_.push_back([](UiDriver& ui, const std::function<void()>& step) {
-    ui.Type(mf::kPath, "/films/f/renamed.mpg");
-    step();
-    ui.Click(mf::kOk);
-    step();
-  });
+  movieScripts_.push_back(MovieAt("/films/f/renamed.mpg"));
   Texts afterInsert, afterChange, afterDelete;
   int highlighted = 0;
   EXPECT_EQ(Change("Drama",
@@ -238,18 +237,8 @@ TEST_F(GroupFormTest, TheListsButtonsRunTheMovieForm) {
 
 TEST_F(GroupFormTest, AGroupBeingAddedIsStoredBeforeItsFirstMovie) {
   AddDrama();
-  movieScripts_.push_back([](UiDriver& ui, const std::function<void()>& step) {
-    ui.Type(mf::kPath, "/trips/one.avi");
-    step();
-    ui.Click(mf::kOk);
-    step();
-  });
-  movieScripts_.push_back([](UiDriver& ui, const std::function<void()>& step) {
-    ui.Type(mf::kPath, "/trips/two.mov");
-    step();
-    ui.Click(mf::kOk);
-    step();
-  });
+  movieScripts_.push_back(MovieAt("/trips/one.avi"));
+  movieScripts_.push_back(MovieAt("/trips/two.mov"));
   Texts rows, groupsMeanwhile;
   std::string caption;
   EXPECT_EQ(Insert([&](UiDriver& ui, const std::function<void()>& step) {
@@ -279,12 +268,7 @@ TEST_F(GroupFormTest, AGroupBeingAddedIsStoredBeforeItsFirstMovie) {
   EXPECT_EQ(journeys, (Texts{"/trips/one.avi", "/trips/two.mov"}));
 
   // Cancelled after its movies were added, the group stays with them, and the caller hears so.
-  movieScripts_.push_back([](UiDriver& ui, const std::function<void()>& step) {
-    ui.Type(mf::kPath, "/kept/clip.mpg");
-    step();
-    ui.Click(mf::kOk);
-    step();
-  });
+  movieScripts_.push_back(MovieAt("/kept/clip.mpg"));
   EXPECT_EQ(Insert([](UiDriver& ui, const std::function<void()>& step) {
               ui.Type(gf::kName, "Kept");
               step();
@@ -325,12 +309,7 @@ TEST_F(GroupFormTest, NextInTheToolbarSavesTheGroupAndLeavesTheMoveToTheCaller) 
 
 TEST_F(GroupFormTest, TheToolbarServesTheListRightAfterOpeningAndThenTheControlLastUsed) {
   AddDrama();
-  movieScripts_.push_back([](UiDriver& ui, const std::function<void()>& step) {
-    ui.Type(mf::kPath, "/films/f/new.avi");
-    step();
-    ui.Click(mf::kOk);
-    step();
-  });
+  movieScripts_.push_back(MovieAt("/films/f/new.avi"));
   const int insert = gf::kFirstToolbarButton + (tb::kInsert - tb::kFirst);
   const int down = gf::kFirstToolbarButton + (tb::kDown - tb::kFirst);
   Texts rows;
