@@ -54,7 +54,7 @@ std::string MarkerKey(uint32_t n) {
 void CheckInput(const std::string& path, const uint8_t* data, size_t size) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return;
-  std::fwrite(data, 1, size, f);
+  if (size > 0) std::fwrite(data, 1, size, f);  // an empty input may come without any bytes at all
   std::fclose(f);
 
   PageStoreOptions options;
