@@ -175,10 +175,10 @@ Status IsamTable::RefreshIfChanged() {
 int IsamTable::End(int result, bool changed) {
   PageStore& store = table_.file->store();
   if (changed && !streaming_ && ProgramTransaction().Listed(store)) {
-    // Inside LOGOUT the changes wait in the cache for COMMIT. A refused update changed
-    // nothing; one that failed half way spoils the whole transaction.
-    Status st = result == 0 ? keys_.StoreCounters() : Status::Ok();
-    if (!st.ok()) result = Fail(st);
+    // Inside LOGOUT the changes wait in the cache for COMMIT, and the counters wait here: the
+    // update lock is held until then, so the copies stay good, and COMMIT has them stored
+    // first (LogoutTable). A refused update changed nothing; one that failed half way spoils
+    // the whole transaction.
     if (result == kErrFileSystem) ProgramTransaction().MarkFailed();
     if (locks_) locks_->GiveUpdate();
     return result;
@@ -262,6 +262,7 @@ int IsamTable::CloseTable() {
   int result = 0;
   if (streaming_) result = FlushStream();
   ReleaseHold();
+  if (table_.file) ProgramTransaction().Forget(table_.file->store());  // the file goes now
   table_ = OpenedTable{};
   locks_.reset();
   locked_ = false;
@@ -354,7 +355,7 @@ int IsamTable::LogoutTable(DriverArgs& args) {
       return Fail(st);
     }
   }
-  ProgramTransaction().Logout(table_.file->store());
+  ProgramTransaction().Logout(table_.file->store(), [this] { return keys_.StoreCounters(); });
   return 0;
 }
 

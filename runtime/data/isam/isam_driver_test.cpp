@@ -658,6 +658,46 @@ TEST_F(IsamDriverTest, HoldsAndWatchesBetweenTwoOpens) {
   EXPECT_EQ(Open(*f_, 0x42), 0);
 }
 
+// A transaction keeps the update lock from LOGOUT to COMMIT, and no other open can hold a record
+// meanwhile: a record held before the LOGOUT still refuses its change, however many records
+// around it were changed first, and a hold given back before the LOGOUT no longer counts.
+TEST_F(IsamDriverTest, HoldsTakenBeforeATransactionStillRefuseItsChanges) {
+  for (int32_t id = 1; id <= 6; ++id) ASSERT_EQ(AddMovie(id, "m" + std::to_string(id), static_cast<float>(id)), 0);
+  FileControlBlock g(decl_);
+  ASSERT_EQ(Close(*f_), 0);
+  ASSERT_EQ(Share(*f_), 0);
+  ASSERT_EQ(Share(g), 0);
+  auto hold = [&](int32_t id) {
+    ASSERT_EQ(Hold(g), 0);
+    Fill(g, id, "", 0);
+    ASSERT_EQ(Get(g, 0), 0);
+  };
+  auto remove = [&](int32_t id) {
+    Fill(*f_, id, "", 0);
+    EXPECT_EQ(Get(*f_, 0), 0) << id;
+    return Delete(*f_);
+  };
+  FileControlBlock* files[] = {f_.get()};
+  // Nothing held: every delete goes through.
+  ASSERT_EQ(Logout(0, files), 0);
+  EXPECT_EQ(remove(1), 0);
+  EXPECT_EQ(remove(2), 0);
+  ASSERT_EQ(Commit(files), 0);
+  // Record 5 held by the other open, then the transaction.
+  hold(5);
+  ASSERT_EQ(Logout(0, files), 0);
+  EXPECT_EQ(remove(3), 0);
+  EXPECT_EQ(remove(5), 5);
+  EXPECT_EQ(remove(4), 0);
+  ASSERT_EQ(Commit(files), 0);
+  // Given back: the next transaction may delete it.
+  ASSERT_EQ(Release(g), 0);
+  ASSERT_EQ(Logout(0, files), 0);
+  EXPECT_EQ(remove(5), 0);
+  ASSERT_EQ(Commit(files), 0);
+  EXPECT_EQ(ReadAll(*f_, 1), (std::vector<int32_t>{6}));
+}
+
 // REGET with the caller's copy of the record: the copy is delivered, and its record made
 // current, while the file's change stamp is the one the copy was read at; after any change (by
 // this open or, seen at the operation's start, by another) and under WATCH the record is read

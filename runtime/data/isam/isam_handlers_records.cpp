@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "platform/code_page.h"
+#include "runtime/core/invariant.h"
 #include "runtime/core/type_code.h"
 #include "runtime/data/isam/byte_order.h"
 #include "runtime/data/isam/isam_table.h"
@@ -267,6 +268,8 @@ void IsamTable::KeepEntry(int key, std::string_view entry) {
 int IsamTable::Load(uint32_t recno, std::string_view stored) {
   if (fcb_.state & kStateHoldRequested) {
     if (held_ != recno) {
+      // Holds are taken only under the update lock: an updater keeping that lock relies on it.
+      CINEVO_INVARIANT(!locks_ || locked_ || locks_->updating(), "a record is held only by a read under the update lock");
       int e = locks_ ? locks_->TakeRecord(recno, hold_wait_ms_) : 0;
       if (e == EAGAIN) return kErrRecordHeld;
       if (e != 0) {

@@ -51,7 +51,10 @@ int TableLocks::TakeUpdate(int timeout_ms) {
 
 void TableLocks::GiveUpdate() {
   if (update_depth_ == 0) return;
-  if (--update_depth_ == 0) lock_->Unlock(kUpdateLockOffset, 1);
+  if (--update_depth_ == 0) {
+    lock_->Unlock(kUpdateLockOffset, 1);
+    none_held_elsewhere_ = false;
+  }
 }
 
 int TableLocks::TakeRecord(uint32_t record_number, int timeout_ms) {
@@ -61,6 +64,14 @@ int TableLocks::TakeRecord(uint32_t record_number, int timeout_ms) {
 void TableLocks::GiveRecord(uint32_t record_number) { lock_->Unlock(kRecordLockBase + record_number + 1ull, 1); }
 
 bool TableLocks::HeldElsewhere(uint32_t record_number) {
+  if (update_depth_ > 0) {
+    if (none_held_elsewhere_) return false;
+    // Record numbers are 32 bits: their locks end below kRecordLockBase + 2^32 + 1.
+    if (lock_->Probe(kRecordLockBase + 1ull, uint64_t{1} << 32) == 0) {
+      none_held_elsewhere_ = true;
+      return false;
+    }
+  }
   return lock_->Probe(kRecordLockBase + record_number + 1ull, 1) == EAGAIN;
 }
 

@@ -44,7 +44,10 @@ class TableLocks {
   // Record locks. TryRecord with timeout 0 does not wait.
   int TakeRecord(uint32_t record_number, int timeout_ms);
   void GiveRecord(uint32_t record_number);
-  // Whether another user holds the record (asks without taking the lock).
+  // Whether another user holds the record (asks without taking the lock). A record is held
+  // only by a read, and every read runs under the update lock, so while this open keeps the
+  // update lock no hold can appear: the first question of such a span asks once about every
+  // record lock, and when none is taken the rest of the span is answered without asking.
   bool HeldElsewhere(uint32_t record_number);
 
  private:
@@ -53,6 +56,8 @@ class TableLocks {
   int slot_ = -1;
   bool exclusive_ = false;
   int update_depth_ = 0;
+  // Asked during the present hold of the update lock: no other user holds any record.
+  bool none_held_elsewhere_ = false;
 };
 
 }  // namespace cinevo::isam

@@ -576,32 +576,17 @@ Status PageStore::Commit() {
     }
     return Status::Ok();
   }
-  if (!has_changes()) return Status::Ok();
-  std::vector<PageRef> dirty = cache_.DirtyPages();
-  for (const auto& page : dirty) page->encoded_valid = false;
-  Status st = ReleaseFreedPages();
-  if (st.ok()) st = PlacePages();
-  if (st.ok()) {
-    // Placing may have made more pages dirty (moved pages, re-pointed parents).
-    dirty = cache_.DirtyPages();
-    const uint32_t length = header_.DataLength();
-    const uint64_t size = file_size();
-    st = JournalUpdate(dirty, length, size);
-    if (st.ok()) st = WriteUpdate(dirty, length, size);
+  if (!prepared_) {
+    if (!has_changes()) return Status::Ok();
+    ISAM_RETURN_IF_ERROR(Prepare());
   }
-  for (const auto& page : dirty) {
-    page->encoded_valid = false;
-    std::string().swap(page->encoded);
-  }
-  dirty.clear();  // the cache alone holds the pages now, so that it can give back what exceeds its limit
+  prepared_ = false;
+  std::vector<PageRef> dirty;
+  dirty.swap(prepared_pages_);
+  Status st = WriteUpdate(dirty, prepared_length_, prepared_size_);
+  ForgetEncoded(dirty);
   if (!st.ok()) {
-    // Whatever reached the file goes back. When even that fails the journal stays hot: the
-    // next Refresh tries again before it reads anything, and the next open replays it.
-    if (journal_ && journal_->hot()) {
-      Status undone = journal_->Undo(fd_);
-      if (!undone.ok()) st.detail += "; " + undone.detail;
-    }
-    Abort();
+    UndoAndAbort(st);
     return st;
   }
   cache_.MarkAllClean();
@@ -609,6 +594,47 @@ Status PageStore::Commit() {
   header_changed_ = false;
   new_file_ = false;
   return Status::Ok();
+}
+
+Status PageStore::Prepare() {
+  if (options_.read_only || !has_changes()) return Status::Ok();  // Commit answers for these
+  std::vector<PageRef> dirty = cache_.DirtyPages();
+  for (const auto& page : dirty) page->encoded_valid = false;
+  Status st = ReleaseFreedPages();
+  if (st.ok()) st = PlacePages();
+  if (st.ok()) {
+    // Placing may have made more pages dirty (moved pages, re-pointed parents).
+    dirty = cache_.DirtyPages();
+    prepared_length_ = header_.DataLength();
+    prepared_size_ = file_size();
+    st = JournalUpdate(dirty, prepared_length_, prepared_size_);
+  }
+  if (!st.ok()) {
+    ForgetEncoded(dirty);
+    UndoAndAbort(st);
+    return st;
+  }
+  prepared_pages_ = std::move(dirty);
+  prepared_ = true;
+  return Status::Ok();
+}
+
+void PageStore::ForgetEncoded(std::vector<PageRef>& pages) {
+  for (const auto& page : pages) {
+    page->encoded_valid = false;
+    std::string().swap(page->encoded);
+  }
+  pages.clear();  // the cache alone holds the pages now, so that it can give back what exceeds its limit
+}
+
+void PageStore::UndoAndAbort(Status& st) {
+  // Whatever reached the file goes back. When even that fails the journal stays hot: the next
+  // Refresh tries again before it reads anything, and the next open replays it.
+  if (journal_ && journal_->hot()) {
+    Status undone = journal_->Undo(fd_);
+    if (!undone.ok()) st.detail += "; " + undone.detail;
+  }
+  Abort();
 }
 
 // Phase 1: the addresses of the pages emptied by the update go back to their classes.
@@ -708,6 +734,13 @@ Status PageStore::WriteUpdate(std::vector<PageRef>& dirty, uint32_t length, uint
 }
 
 void PageStore::Abort() {
+  if (prepared_) {
+    // Prepared but not written: the journal holds the file as it still is, so undoing it
+    // changes nothing on disk and only puts it out of use.
+    prepared_ = false;
+    ForgetEncoded(prepared_pages_);
+    if (journal_ && journal_->hot()) static_cast<void>(journal_->Undo(fd_));
+  }
   new_page_parents_.clear();
   cache_.DropDirty();
   ++epoch_;

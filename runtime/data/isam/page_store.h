@@ -90,6 +90,11 @@ class PageStore {
   void Release(const PageRef& page);   // the page is unlinked and empty
 
   Status Commit();
+  // Commit in two steps, for a store whose commit waits for other files: Prepare gives the
+  // changed pages their places and writes and flushes the journal of what they overwrite,
+  // leaving the file itself untouched; the next Commit writes them. Abort after a Prepare puts
+  // the journal out of use again. Without a journal Prepare only places the pages.
+  Status Prepare();
   void Abort();
   // Whether the cache holds changes not yet committed.
   bool has_changes() const { return header_changed_ || !released_.empty() || cache_.has_dirty(); }
@@ -139,6 +144,10 @@ class PageStore {
   Status Allocate(uint32_t units, uint32_t& address);
   Status FreeAddress(uint32_t address);
   Status Fit(const PageRef& page);
+  // Gives up the encoded bytes kept for writing `pages`, and the list.
+  static void ForgetEncoded(std::vector<PageRef>& pages);
+  // After a failed step of a commit: the journal undoes what reached the file, then Abort.
+  void UndoAndAbort(Status& st);
   // The phases of Commit, in order.
   Status ReleaseFreedPages();
   Status PlacePages();
@@ -156,6 +165,11 @@ class PageStore {
   FileHeader disk_header_;
   bool header_changed_ = false;
   bool new_file_ = false;
+  // Between a Prepare and its Commit: the pages journalled, and the length and size then.
+  bool prepared_ = false;
+  std::vector<PageRef> prepared_pages_;
+  uint32_t prepared_length_ = 0;
+  uint64_t prepared_size_ = 0;
   uint32_t next_temp_ = kTempAddressBase;
   uint64_t epoch_ = 1;
   uint64_t touches_ = 0;

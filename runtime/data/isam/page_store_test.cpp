@@ -410,6 +410,53 @@ TEST_F(StoreTest, ABatchOfManyPagesGoesOutInFewWritesAndReadsBack) {
 
 // After most of a file is emptied, the classes that held its pages are empty far out in the
 // file; a page of such a class starts right after the data instead (the file stays short).
+// A commit in two steps: Prepare journals the update but leaves the file as it is, so a crash
+// or an Abort then loses nothing and changes nothing; the Commit after it writes the update.
+TEST_F(StoreTest, APreparedCommitLeavesTheFileAloneUntilItIsWrittenOrAbandoned) {
+  WriteOneRecord();
+  const std::string before = ReadAll(path_);
+  Record second = One(80);
+  second.bytes[1] = 'l';  // "\xFFley...": another key
+  auto count = [&] {
+    std::unique_ptr<PageStore> s;
+    EXPECT_TRUE(PageStore::Open(path_, options_, s).ok());
+    BTree t(*s);
+    Record r;
+    bool first = false, other = false;
+    EXPECT_TRUE(t.Find(One(50).bytes.substr(0, 4), r, first).ok());
+    EXPECT_TRUE(t.Find(second.bytes.substr(0, 4), r, other).ok());
+    return int{first} + int{other};
+  };
+  std::unique_ptr<PageStore> store;
+  ASSERT_TRUE(PageStore::Open(path_, options_, store).ok());
+  ASSERT_NE(store->journal(), nullptr);
+  BTree tree(*store);
+  bool flag = false;
+  ASSERT_TRUE(tree.Insert(second, flag).ok());
+  ASSERT_TRUE(store->Prepare().ok());
+  EXPECT_TRUE(store->journal()->hot());
+  EXPECT_EQ(ReadAll(path_), before);
+  store->Abort();
+  EXPECT_FALSE(store->journal()->hot());
+  EXPECT_EQ(ReadAll(path_), before);
+  EXPECT_FALSE(store->has_changes());
+  EXPECT_EQ(count(), 1);
+
+  ASSERT_TRUE(store->Refresh().ok());
+  ASSERT_TRUE(tree.Insert(second, flag).ok());
+  ASSERT_TRUE(store->Prepare().ok());
+  EXPECT_EQ(ReadAll(path_), before);
+  ASSERT_TRUE(store->Commit().ok());
+  EXPECT_FALSE(store->journal()->hot());
+  EXPECT_NE(ReadAll(path_), before);
+  EXPECT_FALSE(store->has_changes());
+  EXPECT_EQ(count(), 2);
+  // Nothing to prepare: the Commit after it has nothing to write either.
+  ASSERT_TRUE(store->Prepare().ok());
+  ASSERT_TRUE(store->Commit().ok());
+  EXPECT_EQ(count(), 2);
+}
+
 TEST_F(StoreTest, AnEmptiedFileGrowsFromTheEndOfItsDataAgain) {
   auto key = [](int i) { return "\xFFrow-" + std::to_string(100000 + i); };
   auto record = [&](int i, int payload) {

@@ -11,8 +11,9 @@
 // APPEND sets it to the first record number it did not enter, and from then on records at or
 // above the mark are left out of that key until a BUILD enters them all and clears the mark.
 // Counters as read or changed during an update are kept here; changes reach the tree through
-// StoreCounters before each commit. The copies stay valid while no other user can change the
-// file (the update lock held across a stream, or exclusive access); ForgetCounters drops them.
+// StoreCounters before each commit (inside a transaction, once, at its COMMIT). The copies stay
+// valid while no other user can change the file (the update lock held across a stream or a
+// transaction, or exclusive access); ForgetCounters drops them.
 #pragma once
 
 #include <cstdint>

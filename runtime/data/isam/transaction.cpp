@@ -87,8 +87,14 @@ void Transaction::ReleaseReservation() {
   control_.reset();
 }
 
-void Transaction::Logout(PageStore& store) {
-  if (!Listed(store)) files_.push_back(&store);
+void Transaction::Logout(PageStore& store, Settle settle) {
+  auto it = std::find(files_.begin(), files_.end(), &store);
+  if (it != files_.end()) {
+    if (settle) settles_[static_cast<size_t>(it - files_.begin())] = std::move(settle);
+    return;
+  }
+  files_.push_back(&store);
+  settles_.push_back(std::move(settle));
 }
 
 bool Transaction::Listed(const PageStore& store) const {
@@ -103,6 +109,7 @@ Transaction& ProgramTransaction() {
 void Transaction::Forget(PageStore& store) {
   auto it = std::find(files_.begin(), files_.end(), &store);
   if (it == files_.end()) return;
+  settles_.erase(settles_.begin() + (it - files_.begin()));
   files_.erase(it);
   if (store.has_changes()) DropChanges(store);
 }
@@ -118,6 +125,7 @@ void Transaction::Rollback() {
   failed_ = false;
   std::vector<PageStore*> listed;
   listed.swap(files_);
+  settles_.clear();
   for (PageStore* s : listed) {
     if (s->has_changes()) DropChanges(*s);
   }
@@ -128,8 +136,16 @@ Status Transaction::Commit() {
     Rollback();
     return Status::Error(kErrUnableToLog, "an update inside the transaction failed; nothing was written");
   }
+  for (const Settle& settle : settles_) {
+    if (!settle) continue;
+    if (Status st = settle(); !st.ok()) {
+      Rollback();
+      return st;
+    }
+  }
   std::vector<PageStore*> listed;
   listed.swap(files_);
+  settles_.clear();
   std::vector<PageStore*> changed;
   for (PageStore* s : listed) {
     if (s->has_changes()) changed.push_back(s);
@@ -180,23 +196,29 @@ Status Transaction::CommitSeveral(const std::vector<PageStore*>& changed) {
 
   // Phase one. Each file flushes its journal and then itself, and no file waits for another:
   // with the system's own I/O the files are written at the same time, so that their flushes
-  // overlap. A test's I/O (faults counted over all files, a power cut at one call) gets them
-  // one after the other, in list order, stopping at the first failure.
+  // overlap, and meanwhile the control file's change is prepared (its journal written and
+  // flushed; the control file itself is not touched before every file has finished). A test's
+  // I/O (faults counted over all files, a power cut at one call) gets the same steps one after
+  // the other: the control file's journal first, then the files in list order, stopping at the
+  // first failure, so that a cut can fall in any of them.
   std::vector<Status> results(changed.size());
   auto phase_one = [&](size_t i) { results[i] = PhaseOne(*changed[i], number, control); };
   size_t attempted = 0;
-  if (AllOnSystemIo(changed)) {
+  bool prepared = false;
+  uint32_t next = 0;
+  if (AllOnSystemIo(changed) && &cf->store().io() == &SystemFileIo()) {
     std::vector<std::thread> others;
     try {
-      for (size_t i = 1; i < changed.size(); ++i) others.emplace_back(phase_one, i);
+      for (size_t i = 0; i < changed.size(); ++i) others.emplace_back(phase_one, i);
     } catch (const std::system_error&) {
-      // No thread to be had: the files that have none are written here, after the first.
+      // No thread to be had: the files that have none are written here.
     }
-    phase_one(0);
-    for (size_t i = others.size() + 1; i < changed.size(); ++i) phase_one(i);
+    prepared = cf->PrepareFinish(number, ClockTicks(), next).ok();
+    for (size_t i = others.size(); i < changed.size(); ++i) phase_one(i);
     for (auto& t : others) t.join();
     attempted = changed.size();
   } else {
+    prepared = cf->PrepareFinish(number, ClockTicks(), next).ok();
     while (attempted < changed.size()) {
       phase_one(attempted);
       if (!results[attempted++].ok()) break;
@@ -222,10 +244,13 @@ Status Transaction::CommitSeveral(const std::vector<PageStore*>& changed) {
   }
   if (!restored) {
     // The record stays: every file still journalled for it is restored at its next open.
+    if (prepared) cf->CancelFinish();
     return Status::Error(kErrUnableToRollback, failure.detail);
   }
   // The commit point (or the end of an undone transaction), and the record of the next one.
-  Status fin = cf->FinishAndReserve(number, ClockTicks(), reserved_);
+  // A preparation that failed is tried once more in one piece.
+  Status fin = prepared ? cf->CompleteFinish() : cf->FinishAndReserve(number, ClockTicks(), next);
+  reserved_ = fin.ok() ? next : 0;
   if (!failure.ok()) return failure;
   if (!fin.ok()) {
     undo_written();

@@ -28,6 +28,9 @@
 //                                  and the record of the next one comes in
 //   7. control file's journal      cleared: after a loss of power it would otherwise bring the
 //                                  record back, and with it the state before the transaction
+// With the system's own I/O, 1 and 2 run beside 3 and 4, and 5 beside all four: the control
+// file's journal is written while the files are, and the control file itself is not touched
+// before every file has finished (ControlFile::PrepareFinish).
 // The transaction's own record came in at 6 of the COMMIT before it, so it was on disk before
 // any data file was touched and a crash from 1 on restores every file that was touched. The
 // first COMMIT of a program over a control file has no such record yet: it first records its
@@ -48,6 +51,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,8 +74,12 @@ class Transaction {
   ~Transaction();
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
-  // LOGOUT of one file: listed once however often it is named.
-  void Logout(PageStore& store);
+  // LOGOUT of one file: listed once however often it is named. `settle` (when given; the last
+  // one given counts) runs at COMMIT before anything is written: the file's user puts into the
+  // file's cache what it kept aside during the transaction (a table's counters). A settle that
+  // fails makes the COMMIT write nothing.
+  using Settle = std::function<Status()>;
+  void Logout(PageStore& store, Settle settle = {});
   bool Listed(const PageStore& store) const;
   // Whether another open of the same physical file is listed.
   bool ListsOtherOpenOf(const PageStore& store) const;
@@ -101,6 +109,7 @@ class Transaction {
   void ReleaseReservation();
 
   std::vector<PageStore*> files_;
+  std::vector<Settle> settles_;  // settles_[i] belongs to files_[i]
   bool failed_ = false;
   std::unique_ptr<ControlFile> control_;
   uint32_t reserved_ = 0;  // recorded in control_ by the last COMMIT for the next one

@@ -149,20 +149,39 @@ Status ControlFile::Finish(uint32_t number) {
 }
 
 Status ControlFile::FinishAndReserve(uint32_t number, uint32_t start, uint32_t& reserved) {
+  ISAM_RETURN_IF_ERROR(PrepareFinish(number, start, reserved));
+  Status st = CompleteFinish();
+  if (!st.ok()) reserved = 0;
+  return st;
+}
+
+Status ControlFile::PrepareFinish(uint32_t number, uint32_t start, uint32_t& reserved) {
   ISAM_RETURN_IF_ERROR(Locked());
   Status st = [&]() -> Status {
     BTree tree(*store_);
     bool found = false;
     ISAM_RETURN_IF_ERROR(tree.Erase(TransactionKey(number), found));
     ISAM_RETURN_IF_ERROR(RecordNew(start, reserved));
-    return store_->Commit();
+    return store_->Prepare();
   }();
   if (!st.ok()) {
     store_->Abort();
     reserved = 0;
+    Unlocked();
   }
+  return st;
+}
+
+Status ControlFile::CompleteFinish() {
+  Status st = store_->Commit();
+  if (!st.ok()) store_->Abort();
   Unlocked();
   return st;
+}
+
+void ControlFile::CancelFinish() {
+  store_->Abort();
+  Unlocked();
 }
 
 bool ControlFile::StillNamed() const {

@@ -55,6 +55,14 @@ class ControlFile {
   // next transaction over this control file can use the reserved number without a commit of
   // its own: its record is on disk already.
   Status FinishAndReserve(uint32_t number, uint32_t start, uint32_t& reserved);
+  // FinishAndReserve in two steps, so that the control file's journal is written while the
+  // data files go through phase one: PrepareFinish makes the change in the cache and flushes
+  // the journal of what it overwrites, under the control file's update lock, which it keeps;
+  // CompleteFinish writes the change (the commit point) and CancelFinish forgets it, and either
+  // gives the lock back. After a PrepareFinish that failed nothing is held.
+  Status PrepareFinish(uint32_t number, uint32_t start, uint32_t& reserved);
+  Status CompleteFinish();
+  void CancelFinish();
   // Whether path() still names the file this object opened (it may have been removed, or
   // removed and made again, meanwhile).
   bool StillNamed() const;

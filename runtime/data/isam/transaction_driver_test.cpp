@@ -192,6 +192,11 @@ TEST_F(TransactionDriverTest, ACommittedCascadeReachesBothFilesTogether) {
   EXPECT_EQ(Records(*m_), 10);
   EXPECT_EQ(GroupName(1), "renamed");
   EXPECT_EQ(GroupName(2), "<none>");
+  // The counters kept aside during the transaction reached the file with the COMMIT.
+  FileControlBlock other(mdecl_);
+  ASSERT_EQ(Open(other, 0x40), 0);
+  EXPECT_EQ(Records(other), 10);
+  ASSERT_EQ(Close(other), 0);
   g_.reset();
   m_.reset();
   ExpectClean(G());
