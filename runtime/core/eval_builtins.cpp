@@ -464,6 +464,17 @@ int64_t InString(std::string_view needle, std::string_view haystack, int64_t ste
     }
     return 0;
   }
+  if (step == 1) {
+    // Short texts: the needle's first byte found by memchr, the rest compared there.
+    const char* const base = haystack.data();
+    for (int64_t pos = start; pos <= last; ++pos) {
+      const void* hit = std::memchr(base + pos - 1, needle[0], static_cast<size_t>(last - pos + 1));
+      if (hit == nullptr) return 0;
+      pos = static_cast<const char*>(hit) - base + 1;
+      if (matches(pos)) return pos;
+    }
+    return 0;
+  }
   for (int64_t pos = start; pos <= last; pos += step) {
     if (matches(pos)) return pos;
   }

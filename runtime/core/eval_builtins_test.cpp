@@ -117,6 +117,25 @@ TEST(EvalBuiltinsTest, SkipTableSearchAgreesWithAPlainScan) {
   EXPECT_EQ(InString(needle, hay, 1, 1), 2001);
 }
 
+// Short texts and needles (a file name's extension in a path) take the first-byte search.
+TEST(EvalBuiltinsTest, ShortSearchesAgreeWithAPlainScan) {
+  std::mt19937 rng(777);
+  for (int round = 0; round < 5000; ++round) {
+    const int alphabet = 2 + round % 3;
+    std::string hay(1 + rng() % 130, 'a');
+    for (char& c : hay) c = static_cast<char>('a' + rng() % alphabet);
+    std::string needle(2 + rng() % 4, 'a');
+    for (char& c : needle) c = static_cast<char>('a' + rng() % alphabet);
+    if (round % 3 == 0 && needle.size() <= hay.size()) {
+      hay.replace(round % 2 ? hay.size() - needle.size() : rng() % (hay.size() - needle.size() + 1), needle.size(),
+                  needle);
+    }
+    const int64_t start = static_cast<int64_t>(rng() % 8) - 2;
+    ASSERT_EQ(InString(needle, hay, 1, start), Naive(needle, hay, std::max<int64_t>(start, 1)))
+        << "round " << round << " needle " << needle << " in " << hay << " from " << start;
+  }
+}
+
 TEST(EvalBuiltinsTest, JustifyingMovesBlanksAndSetsTheLength) {
   EXPECT_EQ(Str("LEFT('  ab')"), "ab  ");
   EXPECT_EQ(Str("LEFT('  ab',3)"), "ab ");
