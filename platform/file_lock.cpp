@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/vfs.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -70,5 +71,26 @@ int FileLock::Probe(uint64_t offset, uint64_t length) {
 }
 
 int FileLock::Unlock(uint64_t offset, uint64_t length) { return SetLock(fd_, F_UNLCK, offset, length); }
+
+bool FileLock::ReadsCoherent() const {
+  struct statfs fs {};
+  if (::fstatfs(fd_, &fs) != 0) return false;
+  switch (static_cast<uint64_t>(fs.f_type)) {
+    case 0x6969:      // NFS
+    case 0x517B:      // SMB
+    case 0xFF534D42:  // CIFS
+    case 0xFE534D42:  // SMB2
+    case 0x65735546:  // FUSE
+    case 0x00C36400:  // Ceph
+    case 0x01021997:  // 9P
+    case 0x5346414F:  // AFS
+    case 0x73757245:  // Coda
+    case 0x01161970:  // GFS2
+    case 0x7461636F:  // OCFS2
+      return false;
+    default:
+      return true;
+  }
+}
 
 }  // namespace cinevo::platform

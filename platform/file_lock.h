@@ -35,6 +35,11 @@ class FileLock {
   // Releases the range (0 or errno). Releasing a range not held is not an error.
   int Unlock(uint64_t offset, uint64_t length);
 
+  // Whether a read of the file that holds no lock sees every write another program has
+  // completed (a local file system). False on network and user-space file systems, whose
+  // clients may serve reads from a cache that only taking a lock brings up to date.
+  bool ReadsCoherent() const;
+
  private:
   FileLock(int fd, bool writable) : fd_(fd), writable_(writable) {}
   int fd_;

@@ -35,9 +35,13 @@ struct DriverArgs {
   // REGETfile may carry in `data` the record's bytes as the caller read them while the file's
   // change stamp (kPropChangeStamp) was `count`: a driver may deliver them instead of reading the
   // record again when the stamp has not moved since. A driver that ignores them reads as usual.
+  // With `kept_only` set the driver delivers those bytes or nothing: when it cannot tell, without
+  // reading the file's records, that the stamp still stands and that no other user has committed
+  // a change since it last looked, it answers 89 and changes nothing.
   int blob = 0;
   std::span<uint8_t> buffer;
   std::span<const uint8_t> data;
+  bool kept_only = false;
   int64_t offset = 0;
   // Property operations: property number and index (field number, component number, -n for
   // the contents of memo/BLOB n).

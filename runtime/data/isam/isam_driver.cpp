@@ -151,24 +151,44 @@ int IsamTable::Begin() {
   return 0;
 }
 
+Status IsamTable::HeaderAsSeen(bool& same) {
+  PageStore& store = table_.file->store();
+  std::string& raw = header_raw_;
+  size_t got = 0;
+  same = false;
+  ISAM_RETURN_IF_ERROR(store.ReadAt(0, 64, raw, &got));
+  if (got == 64 && raw.size() >= 0x20) {
+    const FileHeader& h = store.header();
+    const uint8_t* p = Bytes(raw);
+    same = GetLe32(p + 0x06) == h.committed_length && GetLe32(p + 0x0A) == h.written_length &&
+           GetLe32(p + 0x18) == h.change_counter && GetLe32(p + 0x1C) == h.root &&
+           GetBe32(p + 0x14) == h.number_counter && h.committed_length == h.written_length && h.change_counter != 0;
+  }
+  return Status::Ok();
+}
+
+bool IsamTable::UnchangedSinceLastLook() {
+  if (!table_.file || !locks_) return false;
+  // Nobody else can change the file: it is held exclusively, or this open holds the update lock
+  // (taken by an operation around this one, a stream or a transaction, each of which looked at
+  // the header when it took it).
+  if (locked_ || locks_->updating()) return true;
+  if (!locks_->reads_coherent()) return false;  // only the lock brings such a file's reads up to date
+  PageStore& store = table_.file->store();
+  if (Journal* journal = store.journal(); journal && journal->hot()) return false;
+  bool same = false;
+  return HeaderAsSeen(same).ok() && same;
+}
+
 Status IsamTable::RefreshIfChanged() {
   // Every commit moves the change counter, so a header whose first bytes are as this open last
   // saw them means an unchanged file and the cached pages stay good.
   PageStore& store = table_.file->store();
   // A commit that failed and could not be undone left its journal hot: Refresh undoes it first.
   if (Journal* journal = store.journal(); journal && journal->hot() && !journal->held()) return store.Refresh();
-  std::string& raw = header_raw_;
-  size_t got = 0;
-  ISAM_RETURN_IF_ERROR(store.ReadAt(0, 64, raw, &got));
-  if (got == 64 && raw.size() >= 0x20) {
-    const FileHeader& h = store.header();
-    const uint8_t* p = Bytes(raw);
-    if (GetLe32(p + 0x06) == h.committed_length && GetLe32(p + 0x0A) == h.written_length &&
-        GetLe32(p + 0x18) == h.change_counter && GetLe32(p + 0x1C) == h.root && GetBe32(p + 0x14) == h.number_counter &&
-        h.committed_length == h.written_length && h.change_counter != 0) {
-      return Status::Ok();
-    }
-  }
+  bool same = false;
+  ISAM_RETURN_IF_ERROR(HeaderAsSeen(same));
+  if (same) return Status::Ok();
   return store.Refresh();
 }
 

@@ -284,11 +284,25 @@ int IsamTable::Reget(const DriverArgs& args) {
   const bool kept_usable = !args.data.empty() && args.count > 0 && !keys_.codec().oem &&
                            args.data.size() == table_.declaration.record_length &&
                            !(fcb_.state & kStateWatchRequested);
+  const std::string_view kept(reinterpret_cast<const char*>(args.data.data()), args.data.size());
+  if (args.kept_only) {
+    // Only from the copy, and without the update lock unless it is held already: the copy is
+    // the record while nothing changed the store since it was read and no other user has
+    // committed since this open last looked (one read of the header). Memos and a pending HOLD
+    // would need the file itself.
+    if (!kept_usable || !memos_.empty() || (fcb_.state & kStateHoldRequested) || !table_.file ||
+        table_.file->store().version() != static_cast<uint64_t>(args.count) || !UnchangedSinceLastLook()) {
+      return kErrChangedElsewhere;
+    }
+    const int loaded = Load(recno, kept);
+    current_kept_ = false;
+    return loaded;
+  }
   if (!kept_usable) return GetByPointer(recno);
   int e = Begin();
   if (e != 0) return e;
   if (table_.file->store().version() != static_cast<uint64_t>(args.count)) return End(GetByPointer(recno), false);
-  const int loaded = Load(recno, std::string_view(reinterpret_cast<const char*>(args.data.data()), args.data.size()));
+  const int loaded = Load(recno, kept);
   // The copy is the record in buffer form; a change reads the stored bytes again.
   current_kept_ = false;
   return End(loaded, false);

@@ -40,6 +40,8 @@ class TableLocks {
   int TakeUpdate(int timeout_ms);
   void GiveUpdate();
   bool updating() const { return update_depth_ > 0; }
+  // Whether reads without the update lock see other users' completed writes (FileLock).
+  bool reads_coherent() const { return reads_coherent_; }
 
   // Record locks. TryRecord with timeout 0 does not wait.
   int TakeRecord(uint32_t record_number, int timeout_ms);
@@ -51,8 +53,10 @@ class TableLocks {
   bool HeldElsewhere(uint32_t record_number);
 
  private:
-  explicit TableLocks(std::unique_ptr<platform::FileLock> lock) : lock_(std::move(lock)) {}
+  explicit TableLocks(std::unique_ptr<platform::FileLock> lock)
+      : lock_(std::move(lock)), reads_coherent_(lock_->ReadsCoherent()) {}
   std::unique_ptr<platform::FileLock> lock_;
+  bool reads_coherent_;
   int slot_ = -1;
   bool exclusive_ = false;
   int update_depth_ = 0;

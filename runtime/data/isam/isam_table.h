@@ -75,6 +75,18 @@ class IsamTable : public DriverWorkingState {
   int End(int result, bool changed);
   int Fail(const Status& st);
   Status RefreshIfChanged();
+  // Whether no other user has committed a change since this open last looked at the file's
+  // header: true at once while nobody else can change the file (exclusive, or the update lock
+  // held by this open); otherwise the header is read once, without the update lock. A writer
+  // writes its pages, then the header with the change counter moved, then flushes and clears
+  // its journal (the commit point), and a failed commit puts the old header back; so a header
+  // as last seen means that no commit has been completed since, and what this open holds in
+  // memory from then is still the file's. Nothing may be read from the file's pages on its
+  // word (they may be half written); false when the answer would take more than that one read
+  // (a hot journal of this open), or on a file system whose unlocked reads may be served from a
+  // stale cache (network and user-space file systems).
+  bool UnchangedSinceLastLook();
+  Status HeaderAsSeen(bool& same);  // the header's first bytes as this open last saw them
   std::string DeclaredName() const;
 
   // Records and keys (isam_handlers_records.cpp).

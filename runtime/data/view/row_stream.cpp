@@ -104,7 +104,8 @@ uint64_t ChangeStamp(FileControlBlock& f) {
   return std::strtoull(a.text_result.c_str(), nullptr, 10);
 }
 
-int RegetPiece(FileControlBlock& f, std::string_view& in, std::span<const uint8_t> image, uint64_t stamp) {
+int RegetPiece(FileControlBlock& f, std::string_view& in, std::span<const uint8_t> image, uint64_t stamp,
+               bool kept_only) {
   std::string_view piece;
   if (!TakePiece(in, piece)) return kErrRecordNotFound;
   if (piece.empty()) {
@@ -116,7 +117,10 @@ int RegetPiece(FileControlBlock& f, std::string_view& in, std::span<const uint8_
   if (stamp != 0) {
     a.data = image;
     a.count = static_cast<int64_t>(stamp);
+  } else if (kept_only) {
+    return kErrChangedElsewhere;
   }
+  a.kept_only = kept_only;
   return Run(DriverOp::kRegetFile, f, a);
 }
 

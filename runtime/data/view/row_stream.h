@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/core/error_codes.h"
 #include "runtime/core/eval.h"
 #include "runtime/data/driver_trace.h"
 #include "runtime/data/file_control_block.h"
@@ -40,7 +41,9 @@ uint64_t ChangeStamp(FileControlBlock& f);
 // re-reads its record (an empty piece clears the buffer). `image`, when not empty, is the
 // record's bytes as read at change stamp `stamp`: the driver delivers them when the file is still
 // at that stamp, and reads the record otherwise.
-int RegetPiece(FileControlBlock& f, std::string_view& in, std::span<const uint8_t> image = {}, uint64_t stamp = 0);
+// With `kept_only` the driver delivers `image` or nothing (89, see DriverArgs::kept_only).
+int RegetPiece(FileControlBlock& f, std::string_view& in, std::span<const uint8_t> image = {}, uint64_t stamp = 0,
+               bool kept_only = false);
 
 class RowNode {
  public:
@@ -53,6 +56,15 @@ class RowNode {
   virtual int SaveRecord(std::string& out) = 0;              // record positions of the row
   virtual int RegetRecord(std::string_view& in) = 0;
   virtual void Files(std::vector<FileControlBlock*>& out) const = 0;
+  // Delivers the next row in that direction from what the node keeps in memory, while the
+  // files are not held by the VIEW: each file's driver gives the kept record only when nothing
+  // was committed since it was read (kept_only REGET). 0: delivered, as Read would have; 89:
+  // not possible now, and the node reads as if the call had not been made (a Read under the
+  // files' locks comes next).
+  virtual int ReadKept(bool /*forward*/) { return kErrChangedElsewhere; }
+  // How many more rows the caller means to read before it positions the stream again (0: not
+  // known): a node that reads ahead reads no further than that.
+  virtual void Expect(int64_t /*rows*/) {}
 };
 
 using RowPtr = std::unique_ptr<RowNode>;
@@ -95,6 +107,13 @@ struct OrderItem {
 // `by_pointer`: rows of equal values follow the primary file's record pointers (the order in
 // which the primary is read in record order), then the input order.
 RowPtr MakeOrderNode(RowPtr input, std::vector<OrderItem> items, FileControlBlock* primary, bool by_pointer);
+
+// Reads ahead: each Read under the files' locks delivers a row of the input and keeps the rows
+// that follow it (their records, positions and the files' change stamps), more with each read
+// in the same direction, so that the next rows come from memory through ReadKept while no file
+// has changed. A change to any file, a turn or a restore drops what was kept, and the input is
+// put back at the row delivered last. Positions are those of the rows delivered.
+RowPtr MakeAheadNode(RowPtr input);
 
 // Key-order comparison of one key component's field images (true: equal).
 bool SameComponent(const FileDeclaration& decl, int field, bool nocase, std::string_view a, std::string_view b);

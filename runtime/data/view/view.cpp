@@ -104,6 +104,10 @@ class ViewEngine final : public DriverWorkingState {
 
   int Run(DriverOp op, DriverArgs& args);
   void Invalidate() { Drop(); }
+  void Expect(int64_t rows) {
+    expect_ = rows;
+    if (root_) root_->Expect(rows);
+  }
 
  private:
   view::ViewPlan MakePlan() const {
@@ -147,8 +151,11 @@ class ViewEngine final : public DriverWorkingState {
         if (auto x = CompiledExpression::Compile(t.expression)) items.push_back({std::move(x), t.descending});
       }
       root = view::MakeOrderNode(std::move(root), std::move(items), v_.declaration.primary, plan.by_pointer);
+    } else {
+      root = view::MakeAheadNode(std::move(root));
     }
     root_ = std::move(root);
+    root_->Expect(expect_);
   }
 
   // A changed filter, order or plan: the stream is compiled again and starts from the top.
@@ -169,6 +176,7 @@ class ViewEngine final : public DriverWorkingState {
   RowPtr root_;
   Pending pending_ = Pending::kSet;
   uint64_t reset_pointer_ = 0;
+  int64_t expect_ = 0;  // rows the caller means to read (View::ExpectReads)
   bool watch_ = false;
   bool forward_ = true;
 };
@@ -180,6 +188,12 @@ uint64_t PointerOf(FileControlBlock& f) {
 
 int ViewEngine::Read(bool forward) {
   if (!root_) Compile();
+  if (pending_ == Pending::kNone && root_->ReadKept(forward) == 0) {
+    // A row kept from an earlier operation, delivered without taking the files' locks because
+    // no file has changed since it was read (view.h).
+    forward_ = forward;
+    return 0;
+  }
   FilesBracket bracket(v_.files);
   int e = 0;
   if (pending_ != Pending::kNone) {
@@ -422,6 +436,10 @@ View::~View() = default;
 FileControlBlock& View::block() { return *impl_->block; }
 const ViewDeclaration& View::declaration() const { return impl_->declaration; }
 uint32_t View::identity() const { return ViewIdentity(*impl_->block); }
+
+void View::ExpectReads(int64_t rows) {
+  if (auto* engine = impl_->block->WorkAs<ViewEngine>()) engine->Expect(rows);
+}
 
 void View::SetPlanning(bool on) {
   impl_->planning = on;

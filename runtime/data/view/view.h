@@ -16,18 +16,30 @@
 // order: without that item) and its error is the result of setting it. After NEXT or PREVIOUS
 // has reported the end (33), the next one starts again from the first row.
 //
-// Sharing: each VIEW operation reads its files as one operation. It takes each file's update
-// lock once, when the operation starts (checking there, once, whether another program has
-// committed a change), and gives it back when the operation ends, so a reader sees every change
-// another program committed before the operation began, and a change committed while it runs
-// waits until it ends; rows delivered by earlier operations are not re-read. What a VIEW keeps
-// from one operation to the next never hides such a change:
+// Sharing: each VIEW operation that reads its files reads them as one operation. It takes each
+// file's update lock once, when the operation starts (checking there, once, whether another
+// program has committed a change), and gives it back when the operation ends, so a reader sees
+// every change another program committed before the operation began, and a change committed
+// while it runs waits until it ends; rows delivered by earlier operations are not re-read.
+// What a VIEW keeps from one operation to the next never hides such a change:
+//   - a read under the locks reads some rows past the one it delivers (more with each read in
+//     the same direction) and keeps them with their records and each file's change stamp
+//     (kPropChangeStamp). A later NEXT or PREVIOUS delivers the next kept row without taking
+//     the locks only when every file's driver finds, in one look at the file's header, that
+//     no other program has committed since it last looked, and the stamp has not moved (no
+//     change by this program either): then the files are exactly as the rows were read, and
+//     the row is what a read under the locks would find. Otherwise the kept rows are dropped
+//     and the operation reads under the locks from the row delivered last;
 //   - an order's rows (the list sorted in memory) are the rows the filling found; each row's
 //     records are delivered as the file holds them at the operation that delivers it: the
-//     records kept from the filling stand for them only while the file's change stamp
-//     (kPropChangeStamp) has not moved since, and are read from the file otherwise;
+//     records kept from the filling stand for them only while the file's change stamp has not
+//     moved and no commit has been seen since, as above, and are read under the locks
+//     otherwise;
 //   - POSITION gives the position of the row delivered last, as the operation that read it
 //     found it (taken while that operation held the files, so it costs no read of its own).
+// The look at the header is sound because a writer writes its pages, then the header with the
+// change counter moved, and only then reaches its commit point; nothing is read from the
+// file's pages on the word of such a look.
 #pragma once
 
 #include <cstdint>
@@ -65,6 +77,10 @@ class View {
   // How the current filter and order are read: key, range, remaining filter, whether rows are
   // materialised (one item a line).
   std::string Explain();
+  // The caller means to read `rows` more rows (NEXT or PREVIOUS; a browse filling a page)
+  // before it positions the VIEW again: the VIEW then reads no rows ahead beyond them. 0: not
+  // known (the default). Only how much is read changes, never what is delivered.
+  void ExpectReads(int64_t rows);
   // The VIEW's identity in its trace lines ("VIEW:" and this number in hexadecimal).
   uint32_t identity() const;
 

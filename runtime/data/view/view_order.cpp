@@ -32,6 +32,9 @@ struct Entry {
   uint64_t pointer;   // the primary record's pointer (ordering rows of equal values)
   uint64_t sequence;  // input order
   uint64_t image;     // of the row's records in the image store; kNoImage: not kept
+  // The first item's value reduced to a number that orders as the item does (descending items
+  // reversed): entries whose prefixes differ are ordered by them alone.
+  uint64_t prefix;
 };
 
 constexpr uint64_t kNoImage = ~uint64_t{0};
@@ -133,7 +136,7 @@ class OrderNode final : public RowNode {
     EnsureSorted(entries_.size() ? entries_.size() - 1 : 0, false);
     probe_.clear();
     AppendRow(probe_, positions);
-    Entry key{0, PrimaryPointer(), 0, kNoImage};
+    Entry key{0, PrimaryPointer(), 0, kNoImage, 0};
     const uint8_t* kp = reinterpret_cast<const uint8_t*>(probe_.data());
     auto lower = std::partition_point(entries_.begin(), entries_.end(), [&](const Entry& e) {
       int c = CompareValues(Values(e), ValuesAt(kp));
@@ -147,6 +150,19 @@ class OrderNode final : public RowNode {
     if (it == entries_.end() || CompareValues(Values(*it), ValuesAt(kp)) != 0) it = lower;
     pos_ = it - entries_.begin();
     fresh_ = true;
+    return 0;
+  }
+
+  // A row whose records were kept, delivered only when every one of its files still holds it.
+  int ReadKept(bool forward) override {
+    if (!filled_) return kErrChangedElsewhere;
+    const int64_t next = fresh_ ? pos_ : pos_ + (forward ? 1 : -1);
+    if (next < 0 || next >= static_cast<int64_t>(entries_.size())) return kErrChangedElsewhere;
+    EnsureSorted(static_cast<size_t>(next), forward);
+    if (entries_[static_cast<size_t>(next)].image == kNoImage) return kErrChangedElsewhere;
+    if (int e = Deliver(static_cast<size_t>(next), true)) return e;
+    fresh_ = false;
+    pos_ = next;
     return 0;
   }
 
@@ -175,7 +191,7 @@ class OrderNode final : public RowNode {
       if (e != 0) return e;
       positions_.clear();
       if ((e = input_->SaveRecord(positions_))) return e;
-      Entry entry{arena_.size(), by_pointer_ ? PrimaryPointer() : 0, sequence++, kNoImage};
+      Entry entry{arena_.size(), by_pointer_ ? PrimaryPointer() : 0, sequence++, kNoImage, 0};
       if (keep && images_.total() + row_bytes_ <= kMaxImageBytes) {
         uint8_t* at = nullptr;
         entry.image = images_.Append(row_bytes_, at);
@@ -185,6 +201,7 @@ class OrderNode final : public RowNode {
         }
       }
       AppendRow(arena_, positions_);
+      entry.prefix = Prefix(Values(entry));
       entries_.push_back(entry);
     }
     filled_ = true;
@@ -290,7 +307,40 @@ class OrderNode final : public RowNode {
     return 0;
   }
 
+  // The prefix of a row's values (see Entry): for a text, the weights of its first 8
+  // characters as a big-endian number, filled with the blank's weight as the comparison fills a
+  // shorter text; for numbers, their bits rearranged to order as unsigned integers.
+  uint64_t Prefix(const uint8_t* values) const {
+    if (items_.empty()) return 0;
+    uint64_t p = 0;
+    switch (kinds_[0]) {
+      case ItemKind::kInteger: {
+        int64_t v;
+        std::memcpy(&v, values, 8);
+        p = static_cast<uint64_t>(v) ^ (uint64_t{1} << 63);
+        break;
+      }
+      case ItemKind::kFloating: {
+        double v;
+        std::memcpy(&v, values, 8);
+        if (v == 0 || v != v) v = 0;  // -0 orders with +0; NaN is left to the full comparison
+        uint64_t bits;
+        std::memcpy(&bits, &v, 8);
+        p = (bits >> 63) ? ~bits : bits | (uint64_t{1} << 63);
+        break;
+      }
+      case ItemKind::kText: {
+        uint32_t len;
+        std::memcpy(&len, values, 4);
+        for (uint32_t k = 0; k < 8; ++k) p = (p << 8) | (k < len ? values[4 + k] : blank_weight_);
+        break;
+      }
+    }
+    return items_[0].descending ? ~p : p;
+  }
+
   bool Less(const Entry& x, const Entry& y) const {
+    if (x.prefix != y.prefix) return x.prefix < y.prefix;
     int c = CompareValues(Values(x), Values(y));
     if (c != 0) return c < 0;
     if (by_pointer_ && x.pointer != y.pointer) return x.pointer < y.pointer;
@@ -319,14 +369,15 @@ class OrderNode final : public RowNode {
 
   // Re-reads the row's records, offering the kept ones (see the top of the file). The input's
   // RegetRecord takes one piece per file in the order of Files(); so does this.
-  int Deliver(size_t index) {
+  // `kept_only`: from the kept records or not at all (89).
+  int Deliver(size_t index, bool kept_only = false) {
     const Entry& entry = entries_[index];
     std::string_view positions = PositionsOf(entry);
     if (entry.image == kNoImage) return input_->RegetRecord(positions);
     const uint8_t* image = images_.At(entry.image);
     for (size_t i = 0; i < files_.size(); ++i) {
       const size_t n = files_[i]->record.size();
-      if (int e = RegetPiece(*files_[i], positions, {image, n}, stamps_[i])) return e;
+      if (int e = RegetPiece(*files_[i], positions, {image, n}, stamps_[i], kept_only)) return e;
       image += n;
     }
     return 0;

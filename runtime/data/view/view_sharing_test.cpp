@@ -49,6 +49,16 @@ class ViewSharingTest : public ::testing::Test {
     FAIL() << "no movie " << path;
   }
 
+  void DeleteElsewhere(std::string_view path) {
+    ASSERT_EQ(Set(*other_), 0);
+    while (Next(*other_) == 0) {
+      if (Text(*other_, 2) != path) continue;
+      ASSERT_EQ(Delete(*other_), 0);
+      return;
+    }
+    FAIL() << "no movie " << path;
+  }
+
   std::string Row() { return Text(*movies_, 2) + "|" + Text(*movies_, 4); }
 
   std::filesystem::path dir_;
@@ -151,6 +161,106 @@ TEST_F(ViewSharingTest, OrderedRowDeletedElsewhereIsNotDelivered) {
   }
   ASSERT_EQ(Delete(*other_), 0);
   EXPECT_EQ(Next(v), 35);
+}
+
+// Rows read ahead by an earlier operation (file order, nothing materialised) stand only while
+// nothing was committed: a change to a row kept, the removal of the rows after the one
+// delivered and the removal of the row delivered itself are all seen by the next read.
+TEST_F(ViewSharingTest, RowsReadAheadGiveWayToChangesCommittedBetweenReads) {
+  FileControlBlock& v = view_->block();
+  ASSERT_EQ(SetView(v), 0);
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\A.AVI|");
+  MarkElsewhere("C:\\B.AVI", "X");
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\B.AVI|X");
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\C.AVI|");
+  DeleteElsewhere("C:\\D.AVI");
+  EXPECT_EQ(Next(v), 33);
+
+  // The row delivered last is deleted: reading on gives the row after it, turning round the one
+  // before it.
+  ASSERT_EQ(SetView(v), 0);
+  ASSERT_EQ(Next(v), 0);
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\B.AVI|X");
+  DeleteElsewhere("C:\\B.AVI");
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\C.AVI|");
+  DeleteElsewhere("C:\\C.AVI");
+  ASSERT_EQ(Previous(v), 0);
+  EXPECT_EQ(Row(), "C:\\A.AVI|");
+  EXPECT_EQ(Previous(v), 33);
+}
+
+// A change made through the VIEW's file itself moves the file's stamp: the rows kept after it
+// are read again, and a record put out of the range is not delivered from what was kept.
+TEST_F(ViewSharingTest, RowsReadAheadGiveWayToChangesOfTheSameOpen) {
+  ViewDeclaration d;
+  d.primary = movies_.get();
+  d.key = 0;  // the range in the key's order: nothing materialised
+  View keyed(d);
+  FileControlBlock& v = keyed.block();
+  ASSERT_EQ(Open(v), 0);
+  ASSERT_EQ(SetProperty(v, kPropViewFilter, "UPPER(POD:SIFRA) = UPPER('autumn')"), 0);
+  ASSERT_NE(keyed.Explain().find("materialised: no"), std::string::npos);
+  ASSERT_EQ(SetView(v), 0);
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\A.AVI|");
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\B.AVI|");
+  // C is kept by now; it leaves the range.
+  ASSERT_EQ(Set(*other_), 0);
+  ASSERT_EQ(Next(*other_), 0);
+  ASSERT_EQ(Next(*other_), 0);
+  ASSERT_EQ(Next(*other_), 0);
+  ASSERT_EQ(Text(*other_, 2), "C:\\C.AVI");
+  ASSERT_EQ(Reget(*movies_, Position(*other_)), 0);
+  PutText(*movies_, 1, "Winter");
+  ASSERT_EQ(Put(*movies_), 0);
+  EXPECT_EQ(Next(v), 33) << Row();
+  Close(v);
+}
+
+// Kept rows come without the files' locks: they are delivered while another open holds the
+// update lock of the file (a transaction), which a read of the file would wait for.
+TEST_F(ViewSharingTest, KeptRowsAreDeliveredWithoutTheLocks) {
+  FileControlBlock& v = view_->block();
+  ASSERT_EQ(SetView(v), 0);
+  ASSERT_EQ(Next(v), 0);  // the read keeps the two rows after this one
+  EXPECT_EQ(Row(), "C:\\A.AVI|");
+  FileControlBlock* files[] = {other_.get()};
+  ASSERT_EQ(Logout(1, files), 0);
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\B.AVI|");
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\C.AVI|");
+  ASSERT_EQ(Commit(files), 0);
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\D.AVI|");
+  EXPECT_EQ(Next(v), 33);
+}
+
+// Positions taken while rows are kept are those of the rows delivered.
+TEST_F(ViewSharingTest, PositionsOfRowsDeliveredFromWhatWasKept) {
+  FileControlBlock& v = view_->block();
+  ASSERT_EQ(SetView(v), 0);
+  std::vector<std::string> positions;
+  while (Next(v) == 0) positions.push_back(Position(v));
+  ASSERT_EQ(positions.size(), 4u);
+  for (size_t i : {2u, 0u, 3u, 1u}) {
+    ASSERT_EQ(Reset(v, positions[i]), 0);
+    ASSERT_EQ(Next(v), 0);
+    EXPECT_EQ(Text(*movies_, 2), std::string("C:\\") + static_cast<char>('A' + i) + ".AVI");
+    EXPECT_EQ(Position(v), positions[i]);
+  }
+  // After a RESET and some reads ahead, turning round continues from the row delivered.
+  ASSERT_EQ(Reset(v, positions[0]), 0);
+  ASSERT_EQ(Next(v), 0);
+  ASSERT_EQ(Next(v), 0);
+  ASSERT_EQ(Previous(v), 0);
+  EXPECT_EQ(Text(*movies_, 2), "C:\\A.AVI");
 }
 
 }  // namespace
