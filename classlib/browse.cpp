@@ -189,9 +189,11 @@ void Browse::FetchRows(int direction) {
     if (!ResetViewTo(edge)) return;
   }
   bool atEdge = !edge.empty();
-  // Quick-scan lets the driver read ahead while the rows come one after another.
+  // Quick-scan lets the driver read ahead while the rows come one after another; the VIEW reads
+  // no further ahead than the rows wanted (and the edge row read again).
   const bool scanning = quickScan && itemsToFill > 0;
   if (scanning) primary().SetQuickScan(true);
+  view().ExpectReads(itemsToFill + (atEdge ? 1 : 0));
   while (itemsToFill > 0) {
     const int r = forward ? Next() : Previous();
     recordStatus = r;
@@ -205,6 +207,7 @@ void Browse::FetchRows(int direction) {
     TakeRow(!forward, position);
     --itemsToFill;
   }
+  view().ExpectReads(0);
   if (scanning) primary().SetQuickScan(false);
 }
 
@@ -271,7 +274,10 @@ void Browse::Refill(const std::string& anchor, int skip, const std::string& reme
 void Browse::LoadCurrent() {
   if (currentChoice >= 1 && currentChoice <= Rows()) {
     const std::string& position = positions_[static_cast<size_t>(currentChoice - 1)];
-    if (ResetViewTo(position) && cinevo::Next(view().block()) == 0) {
+    view().ExpectReads(1);
+    const bool read = ResetViewTo(position) && cinevo::Next(view().block()) == 0;
+    view().ExpectReads(0);
+    if (read) {
       viewPosition_ = position;
       return;
     }
@@ -297,9 +303,12 @@ void Browse::SetThumbLimits() {
   if (thumb == nullptr || !thumb->UsesRuntimeTable()) return;
   std::string low, high;
   ResetToStart();
+  view().ExpectReads(1);
   if (ViewManager::Next() == kLevelBenign) low = FreeElementText();
   ResetToStart();
+  view().ExpectReads(1);
   if (ViewManager::Previous() == kLevelBenign) high = FreeElementText();
+  view().ExpectReads(0);
   ResetToStart();
   thumb->SetLimits(low, high);
 }
