@@ -4,7 +4,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QHelpEvent>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -248,6 +250,16 @@ QVariant QueueListModel::data(const QModelIndex& index, int role) const {
       font.setUnderline(true);
       return font;
     }
+    case Qt::ToolTipRole: {
+      // "H(n)": the column's tip is the text of queue field n of the row.
+      const ListColumn* c = Column(index.column());
+      if (c == nullptr || (c->options & column_option::kHNumber) == 0) return {};
+      const QueueField* f = Field(c->hNumber);
+      if (f == nullptr) return {};
+      std::string text = QueueFieldText(*f, Entry(index.row()), nullptr);
+      while (!text.empty() && text.back() == ' ') text.pop_back();
+      return text.empty() ? QVariant() : QVariant(platform::BytesToQString(text));
+    }
     case Qt::TextAlignmentRole: {
       const ListColumn* c = Column(index.column());
       return c ? QVariant(static_cast<int>(AlignmentOf(c->justify))) : QVariant();
@@ -424,6 +436,32 @@ QRect QueueListView::CellRect(int row, int column) const {
   const ListColumn& c = layout_.columns[static_cast<size_t>(column)];
   return QRect(c.left - Scroll(c), r.top() + c.line * lineHeight_, ColumnRight(static_cast<size_t>(column)) - c.left,
                lineHeight_);
+}
+
+QString QueueListView::TipAt(QPoint at) const {
+  const int row = RowAt(at.y());
+  if (row < 1) return {};
+  for (size_t c = 0; c < layout_.columns.size(); ++c) {
+    if (CellRect(row, static_cast<int>(c)).contains(at)) {
+      return model_->data(model_->index(row - 1, static_cast<int>(c)), Qt::ToolTipRole).toString();
+    }
+  }
+  return {};
+}
+
+bool QueueListView::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QString tip = TipAt(help->pos());
+    if (tip.isEmpty()) {
+      QToolTip::hideText();
+      event->ignore();
+    } else {
+      QToolTip::showText(help->globalPos(), tip, viewport());
+    }
+    return true;
+  }
+  return QAbstractScrollArea::viewportEvent(event);
 }
 
 int QueueListView::ColumnRight(size_t column) const {

@@ -185,6 +185,9 @@ class QueueListView : public QAbstractScrollArea {
   // The cell of row (1-based) and column (0-based) in viewport coordinates; empty when the row
   // is not in sight or there is no such column.
   QRect CellRect(int row, int column) const;
+  // The tip of the cell under `at` (viewport coordinates): the text of the queue field named by
+  // the column's "H(n)"; empty where the column has none.
+  QString TipAt(QPoint at) const;
   // Scrolls so that the row is in sight, without selecting it.
   void ScrollToRow(int row);
   // The first row (1-based) at or after `from` whose locator column begins with `text`; 0 when
@@ -202,6 +205,7 @@ class QueueListView : public QAbstractScrollArea {
   QRect ExpanderRect(int row) const;
 
  protected:
+  bool viewportEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;

@@ -68,6 +68,22 @@ TEST(QueueListViewTest, ColumnsReadTheirFieldsColoursAndLevelsFromTheEntry) {
   EXPECT_EQ(view.model()->Text(0, 0), "2");
 }
 
+TEST(QueueListViewTest, HWithANumberTipsTheCellWithThatQueueField) {
+  Rows rows;
+  rows.Add("alpha", {42});
+  rows.Add("beta", {7});
+  QueueListView view(false);
+  view.resize(400, 200);
+  // Column 1 tips with field 2; column 2 has "H" without a number: no tip.
+  ASSERT_TRUE(view.SetFormat("40L@s8@H(2)20R#2#H"));
+  view.Bind(&rows.queue, rows.fields);
+  EXPECT_EQ(view.model()->data(view.model()->index(1, 0), Qt::ToolTipRole).toString(), "7");
+  EXPECT_EQ(view.TipAt(view.CellRect(1, 0).center()), "42");
+  EXPECT_EQ(view.TipAt(view.CellRect(2, 0).center()), "7");
+  EXPECT_EQ(view.TipAt(view.CellRect(1, 1).center()), "");
+  EXPECT_EQ(view.TipAt(QPoint(5, 190)), "") << "below the last row";
+}
+
 TEST(QueueListViewTest, SelectionIsClampedAndFollowsTheQueueShrinking) {
   Rows rows;
   for (int i = 0; i < 50; ++i) rows.Add("row", {i});
