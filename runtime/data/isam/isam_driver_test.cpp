@@ -76,6 +76,12 @@ class IsamDriverTest : public ::testing::Test {
     return test_support::ReadIds(f, key, forward);
   }
   void ExpectClean() { test_support::ExpectFileClean(path_); }
+  // The fixture's open and `other` both share the file (deny none), as two programs do.
+  void ShareWith(FileControlBlock& other) {
+    ASSERT_EQ(Close(*f_), 0);
+    ASSERT_EQ(Share(*f_), 0);
+    ASSERT_EQ(Share(other), 0);
+  }
   // Opens the closed file directly, below the driver, with its one table's number and layout,
   // to plant entries as another writer (or a damaged file) would have left them.
   void OpenBelowTheDriver(std::unique_ptr<IsamFile>& file, uint32_t& table, TableDeclaration& decl) {
@@ -208,9 +214,7 @@ TEST_F(IsamDriverTest, ChangesStartFromTheRecordAsItIsNow) {
   ASSERT_EQ(AddMovie(2, "beta", 2.0f), 0);
   ASSERT_EQ(AddMovie(3, "gamma", 3.0f), 0);
   FileControlBlock g(decl_);
-  ASSERT_EQ(Close(*f_), 0);
-  ASSERT_EQ(Share(*f_), 0);
-  ASSERT_EQ(Share(g), 0);
+  ShareWith(g);
   // Another open renames record 1 between this open's GET and PUT.
   Fill(*f_, 1, "", 0);
   ASSERT_EQ(Get(*f_, 0), 0);
@@ -321,9 +325,7 @@ TEST_F(IsamDriverTest, ChangesOfRecordsReachedInKeyOrder) {
 TEST_F(IsamDriverTest, CountersFollowTheOtherOpensChanges) {
   ASSERT_EQ(AddMovie(1, "a", 1.0f, "x"), 0);
   FileControlBlock g(decl_);
-  ASSERT_EQ(Close(*f_), 0);
-  ASSERT_EQ(Share(*f_), 0);
-  ASSERT_EQ(Share(g), 0);
+  ShareWith(g);
   EXPECT_EQ(RecordsKey(*f_, 3), 1);
   EXPECT_EQ(RecordsKey(*f_, 1), 1);
   Fill(g, 2, "b", 2.0f, "y");
@@ -617,9 +619,7 @@ TEST_F(IsamDriverTest, HoldsAndWatchesBetweenTwoOpens) {
   ASSERT_EQ(AddMovie(1, "a", 1.0f), 0);
   ASSERT_EQ(AddMovie(2, "b", 2.0f), 0);
   FileControlBlock g(decl_);
-  ASSERT_EQ(Close(*f_), 0);
-  ASSERT_EQ(Share(*f_), 0);
-  ASSERT_EQ(Share(g), 0);
+  ShareWith(g);
   ASSERT_EQ(Hold(*f_), 0);
   Fill(*f_, 1, "", 0);
   ASSERT_EQ(Get(*f_, 0), 0);
@@ -664,9 +664,7 @@ TEST_F(IsamDriverTest, HoldsAndWatchesBetweenTwoOpens) {
 TEST_F(IsamDriverTest, HoldsTakenBeforeATransactionStillRefuseItsChanges) {
   for (int32_t id = 1; id <= 6; ++id) ASSERT_EQ(AddMovie(id, "m" + std::to_string(id), static_cast<float>(id)), 0);
   FileControlBlock g(decl_);
-  ASSERT_EQ(Close(*f_), 0);
-  ASSERT_EQ(Share(*f_), 0);
-  ASSERT_EQ(Share(g), 0);
+  ShareWith(g);
   auto hold = [&](int32_t id) {
     ASSERT_EQ(Hold(g), 0);
     Fill(g, id, "", 0);
@@ -706,9 +704,7 @@ TEST_F(IsamDriverTest, RegetTakesTheCallersCopyOnlyAtItsChangeStamp) {
   ASSERT_EQ(AddMovie(1, "a", 1.0f), 0);
   ASSERT_EQ(AddMovie(2, "b", 2.0f), 0);
   FileControlBlock g(decl_);
-  ASSERT_EQ(Close(*f_), 0);
-  ASSERT_EQ(Share(*f_), 0);
-  ASSERT_EQ(Share(g), 0);
+  ShareWith(g);
   auto stamp_of = [](FileControlBlock& f) { return std::stoull(GetProperty(f, kPropChangeStamp)); };
   Fill(*f_, 1, "", 0);
   ASSERT_EQ(Get(*f_, 0), 0);
