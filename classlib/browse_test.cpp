@@ -129,6 +129,19 @@ class MoviesProcedure : public WindowManager {
   FileControlBlock& data_;
 };
 
+// Ends a test's window: its procedure stopped, the window closed, the procedure's queue freed,
+// and the driver and procedure gone.
+template <typename Procedure>
+void EndWindow(Window& w, std::unique_ptr<Procedure>& proc, std::unique_ptr<UiDriver>& ui) {
+  if (proc) {
+    proc->Kill();
+    w.Close();
+    QueueFree(&proc->queue);
+  }
+  ui.reset();
+  proc.reset();
+}
+
 class BrowseTest : public CatalogueFixture {
  protected:
   void SetUp() override {
@@ -136,13 +149,7 @@ class BrowseTest : public CatalogueFixture {
     ASSERT_TRUE(StartEventRuntime());
   }
   void TearDown() override {
-    if (proc_) {
-      proc_->Kill();
-      w_.Close();
-      QueueFree(&proc_->queue);
-    }
-    ui_.reset();
-    proc_.reset();
+    EndWindow(w_, proc_, ui_);
     CatalogueFixture::TearDown();
   }
   // Opens the group's list and handles the opening.
@@ -901,13 +908,7 @@ class BrowseNumericTest : public CatalogueFixture {
     ASSERT_EQ(numRel_.OpenAll(), 0);
   }
   void TearDown() override {
-    if (proc_) {
-      proc_->Kill();
-      w_.Close();
-      QueueFree(&proc_->queue);
-    }
-    ui_.reset();
-    proc_.reset();
+    EndWindow(w_, proc_, ui_);
     if (numView_) Close(numView_->block());
     numView_.reset();
     numRel_.CloseAll();
