@@ -117,7 +117,7 @@ void IsamTable::DropDynamic(int key) {
     KeyDesc& k = keys_[static_cast<size_t>(it->first)];
     k.key = it->second.declared;
     k.dup = it->second.declared_dup;
-    if (order_ == Order::kKey && seq_key_ == it->first) order_ = Order::kNone;  // its points meant the old entries
+    if (seq_.order() == Order::kKey && seq_.key() == it->first) seq_.End();  // its points meant the old entries
     it = dynamic_.erase(it);
   }
 }
@@ -146,7 +146,7 @@ bool IsamTable::RouteBuild(DriverOp op, DriverArgs& args, int& result) {
       break;
   }
   if (dynamic_.empty()) return false;
-  const DynamicIndex* in_sequence = order_ == Order::kKey ? DynamicOf(seq_key_) : nullptr;
+  const DynamicIndex* in_sequence = seq_.order() == Order::kKey ? DynamicOf(seq_.key()) : nullptr;
   switch (op) {
     case DriverOp::kNext:
     case DriverOp::kPrevious:
@@ -255,17 +255,11 @@ int IsamTable::DynamicStep(const DynamicIndex& d, bool forward, bool read, int64
   std::string stored;
   uint32_t recno = 0;
   for (int64_t done = 0; done < count;) {
-    std::string point = fresh_ && !forward ? back_point_ : point_;
-    bool fresh = fresh_;
-    if (whole_) {
-      point = forward ? OrderPrefix() : OrderEnd();
-      fresh = forward;
-    }
+    bool fresh = false;
+    const std::string& point = seq_.From(forward, fresh);
     const std::string* entry = d.Neighbour(forward, fresh, point);
     if (!entry) return End(kErrRecordNotAvailable, false);
-    point_ = *entry;
-    fresh_ = false;
-    whole_ = false;
+    seq_.MovedTo(*entry);
     recno = GetBe32(Bytes(*entry) + entry->size() - 4);
     bool exists = false;
     Status st = ReadData(recno, stored, exists);
@@ -278,12 +272,8 @@ int IsamTable::DynamicStep(const DynamicIndex& d, bool forward, bool read, int64
 }
 
 int IsamTable::DynamicTestEnd(const DynamicIndex& d, bool forward, DriverArgs& args) {
-  std::string point = fresh_ && !forward ? back_point_ : point_;
-  bool fresh = fresh_;
-  if (whole_) {
-    point = forward ? OrderPrefix() : OrderEnd();
-    fresh = forward;
-  }
+  bool fresh = false;
+  const std::string& point = seq_.From(forward, fresh);
   args.number_result = d.Neighbour(forward, fresh, point) ? 0 : 1;
   return 0;
 }
@@ -315,16 +305,12 @@ int IsamTable::DynamicSetFileKey(const DynamicIndex& d, int key) {
   image.resize(table_.declaration.record_length, '\0');
   std::string value = KeyEntryKey(table_.number, k.number, EncodeKeyValue(table_.declaration, k.key, Span(image), keys_.codec()),
                                   false, 0);
-  order_ = Order::kFile;
-  seq_key_ = -1;
-  whole_ = false;
-  fresh_ = true;
   // File order from the first record whose value in the index is at or after the buffer's.
   auto it = std::lower_bound(d.entries.begin(), d.entries.end(), value);
   if (it != d.entries.end()) {
-    point_ = back_point_ = DataKey(table_.number, GetBe32(Bytes(*it) + it->size() - 4));
+    seq_.StartAt(-1, DataKey(table_.number, GetBe32(Bytes(*it) + it->size() - 4)));
   } else {
-    point_ = back_point_ = OrderEnd();
+    seq_.StartAt(-1, seq_.OrderEnd(-1));
   }
   return 0;
 }

@@ -272,9 +272,7 @@ int IsamTable::OpenTable(DriverArgs& args) {
   keys_.Reset(std::move(keys), oem);
   memos_.Reset(table_.number, table_.declaration.memos, oem);
   if (fcb_.record.size() < table_.declaration.record_length) fcb_.record.resize(table_.declaration.record_length, 0);
-  current_ = 0;
-  current_kept_ = false;
-  order_ = Order::kNone;
+  seq_.Reset(table_.number);
   return 0;
 }
 
@@ -584,7 +582,7 @@ int IsamTable::Run(DriverOp op, DriverArgs& args) {
       return Reget(args);
     case DriverOp::kPointerFile:
     case DriverOp::kPointerKey:
-      args.number_result = current_;
+      args.number_result = seq_.current();
       return 0;
     case DriverOp::kRecordsFile:
     case DriverOp::kRecordsKey: {

@@ -97,7 +97,7 @@ const std::string& IsamTable::ImageOf(const std::string& stored, std::string& bu
 
 void IsamTable::ForgetCopies() {
   keys_.ForgetCounters();
-  current_kept_ = false;
+  seq_.Forget();
 }
 
 Status IsamTable::ReadData(uint32_t recno, std::string& payload, bool& found) {
@@ -114,8 +114,8 @@ Status IsamTable::AppendData(uint32_t recno, std::string& out, bool& found) {
 }
 
 Status IsamTable::StoredRecord(uint32_t recno, const std::string*& stored) {
-  if (current_kept_ && recno == current_) {
-    stored = &current_stored_;
+  if (const std::string* kept = seq_.Kept(recno)) {
+    stored = kept;
     return Status::Ok();
   }
   bool found = false;
@@ -127,11 +127,6 @@ Status IsamTable::StoredRecord(uint32_t recno, const std::string*& stored) {
 namespace {
 std::span<const uint8_t> Span(const std::string& s) { return {Bytes(s), s.size()}; }
 }  // namespace
-
-KnownEntry IsamTable::KnownEntryOf(uint32_t recno) const {
-  if (!current_kept_ || recno != current_) return {};
-  return {current_entry_key_, current_entry_};
-}
 
 int IsamTable::AddRecord(bool append) {
   int e = Begin();
@@ -149,7 +144,7 @@ int IsamTable::AddRecord(bool append) {
     if (dup != 0) return End(dup, false);
   }
   uint32_t recno = 0;
-  current_kept_ = false;
+  seq_.Forget();
   st = [&]() -> Status {
     ISAM_RETURN_IF_ERROR(table_.file->store().IssueNumber(recno));
     ISAM_RETURN_IF_ERROR(keys_.Apply({}, image, recno, append));
@@ -163,10 +158,7 @@ int IsamTable::AddRecord(bool append) {
   }();
   if (!st.ok()) return End(Fail(st), true);
   ReleaseHold();
-  current_ = recno;
-  current_stored_.assign(change_record_.bytes, change_record_.key_length, std::string::npos);
-  current_kept_ = true;
-  current_entry_key_ = -1;
+  seq_.Become(recno, std::string_view(change_record_.bytes).substr(change_record_.key_length));
   return End(0, true);
 }
 
@@ -175,7 +167,7 @@ int IsamTable::AddRecord(bool append) {
 bool IsamTable::HeldElsewhere(uint32_t recno) { return locks_ && !locked_ && locks_->HeldElsewhere(recno); }
 
 int IsamTable::PutRecord(int64_t pointer) {
-  uint32_t recno = pointer > 0 ? static_cast<uint32_t>(pointer) : current_;
+  uint32_t recno = pointer > 0 ? static_cast<uint32_t>(pointer) : seq_.current();
   if (recno == 0) return kErrRecordNotAvailable;
   int e = Begin();
   if (e != 0) return e;
@@ -184,7 +176,7 @@ int IsamTable::PutRecord(int64_t pointer) {
   Status st = StoredRecord(recno, stored);
   if (!st.ok()) return End(Fail(st), false);
   if (stored == nullptr) return End(kErrRecordNotAvailable, false);
-  if ((fcb_.state & kStateRecordWatched) && recno == current_ && *stored != watched_) {
+  if ((fcb_.state & kStateRecordWatched) && recno == seq_.current() && *stored != watched_) {
     return End(kErrChangedElsewhere, false);
   }
   const std::string& old_image = ImageOf(*stored, old_image_);
@@ -196,13 +188,13 @@ int IsamTable::PutRecord(int64_t pointer) {
   if (dup != 0) return End(dup, false);
   st = [&]() -> Status {
     // The data record first, while the tree still remembers its leaf from the read; then
-    // the keys. The new stored bytes wait in current_stored_ (the old image may be the kept
+    // the keys. The new stored bytes wait in new_stored_ (the old image may be the kept
     // copy itself, so they are swapped in only after the keys).
     bool replaced = false;
     MakeDataRecord(recno, new_image, change_record_);
     ISAM_RETURN_IF_ERROR(table_.file->tree().Replace(change_record_, replaced));
     new_stored_.assign(change_record_.bytes, change_record_.key_length, std::string::npos);
-    Status keys = keys_.Apply(old_image, new_image, recno, false, KnownEntryOf(recno));
+    Status keys = keys_.Apply(old_image, new_image, recno, false, seq_.KnownEntryOf(recno));
     if (keys.code == kErrCreatesDuplicateKey) {
       // A damaged file refused a key entry: the record keeps its bytes, as its keys do.
       Record& data = change_record_;
@@ -217,18 +209,15 @@ int IsamTable::PutRecord(int64_t pointer) {
     ISAM_RETURN_IF_ERROR(keys);
     return memos_.Write(table_.file->tree(), recno);
   }();
-  current_kept_ = false;
+  seq_.Forget();
   if (!st.ok()) return End(Fail(st), true);
   ReleaseHold();
-  current_ = recno;
-  current_stored_.swap(new_stored_);
-  current_kept_ = true;
-  current_entry_key_ = -1;
+  seq_.BecomeSwapping(recno, new_stored_);
   return End(0, true);
 }
 
 int IsamTable::DeleteRecord() {
-  uint32_t recno = current_;
+  uint32_t recno = seq_.current();
   if (recno == 0) return kErrRecordNotAvailable;
   int e = Begin();
   if (e != 0) return e;
@@ -239,8 +228,8 @@ int IsamTable::DeleteRecord() {
   if (stored == nullptr) return End(kErrRecordNotAvailable, false);
   const std::string& old_image = ImageOf(*stored, old_image_);
   st = [&]() -> Status {
-    ISAM_RETURN_IF_ERROR(keys_.Apply(old_image, {}, recno, false, KnownEntryOf(recno)));
-    current_kept_ = false;
+    ISAM_RETURN_IF_ERROR(keys_.Apply(old_image, {}, recno, false, seq_.KnownEntryOf(recno)));
+    seq_.Forget();
     bool erased = false;
     char key[9];
     PutBe32(reinterpret_cast<uint8_t*>(key), table_.number);
@@ -253,16 +242,11 @@ int IsamTable::DeleteRecord() {
     if (data.entries > 0) --data.entries;
     return keys_.WriteCounters(kTagData, data);
   }();
-  current_kept_ = false;
+  seq_.Forget();
   if (!st.ok()) return End(Fail(st), true);
   ReleaseHold();
-  current_ = 0;
+  seq_.Clear();
   return End(0, true);
-}
-
-void IsamTable::KeepEntry(int key, std::string_view entry) {
-  current_entry_.assign(entry);
-  current_entry_key_ = key;
 }
 
 int IsamTable::Load(uint32_t recno, std::string_view stored) {
@@ -291,10 +275,7 @@ int IsamTable::Load(uint32_t recno, std::string_view stored) {
   ToBuffer(stored);
   Status st = memos_.LoadFor(table_.file->tree(), recno);
   if (!st.ok()) return Fail(st);
-  current_ = recno;
-  if (stored.data() != current_stored_.data()) current_stored_.assign(stored);
-  current_kept_ = true;
-  current_entry_key_ = -1;
+  seq_.Become(recno, stored);
   return 0;
 }
 
@@ -318,7 +299,7 @@ int IsamTable::GetByKey(int key) {
   if (!st.ok()) return End(Fail(st), false);
   if (!found) return End(kErrRecordNotFound, false);
   int loaded = Load(recno, read_stored_);
-  if (loaded == 0) KeepEntry(key, r.key());
+  if (loaded == 0) seq_.KeepEntry(key, r.key());
   return End(loaded, false);
 }
 
@@ -326,9 +307,7 @@ int IsamTable::GetByPointer(int64_t pointer) {
   if (pointer <= 0 || pointer > 0xFFFFFFFFll) {
     // GET by pointer 0 is how a caller says "no record is current": a DUPLICATE that follows
     // then counts every entry, the one of the record last read included.
-    current_ = 0;
-    current_kept_ = false;
-    current_entry_key_ = -1;
+    seq_.Clear();
     return kErrRecordNotFound;
   }
   int e = Begin();
@@ -351,7 +330,7 @@ int IsamTable::Duplicate(int key, DriverArgs& args) {
     uint32_t owner = 0;
     Status st = keys_.UniqueOwner(keys_.EntryKeyFor(k, Span(image), 0), owner);
     if (!st.ok()) return End(Fail(st), false);
-    if (owner != 0 && owner != current_) {
+    if (owner != 0 && owner != seq_.current()) {
       args.number_result = 1;
       break;
     }
@@ -363,7 +342,7 @@ int IsamTable::Build(int key) {
   if (key >= static_cast<int>(keys_.size())) return kErrUnsupported;
   int e = Begin();
   if (e != 0) return e;
-  current_entry_key_ = -1;  // the entries are made anew (a foreign form of one is not kept)
+  seq_.ForgetEntry();  // the entries are made anew (a foreign form of one is not kept)
   BTree& tree = table_.file->tree();
   int result = 0;
   Status st = [&]() -> Status {
@@ -436,9 +415,9 @@ int IsamTable::EmptyTable() {
     for (const KeyDesc& k : keys_) ISAM_RETURN_IF_ERROR(keys_.WriteCounters(k.number, TableCounters{}));
     return Status::Ok();
   }();
-  current_kept_ = false;
+  seq_.Forget();
   if (!st.ok()) return End(Fail(st), true);
-  current_ = 0;
+  seq_.Clear();
   return End(0, true);
 }
 

@@ -16,46 +16,9 @@ std::span<const uint8_t> Span(const std::string& s) { return {Bytes(s), s.size()
 
 }  // namespace
 
-std::string IsamTable::OrderPrefix() const {
-  std::string p = TablePrefix(table_.number);
-  p.push_back(static_cast<char>(order_ == Order::kKey ? seq_key_ : kTagData));
-  return p;
-}
-
-std::string IsamTable::OrderEnd() const {
-  std::string p = OrderPrefix();
-  p.back() = static_cast<char>(static_cast<uint8_t>(p.back()) + 1);
-  return p;
-}
-
 Status IsamTable::Neighbour(bool forward, bool fresh, const std::string& point, std::string& found_key, uint32_t& recno,
-                            bool& found, std::string* data) {
-  BTree& tree = table_.file->tree();
-  Record& r = step_record_;
-  if (forward) {
-    ISAM_RETURN_IF_ERROR(fresh ? tree.AtOrAfter(point, r, found) : tree.After(point, r, found));
-  } else {
-    ISAM_RETURN_IF_ERROR(fresh ? tree.AtOrBefore(point, r, found) : tree.Before(point, r, found));
-  }
-  if (!found) return Status::Ok();
-  // The table number and the key number (or the data tag) of this order.
-  char prefix[5];
-  PutBe32(reinterpret_cast<uint8_t*>(prefix), table_.number);
-  prefix[4] = static_cast<char>(order_ == Order::kKey ? seq_key_ : kTagData);
-  if (!StartsWith(r.key(), std::string_view(prefix, sizeof prefix))) {
-    found = false;
-    return Status::Ok();
-  }
-  found_key.assign(r.key());
-  if (order_ == Order::kFile) {
-    if (r.key_length != 9) return Status::Internal(kCheckRecordFields, "data record key of the wrong length");
-    recno = GetBe32(Bytes(r.bytes) + 5);
-    if (data) data->assign(r.bytes, r.key_length, std::string::npos);
-  } else {
-    if (r.bytes.size() < size_t{r.key_length} + 4) return Status::Internal(kCheckRecordFields, "key entry without a record number");
-    recno = GetBe32(Bytes(r.bytes) + r.key_length);
-  }
-  return Status::Ok();
+                            bool& found) {
+  return seq_.Neighbour(table_.file->tree(), forward, fresh, point, step_record_, found_key, recno, found);
 }
 
 int IsamTable::SetOrder(DriverOp op, DriverArgs& args) {
@@ -66,22 +29,17 @@ int IsamTable::SetOrder(DriverOp op, DriverArgs& args) {
   }
   int e = Begin();
   if (e != 0) return e;
-  order_ = by_key ? Order::kKey : Order::kFile;
-  seq_key_ = by_key ? args.key : -1;
+  const int key = by_key ? args.key : -1;
   ahead_.Reset();
-  whole_ = false;
-  fresh_ = true;
   std::string image(fcb_.record.begin(), fcb_.record.end());
   image.resize(table_.declaration.record_length, '\0');
   switch (op) {
     case DriverOp::kSetFile:
     case DriverOp::kSetKey:
-      whole_ = true;
-      point_ = OrderPrefix();
-      back_point_ = OrderEnd();
+      seq_.StartWhole(key);
       break;
     case DriverOp::kSetFilePtr:
-      point_ = back_point_ = DataKey(table_.number, static_cast<uint32_t>(args.pointer));
+      seq_.StartAt(key, DataKey(table_.number, static_cast<uint32_t>(args.pointer)));
       break;
     case DriverOp::kSetFileKey: {
       // File order from the first record whose key value is at or after the buffer's.
@@ -94,18 +52,18 @@ int IsamTable::SetOrder(DriverOp op, DriverArgs& args) {
       Status st = table_.file->tree().AtOrAfter(value_prefix, r, found);
       if (!st.ok()) return End(Fail(st), false);
       if (found && StartsWith(r.key(), key_prefix) && r.bytes.size() >= size_t{r.key_length} + 4) {
-        point_ = back_point_ = DataKey(table_.number, GetBe32(Bytes(r.bytes) + r.key_length));
+        seq_.StartAt(key, DataKey(table_.number, GetBe32(Bytes(r.bytes) + r.key_length)));
       } else {
-        point_ = OrderEnd();  // nothing at or after the value
-        back_point_ = OrderEnd();
+        seq_.StartAt(key, seq_.OrderEnd(key));  // nothing at or after the value
       }
       break;
     }
     case DriverOp::kSetKeyKey: {
       const KeyDesc& k = keys_[static_cast<size_t>(args.key)];
-      point_ = keys_.EntryKeyFor(k, Span(image), 0);
-      if (k.dup) point_.resize(point_.size() - 4);
-      back_point_ = point_ + std::string(5, '\xFF');  // the last entry of an equal value
+      std::string point = keys_.EntryKeyFor(k, Span(image), 0);
+      if (k.dup) point.resize(point.size() - 4);
+      std::string back = point + std::string(5, '\xFF');  // the last entry of an equal value
+      seq_.StartAt(key, std::move(point), std::move(back));
       break;
     }
     case DriverOp::kSetKeyPtr: {
@@ -118,12 +76,12 @@ int IsamTable::SetOrder(DriverOp op, DriverArgs& args) {
       ToBuffer(stored);  // as the language's SET(key, pointer): the record's values start it
       std::string img(fcb_.record.begin(), fcb_.record.end());
       img.resize(table_.declaration.record_length, '\0');
-      point_ = back_point_ = keys_.EntryKeyFor(k, Span(img), static_cast<uint32_t>(args.pointer));
+      seq_.StartAt(key, keys_.EntryKeyFor(k, Span(img), static_cast<uint32_t>(args.pointer)));
       break;
     }
     case DriverOp::kSetKeyKeyPtr: {
       const KeyDesc& k = keys_[static_cast<size_t>(args.key)];
-      point_ = back_point_ = keys_.EntryKeyFor(k, Span(image), static_cast<uint32_t>(args.pointer));
+      seq_.StartAt(key, keys_.EntryKeyFor(k, Span(image), static_cast<uint32_t>(args.pointer)));
       break;
     }
     default:
@@ -133,31 +91,23 @@ int IsamTable::SetOrder(DriverOp op, DriverArgs& args) {
 }
 
 int IsamTable::Step(bool forward, bool read, int64_t count) {
-  if (order_ == Order::kNone) return kErrRecordNotAvailable;
+  if (seq_.order() == Order::kNone) return kErrRecordNotAvailable;
   int e = Begin();
   if (e != 0) return e;
   uint32_t recno = 0;
   std::string_view stored;  // the stored record of the last step
-  std::string edge;
   for (int64_t done = 0; done < count;) {
-    const std::string* point = fresh_ && !forward ? &back_point_ : &point_;
-    bool fresh = fresh_;
-    if (whole_) {
-      edge = forward ? OrderPrefix() : OrderEnd();
-      point = &edge;
-      fresh = forward;
-    }
+    bool fresh = false;
+    const std::string& point = seq_.From(forward, fresh);
     bool found = false;
-    Status st = Neighbour(forward, fresh, *point, step_found_, recno, found);
+    Status st = Neighbour(forward, fresh, point, step_found_, recno, found);
     if (!st.ok()) return End(Fail(st), false);
     if (!found) {
       ahead_.Reset();  // the scan is at its end
       return End(kErrRecordNotAvailable, false);
     }
-    point_.swap(step_found_);
-    fresh_ = false;
-    whole_ = false;
-    if (order_ == Order::kKey) {
+    seq_.MovedSwapping(step_found_);
+    if (seq_.order() == Order::kKey) {
       bool exists = false;
       st = StepRecord(forward, recno, stored, exists);
       if (!st.ok()) return End(Fail(st), false);
@@ -171,7 +121,7 @@ int IsamTable::Step(bool forward, bool read, int64_t count) {
   }
   if (!read) return End(0, false);
   int loaded = Load(recno, stored);
-  if (loaded == 0 && order_ == Order::kKey) KeepEntry(seq_key_, point_);
+  if (loaded == 0 && seq_.order() == Order::kKey) seq_.KeepEntry(seq_.key(), seq_.point());
   return End(loaded, false);
 }
 
@@ -185,7 +135,7 @@ Status IsamTable::StepRecord(bool forward, uint32_t recno, std::string_view& sto
     if (want > 1) {
       // The entries from the one just stepped to onwards, and their records.
       ahead_recnos_.assign(1, recno);
-      ahead_cursor_ = point_;
+      ahead_cursor_ = seq_.point();
       while (ahead_recnos_.size() < want) {
         uint32_t next = 0;
         bool found = false;
@@ -205,15 +155,11 @@ Status IsamTable::StepRecord(bool forward, uint32_t recno, std::string_view& sto
 }
 
 int IsamTable::TestEnd(bool forward, DriverArgs& args) {
-  if (order_ == Order::kNone) return kErrRecordNotAvailable;
+  if (seq_.order() == Order::kNone) return kErrRecordNotAvailable;
   int e = Begin();
   if (e != 0) return e;
-  std::string point = fresh_ && !forward ? back_point_ : point_;
-  bool fresh = fresh_;
-  if (whole_) {
-    point = forward ? OrderPrefix() : OrderEnd();
-    fresh = forward;
-  }
+  bool fresh = false;
+  const std::string& point = seq_.From(forward, fresh);
   std::string found_key;
   uint32_t recno = 0;
   bool found = false;
@@ -225,8 +171,9 @@ int IsamTable::TestEnd(bool forward, DriverArgs& args) {
 
 int IsamTable::Position(int key, DriverArgs& args) {
   args.text_result.clear();
-  if (current_ == 0) return kErrRecordNotAvailable;
-  AppendBe32(args.text_result, current_);
+  const uint32_t current = seq_.current();
+  if (current == 0) return kErrRecordNotAvailable;
+  AppendBe32(args.text_result, current);
   if (key < 0) return 0;
   if (static_cast<size_t>(key) >= keys_.size()) return kErrUnsupported;
   int e = Begin();
@@ -235,12 +182,13 @@ int IsamTable::Position(int key, DriverArgs& args) {
   // A record reached through this key in the same span of the update lock (a step inside one
   // VIEW operation) still has the entry it was reached through: its value is the position.
   const size_t value_size = KeyValueSize(table_.declaration, k.key);
-  if (current_kept_ && current_entry_key_ == key && current_entry_.size() >= 5 + value_size) {
-    args.text_result.append(current_entry_, 5, value_size);
+  const KnownEntry known = seq_.KnownEntryOf(current);
+  if (known.key == key && known.entry.size() >= 5 + value_size) {
+    args.text_result.append(known.entry, 5, value_size);
     return End(0, false);
   }
   const std::string* stored = nullptr;
-  Status st = StoredRecord(current_, stored);
+  Status st = StoredRecord(current, stored);
   if (!st.ok()) return End(Fail(st), false);
   std::string image;
   if (stored) {
@@ -256,22 +204,16 @@ int IsamTable::Position(int key, DriverArgs& args) {
 int IsamTable::Reset(int key, std::string_view position) {
   if (position.size() < 4) return kErrRecordNotFound;
   uint32_t recno = GetBe32(reinterpret_cast<const uint8_t*>(position.data()));
-  whole_ = false;
-  fresh_ = true;
   ahead_.Reset();
   if (key < 0) {
-    order_ = Order::kFile;
-    seq_key_ = -1;
-    point_ = back_point_ = DataKey(table_.number, recno);
+    seq_.StartAt(-1, DataKey(table_.number, recno));
     return 0;
   }
   if (static_cast<size_t>(key) >= keys_.size()) return kErrUnsupported;
   const KeyDesc& k = keys_[static_cast<size_t>(key)];
   std::string value(position.substr(4));
   value.resize(KeyValueSize(table_.declaration, k.key), '\0');
-  order_ = Order::kKey;
-  seq_key_ = key;
-  point_ = back_point_ = KeyEntryKey(table_.number, k.number, value, k.dup, recno);
+  seq_.StartAt(key, KeyEntryKey(table_.number, k.number, value, k.dup, recno));
   return 0;
 }
 
@@ -295,7 +237,7 @@ int IsamTable::Reget(const DriverArgs& args) {
       return kErrChangedElsewhere;
     }
     const int loaded = Load(recno, kept);
-    current_kept_ = false;
+    seq_.Forget();
     return loaded;
   }
   if (!kept_usable) return GetByPointer(recno);
@@ -304,7 +246,7 @@ int IsamTable::Reget(const DriverArgs& args) {
   if (table_.file->store().version() != static_cast<uint64_t>(args.count)) return End(GetByPointer(recno), false);
   const int loaded = Load(recno, kept);
   // The copy is the record in buffer form; a change reads the stored bytes again.
-  current_kept_ = false;
+  seq_.Forget();
   return End(loaded, false);
 }
 

@@ -6,14 +6,8 @@
 // operations live in isam_driver.cpp (opening, file-level operations, the begin and end of
 // every operation), isam_handlers_records.cpp (records and keys), isam_handlers_sequence.cpp
 // (the sequence) and isam_build.cpp (dynamic indexes); the keys with their counters are a
-// TableKeys (table_keys.h), the memos and BLOBs a MemoStore (memo_store.h).
-//
-// Sequence point: the tree key from which the next step starts (a data key for file order, a
-// key entry for key order) and how the first step after SET/RESET treats it: a step taken
-// "fresh" may return the record at the point itself; later steps go strictly past it. A SET
-// without a starting value starts NEXT at the first record and PREVIOUS at the last. After a
-// DELETE of the current record the point stays where that record was, so NEXT and PREVIOUS
-// go on with its neighbours.
+// TableKeys (table_keys.h), the memos and BLOBs a MemoStore (memo_store.h), the current
+// record and the sequence point a TableSequence (table_sequence.h).
 #pragma once
 
 #include <cstdint>
@@ -34,6 +28,7 @@
 #include "runtime/data/isam/key_read_ahead.h"
 #include "runtime/data/isam/memo_store.h"
 #include "runtime/data/isam/table_keys.h"
+#include "runtime/data/isam/table_sequence.h"
 
 namespace cinevo::isam {
 
@@ -47,7 +42,7 @@ class IsamTable : public DriverWorkingState {
   const TraceSettings& trace() const { return trace_; }
 
  private:
-  enum class Order { kNone, kFile, kKey };
+  using Order = TableSequence::Order;
 
   // Opening and file-level operations (isam_driver.cpp).
   int OpenTable(DriverArgs& args);
@@ -110,10 +105,6 @@ class IsamTable : public DriverWorkingState {
   Status StoredRecord(uint32_t recno, const std::string*& stored);
   // Loads a stored record into the buffer (with holds, watches and memos) and makes it current.
   int Load(uint32_t recno, std::string_view payload);
-  // The entry through which the current record was reached, when its kept copy is `recno`.
-  KnownEntry KnownEntryOf(uint32_t recno) const;
-  // Records that the current record (just loaded) was reached through `entry` of key `key`.
-  void KeepEntry(int key, std::string_view entry);
   std::string StoredImage() const;              // the record buffer as it is stored (OEM)
   // The record buffer, record_length bytes, into `image` (buffer form).
   void BufferImage(std::string& image) const;
@@ -134,12 +125,9 @@ class IsamTable : public DriverWorkingState {
   // REGET of the record named by args.text; with the caller's bytes of it (args.data, read at
   // change stamp args.count) those are delivered when the store has not moved since.
   int Reget(const DriverArgs& args);
-  // The next entry of the sequence from `point`, left in step_record_; in file order `data`
-  // (when given) receives the record found.
+  // The next entry of the sequence from `point`, left in step_record_.
   Status Neighbour(bool forward, bool fresh, const std::string& point, std::string& found_key, uint32_t& recno,
-                   bool& found, std::string* data = nullptr);
-  std::string OrderPrefix() const;
-  std::string OrderEnd() const;
+                   bool& found);
 
   // BUILD with components and filter: dynamic indexes (isam_build.cpp). RouteBuild takes the
   // operations that concern a dynamic index (and drops dynamic indexes before the BUILDs that
@@ -159,19 +147,10 @@ class IsamTable : public DriverWorkingState {
   std::unique_ptr<TableLocks> locks_;
   TableKeys keys_{table_};           // the keys, their maintenance and the counters
   MemoStore memos_;                 // the memos and BLOBs of the current record
-  uint32_t current_ = 0;            // record number of the current record, 0 none
-  // The current record's stored bytes as last read or written by this open. Trusted only while
-  // `current_kept_`, which holds under the same rule as the counters' copies (no other user can
-  // have changed the file since: the update lock has been held throughout, or access is
-  // exclusive) and is cleared with them, by a change that fails and whenever current_ changes
-  // otherwise.
-  std::string current_stored_;
-  bool current_kept_ = false;
-  // The entry through which the current record was reached in key `current_entry_key_` (a GET
-  // by that key or a step in its order; -1 none): that key's entry of the kept copy, so a
-  // change need not encode it again. Trusted only together with the kept copy.
-  std::string current_entry_;
-  int current_entry_key_ = -1;
+  // The current record (with the copy of its stored bytes as last read or written by this
+  // open, trusted under the same rule as the counters' copies and dropped with them) and the
+  // sequence point.
+  TableSequence seq_;
   std::string watched_;             // the stored record as read under WATCH
   bool watch_armed_ = false;
   uint32_t held_ = 0;               // record held by this user, 0 none
@@ -182,11 +161,6 @@ class IsamTable : public DriverWorkingState {
   bool full_build_ = false;
   int64_t flags_ = 0;
   std::string tcf_;
-  // Sequence.
-  Order order_ = Order::kNone;
-  int seq_key_ = -1;
-  std::string point_;
-  std::string back_point_;  // where a fresh PREVIOUS starts (after an equal value)
   // Buffers the record handlers reuse, so that reading and changing records does not allocate
   // for every record. Each is written before it is read within one operation.
   std::string read_stored_;   // a data record's payload read by StoredRecord / GET
@@ -200,8 +174,6 @@ class IsamTable : public DriverWorkingState {
   Record step_record_;
   std::string step_found_;
   std::string step_stored_;  // in key order: the data record of the entry stepped to
-  bool fresh_ = false;
-  bool whole_ = false;  // SET without a start: NEXT from the first, PREVIOUS from the last
   // A forward scan in key order reads the records of the entries ahead in batches.
   KeyReadAhead ahead_;
   std::string ahead_cursor_, ahead_found_;
