@@ -1,7 +1,6 @@
 // The controls of a window: built from its definition, raising their events, and read and set
 // through numbered properties.
 #include <QApplication>
-#include <QClipboard>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -141,59 +140,77 @@ bool WindowQt::HandleAlertKey(QWidget* widget, uint32_t keyCode) {
   return true;
 }
 
-QLineEdit* WindowQt::MaskedEntry(QWidget* widget, const EntryMask** mask) const {
+QLineEdit* WindowQt::MaskedEntry(QWidget* widget, Control** control) const {
   auto* edit = qobject_cast<QLineEdit*>(widget);
-  const Control* c = edit != nullptr ? Find(NumberOfWidget(edit)) : nullptr;
+  Control* c = edit != nullptr ? Find(NumberOfWidget(edit)) : nullptr;
   if (c == nullptr || c->widget != edit || !c->mask.Active() || edit->isReadOnly()) return nullptr;
-  *mask = &c->mask;
+  *control = c;
   return edit;
 }
 
 void WindowQt::MaskClicked(QWidget* widget) {
-  const EntryMask* mask = nullptr;
-  QLineEdit* edit = MaskedEntry(widget, &mask);
+  Control* c = nullptr;
+  QLineEdit* edit = MaskedEntry(widget, &c);
   if (edit == nullptr || edit->hasSelectedText()) return;
-  const int free = mask->FirstFree(Bytes(edit->text()));
+  const int free = c->mask.FirstFree(Bytes(edit->text()));
   if (edit->cursorPosition() > free) edit->setCursorPosition(free);
 }
 
+namespace {
+
+// Characters one by one through the mask from where `e` stands; what does not fit is left out.
+EntryMask::Edit TypeThrough(const EntryMask& mask, const QString& typed, EntryMask::Edit e) {
+  for (const QChar ch : typed) {
+    if (ch.unicode() >= 0x80) continue;
+    if (auto next = mask.Type(e.text, e.cursor, static_cast<char>(ch.unicode()))) e = *next;
+  }
+  return e;
+}
+
+}  // namespace
+
+void WindowQt::ShowMasked(Control& c, QLineEdit* edit, const EntryMask::Edit& e) {
+  c.maskShown = Q(e.text);
+  if (edit->text() != c.maskShown) {
+    edit->setText(c.maskShown);
+    edit->setModified(true);
+  }
+  edit->setCursorPosition(e.cursor);
+}
+
+void WindowQt::MaskTextArrived(QLineEdit* edit) {
+  Control* c = nullptr;
+  if (MaskedEntry(edit, &c) == nullptr) return;
+  // The entry replaced a stretch of what it showed with what arrived, and its cursor stands
+  // right after that: the text after the cursor is what followed the stretch.
+  const QString& before = c->maskShown;
+  const QString after = edit->text();
+  const int cursor = edit->cursorPosition();
+  const qsizetype tail = after.size() - cursor;
+  qsizetype from = 0, to = before.size();
+  QString arrived = after;
+  if (tail >= 0 && tail <= before.size() && QStringView(before).right(tail) == QStringView(after).right(tail)) {
+    to = before.size() - tail;
+    while (from < to && from < cursor && before.at(from) == after.at(from)) ++from;
+    arrived = after.mid(from, cursor - from);
+  }
+  const std::string shown = Bytes(before);
+  const auto offset = [&](qsizetype i) { return static_cast<int>(Bytes(before.left(i)).size()); };
+  ShowMasked(*c, edit, TypeThrough(c->mask, arrived, c->mask.Erase(shown, offset(from), offset(to))));
+}
+
 bool WindowQt::HandleMaskKey(QWidget* widget, QKeyEvent* k) {
-  const EntryMask* found = nullptr;
-  QLineEdit* edit = MaskedEntry(widget, &found);
+  Control* c = nullptr;
+  QLineEdit* edit = MaskedEntry(widget, &c);
   if (edit == nullptr) return false;
-  const EntryMask& mask = *found;
+  const EntryMask& mask = c->mask;
   const std::string text = Bytes(edit->text());
   const int from = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
   const int to = edit->hasSelectedText() ? from + static_cast<int>(edit->selectedText().size()) : from;
-  auto apply = [&](const EntryMask::Edit& e) {
-    if (e.text != text) {
-      edit->setText(Q(e.text));
-      edit->setModified(true);
-    }
-    edit->setCursorPosition(e.cursor);
-  };
-  // Typed characters one by one, each through the mask; what does not fit is left out.
-  auto typeAll = [&](const QString& typed, EntryMask::Edit e) {
-    for (const QChar ch : typed) {
-      if (ch.unicode() >= 0x80) continue;
-      if (auto next = mask.Type(e.text, e.cursor, static_cast<char>(ch.unicode()))) e = *next;
-    }
-    apply(e);
-  };
-  if (k->matches(QKeySequence::Paste)) {
-    typeAll(QApplication::clipboard()->text(), mask.Erase(text, from, to));
-    return true;
-  }
-  if (k->matches(QKeySequence::Cut)) {
-    if (from != to) {
-      QApplication::clipboard()->setText(edit->selectedText());
-      apply(mask.Erase(text, from, to));
-    }
-    return true;
-  }
+  // Paste and cut are left to the entry: what they change goes through MaskTextArrived.
   if (k->key() == Qt::Key_Backspace || k->key() == Qt::Key_Delete) {
-    if (from != to) apply(mask.Erase(text, from, to));
-    else apply(k->key() == Qt::Key_Backspace ? mask.Backspace(text, from) : mask.Delete(text, from));
+    if (from != to) ShowMasked(*c, edit, mask.Erase(text, from, to));
+    else ShowMasked(*c, edit, k->key() == Qt::Key_Backspace ? mask.Backspace(text, from) : mask.Delete(text, from));
     return true;
   }
   const QString typed = k->text();
@@ -211,7 +228,7 @@ bool WindowQt::HandleMaskKey(QWidget* widget, QKeyEvent* k) {
     start = *next;
     any = true;
   }
-  if (any) apply(start);
+  if (any) ShowMasked(*c, edit, start);
   return true;
 }
 
@@ -254,6 +271,7 @@ void WindowQt::ShowValue(Control& c) {
     // controls after every event, the Selected of a click into the entry among them).
     if (edit->text() != Q(shown)) edit->setText(Q(shown));
     edit->setModified(false);
+    if (c.mask.Active()) c.maskShown = Q(shown);
   } else if (auto* label = qobject_cast<QLabel*>(c.widget.data())) {
     label->setText(Q(shown));
   }
@@ -420,9 +438,16 @@ void WindowQt::Build(const WindowDefinition& d) {
         case ControlKind::kEntry: {
           c.picture = CompilePicture(def.picture.empty() ? "@s255" : def.picture);
           auto* e = new QLineEdit(w->client());
-          if (c.picture.Valid()) e->setMaxLength(c.picture.Width());
           c.mask = EntryMask(c.picture);
-          if (c.mask.Active()) e->setAcceptDrops(false);  // dropped text would pass the mask by
+          if (c.mask.Active()) {
+            // Text that arrives other than by a key (the context menu's Paste and Delete, an
+            // input method, the middle button) goes through the mask at once, so the entry
+            // takes it whole and the mask cuts it to fit. Dropped text is not taken.
+            e->setAcceptDrops(false);
+            QObject::connect(e, &QLineEdit::textEdited, e, [this, e] { MaskTextArrived(e); });
+          } else if (c.picture.Valid()) {
+            e->setMaxLength(c.picture.Width());
+          }
           QObject::connect(e, &QLineEdit::editingFinished, e, [this, number] {
             if (Control* ctl = Find(number)) TakeEntry(*ctl);
           });

@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStatusBar>
+#include <QString>
 #include <QWidget>
 
 #include <memory>
@@ -42,6 +43,7 @@ struct Control {
   std::vector<std::string> iconNames;    // the icon list, icon i at [i - 1]
   CompiledPicture picture;
   EntryMask mask;                        // entries with a P or K picture: checked as typed
+  QString maskShown;                     // what the masked entry showed after the mask last had its say
   ValueRef use;                          // Valid() when bound to a variable
   std::string value;                     // the value when not bound
   bool disabled = false;
@@ -69,11 +71,15 @@ struct WindowQt : platform::WindowProcedure {
   bool TakeEntry(Control& c);
   bool HandleAlertKey(QWidget* widget, uint32_t keyCode);
   // A key for an entry with a mask: typed, erased or refused by the mask; false when the key is
-  // left to the entry (cursor keys, Enter, shortcuts).
+  // left to the entry (cursor keys, Enter, shortcuts, paste and cut).
   bool HandleMaskKey(QWidget* widget, QKeyEvent* key);
+  // The entry changed its own text (paste, cut, an input method's commit, a shortcut): the
+  // change is undone and made again through the mask, as if what arrived had been typed.
+  void MaskTextArrived(QLineEdit* edit);
   // A click into a masked entry's blank tail: the cursor goes where the typing stopped.
   void MaskClicked(QWidget* widget);
-  QLineEdit* MaskedEntry(QWidget* widget, const EntryMask** mask) const;  // nullptr: no mask
+  QLineEdit* MaskedEntry(QWidget* widget, Control** control) const;  // nullptr: no mask
+  void ShowMasked(Control& c, QLineEdit* edit, const EntryMask::Edit& e);
   // A widget of the window got the keyboard focus: EVENT::Selected for its control when that
   // control did not have the focus before.
   void ControlFocused(const QWidget* widget);

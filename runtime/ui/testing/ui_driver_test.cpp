@@ -2,6 +2,12 @@
 #include "runtime/ui/testing/ui_driver.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QInputMethodEvent>
+#include <QMenu>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -9,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -343,6 +350,80 @@ TEST_F(UiDriverTest, AMaskedEntryChecksEachKeystrokeAsItIsTyped) {
   EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Accepted, 2, 0x0D, ""}})) << Describe(e);
   EXPECT_EQ(std::string(code, 6), "Mox07 ");
   EXPECT_EQ(codeEdit->text(), "Mox-07");
+}
+
+// Chooses an item ("Paste", "Cut", "Delete") of the entry's context menu.
+void TriggerMenuAction(QLineEdit* edit, const QString& name) {
+  std::unique_ptr<QMenu> menu(edit->createStandardContextMenu());
+  for (QAction* a : menu->actions()) {
+    if (a->text().remove('&').section('\t', 0, 0) == name) {
+      ASSERT_TRUE(a->isEnabled()) << name.toStdString();
+      a->trigger();
+      return;
+    }
+  }
+  FAIL() << "no " << name.toStdString() << " in the context menu";
+}
+
+// Text that arrives other than by keystrokes goes through the mask at once, as if typed there.
+TEST_F(UiDriverTest, PastedCutAndInputMethodTextGoesThroughTheMaskAtOnce) {
+  WindowDefinition d;
+  d.controls = {Entry("@P###-####P"), Entry("@K^@@-##K"), Button("OK")};
+  Open(d);
+  int32_t phone = 0;
+  char code[6];
+  std::memcpy(code, "      ", 6);
+  ASSERT_TRUE(w.Bind(1, ValueRef::Make(TypeCode::kLong, &phone)));
+  ASSERT_TRUE(w.Bind(2, ValueRef::Make(TypeCode::kString, code, 6)));
+  auto* phoneEdit = qobject_cast<QLineEdit*>(ControlWidget(w, 1));
+  auto* codeEdit = qobject_cast<QLineEdit*>(ControlWidget(w, 2));
+  phoneEdit->setFocus(Qt::OtherFocusReason);
+  Without(ui->Run(), EVENT::Selected);
+
+  // The context menu's Paste: the letter and what overflows the mask are left out.
+  QApplication::clipboard()->setText("555-12x34 99");
+  phoneEdit->setCursorPosition(0);
+  TriggerMenuAction(phoneEdit, "Paste");
+  EXPECT_EQ(phoneEdit->text(), "555-1234");
+  EXPECT_EQ(phoneEdit->cursorPosition(), 8);
+  // Its Delete blanks the value positions of the selection and keeps the literal.
+  phoneEdit->setSelection(2, 4);
+  TriggerMenuAction(phoneEdit, "Delete");
+  EXPECT_EQ(phoneEdit->text(), "55 -  34");
+  EXPECT_EQ(phoneEdit->cursorPosition(), 2);
+  // The keyboard's paste over a selection; what was pasted counts when the entry is left.
+  QApplication::clipboard()->setText("5-12");
+  phoneEdit->setSelection(2, 4);
+  QTest::keyClick(phoneEdit, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(phoneEdit->text(), "555-1234");
+  QTest::keyClick(phoneEdit, Qt::Key_Return);
+  std::vector<SeenEvent> e = Without(ui->Run(), EVENT::Selected);
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Accepted, 1, 0x0D, ""}})) << Describe(e);
+  EXPECT_EQ(phone, 5551234);
+
+  // An input method's commit: "^" makes upper case, the digit does not suit a letter position.
+  codeEdit->setFocus(Qt::OtherFocusReason);
+  Without(ui->Run(), EVENT::Selected);
+  codeEdit->setCursorPosition(0);
+  QInputMethodEvent commit;
+  commit.setCommitString("ab1x");
+  QCoreApplication::sendEvent(codeEdit, &commit);
+  EXPECT_EQ(codeEdit->text(), "Abx-  ");
+  EXPECT_EQ(codeEdit->cursorPosition(), 4);
+  QInputMethodEvent digits;
+  digits.setCommitString("9");
+  QCoreApplication::sendEvent(codeEdit, &digits);
+  EXPECT_EQ(codeEdit->text(), "Abx-9 ");
+  // Cut takes the selection to the clipboard and blanks its value positions.
+  codeEdit->setSelection(1, 4);
+  TriggerMenuAction(codeEdit, "Cut");
+  EXPECT_EQ(QApplication::clipboard()->text(), "bx-9");
+  EXPECT_EQ(codeEdit->text(), "A  -  ");
+  // Left unfilled, the entry is rejected as a typed one would be.
+  QTest::keyClick(codeEdit, Qt::Key_Return);
+  e = Without(ui->Run(), EVENT::Selected);
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Rejected, 2, 0x0D, ""}})) << Describe(e);
+  EXPECT_EQ(std::string(code, 6), "      ");
 }
 
 TEST_F(UiDriverTest, AStringShowsItsTextThroughItsPicture) {
