@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -101,6 +102,54 @@ void BM_ScrollPage(benchmark::State& state) {
   w.Close();
 }
 BENCHMARK(BM_ScrollPage)->Arg(10'000)->Arg(1'000'000)->Unit(benchmark::kMicrosecond);
+
+// Typing on a list what no row's locator column begins with: the whole search until it gives up,
+// and the longest the window went without handling its events (one turn of the search). The
+// second argument 0 types "q" (every row is refused by its first byte), 1 types "/q" (every row
+// begins with "/": each is read in full).
+void BM_LocateNothing(benchmark::State& state) {
+  Movies movies(static_cast<int>(state.range(0)));
+  WindowDefinition d = PlayListWindow();
+  d.controls = {List("1020L?|I@s255@")};
+  Window w;
+  w.Open(d);
+  w.BindQueue(1, &movies.queue, movies.fields);
+  QueueListView* list = ListOf(w, 1);
+  list->SetSelected(1);
+  using Clock = std::chrono::steady_clock;
+  double longestTurnMs = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    usleep(2000);
+    QApplication::setKeyboardInputInterval(0);  // the first key starts a new text
+    state.ResumeTiming();
+    if (state.range(1) == 1) {
+      QKeyEvent slash(QEvent::KeyPress, Qt::Key_Slash, Qt::NoModifier, "/");
+      QApplication::sendEvent(list, &slash);
+      list->SetSelected(1);
+      QApplication::setKeyboardInputInterval(400);  // and the next adds to it
+    }
+    auto turn = Clock::now();
+    QKeyEvent q(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, "q");
+    QApplication::sendEvent(list, &q);
+    for (;;) {
+      longestTurnMs = std::max(longestTurnMs,
+                               std::chrono::duration<double, std::milli>(Clock::now() - turn).count());
+      if (!list->LocatePending()) break;
+      turn = Clock::now();
+      QCoreApplication::processEvents();
+    }
+  }
+  if (list->Selected() != 1) state.SkipWithError("a row was found");
+  state.counters["longest_turn_ms"] = longestTurnMs;
+  QApplication::setKeyboardInputInterval(400);
+  w.Close();
+}
+BENCHMARK(BM_LocateNothing)
+    ->Args({10'000, 0})
+    ->Args({1'000'000, 0})
+    ->Args({1'000'000, 1})
+    ->Unit(benchmark::kMillisecond);
 
 // Memory of an open, drawn list beyond its queue: resident KB after opening minus before.
 void BM_ListMemory(benchmark::State& state) {

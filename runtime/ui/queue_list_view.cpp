@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 
 #include "platform/window/native_window.h"
@@ -19,6 +20,52 @@
 
 namespace cinevo {
 namespace {
+
+// Whether a locator cell begins with the typed text, case ignored, the cell's leading blanks
+// skipped and its trailing ones cut off. ASCII is compared byte by byte without decoding the cell
+// (a byte below 0x80 is that character whether the cell reads as UTF-8 or as Latin-1); a cell
+// that has other bytes where it matters is decoded and compared as text.
+class LocatorMatch {
+ public:
+  explicit LocatorMatch(const QString& text) : text_(text) {
+    for (const QChar ch : text) {
+      if (ch.unicode() >= 0x80) {
+        folded_.clear();
+        return;
+      }
+      folded_ += Lower(static_cast<char>(ch.unicode()));
+    }
+  }
+  bool operator()(std::string_view cell) const {
+    size_t i = 0;
+    while (i < cell.size() && IsBlank(cell[i])) ++i;
+    if (folded_.empty()) return Decoded(cell);
+    for (const char want : folded_) {
+      if (i == cell.size()) return false;
+      const char have = cell[i++];
+      if (static_cast<uint8_t>(have) >= 0x80) return Decoded(cell);
+      if (Lower(have) != want) return false;
+      // A blank that only trailing blanks follow is cut off with them.
+      if (have == ' ' && cell.find_first_not_of(' ', i) == std::string_view::npos) return false;
+    }
+    return true;
+  }
+
+ private:
+  static bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+  static char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+  bool Decoded(std::string_view cell) const {
+    const size_t end = cell.find_last_not_of(' ');
+    const QString decoded =
+        platform::BytesToQString(std::string(cell.substr(0, end == std::string_view::npos ? 0 : end + 1)));
+    qsizetype start = 0;
+    while (start < decoded.size() && decoded.at(start).isSpace()) ++start;
+    return QStringView(decoded).mid(start).startsWith(text_, Qt::CaseInsensitive);
+  }
+
+  const QString& text_;
+  std::string folded_;  // the text in ASCII lower case; empty when it is not all ASCII
+};
 
 constexpr int kTreeStep = 16;  // pixels per tree level
 constexpr int kIconSize = 16;
@@ -102,6 +149,17 @@ std::string QueueListModel::Text(int row, int column) const {
   // A picture fills its width with blanks; the column draws only what is written.
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;
+}
+
+std::string_view QueueListModel::TextView(int row, int column, std::string* scratch) const {
+  const ListColumn* c = Column(column);
+  const QueueField* f = c ? Field(c->field) : nullptr;
+  std::string_view view;
+  if (f != nullptr && QueueFieldTextView(*f, Entry(row), c->hasPicture ? &c->picture : nullptr, &view)) {
+    return view;
+  }
+  *scratch = Text(row, column);
+  return *scratch;
 }
 
 int64_t QueueListModel::FieldNumber(int row, int field) const {
@@ -330,7 +388,13 @@ class QueueListView::HeaderStrip : public QWidget {
 // ---- View ----
 
 QueueListView::QueueListView(bool tree, QWidget* parent)
-    : QAbstractScrollArea(parent), tree_(tree), model_(new QueueListModel(this)) {
+    : QAbstractScrollArea(parent),
+      tree_(tree),
+      model_(new QueueListModel(this)),
+      locateTimer_(new QTimer(this)) {
+  locateTimer_->setSingleShot(true);
+  locateTimer_->setInterval(0);
+  connect(locateTimer_, &QTimer::timeout, this, [this] { LocateTurn(); });
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAutoFillBackground(true);
@@ -362,6 +426,7 @@ QueueListView::~QueueListView() = default;
 bool QueueListView::SetFormat(const std::string& format) {
   const QFontMetrics fm = fontMetrics();
   DialogUnits units{std::max(1, fm.averageCharWidth()), std::max(1, fm.height())};
+  StopLocate(true);
   bool ok = BuildListColumns(format, units, &layout_);
   if (!ok) BuildListColumns("4000L", units, &layout_);
   treeColumn_ = -1;
@@ -393,6 +458,7 @@ bool QueueListView::SetFormat(const std::string& format) {
 }
 
 void QueueListView::Bind(const Queue* queue, std::vector<QueueField> fields) {
+  StopLocate(true);
   model_->Bind(queue, std::move(fields), &layout_);
   selected_ = RowCount() > 0 ? std::clamp(selected_, 1, RowCount()) : 0;
   top_ = 1;
@@ -407,6 +473,7 @@ void QueueListView::SetIconNames(const std::vector<std::string>* names) {
 
 void QueueListView::Sync() {
   if (!model_->Sync()) return;
+  StopLocate(true);
   const int rows = RowCount();
   if (selected_ > rows) selected_ = rows;
   top_ = std::clamp(top_, 1, std::max(1, rows - RowsInSight() + 1));
@@ -807,6 +874,7 @@ void QueueListView::mouseMoveEvent(QMouseEvent* event) {
 void QueueListView::mouseReleaseEvent(QMouseEvent*) { EndResize(); }
 
 void QueueListView::mousePressEvent(QMouseEvent* event) {
+  StopLocate(false);
   setFocus(Qt::MouseFocusReason);
   // A list without headers offers the edges of its resizable columns in the rows.
   if (event->button() == Qt::LeftButton && (header_ == nullptr || header_->isHidden()) &&
@@ -852,6 +920,7 @@ void QueueListView::keyPressEvent(QKeyEvent* event) {
                                       text.isEmpty() ? 0 : text.at(0).unicode());
   const int sight = RowsInSight();
   const bool ctrl = event->modifiers() & Qt::ControlModifier;
+  StopLocate(false);  // the user moved on; typing more goes on from where the search got to
   switch (event->key()) {
     case Qt::Key_Up: return MoveTo(selected_ - 1, EVENT::ScrollUp, code);
     case Qt::Key_Down: return MoveTo(selected_ + 1, EVENT::ScrollDown, code);
@@ -891,32 +960,49 @@ bool QueueListView::LocatorPaused() const {
 }
 
 void QueueListView::TypeToLocate(const QString& typed, uint32_t keyCode) {
+  StopLocate(false);
   if (LocatorPaused()) {
     locateText_.clear();
-    locatedRow_ = 0;
+    locateFrom_ = 1;
   }
   locateText_ += typed;
   locateTyped_.start();
   Emit(EVENT::Locate, keyCode);
   if (paged_) return;  // the program locates in the set its page comes from
-  // A longer text matches only rows the shorter one matched: the search goes on from there.
-  const int row = FindLocated(locateText_, std::max(1, locatedRow_));
-  if (row == 0) return;
-  locatedRow_ = row;
-  MoveTo(row, 0, keyCode);
+  locateKey_ = keyCode;
+  LocateTurn();
 }
 
-int QueueListView::FindLocated(const QString& text, int from) const {
+bool QueueListView::LocatePending() const { return locateTimer_->isActive(); }
+
+void QueueListView::StopLocate(bool forget) {
+  locateTimer_->stop();
+  if (forget) locateFrom_ = 1;
+}
+
+void QueueListView::LocateTurn() {
   const int column = layout_.locatorColumn - 1;
-  if (column < 0 || text.isEmpty()) return 0;
+  if (column < 0 || locateText_.isEmpty()) return;
+  const LocatorMatch match(locateText_);
   const int rows = RowCount();
-  for (int row = std::max(from, 1); row <= rows; ++row) {
-    const QString cell = platform::BytesToQString(model_->Text(row - 1, column));
-    qsizetype start = 0;
-    while (start < cell.size() && cell.at(start).isSpace()) ++start;
-    if (QStringView(cell).mid(start).startsWith(text, Qt::CaseInsensitive)) return row;
+  const int last = static_cast<int>(std::min<int64_t>(rows, int64_t{locateFrom_} + kLocateTurnRows - 1));
+  QElapsedTimer clock;
+  clock.start();
+  std::string scratch;
+  for (int row = std::max(1, locateFrom_); row <= last; ++row) {
+    if (match(model_->TextView(row - 1, column, &scratch))) {
+      locateFrom_ = row;
+      MoveTo(row, 0, locateKey_);
+      return;
+    }
+    if (row % 1024 == 0 && clock.elapsed() >= kLocateTurnMs) {
+      locateFrom_ = row + 1;
+      locateTimer_->start();
+      return;
+    }
   }
-  return 0;
+  locateFrom_ = last + 1;
+  if (last < rows) locateTimer_->start();
 }
 
 void QueueListView::wheelEvent(QWheelEvent* event) {

@@ -43,7 +43,11 @@
 //                     follows. Keys typed within the desktop's keyboard input interval of each
 //                     other add to the text; after a longer pause the text starts afresh. No row
 //                     found: the highlight stays. Alert keys (a browse's step locator) never get
-//                     here: the window takes them first.
+//                     here: the window takes them first. The search looks at a bounded number
+//                     of rows per turn of the event loop and goes on at the next one, so a long
+//                     list that has no such row never stops the window; a longer text goes on
+//                     from where the shorter one was found (or had got to), and after a text
+//                     that nothing begins with, a longer one looks at no row at all.
 //
 // A list whose last column ends before the list's right edge stretches that column to the edge
 // (the last column of a one-column list shows as much of each value as the list has room for).
@@ -62,11 +66,15 @@
 #include <QColor>
 #include <QElapsedTimer>
 #include <QIcon>
+#include <QScrollBar>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/core/queue.h"
@@ -124,6 +132,9 @@ class QueueListModel : public QAbstractTableModel {
 
   // Direct reads for the view (row is 0-based).
   std::string Text(int row, int column) const;
+  // The same text, uncopied where the cell shows the field's own bytes (then with the field's
+  // trailing blanks), else kept in `scratch`.
+  std::string_view TextView(int row, int column, std::string* scratch) const;
   int64_t Level(int row, int column) const;
   int64_t FieldNumber(int row, int field) const;  // -1 when the field does not exist
   QIcon Icon(int row, int column) const;
@@ -190,10 +201,12 @@ class QueueListView : public QAbstractScrollArea {
   QString TipAt(QPoint at) const;
   // Scrolls so that the row is in sight, without selecting it.
   void ScrollToRow(int row);
-  // The first row (1-based) at or after `from` whose locator column begins with `text`; 0 when
-  // none does or the list has no locator column.
-  int FindLocated(const QString& text, int from = 1) const;
   const QString& LocatorText() const { return locateText_; }  // what typing has gathered
+  // A search for the locator text is under way (it goes on at the event loop's next turn).
+  bool LocatePending() const;
+  // The most rows one turn of a search looks at, and the longest it takes.
+  static constexpr int kLocateTurnRows = 100000;
+  static constexpr int kLocateTurnMs = 10;
   // Sets the width in pixels of column (0-based) as a drag of its edge would: the columns after
   // it move along. False for a column without "M". No event.
   bool ResizeColumn(int column, int width);
@@ -223,6 +236,8 @@ class QueueListView : public QAbstractScrollArea {
   void Emit(int event, uint32_t keyCode) { if (raise_) raise_(event, keyCode); }
   void MoveTo(int row, int scrollEvent, uint32_t keyCode);
   void TypeToLocate(const QString& typed, uint32_t keyCode);
+  void LocateTurn();    // one turn of the search for the locator text
+  void StopLocate(bool forget);  // forget: the queue or the columns changed under the search
   bool LocatorPaused() const;  // the next key starts a new locator text
   // Dragging a column's edge, from the header strip or the rows: false when x is on no edge.
   bool StartResize(int x);
@@ -259,7 +274,11 @@ class QueueListView : public QAbstractScrollArea {
   Raise raise_;
   const std::vector<uint32_t>* alertKeys_ = nullptr;
   QString locateText_;
-  int locatedRow_ = 0;  // where locateText_ was found; its longer texts lie at or after it
+  // No row before it begins with locateText_ (nor with any longer text): where the text was
+  // found, where its search goes on, or past the last row when nothing begins with it.
+  int locateFrom_ = 1;
+  uint32_t locateKey_ = 0;  // the key code of the NewSelection a found row raises
+  QTimer* locateTimer_;     // owned by this widget (Qt parent); runs the next turn
   QElapsedTimer locateTyped_;
   int resizing_ = -1;     // the column whose edge is dragged
   int resizeOffset_ = 0;  // from the mouse to the edge when the drag began

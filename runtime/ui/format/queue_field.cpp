@@ -118,6 +118,22 @@ std::string QueueFieldText(const QueueField& f, const uint8_t* entry,
   return pictured ? Format(*picture, std::string_view(text)) : text;
 }
 
+bool QueueFieldTextView(const QueueField& f, const uint8_t* entry, const CompiledPicture* picture,
+                        std::string_view* out) {
+  if (entry == nullptr || f.size == 0) {
+    *out = {};
+    return true;
+  }
+  if (!IsText(f.type)) return false;
+  std::string_view text = TextOf(f, entry + f.offset);
+  if (picture != nullptr && picture->Valid()) {
+    if (picture->Class() != PictureClass::kString) return false;
+    text = text.substr(0, static_cast<size_t>(picture->Width()));
+  }
+  *out = text;
+  return true;
+}
+
 int64_t QueueFieldNumber(const QueueField& f, const uint8_t* entry) {
   if (entry == nullptr || f.size == 0) return 0;
   const uint8_t* p = entry + f.offset;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -35,6 +36,12 @@ uint32_t QueueRecordSize(const std::vector<QueueField>& layout);
 // valid, else strings clipped of trailing blanks and numbers in plain decimal.
 std::string QueueFieldText(const QueueField& field, const uint8_t* entry,
                            const CompiledPicture* picture);
+
+// The same text without a copy, but with its trailing blanks (cutting them off would mean reading
+// every one), when it is the field's own bytes: a text field shown plainly or through a string
+// picture, which only cuts it to its width. False when it has to be formatted.
+bool QueueFieldTextView(const QueueField& field, const uint8_t* entry,
+                        const CompiledPicture* picture, std::string_view* out);
 
 // The value as a whole number (texts read as numbers; 0 when they are none).
 int64_t QueueFieldNumber(const QueueField& field, const uint8_t* entry);

@@ -48,6 +48,28 @@ TEST(QueueFieldTest, ValuesAreShownClippedOrThroughTheirPicture) {
   EXPECT_EQ(QueueFieldNumber(empty, rec), 0);
 }
 
+// The uncopied view is what the text shows, and is refused where the text has to be formatted.
+TEST(QueueFieldTest, ATextViewIsTheShownTextOrRefused) {
+  uint8_t rec[16] = {};
+  std::memcpy(rec, "Comedies  ", 10);
+  std::vector<QueueField> l = QueueRecordLayout({{TypeCode::kString, 10}, {TypeCode::kLong, 0}});
+  const CompiledPicture s4 = CompilePicture("@s4"), s20 = CompilePicture("@s20"),
+                        k = CompilePicture("@K^^^K"), n = CompilePicture("@n9");
+  std::string_view view;
+  for (const CompiledPicture* p : {static_cast<const CompiledPicture*>(nullptr), &s4, &s20}) {
+    ASSERT_TRUE(QueueFieldTextView(l[0], rec, p, &view));
+    // Both may end in blanks (a picture fills its width with them, the view keeps the field's).
+    auto clipped = [](std::string_view t) { return t.substr(0, t.find_last_not_of(' ') + 1); };
+    EXPECT_EQ(clipped(view), clipped(QueueFieldText(l[0], rec, p)));
+    EXPECT_LE(view.size(), p && p->Valid() ? static_cast<size_t>(p->Width()) : 10u);
+  }
+  EXPECT_FALSE(QueueFieldTextView(l[0], rec, &k, &view)) << "a mask changes the text";
+  EXPECT_FALSE(QueueFieldTextView(l[1], rec, nullptr, &view)) << "a number is formatted";
+  EXPECT_FALSE(QueueFieldTextView(l[1], rec, &n, &view));
+  ASSERT_TRUE(QueueFieldTextView(l[0], nullptr, nullptr, &view));
+  EXPECT_TRUE(view.empty());
+}
+
 TEST(QueuePeekTest, ReadsEntriesWithoutTouchingTheBufferPointerOrErrorCode) {
   char buffer[4];
   Queue q(buffer, sizeof buffer);

@@ -582,7 +582,7 @@ TEST_F(UiDriverTest, TypingOnAListRaisesLocateAndMovesToTheFirstRowItsLocatorCol
   d.controls = {List("30R#2#80L#1#?@s20@"), List("80L@s20@"), List("80L?@s20@")};
   Open(d);
   Rows rows;
-  for (const char* t : {"Alpha", "Beta", "  bravo", "Bristol", "Charlie"}) rows.Add(t);
+  for (const char* t : {"Alpha", "Beta", "  bravo", "Bristol", "Charlie", "\xC4\x8C""akovec"}) rows.Add(t);
   for (int list : {1, 2, 3}) ASSERT_TRUE(w.BindQueue(list, &rows.queue, rows.fields));
   QApplication::setKeyboardInputInterval(400);
   ASSERT_TRUE(ui->Type(1, "b", false));
@@ -611,6 +611,12 @@ TEST_F(UiDriverTest, TypingOnAListRaisesLocateAndMovesToTheFirstRowItsLocatorCol
   EXPECT_EQ(e.size(), 2u) << Describe(e);
   EXPECT_EQ(w.PropertyLong(PROP::Selected, 1), 1);
   EXPECT_EQ(ListOf(w, 1)->LocatorText(), "a");
+  // Beyond ASCII the case is ignored too ("č" finds "Čakovec").
+  QTest::qWait(60);
+  QKeyEvent small(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(0x10D)));
+  QCoreApplication::sendEvent(ListOf(w, 1), &small);
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, 1), 6);
+  Without(ui->Run(), EVENT::Selected);
   QApplication::setKeyboardInputInterval(400);
 
   // A list without a locator column takes no typing.
@@ -628,6 +634,54 @@ TEST_F(UiDriverTest, TypingOnAListRaisesLocateAndMovesToTheFirstRowItsLocatorCol
   e = Without(ui->Run(), EVENT::Selected);
   EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Locate, 3, 'B', ""}})) << Describe(e);
   EXPECT_EQ(w.PropertyLong(PROP::Selected, 3), 1);
+}
+
+// Over a long list the search goes on between turns of the event loop; a text that nothing
+// begins with is given up at once when more is typed, and a key of another kind ends the search.
+TEST_F(UiDriverTest, TypingOnALongListSearchesBetweenTurnsAndNeverTwicePastTheEnd) {
+  WindowDefinition d;
+  d.controls = {List("80L?@s20@")};
+  Open(d);
+  Rows rows;
+  const int n = 2 * QueueListView::kLocateTurnRows + 5;
+  for (int i = 1; i < n; ++i) rows.Add(i % 2 ? "Alpha" : "  beta");
+  rows.Add("Zulu");
+  ASSERT_TRUE(w.BindQueue(1, &rows.queue, rows.fields));
+  QueueListView* v = ListOf(w, 1);
+  QApplication::setKeyboardInputInterval(400);
+  ASSERT_TRUE(ui->Type(1, "z", false));
+  EXPECT_TRUE(v->LocatePending()) << "one turn looks at no more than its share of the rows";
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, 1), 1);
+  while (v->LocatePending()) QCoreApplication::processEvents();
+  std::vector<SeenEvent> e = Without(ui->Run(), EVENT::Selected);
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Locate, 1, 'Z', ""}, {EVENT::NewSelection, 1, 'Z', ""}}))
+      << Describe(e);
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, 1), n);
+  // "zx" is looked for from the last row on; "zxy" after it looks at nothing.
+  ASSERT_TRUE(ui->Type(1, "x", false));
+  EXPECT_FALSE(v->LocatePending());
+  ASSERT_TRUE(ui->Type(1, "y", false));
+  EXPECT_FALSE(v->LocatePending());
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, 1), n);
+  Without(ui->Run(), EVENT::Selected);
+
+  // Afresh: "q" is in no row; a cursor key while it is looked for ends the search.
+  QApplication::setKeyboardInputInterval(20);
+  QTest::qWait(60);
+  ASSERT_TRUE(ui->Type(1, "q", false));
+  ASSERT_TRUE(v->LocatePending());
+  QTest::keyClick(v, Qt::Key_Up);
+  EXPECT_FALSE(v->LocatePending());
+  e = Without(ui->Run(), EVENT::Selected);
+  EXPECT_EQ(e, (std::vector<SeenEvent>{{EVENT::Locate, 1, 'Q', ""}, {EVENT::ScrollUp, 1, 0x26, ""},
+                                       {EVENT::NewSelection, 1, 0x26, ""}}))
+      << Describe(e);
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, 1), n - 1);
+  // Blanks before a cell's text do not count; the second row is the first "b".
+  QTest::qWait(60);
+  ASSERT_TRUE(ui->Type(1, "B", false));
+  EXPECT_EQ(w.PropertyLong(PROP::Selected, 1), 2);
+  QApplication::setKeyboardInputInterval(400);
 }
 
 TEST_F(UiDriverTest, AResizableColumnIsDraggedByItsEdgeAndTheColumnsAfterItMove) {
