@@ -7,7 +7,8 @@
 // type the start of a title into "Find" and press Enter (the list jumps to it), or type it on the
 // list itself (its Title column is the locator), type a code such as "ab-2024" into "Code" (the
 // mask takes two letters, shown in upper case, and four digits, and refuses anything else), drag
-// the right edge of the Title or Size header to resize the column, right-click a
+// the right edge of the Title or Size header to resize the column, scroll the long titles
+// sideways with the bar under the Title column (or Shift and the wheel over it), right-click a
 // row for its popup menu, double-click one, expand and contract the groups of the tree (click
 // the boxes, or Right and Left), drop files from the file manager on the window. Every event is
 // also printed. --seconds N closes the window after N seconds.
@@ -73,7 +74,7 @@ WindowDefinition Gallery() {
       Image("Croat.ico"),
       Button("E-mail", "Write to the author").Icon("Mail.ico"),
       Button("Refresh list", "Refresh list").Icon("Clear.ico"),
-      List("170L(2)|IM?~Title~@s40@60R(2)|M~Size MB~@n8@60R(2)E(808080H)~Added~@d6@",
+      List("120L(2)|IM?S(190)~Title~@s40@60R(2)|M~Size MB~@n8@60R(2)E(808080H)~Added~@d6@",
            "Right click for options"),
       Tree("160LIT(LBR)~Favorites~@s40@", "Right click for options"),
   };

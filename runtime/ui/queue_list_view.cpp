@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QHelpEvent>
 #include <QScrollBar>
+#include <QStyle>
 #include <QToolTip>
 #include <QWheelEvent>
 
@@ -442,13 +443,15 @@ bool QueueListView::SetFormat(const std::string& format) {
   for (const ListColumn& c : layout_.columns) resizable = resizable || (c.flags & column_flag::kResizable);
   viewport()->setMouseTracking(resizable);
   if (!resizable) viewport()->unsetCursor();
+  BuildSideScrolls();
+  const int bottom = sideScrolls_.empty() ? 0 : SideBarHeight();
   if (layout_.hasHeaders) {
     if (header_ == nullptr) header_ = new HeaderStrip(this);  // owned by this widget
     const int lines = layout_.groups.empty() ? 1 : 2;
-    setViewportMargins(0, lineHeight_ * lines, 0, 0);
+    setViewportMargins(0, lineHeight_ * lines, 0, bottom);
     header_->show();
   } else {
-    setViewportMargins(0, 0, 0, 0);
+    setViewportMargins(0, 0, 0, bottom);
     if (header_ != nullptr) header_->hide();
   }
   model_->SetLayout(&layout_);
@@ -592,10 +595,125 @@ void QueueListView::UpdateScrollBars() {
                          viewportMargins().top());
     header_->update();
   }
+  PlaceSideBars();
+}
+
+// ---- Columns that scroll on their own ("S") ----
+
+void QueueListView::BuildSideScrolls() {
+  sideScrolls_.clear();
+  sideOf_.assign(layout_.columns.size(), -1);
+  const int charWidth = std::max(1, fontMetrics().averageCharWidth());
+  auto add = [&](int column, int group, int content) {
+    SideScroll side;
+    side.column = column;
+    side.group = group;
+    side.content = content;
+    side.bar = std::make_unique<QScrollBar>(Qt::Horizontal, this);
+    side.bar->setSingleStep(charWidth * 2);
+    connect(side.bar.get(), &QScrollBar::valueChanged, viewport(), [this] { viewport()->update(); });
+    sideScrolls_.push_back(std::move(side));
+    return static_cast<int>(sideScrolls_.size()) - 1;
+  };
+  for (size_t gi = 0; gi < layout_.groups.size(); ++gi) {
+    const ListGroup& g = layout_.groups[gi];
+    if ((g.flags & column_flag::kScroll) == 0) continue;
+    // Without a number the group scrolls over the extent of its columns.
+    int extent = 0;
+    for (int ci = g.firstColumn; ci <= g.lastColumn; ++ci) {
+      extent = std::max(extent, layout_.columns[static_cast<size_t>(ci)].right - g.left);
+    }
+    const int index = add(-1, static_cast<int>(gi) + 1, g.scaled > 0 ? g.scaled : extent);
+    for (int ci = g.firstColumn; ci <= g.lastColumn; ++ci) sideOf_[static_cast<size_t>(ci)] = index;
+  }
+  for (size_t ci = 0; ci < layout_.columns.size(); ++ci) {
+    const ListColumn& c = layout_.columns[ci];
+    if ((c.flags & column_flag::kScroll) == 0 || sideOf_[ci] >= 0) continue;
+    const int shown = c.hasPicture ? c.picture.Width() * charWidth + c.indent + 4 : 0;
+    sideOf_[ci] = add(static_cast<int>(ci), 0, c.scaled > 0 ? c.scaled : shown);
+  }
+}
+
+int QueueListView::SideBarHeight() const {
+  return style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+}
+
+int QueueListView::SideLeft(const SideScroll& side) const {
+  if (side.column >= 0) {
+    const ListColumn& c = layout_.columns[static_cast<size_t>(side.column)];
+    return c.left - Scroll(c);
+  }
+  const ListGroup& g = layout_.groups[static_cast<size_t>(side.group - 1)];
+  return g.left - ((g.flags & column_flag::kFixed) ? 0 : horizontalScrollBar()->value());
+}
+
+int QueueListView::SideWidth(const SideScroll& side) const {
+  if (side.column >= 0) {
+    const ListColumn& c = layout_.columns[static_cast<size_t>(side.column)];
+    return ColumnRight(static_cast<size_t>(side.column)) - c.left;
+  }
+  const ListGroup& g = layout_.groups[static_cast<size_t>(side.group - 1)];
+  return g.right - g.left;
+}
+
+void QueueListView::PlaceSideBars() {
+  const QRect area = viewport()->geometry();
+  for (SideScroll& side : sideScrolls_) {
+    const int width = SideWidth(side);
+    side.bar->setRange(0, std::max(0, side.content - width));
+    side.bar->setPageStep(std::max(1, width));
+    side.bar->setEnabled(side.bar->maximum() > 0);
+    // Under its column, cut to the part of the list in sight.
+    const int left = std::max(0, SideLeft(side));
+    const int right = std::min(area.width(), SideLeft(side) + width);
+    if (right - left < 4) {
+      side.bar->hide();
+      continue;
+    }
+    side.bar->setGeometry(area.left() + left, area.bottom() + 1, right - left, SideBarHeight());
+    side.bar->show();
+  }
+}
+
+QScrollBar* QueueListView::SideBar(int column) const {
+  if (column < 0 || static_cast<size_t>(column) >= sideOf_.size() || sideOf_[static_cast<size_t>(column)] < 0) {
+    return nullptr;
+  }
+  return sideScrolls_[static_cast<size_t>(sideOf_[static_cast<size_t>(column)])].bar.get();
+}
+
+int QueueListView::SideShift(int column) const {
+  const QScrollBar* bar = SideBar(column);
+  return bar ? bar->value() : 0;
+}
+
+int QueueListView::SideAt(int x) const {
+  for (size_t i = 0; i < sideScrolls_.size(); ++i) {
+    const int left = SideLeft(sideScrolls_[i]);
+    if (x >= left && x < left + SideWidth(sideScrolls_[i])) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+QRect QueueListView::ShiftedCell(size_t column, const QRect& cell, QRect* clip) const {
+  *clip = cell;
+  const int index = sideOf_.empty() ? -1 : sideOf_[column];
+  if (index < 0) return cell;
+  const SideScroll& side = sideScrolls_[static_cast<size_t>(index)];
+  if (side.column >= 0) {
+    // The column's contents are laid out over the whole scrolled width, seen through the cell.
+    return QRect(cell.left() - side.bar->value(), cell.top(), std::max(cell.width(), side.content),
+                 cell.height());
+  }
+  // A group's columns move together, seen through the group's extent.
+  const QRect shifted = cell.translated(-side.bar->value(), 0);
+  *clip = QRect(SideLeft(side), cell.top(), SideWidth(side), cell.height()).intersected(shifted);
+  return shifted;
 }
 
 void QueueListView::scrollContentsBy(int, int) {
   if (inScrollSync_) return;
+  PlaceSideBars();  // they follow their columns sideways
   if (paged_) {
     viewport()->update();
     return;
@@ -643,7 +761,7 @@ QRect QueueListView::BoxRect(int row, int y) const {
   if (!QueueListModel::TreeStyleOf(c).boxes || model_->TreeState(row - 1, treeColumn_) == 0) return {};
   const int slot = Slot(c, model_->Depth(row - 1, treeColumn_));
   if (slot < 0) return {};
-  const int x = c.left - Scroll(c) + c.indent + slot * kTreeStep;
+  const int x = c.left - Scroll(c) - SideShift(treeColumn_) + c.indent + slot * kTreeStep;
   return QRect(x + (kTreeStep - 9) / 2, y + c.line * lineHeight_ + (lineHeight_ - 9) / 2, 9, 9);
 }
 
@@ -706,16 +824,18 @@ void QueueListView::paintEvent(QPaintEvent*) {
         const ListColumn& c = layout_.columns[ci];
         if (((c.flags & column_flag::kFixed) != 0) != fixed) continue;
         const int col = static_cast<int>(ci);
-        QRect cell(c.left - Scroll(c), y + c.line * lineHeight_, ColumnRight(ci) - c.left, lineHeight_);
-        if (cell.right() < 0 || cell.left() > viewport()->width()) continue;
-        if (fixed) p.fillRect(cell, rowBrush);
+        QRect clip;
+        const QRect cell = ShiftedCell(
+            ci, QRect(c.left - Scroll(c), y + c.line * lineHeight_, ColumnRight(ci) - c.left, lineHeight_), &clip);
+        if (clip.isEmpty() || clip.right() < 0 || clip.left() > viewport()->width()) continue;
+        if (fixed) p.fillRect(clip, rowBrush);
         const QueueListModel::Colours colours = model_->CellColours(row - 1, col);
         QColor fg = selected ? colours.selectedForeground : colours.foreground;
         if (!fg.isValid()) fg = selected ? pal.highlightedText().color() : pal.text().color();
         const QColor bg = selected ? colours.selectedBackground : colours.background;
-        if (bg.isValid()) p.fillRect(cell, bg);
+        if (bg.isValid()) p.fillRect(clip, bg);
         p.save();
-        p.setClipRect(cell);
+        p.setClipRect(clip);
         int x = cell.left() + c.indent + 2;
         bool icon = c.iconField != 0;
         if (col == treeColumn_) {
@@ -1006,6 +1126,15 @@ void QueueListView::LocateTurn() {
 }
 
 void QueueListView::wheelEvent(QWheelEvent* event) {
+  // Sideways over a column that scrolls on its own: that column.
+  const QPoint turn = event->angleDelta();
+  const int sideways = turn.x() != 0 ? turn.x() : (event->modifiers() & Qt::ShiftModifier) ? turn.y() : 0;
+  if (const int side = SideAt(event->position().toPoint().x()); side >= 0 && sideways != 0) {
+    QScrollBar* bar = sideScrolls_[static_cast<size_t>(side)].bar.get();
+    bar->setValue(bar->value() - sideways * 3 * bar->singleStep() / 120);
+    event->accept();
+    return;
+  }
   const int steps = event->angleDelta().y() / 120;
   if (steps == 0) return;
   if (paged_) {

@@ -27,7 +27,13 @@
 //   "M"         the user may resize the column: dragging its right edge (in the header, or in
 //               the rows of a list without headers) sets its width, the columns to its right
 //               move with the edge, and ColumnResize is raised once the edge is let go.
-// The flags "S" and "H" are kept in the layout and change nothing in the drawing.
+//   "S"         the column scrolls its contents sideways on its own, by a bar under it as wide
+//               as the column: "S(n)" over n dialog units, "S" alone over the width its picture
+//               shows. The text, icon and tree of every row move together; the other columns
+//               stay. A group with "S" scrolls all its columns together inside the group's
+//               extent (their own "S" then counts for nothing). Shift with the wheel, or the
+//               wheel's sideways turn, over such a column scrolls it too.
+//   "H(n)"      the cell's tip is the text of queue field n of the row (TipAt).
 //
 // Input becomes events through the raise callback (event, key code):
 //   left click        select the row; NewSelection with key code 1
@@ -216,6 +222,10 @@ class QueueListView : public QAbstractScrollArea {
   int ColumnEdgeAt(int x) const;
   // The tree box of a row in sight, in viewport coordinates; empty when the row has none.
   QRect ExpanderRect(int row) const;
+  // "S": the bar that scrolls column (0-based) on its own or with its group; nullptr when none.
+  QScrollBar* SideBar(int column) const;
+  // How far the column's contents are moved to the left by its "S" bar, in pixels.
+  int SideShift(int column) const;
 
  protected:
   bool viewportEvent(QEvent* event) override;
@@ -256,6 +266,22 @@ class QueueListView : public QAbstractScrollArea {
   // before it.
   int ColumnRight(size_t column) const;
   void SliderAction(int action);
+  // "S": the columns and groups that scroll on their own, built with the layout, and their bars
+  // placed under them.
+  struct SideScroll {
+    int column = -1;  // 0-based; -1 for a group
+    int group = 0;    // 1-based, for a group
+    int content = 0;  // pixels the contents take
+    std::unique_ptr<QScrollBar> bar;
+  };
+  void BuildSideScrolls();
+  void PlaceSideBars();
+  int SideBarHeight() const;
+  int SideLeft(const SideScroll& s) const;  // viewport x of its left edge
+  int SideWidth(const SideScroll& s) const;
+  int SideAt(int x) const;  // the side scroll under viewport x; -1 none
+  // The drawn rectangle of a cell with its side scroll applied, and the part of it in sight.
+  QRect ShiftedCell(size_t column, const QRect& cell, QRect* clip) const;
   int Scroll(const ListColumn& c) const;  // the sideways scroll that applies to the column
 
   bool tree_;
@@ -280,6 +306,8 @@ class QueueListView : public QAbstractScrollArea {
   uint32_t locateKey_ = 0;  // the key code of the NewSelection a found row raises
   QTimer* locateTimer_;     // owned by this widget (Qt parent); runs the next turn
   QElapsedTimer locateTyped_;
+  std::vector<SideScroll> sideScrolls_;
+  std::vector<int> sideOf_;  // per column: its index in sideScrolls_, -1 none
   int resizing_ = -1;     // the column whose edge is dragged
   int resizeOffset_ = 0;  // from the mouse to the edge when the drag began
 };

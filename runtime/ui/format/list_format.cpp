@@ -414,6 +414,7 @@ bool BuildListColumns(std::string_view format, const DialogUnits& units, ListLay
       rg.group.right = rg.width >= 0 ? groupLeft + std::max(0, units.X(rg.width)) : right;
       rg.group.lines = lines;
       rg.group.headerIndent = units.X(rg.headerIndent);
+      rg.group.scaled = units.X(rg.scaled);
       if (!rg.group.header.empty()) out->hasHeaders = true;
       right = std::max(right, rg.group.right);
       out->groups.push_back(rg.group);

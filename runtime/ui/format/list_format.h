@@ -123,6 +123,7 @@ struct ListGroup {
   int headerIndent = 0;
   uint16_t flags = 0;
   uint8_t options = 0;
+  int scaled = 0;  // the number after "S", in pixels
 };
 
 struct ListLayout {

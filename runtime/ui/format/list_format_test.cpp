@@ -176,6 +176,10 @@ TEST(ListFormatLayoutTest, HeadersJustificationAndModifiersAreRecorded) {
   // The first picture counts.
   EXPECT_EQ(Build("10L@n3@@s9@").columns[0].pictureText, "n3");
   EXPECT_EQ(Build("10L?20L?").locatorColumn, 1);
+  // A group's "S" number is scaled as a column's is.
+  const ListLayout g = Build("[10L20L]S(8)");
+  EXPECT_EQ(g.groups[0].flags, column_flag::kScroll);
+  EXPECT_EQ(g.groups[0].scaled, 32);
 }
 
 TEST(ListFormatLayoutTest, HugeNumbersAreClampedNotOverflowed) {

@@ -7,8 +7,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <QUrl>
+
+#include <cstdlib>
 
 #include "platform/window/native_window.h"
 #include "runtime/ui/event_code.h"
@@ -177,6 +182,28 @@ bool UiDriver::ClickExpander(int list, int row) {
   QRect box = v->ExpanderRect(row);
   if (box.isEmpty()) return false;
   QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, box.center());
+  return true;
+}
+
+bool UiDriver::ScrollColumn(int list, int column, int pages) {
+  QueueListView* v = ListOf(window_, list);
+  QScrollBar* bar = Usable(v) ? v->SideBar(column - 1) : nullptr;
+  if (!Usable(bar)) return false;
+  for (int i = 0; i < std::abs(pages); ++i) {
+    QStyleOptionSlider o;
+    o.initFrom(bar);
+    o.subControls = QStyle::SC_All;
+    o.orientation = Qt::Horizontal;
+    o.minimum = bar->minimum();
+    o.maximum = bar->maximum();
+    o.sliderPosition = o.sliderValue = bar->value();
+    o.singleStep = bar->singleStep();
+    o.pageStep = bar->pageStep();
+    const QRect trough = bar->style()->subControlRect(
+        QStyle::CC_ScrollBar, &o, pages > 0 ? QStyle::SC_ScrollBarAddPage : QStyle::SC_ScrollBarSubPage, bar);
+    if (trough.isEmpty()) break;
+    QTest::mouseClick(bar, Qt::LeftButton, {}, trough.center());
+  }
   return true;
 }
 

@@ -66,6 +66,9 @@ class UiDriver {
   bool RightClickRow(int list, int row);
   bool DoubleClickRow(int list, int row);
   bool ClickExpander(int list, int row);    // the "+"/"-" box of a tree row
+  // Clicks the trough of the bar under a column that scrolls on its own ("S"; column 1-based)
+  // `pages` times, to the right when positive; false when the column has no such bar.
+  bool ScrollColumn(int list, int column, int pages);
   bool PressKey(int control, uint32_t keyCode);  // a runtime key code, to the control
   bool DropFiles(const std::vector<std::string>& paths);  // dragged from the desktop
   bool CloseWindow();                       // the user closes the window

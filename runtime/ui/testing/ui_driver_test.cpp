@@ -741,6 +741,78 @@ TEST_F(UiDriverTest, AResizableColumnIsDraggedByItsEdgeAndTheColumnsAfterItMove)
   EXPECT_EQ(g1.columns[2].left, g0.columns[2].left + 10);
 }
 
+// Pixels of row 2 (never highlighted here) in a horizontal stretch of the list that are not the
+// list's background.
+int InkIn(QueueListView* v, int from, int to) {
+  const QImage image = v->viewport()->grab().toImage();
+  const QRect row = v->RowRect(2);
+  const QColor base = v->palette().color(QPalette::Base);
+  int ink = 0;
+  for (int x = std::max(0, from); x < std::min(to, image.width()); ++x) {
+    for (int y = row.top(); y <= row.bottom(); ++y) ink += image.pixelColor(x, y) != base;
+  }
+  return ink;
+}
+
+// "S(n)": a column (or a group) scrolls its contents sideways on its own, by the bar under it.
+TEST_F(UiDriverTest, AColumnWithSScrollsItsOwnContentsSideways) {
+  WindowDefinition d;
+  d.controls = {List("40L@s20@S(160)40L#1#@s20@"),
+                List("[40L@s20@40L#1#@s20@](50)S(120)40L#1#@s20@")};
+  d.width = 400;
+  d.height = 300;
+  Open(d);
+  Rows rows;
+  for (int i = 0; i < 3; ++i) rows.Add("WWWWWWWWWW");
+  for (int list : {1, 2}) ASSERT_TRUE(w.BindQueue(list, &rows.queue, rows.fields));
+
+  QueueListView* v = ListOf(w, 1);
+  const ListColumn first = v->Layout().columns[0];
+  const ListColumn second = v->Layout().columns[1];
+  QScrollBar* bar = v->SideBar(0);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(v->SideBar(1), nullptr) << "a column without S scrolls with the list only";
+  EXPECT_EQ(bar->width(), first.right - first.left) << "the bar is as wide as its column";
+  EXPECT_EQ(bar->geometry().left(), v->viewport()->geometry().left() + first.left);
+  EXPECT_GE(bar->geometry().top(), v->viewport()->geometry().bottom()) << "under the rows";
+  EXPECT_EQ(bar->maximum(), first.scaled - (first.right - first.left));
+  const int inkFirst = InkIn(v, first.left, first.right);
+  const int inkSecond = InkIn(v, second.left, second.right);
+  ASSERT_GT(inkFirst, 0);
+  // Clicked to its end, the column shows the blank end of its 160 units; the other stays.
+  ASSERT_TRUE(ui->ScrollColumn(1, 1, 10));
+  EXPECT_EQ(v->SideShift(0), bar->maximum());
+  EXPECT_EQ(InkIn(v, first.left, first.right), 0);
+  EXPECT_EQ(InkIn(v, second.left, second.right), inkSecond);
+  ASSERT_TRUE(ui->ScrollColumn(1, 1, -10));
+  EXPECT_EQ(v->SideShift(0), 0);
+  EXPECT_EQ(InkIn(v, first.left, first.right), inkFirst);
+  EXPECT_FALSE(ui->ScrollColumn(1, 2, 1));
+  // Shift with the wheel over the column scrolls it, not the rows.
+  const QPoint over(first.left + 5, v->RowRect(2).center().y());
+  QWheelEvent wheel(over, v->viewport()->mapToGlobal(over), QPoint(), QPoint(0, -120), Qt::NoButton,
+                    Qt::ShiftModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(v->viewport(), &wheel);
+  EXPECT_GT(v->SideShift(0), 0);
+  EXPECT_EQ(v->TopRow(), 1);
+
+  // A group's columns share one bar, under the group, and move inside the group's extent.
+  QueueListView* g = ListOf(w, 2);
+  const ListGroup group = g->Layout().groups[0];
+  const ListColumn after = g->Layout().columns[2];
+  ASSERT_NE(g->SideBar(0), nullptr);
+  EXPECT_EQ(g->SideBar(0), g->SideBar(1));
+  EXPECT_EQ(g->SideBar(2), nullptr);
+  EXPECT_EQ(g->SideBar(0)->width(), group.right - group.left);
+  const int inkAfter = InkIn(g, after.left, after.right);
+  ASSERT_TRUE(ui->ScrollColumn(2, 2, 10));
+  EXPECT_EQ(g->SideShift(0), group.scaled - (group.right - group.left));
+  EXPECT_EQ(g->SideShift(1), g->SideShift(0));
+  EXPECT_EQ(InkIn(g, after.left, after.right), inkAfter) << "nothing spills out of the group";
+  EXPECT_GT(InkIn(g, group.left, group.right), 0) << "the second column came into sight";
+  EXPECT_EQ(Without(ui->Run(), EVENT::Selected), std::vector<SeenEvent>{});
+}
+
 TEST_F(UiDriverTest, TreeBoxesAndArrowKeysRaiseExpandedAndContracted) {
   Open();
   Rows rows;
