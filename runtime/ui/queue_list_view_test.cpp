@@ -248,6 +248,31 @@ TEST(QueueListViewTest, APagedListLeavesTheMovesToTheProgram) {
   EXPECT_EQ(view.Selected(), 4);
 }
 
+// The bar of a list that is not paged: its thumb moves the rows as it is dragged (ScrollTrack),
+// ScrollDrag when it is let go; the trough pages.
+TEST(QueueListViewTest, DraggingTheThumbRaisesScrollTrackThenScrollDragAndMovesTheRows) {
+  Rows rows;
+  for (int i = 0; i < 100; ++i) rows.Add("row", {i});
+  QueueListView view(false);
+  view.SetFormat("40L");
+  view.resize(200, 150);
+  view.Bind(&rows.queue, rows.fields);
+  std::vector<int> events;
+  view.SetRaise([&](int event, uint32_t) { events.push_back(event); });
+  QScrollBar* bar = view.verticalScrollBar();
+  bar->setSliderDown(true);
+  bar->setSliderPosition(40);
+  bar->setSliderPosition(50);
+  bar->setSliderDown(false);
+  EXPECT_EQ(events, (std::vector<int>{EVENT::ScrollTrack, EVENT::ScrollTrack, EVENT::ScrollDrag}));
+  EXPECT_EQ(view.TopRow(), 51);
+  events.clear();
+  bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+  EXPECT_EQ(events, std::vector<int>{EVENT::PageUp});
+  EXPECT_EQ(view.TopRow(), 51 - view.RowsInSight());
+  EXPECT_EQ(view.Selected(), 1) << "the bar moves the rows in sight, not the highlight";
+}
+
 TEST(QueueListViewTest, TheLastColumnReachesTheListsRightEdge) {
   Rows rows;
   rows.Add("alpha", {1});
