@@ -13,7 +13,8 @@
 // Each figure is the best of RUNS runs; the runs alternate between the two. A ratio below 1
 // means the VIEW engine is faster.
 //
-// Usage: bench_view [MOVIES] [RUNS]   (defaults 1000000 and 3)
+// Usage: bench_view [MOVIES] [RUNS] [CASES]   (defaults 1000000, 3 and all six)
+// CASES picks cases by number, e.g. "03" runs only the first and the fourth (for profiling).
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -57,6 +58,8 @@ int main(int argc, char** argv) {
   const size_t n = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1000000;
   const size_t runs = argc > 2 ? std::max<size_t>(1, std::strtoul(argv[2], nullptr, 10)) : 3;
   const size_t groups = std::max<size_t>(1, n / kPerGroup);
+  const std::string only = argc > 3 ? argv[3] : "012345";
+  auto wanted = [&](int c) { return only.find(static_cast<char>('0' + c)) != std::string::npos; };
   isam::RegisterIsamDriver();
   const fs::path dir = fs::temp_directory_path() / ("view_bench_" + std::to_string(::getpid()));
   fs::create_directories(dir);
@@ -113,10 +116,11 @@ int main(int argc, char** argv) {
       const bool engine = (run + side) % 2 == 0;  // the sides take turns at going first
       size_t rows[6] = {};
       double t[6];
+      auto Timed = [&](int c, const std::function<void()>& work) { return wanted(c) ? Seconds(work) : 0.0; };
       if (engine) {
         Check(SetProperty(mv.block(), kPropViewOrder, "UPPER(POD:NASLOV2)") == 0, "order");
         for (int limit = 0; limit < 2; ++limit) {
-          t[limit] = Seconds([&] {
+          t[limit] = Timed(limit, [&] {
             for (size_t g : probe) {
               Check(SetProperty(mv.block(), kPropViewFilter, "UPPER(POD:SIFRA) = UPPER('" + GroupName(g) + "')") == 0,
                     "filter");
@@ -126,20 +130,20 @@ int main(int argc, char** argv) {
         }
         Check(SetProperty(mv.block(), kPropViewOrder, "") == 0, "order");
         Check(SetProperty(mv.block(), kPropViewFilter, "INSTRING('.AVI', UPPER(POD:NASLOV), 1, 1)") == 0, "filter");
-        t[2] = Seconds([&] { rows[2] = ReadView(mv); });
+        t[2] = Timed(2, [&] { rows[2] = ReadView(mv); });
         Check(SetProperty(mv.block(), kPropViewFilter, "") == 0, "filter");
         Check(SetProperty(mv.block(), kPropViewOrder, "-POD:NASLOV") == 0, "order");
-        t[3] = Seconds([&] {
+        t[3] = Timed(3, [&] {
           rows[3] = ReadView(mv, 20);
           Check(SetProperty(mv.block(), kPropViewOrder, "-POD:NASLOV") == 0, "order");  // a new browse
         });
-        t[4] = Seconds([&] { rows[4] = ReadView(mv); });
+        t[4] = Timed(4, [&] { rows[4] = ReadView(mv); });
         Check(SetProperty(jv.block(), kPropViewFilter, "UPPER(GRU:SIFRA) <= '" + last_group_upper + "'") == 0,
               "join filter");
-        t[5] = Seconds([&] { rows[5] = ReadView(jv); });
+        t[5] = Timed(5, [&] { rows[5] = ReadView(jv); });
       } else {
         for (int limit = 0; limit < 2; ++limit) {
-          t[limit] = Seconds([&] {
+          t[limit] = Timed(limit, [&] {
             for (size_t g : probe) {
               std::string name = GroupName(g);
               sqlite3_bind_text(by_group, 1, name.c_str(), -1, SQLITE_TRANSIENT);
@@ -147,10 +151,10 @@ int main(int argc, char** argv) {
             }
           });
         }
-        t[2] = Seconds([&] { rows[2] = Drain(avi); });
-        t[3] = Seconds([&] { rows[3] = Drain(desc20); });
-        t[4] = Seconds([&] { rows[4] = Drain(desc); });
-        t[5] = Seconds([&] { rows[5] = Drain(join); });
+        t[2] = Timed(2, [&] { rows[2] = Drain(avi); });
+        t[3] = Timed(3, [&] { rows[3] = Drain(desc20); });
+        t[4] = Timed(4, [&] { rows[4] = Drain(desc); });
+        t[5] = Timed(5, [&] { rows[5] = Drain(join); });
       }
       for (int c = 0; c < 6; ++c) {
         (engine ? cases[c].view : cases[c].sql) = std::min(engine ? cases[c].view : cases[c].sql, t[c]);
@@ -163,6 +167,7 @@ int main(int argc, char** argv) {
   std::printf("load: VIEW files %.2f s, SQLite %.2f s\n", load_view, load_sql);
   std::printf("%-40s %10s %10s %8s %10s\n", "case", "VIEW s", "SQLite s", "ratio", "rows");
   for (const Case& c : cases) {
+    if (!wanted(static_cast<int>(&c - cases))) continue;
     std::printf("%-40s %10.4f %10.4f %8.2f %10zu%s\n", c.name, c.view, c.sql, c.view / c.sql, c.view_rows,
                 c.view_rows == c.sql_rows ? "" : "  (row counts differ!)");
   }

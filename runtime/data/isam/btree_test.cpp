@@ -42,6 +42,7 @@ class TreeTest : public ::testing::Test {
     store_.reset();
     options_.cache_limit = limit;
     options_.cache_low = low;
+    options_.index_cache_limit = 0;  // the limit covers index pages too
     ASSERT_TRUE(PageStore::Create(path_, options_, store_).ok());
     tree_ = std::make_unique<BTree>(*store_);
   }

@@ -469,6 +469,7 @@ TEST_F(IsamDriverTest, LongKeyOrderScansSeeEachRecordAsItIsAtItsStep) {
   o.sync = false;
   o.cache_limit = 8;
   o.cache_low = 4;
+  o.index_cache_limit = 0;
   SetIsamStoreDefaults(o);
   ASSERT_EQ(Share(*f_), 0);
   constexpr int kCount = 1500;

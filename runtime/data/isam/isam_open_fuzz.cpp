@@ -61,6 +61,7 @@ void CheckInput(const std::string& path, const uint8_t* data, size_t size) {
   options.sync = false;
   options.cache_limit = 8;  // small, so that eviction is exercised too
   options.cache_low = 4;
+  options.index_cache_limit = 0;
   std::unique_ptr<IsamFile> file;
   if (!IsamFile::Open(path, options, file).ok()) return;
 

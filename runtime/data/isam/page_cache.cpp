@@ -6,7 +6,8 @@
 
 namespace cinevo::isam {
 
-PageCache::PageCache(size_t limit, size_t low) : limit_(std::max<size_t>(limit, 1)), low_(std::min(low, limit_)) {}
+PageCache::PageCache(size_t limit, size_t low, size_t index_limit)
+    : limit_(std::max<size_t>(limit, 1)), low_(std::min(low, limit_)), index_limit_(index_limit) {}
 
 size_t PageCache::Home(uint32_t address) const {
   return static_cast<size_t>((uint64_t{address} * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
@@ -75,11 +76,12 @@ PageCache::Iter PageCache::Place(List& list, Iter before, const Entry& entry) {
 }
 
 void PageCache::Retire(Iter it) {
+  List& list = it->dirty ? dirty_ : CleanList(it->index);
   if (free_.size() >= 2 * limit_) {
-    (it->dirty ? dirty_ : clean_).erase(it);
+    list.erase(it);
     return;
   }
-  free_.splice(free_.begin(), it->dirty ? dirty_ : clean_, it);
+  free_.splice(free_.begin(), list, it);
 }
 
 void PageCache::Evict(Iter it) {
@@ -102,19 +104,21 @@ PageRef PageCache::Find(uint32_t address) {
   return s->page;
 }
 
-void PageCache::EvictBeforeLoad() {
-  while (clean_.size() >= low_ && !clean_.empty()) {
+void PageCache::EvictBeforeLoad(bool index) {
+  List& clean = CleanList(index);
+  const size_t limit = index ? index_limit_ : limit_;
+  while (clean.size() >= low_ && !clean.empty()) {
     // From the back: pages used since they were placed go to the front; the first one that
     // was not and that nobody else holds is the least recently used.
-    Iter victim = clean_.end();
+    Iter victim = clean.end();
     uint64_t victim_use = 0;
-    for (auto it = clean_.end(); it != clean_.begin();) {
+    for (auto it = clean.end(); it != clean.begin();) {
       --it;
       const Page& page = *it->page;
       if (page.last_use > it->placed) {
         Iter used = it++;
         used->placed = page.last_use;
-        clean_.splice(clean_.begin(), clean_, used);
+        clean.splice(clean.begin(), clean, used);
         continue;
       }
       if (PageRef::HoldersOf(page) == 1) {
@@ -123,18 +127,18 @@ void PageCache::EvictBeforeLoad() {
         break;
       }
     }
-    if (victim == clean_.end()) return;
-    bool full = clean_.size() >= limit_;
-    bool stale = tick_ - victim_use > 2 * limit_;
+    if (victim == clean.end()) return;
+    bool full = clean.size() >= limit;
+    bool stale = tick_ - victim_use > 2 * limit;
     if (!full && !stale) return;
     Evict(victim);
   }
 }
 
 // After a commit turned many dirty pages clean: give back what exceeds the limit at once.
-void PageCache::TrimToLimit() {
-  auto it = clean_.end();
-  while (clean_.size() > limit_ && it != clean_.begin()) {
+void PageCache::TrimToLimit(List& list, size_t limit) {
+  auto it = list.end();
+  while (list.size() > limit && it != list.begin()) {
     --it;
     if (PageRef::HoldersOf(*it->page) != 1) continue;
     Iter victim = it++;
@@ -145,11 +149,12 @@ void PageCache::TrimToLimit() {
 void PageCache::Insert(PageRef page, bool dirty) {
   uint32_t address = page->address;
   Erase(address);
-  EvictBeforeLoad();
+  const bool index = KeptAsIndex(*page);
+  EvictBeforeLoad(index);
   ++loads_;
   ++tick_;
-  Iter it = dirty ? Place(dirty_, dirty_.end(), Entry{address, true, tick_, page.get()})
-                  : Place(clean_, clean_.begin(), Entry{address, false, tick_, page.get()});
+  Iter it = dirty ? Place(dirty_, dirty_.end(), Entry{address, true, index, tick_, page.get()})
+                  : Place(CleanList(index), CleanList(index).begin(), Entry{address, false, index, tick_, page.get()});
   page->last_use = tick_;
   Slot& s = Add(address);
   s.page = std::move(page);
@@ -162,7 +167,7 @@ void PageCache::MarkDirty(const PageRef& page) {
     Iter it = s->entry;
     if (!it->dirty) {
       it->dirty = true;
-      dirty_.splice(dirty_.end(), clean_, it);
+      dirty_.splice(dirty_.end(), CleanList(it->index), it);
     }
     return;
   }
@@ -198,12 +203,17 @@ void PageCache::DropDirty() {
 }
 
 void PageCache::MarkAllClean() {
-  for (Entry& e : dirty_) {
-    e.dirty = false;
-    e.placed = e.page->last_use;
+  // A page's level may have changed while it was dirty (a root that split or shrank).
+  for (auto it = dirty_.begin(); it != dirty_.end();) {
+    Iter page = it++;
+    page->dirty = false;
+    page->index = KeptAsIndex(*page->page);
+    page->placed = page->page->last_use;
+    List& clean = CleanList(page->index);
+    clean.splice(clean.begin(), dirty_, page);
   }
-  clean_.splice(clean_.begin(), dirty_);
-  TrimToLimit();
+  TrimToLimit(clean_, limit_);
+  TrimToLimit(clean_index_, index_limit_);
 }
 
 void PageCache::Clear() {
@@ -214,6 +224,7 @@ void PageCache::Clear() {
   bits_ = 0;
   count_ = 0;
   clean_.clear();
+  clean_index_.clear();
   dirty_.clear();
   free_.clear();
 }
@@ -227,7 +238,8 @@ std::vector<PageRef> PageCache::DirtyPages() const {
 
 void PageCache::CheckInvariants() const {
   if constexpr (!kCheckInvariants) return;
-  CINEVO_INVARIANT(count_ == clean_.size() + dirty_.size(), "every cached page is on exactly one list");
+  CINEVO_INVARIANT(count_ == clean_.size() + clean_index_.size() + dirty_.size(),
+                   "every cached page is on exactly one list");
   CINEVO_INVARIANT(keys_.size() == slots_.size(), "one slot beside each key");
   CINEVO_INVARIANT(count_ == 0 || (keys_.size() == size_t{1} << bits_ && count_ * 2 <= keys_.size()),
                    "the table is a power of two at most half full");
@@ -246,9 +258,12 @@ void PageCache::CheckInvariants() const {
                      "a slot's list entry names its address and page");
   }
   CINEVO_INVARIANT(used == count_, "the table holds exactly the listed pages");
-  for (const List* list : {&clean_, &dirty_}) {
+  for (const List* list : {&clean_, &clean_index_, &dirty_}) {
     for (auto it = list->begin(); it != list->end(); ++it) {
       CINEVO_INVARIANT(it->dirty == (list == &dirty_), "a page is on the dirty list exactly when it is dirty");
+      CINEVO_INVARIANT(it->dirty || it->index == (list == &clean_index_),
+                       "a clean page is on the index list exactly when it is kept as an index page");
+      CINEVO_INVARIANT(!it->index || index_limit_ != 0, "index pages are kept apart only with an index limit");
       const Slot* s = Lookup(it->address);
       CINEVO_INVARIANT(s != nullptr && s->entry == it, "every listed page is in the table under its address");
     }

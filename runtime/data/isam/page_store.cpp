@@ -25,7 +25,7 @@ uint64_t PageOffset(uint32_t address) { return uint64_t{address} * kUnitSize + k
 }  // namespace
 
 PageStore::PageStore(std::string path, int fd, const PageStoreOptions& options)
-    : path_(std::move(path)), fd_(fd), options_(options), cache_(options.cache_limit, options.cache_low) {
+    : path_(std::move(path)), fd_(fd), options_(options), cache_(options.cache_limit, options.cache_low, options.index_cache_limit) {
   if (!options_.owner.empty()) cipher_ = std::make_unique<PageCipher>(options_.owner);
   if (options_.journal && !options_.read_only) journal_ = std::make_unique<Journal>(path_, io_, options_.sync);
 }

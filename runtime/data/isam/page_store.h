@@ -36,6 +36,7 @@ struct PageStoreOptions {
   bool sync = true;          // flush to the device at every commit
   size_t cache_limit = kDefaultCacheLimit;
   size_t cache_low = kDefaultCacheLow;
+  size_t index_cache_limit = kDefaultIndexCacheLimit;  // 0: index pages count under cache_limit
   std::string owner;         // non-empty: the file is enciphered with a key from this text
   bool journal = true;       // every commit is made atomic through a rollback journal (journal.h)
 };

@@ -244,6 +244,7 @@ TEST_F(StoreTest, AReaderDropsItsCachedPagesWhenTheChangeCounterMoves) {
 void ExpectRunsNeverOutliveAChange(const std::string& path, PageStoreOptions options) {
   options.cache_limit = 4;
   options.cache_low = 2;
+  options.index_cache_limit = 0;
   auto key = [](uint32_t n) {
     std::string k = "\xFF";
     AppendBe32(k, n);
