@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "runtime/data/isam/byte_order.h"
 
@@ -109,7 +110,8 @@ uint64_t PageStore::file_size() const {
 
 Status PageStore::ReadAt(uint64_t offset, size_t size, std::string& out, size_t* got) const {
   if (offset % kIoUnit != 0 || size % kIoUnit != 0) return Status::Internal(kCheckIoLength, "read of " + std::to_string(size) + " bytes");
-  out.assign(size, '\0');
+  // A buffer that is reused keeps its bytes; only what the read does not reach is cleared.
+  if (out.size() != size) out.resize(size);
   size_t done = 0;
   while (done < size) {
     ssize_t n = ::pread(fd_, out.data() + done, size - done, static_cast<off_t>(offset + done));
@@ -120,6 +122,7 @@ Status PageStore::ReadAt(uint64_t offset, size_t size, std::string& out, size_t*
     if (n == 0) break;
     done += static_cast<size_t>(n);
   }
+  if (done < size) std::memset(out.data() + done, 0, size - done);
   if (got) *got = done;
   if (cipher_) {
     size_t whole = done - done % kIoUnit;
