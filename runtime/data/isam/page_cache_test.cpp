@@ -148,6 +148,59 @@ TEST(PageCacheRules, AboveTheLowMarkStalePagesGoFirst) {
   EXPECT_EQ(cache.Find(5), nullptr);
 }
 
+PageRef MakeIndexPage(uint32_t address, uint8_t level = 1) {
+  PageRef p = MakePage(address);
+  p->level = level;
+  return p;
+}
+
+// With an index limit, a long stream of leaves (a lookup per record of a large file) never
+// pushes out the index pages, and the index pages are held to their own limit.
+TEST(PageCacheRules, IndexPagesKeptApartOutliveAStreamOfLeaves) {
+  PageCache cache(10, 4, 50);
+  for (uint32_t a = 0; a < 40; ++a) cache.Insert(MakeIndexPage(a), false);
+  for (uint32_t a = 1000; a < 3000; ++a) {
+    cache.Find(a % 40);  // every lookup descends through an index page
+    cache.Insert(MakePage(a), false);
+    ASSERT_LE(cache.size() - cache.clean_index_count(), 10u);
+  }
+  EXPECT_EQ(cache.clean_index_count(), 40u);
+  for (uint32_t a = 0; a < 40; ++a) EXPECT_NE(cache.Find(a), nullptr) << a;
+  for (uint32_t a = 100; a < 200; ++a) cache.Insert(MakeIndexPage(a, 2), false);
+  EXPECT_LE(cache.clean_index_count(), 50u);
+  cache.CheckInvariants();
+}
+
+// A page changed in an update goes back to the list of its level when the update commits: a
+// leaf that became an index page (the root of a tree that grew) is then kept as one.
+TEST(PageCacheRules, ACommittedPageReturnsToTheListOfItsLevel) {
+  PageCache cache(4, 2, 8);
+  PageRef root = MakePage(1);
+  cache.Insert(root, false);
+  cache.MarkDirty(root);
+  root->level = 1;
+  PageRef leaf = MakePage(2);
+  cache.Insert(leaf, true);
+  cache.MarkAllClean();
+  cache.CheckInvariants();
+  EXPECT_EQ(cache.clean_index_count(), 1u);
+  root.reset();
+  leaf.reset();
+  for (uint32_t a = 10; a < 30; ++a) cache.Insert(MakePage(a), false);
+  EXPECT_NE(cache.Find(1), nullptr) << "the index page outlives the leaves";
+  EXPECT_EQ(cache.Find(2), nullptr);
+  cache.CheckInvariants();
+}
+
+// Without an index limit every page counts under the one limit, whatever its level.
+TEST(PageCacheRules, WithoutAnIndexLimitEveryPageSharesTheLimit) {
+  PageCache cache(8, 4);
+  for (uint32_t a = 0; a < 100; ++a) cache.Insert(MakeIndexPage(a, static_cast<uint8_t>(a % 2)), false);
+  EXPECT_LE(cache.size(), 8u);
+  EXPECT_EQ(cache.clean_index_count(), 0u);
+  cache.CheckInvariants();
+}
+
 TEST(PageCacheRules, RekeyMovesAPageBetweenChains) {
   PageCache cache;
   auto p = MakePage(7);
