@@ -64,10 +64,13 @@ const std::vector<IconName>& KnownIcons() {
 QIcon IconForName(const std::string& name) {
   if (name.empty()) return {};
   static std::map<std::string, QIcon> cache;  // GUI thread only
-  const std::string key = Lower(name);
+  // Known names are one icon in any case; picture files only where no file has the exact name,
+  // so they are kept by the name as given.
+  const IconName* known = Find(name);
+  const std::string key = known ? Lower(name) : name;
   if (auto it = cache.find(key); it != cache.end()) return it->second;
   QIcon icon;
-  if (const IconName* known = Find(name)) {
+  if (known) {
     QIcon ours = Drawing(known->resource);
     icon = known->theme[0] ? QIcon::fromTheme(QString::fromLatin1(known->theme), ours) : ours;
   } else {

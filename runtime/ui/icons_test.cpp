@@ -53,6 +53,15 @@ TEST(IconsTest, OtherNamesArePictureFiles) {
   EXPECT_FALSE(IconForName(otherCase).isNull());
   EXPECT_FALSE(IconForName(exact).isNull());
   EXPECT_EQ(CursorForName(otherCase).shape(), Qt::BitmapCursor);
+  // Two files whose names differ only in case are two pictures.
+  QImage blue(8, 8, QImage::Format_ARGB32);
+  blue.fill(Qt::blue);
+  ASSERT_TRUE(blue.save(dir.filePath("poster.png")));
+  auto colour = [](const std::string& name) {
+    return IconForName(name).pixmap(8, 8).toImage().pixelColor(4, 4).name().toStdString();
+  };
+  EXPECT_EQ(colour(exact), "#ff0000");
+  EXPECT_EQ(colour(dir.filePath("poster.png").toStdString()), "#0000ff");
 }
 
 TEST(IconsTest, CursorsByNameAndByNumber) {
