@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -39,10 +40,13 @@ namespace fs = std::filesystem;
 
 constexpr size_t kPerGroup = 20;
 
+// One read of `limit` rows (or all), declared as one as the browse declares a page.
 size_t ReadView(View& v, size_t limit = SIZE_MAX) {
   size_t rows = 0;
+  v.ExpectReads(limit == SIZE_MAX ? INT64_MAX : static_cast<int64_t>(limit));
   Check(SetView(v.block()) == 0, "SET(view)");
   while (rows < limit && Next(v.block()) == 0) ++rows;
+  v.ExpectReads(0);
   return rows;
 }
 

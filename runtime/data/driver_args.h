@@ -37,11 +37,15 @@ struct DriverArgs {
   // record again when the stamp has not moved since. A driver that ignores them reads as usual.
   // With `kept_only` set the driver delivers those bytes or nothing: when it cannot tell, without
   // reading the file's records, that the stamp still stands and that no other user has committed
-  // a change since it last looked, it answers 89 and changes nothing.
+  // a change since it last looked, it answers 89 and changes nothing. With `same_read` as well,
+  // the caller's current read (one operation, see View::ExpectReads) made the copy under the
+  // file's lock: the copy stands while the stamp does, and the driver does not look for other
+  // users' commits.
   int blob = 0;
   std::span<uint8_t> buffer;
   std::span<const uint8_t> data;
   bool kept_only = false;
+  bool same_read = false;
   int64_t offset = 0;
   // Property operations: property number and index (field number, component number, -n for
   // the contents of memo/BLOB n).

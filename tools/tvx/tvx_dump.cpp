@@ -1,6 +1,7 @@
 #include "tools/tvx/tvx_dump.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -52,6 +53,8 @@ int DumpThroughView(ToolTable& t, int key, const std::string& filter, const std:
     std::fwrite(plan.data(), 1, plan.size(), out);
     return 0;
   }
+  // The dump is one read of every row (the VIEW's sharing rule for a declared read).
+  v.ExpectReads(INT64_MAX);
   int e = SetView(v.block());
   while (e == 0 && (e = Next(v.block())) == 0) sink(static_cast<uint32_t>(Pointer(*t.fcb)), t.fcb->record);
   if (e != 33) {

@@ -230,10 +230,12 @@ int IsamTable::Reget(const DriverArgs& args) {
   if (args.kept_only) {
     // Only from the copy, and without the update lock unless it is held already: the copy is
     // the record while nothing changed the store since it was read and no other user has
-    // committed since this open last looked (one read of the header). Memos and a pending HOLD
-    // would need the file itself.
+    // committed since this open last looked (one read of the header), or the copy was made
+    // within the caller's current read (`same_read`). Memos and a pending HOLD would need the
+    // file itself.
     if (!kept_usable || !memos_.empty() || (fcb_.state & kStateHoldRequested) || !table_.file ||
-        table_.file->store().version() != static_cast<uint64_t>(args.count) || !UnchangedSinceLastLook()) {
+        table_.file->store().version() != static_cast<uint64_t>(args.count) ||
+        (!args.same_read && !UnchangedSinceLastLook())) {
       return kErrChangedElsewhere;
     }
     const int loaded = Load(recno, kept);

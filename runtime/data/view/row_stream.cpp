@@ -105,7 +105,7 @@ uint64_t ChangeStamp(FileControlBlock& f) {
 }
 
 int RegetPiece(FileControlBlock& f, std::string_view& in, std::span<const uint8_t> image, uint64_t stamp,
-               bool kept_only) {
+               bool kept_only, bool same_read) {
   std::string_view piece;
   if (!TakePiece(in, piece)) return kErrRecordNotFound;
   if (piece.empty()) {
@@ -121,6 +121,7 @@ int RegetPiece(FileControlBlock& f, std::string_view& in, std::span<const uint8_
     return kErrChangedElsewhere;
   }
   a.kept_only = kept_only;
+  a.same_read = kept_only && same_read;
   return Run(DriverOp::kRegetFile, f, a);
 }
 

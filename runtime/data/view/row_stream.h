@@ -43,7 +43,7 @@ uint64_t ChangeStamp(FileControlBlock& f);
 // at that stamp, and reads the record otherwise.
 // With `kept_only` the driver delivers `image` or nothing (89, see DriverArgs::kept_only).
 int RegetPiece(FileControlBlock& f, std::string_view& in, std::span<const uint8_t> image = {}, uint64_t stamp = 0,
-               bool kept_only = false);
+               bool kept_only = false, bool same_read = false);
 
 class RowNode {
  public:

@@ -35,6 +35,12 @@
 //     records kept from the filling stand for them only while the file's change stamp has not
 //     moved and no commit has been seen since, as above, and are read under the locks
 //     otherwise;
+//   - a read the caller declares (ExpectReads: the next n NEXT or PREVIOUS, such as a browse
+//     filling a page) is one operation: rows kept by a filling made within it are delivered
+//     without the look while it lasts, as that filling read them under the locks. So such a
+//     read sees every change committed before it began (its first filling looks), and a change
+//     committed while it runs shows from its next filling on. Rows kept before it began, or
+//     delivered after its n rows or after ExpectReads(0), are looked at as above;
 //   - POSITION gives the position of the row delivered last, as the operation that read it
 //     found it (taken while that operation held the files, so it costs no read of its own).
 // The look at the header is sound because a writer writes its pages, then the header with the
@@ -78,8 +84,8 @@ class View {
   // materialised (one item a line).
   std::string Explain();
   // The caller means to read `rows` more rows (NEXT or PREVIOUS; a browse filling a page)
-  // before it positions the VIEW again: the VIEW then reads no rows ahead beyond them. 0: not
-  // known (the default). Only how much is read changes, never what is delivered.
+  // before it positions the VIEW again, as one read (see Sharing above): the VIEW then reads
+  // no rows ahead beyond them. 0: not known (the default), or the read has ended.
   void ExpectReads(int64_t rows);
   // The VIEW's identity in its trace lines ("VIEW:" and this number in hexadecimal).
   uint32_t identity() const;

@@ -12,6 +12,9 @@
 //   - when that fails (a change anywhere, seen by any file), or the reading turns round, or the
 //     stream is restored, the kept rows are dropped and the input is put back at the row
 //     delivered last, under the locks, and read on from there.
+// Rows kept by a filling made within a read the caller declared (View::ExpectReads) belong to
+// that read: they are delivered without the look at the files' headers while the read lasts,
+// and looked at like any other once it has ended or a new one has begun.
 // Each filling keeps twice as many rows as the one before (from kFirstAhead up to kMaxAhead),
 // so a browse page costs a few locks and a long scan one lock for every few hundred rows; a
 // filling also stops after kMaxAheadTime, so that the locks are not held for long.
@@ -83,7 +86,11 @@ class AheadNode final : public RowNode {
     return Reget(current_, false);
   }
 
-  void Expect(int64_t rows) override { expect_ = rows > 0 ? rows : 0; }
+  // A new declared read (or its end): rows kept before it are not of it.
+  void Expect(int64_t rows) override {
+    expect_ = rows > 0 ? rows : 0;
+    declared_fill_ = false;
+  }
 
   int ReadKept(bool forward) override {
     if (!Kept(forward)) return kErrChangedElsewhere;
@@ -172,7 +179,7 @@ class AheadNode final : public RowNode {
 
   // One row more of those the caller expects has been delivered.
   void Delivered() {
-    if (expect_ > 0) --expect_;
+    if (expect_ > 0 && --expect_ == 0) declared_fill_ = false;
   }
 
   // Reads the rows after the one just read, each filling more than the one before.
@@ -182,6 +189,7 @@ class AheadNode final : public RowNode {
     next_ = 0;
     at_end_ = false;
     broken_ = false;
+    declared_fill_ = expect_ > 0;
     for (size_t i = 0; i < files_.size(); ++i) {
       stamps_[i] = ChangeStamp(*files_[i]);
       if (stamps_[i] == 0) return;  // a driver without stamps: nothing can be kept
@@ -243,7 +251,8 @@ class AheadNode final : public RowNode {
     TakeBlock(at, records);
     for (size_t i = 0; i < files_.size(); ++i) {
       const size_t n = files_[i]->record.size();
-      if (int e = RegetPiece(*files_[i], records, {image, n}, kept_only || ahead_ ? stamps_[i] : 0, kept_only)) {
+      if (int e = RegetPiece(*files_[i], records, {image, n}, kept_only || ahead_ ? stamps_[i] : 0, kept_only,
+                             declared_fill_)) {
         return e;
       }
       image += n;
@@ -298,6 +307,7 @@ class AheadNode final : public RowNode {
   bool forward_ = true;        // the direction of the kept rows
   size_t want_ = kFirstAhead;  // how many rows the next filling keeps
   int64_t expect_ = 0;         // rows the caller still means to read (0: not known)
+  bool declared_fill_ = false;  // the kept rows were read within the caller's current declared read
   std::string scratch_;
 };
 

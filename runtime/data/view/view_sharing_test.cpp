@@ -242,6 +242,69 @@ TEST_F(ViewSharingTest, KeptRowsAreDeliveredWithoutTheLocks) {
   EXPECT_EQ(Next(v), 33);
 }
 
+// A declared read (a browse filling a page) is one operation: the rows its filling kept are
+// delivered as read, though another open commits a change to one of them meanwhile; the next
+// read sees the change.
+TEST_F(ViewSharingTest, ADeclaredReadIsOneOperation) {
+  FileControlBlock& v = view_->block();
+  view_->ExpectReads(3);
+  ASSERT_EQ(SetView(v), 0);
+  ASSERT_EQ(Next(v), 0);  // keeps B and C
+  EXPECT_EQ(Row(), "C:\\A.AVI|");
+  MarkElsewhere("C:\\B.AVI", "X");
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\B.AVI|") << "as the read's filling found it";
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\C.AVI|");
+  view_->ExpectReads(0);
+
+  view_->ExpectReads(3);
+  ASSERT_EQ(SetView(v), 0);
+  ASSERT_EQ(Next(v), 0);
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\B.AVI|X");
+  view_->ExpectReads(0);
+}
+
+// Rows kept before a declared read began, or delivered after it ended, are looked at as in any
+// other operation: a change committed before the read shows.
+TEST_F(ViewSharingTest, RowsKeptOutsideADeclaredReadGiveWayToChanges) {
+  FileControlBlock& v = view_->block();
+  ASSERT_EQ(SetView(v), 0);
+  ASSERT_EQ(Next(v), 0);  // an undeclared read keeps B and C
+  MarkElsewhere("C:\\B.AVI", "X");
+  view_->ExpectReads(2);
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\B.AVI|X");
+  ASSERT_EQ(Next(v), 0);  // the read's own filling, under the locks
+  EXPECT_EQ(Row(), "C:\\C.AVI|");
+  // Its two rows are delivered: the next read is an operation of its own.
+  MarkElsewhere("C:\\D.AVI", "Y");
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\D.AVI|Y");
+  view_->ExpectReads(0);
+}
+
+// The same for an order's rows: the list filled within a declared read delivers its records as
+// kept while the read lasts, and as the file holds them after it.
+TEST_F(ViewSharingTest, AnOrderFilledWithinADeclaredReadDeliversItsRowsAsKept) {
+  FileControlBlock& v = view_->block();
+  ASSERT_EQ(SetProperty(v, kPropViewOrder, "-POD:NASLOV"), 0);
+  view_->ExpectReads(2);
+  ASSERT_EQ(SetView(v), 0);
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\D.AVI|");
+  MarkElsewhere("C:\\C.AVI", "X");
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\C.AVI|");
+  view_->ExpectReads(0);
+  MarkElsewhere("C:\\B.AVI", "Y");
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\B.AVI|Y");
+  ASSERT_EQ(Previous(v), 0);
+  EXPECT_EQ(Row(), "C:\\C.AVI|X");
+}
+
 // Positions taken while rows are kept are those of the rows delivered.
 TEST_F(ViewSharingTest, PositionsOfRowsDeliveredFromWhatWasKept) {
   FileControlBlock& v = view_->block();
