@@ -34,7 +34,8 @@ function(cinevo_fuzz)
 endfunction()
 
 # cinevo_bench(NAME <bench_name> SOURCES <files...> LIBS <targets...>)
-#   A Google Benchmark program in build/bench/.
+#   A Google Benchmark program in build/bench/; it sees the headers of its own folder (the shared
+#   timing helpers) besides those of what it links.
 function(cinevo_bench)
   cmake_parse_arguments(B "" "NAME" "SOURCES;LIBS" ${ARGN})
   if(CINEVO_FUZZ)
@@ -42,15 +43,18 @@ function(cinevo_bench)
   endif()
   add_executable(${B_NAME} ${B_SOURCES})
   target_link_libraries(${B_NAME} PRIVATE ${B_LIBS} benchmark::benchmark)
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  cinevo_header_view(${B_NAME} PRIVATE ${headers})
   set_target_properties(${B_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endfunction()
 
 # cinevo_header_view(<target> <scope> <headers...>)
 #   Gives <target> an include directory that holds only the named headers, each at its path below
 #   the source root (as symbolic links), so `#include "runtime/core/x.h"` finds exactly these.
-#   A library passes its view on to whoever links it; with CINEVO_STRICT_INCLUDES nothing else of
-#   the source tree is on any include path, so a library sees only its own headers and those of
-#   what it links. Without it the views are not made and the source root serves every target.
+#   A library passes its view on to whoever links it; with CINEVO_STRICT_INCLUDES (the default)
+#   nothing else of the source tree is on any include path, so a target sees only its own headers
+#   and those of what it links. Without it the views are not made and the source root serves
+#   every target.
 function(cinevo_header_view TARGET SCOPE)
   if(NOT CINEVO_STRICT_INCLUDES)
     return()  # the source root is on every include path
