@@ -259,16 +259,8 @@ int IsamTable::OpenTable(DriverArgs& args) {
     table_ = OpenedTable{};
     return Fail(st);
   }
-  std::vector<KeyDesc> keys;
-  for (size_t k = 0; k < table_.declaration.keys.size(); ++k) {
-    KeyDesc d;
-    d.key = table_.declaration.keys[k];
-    d.number = static_cast<uint8_t>(k);
-    d.dup = (d.key.flags & kKeyDup) != 0;
-    d.opt = (d.key.flags & kKeyOpt) != 0;
-    d.on_demand = has_program && k < fd.keys.size() && fd.keys[k].IsIndex();
-    keys.push_back(std::move(d));
-  }
+  std::vector<KeyDesc> keys = DescribeKeys(table_.declaration);
+  for (size_t k = 0; has_program && k < keys.size() && k < fd.keys.size(); ++k) keys[k].on_demand = fd.keys[k].IsIndex();
   keys_.Reset(std::move(keys), oem);
   memos_.Reset(table_.number, table_.declaration.memos, oem);
   if (fcb_.record.size() < table_.declaration.record_length) fcb_.record.resize(table_.declaration.record_length, 0);

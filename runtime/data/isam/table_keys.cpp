@@ -8,6 +8,20 @@
 #include "runtime/data/isam/record_kinds.h"
 
 namespace cinevo::isam {
+
+std::vector<KeyDesc> DescribeKeys(const TableDeclaration& declaration) {
+  std::vector<KeyDesc> keys;
+  keys.reserve(declaration.keys.size());
+  for (size_t k = 0; k < declaration.keys.size(); ++k) {
+    KeyDesc d;
+    d.key = declaration.keys[k];
+    d.number = static_cast<uint8_t>(k);
+    d.dup = (d.key.flags & kKeyDup) != 0;
+    d.opt = (d.key.flags & kKeyOpt) != 0;
+    keys.push_back(std::move(d));
+  }
+  return keys;
+}
 namespace {
 
 std::span<const uint8_t> Span(const std::string& s) { return {Bytes(s), s.size()}; }

@@ -41,6 +41,10 @@ struct TableCounters {
   bool found = false;  // the counters record exists
 };
 
+// The keys of a table as `declaration` states them, key n numbered n. None is marked on demand:
+// which keys are INDEXes is said by the program's declaration, not the stored one.
+std::vector<KeyDesc> DescribeKeys(const TableDeclaration& declaration);
+
 // A key entry already known for a record (the one it was reached through), so that a change
 // need not encode it again.
 struct KnownEntry {

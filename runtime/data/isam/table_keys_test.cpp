@@ -44,16 +44,8 @@ class TableKeysTest : public ::testing::Test {
   }
 
   std::vector<KeyDesc> Descs(bool name_on_demand = false) const {
-    std::vector<KeyDesc> out;
-    for (size_t k = 0; k < table_.declaration.keys.size(); ++k) {
-      KeyDesc d;
-      d.key = table_.declaration.keys[k];
-      d.number = static_cast<uint8_t>(k);
-      d.dup = (d.key.flags & kKeyDup) != 0;
-      d.opt = (d.key.flags & kKeyOpt) != 0;
-      d.on_demand = name_on_demand && k == 1;
-      out.push_back(d);
-    }
+    std::vector<KeyDesc> out = DescribeKeys(table_.declaration);
+    out[1].on_demand = name_on_demand;
     return out;
   }
   static std::string Image(uint32_t id, std::string_view name) {
@@ -116,6 +108,22 @@ class TableKeysTest : public ::testing::Test {
   OpenedTable table_;
   TableKeys keys_{table_};
 };
+
+TEST_F(TableKeysTest, KeysAreDescribedInDeclaredOrderWithTheirFlags) {
+  std::vector<KeyDesc> keys = DescribeKeys(table_.declaration);
+  ASSERT_EQ(keys.size(), 3u);
+  for (size_t k = 0; k < keys.size(); ++k) {
+    EXPECT_EQ(keys[k].number, k);
+    EXPECT_TRUE(keys[k].key == table_.declaration.keys[k]);
+    EXPECT_FALSE(keys[k].on_demand);  // only the program's declaration names INDEXes
+  }
+  EXPECT_FALSE(keys[0].dup);
+  EXPECT_FALSE(keys[0].opt);
+  EXPECT_TRUE(keys[1].dup);
+  EXPECT_TRUE(keys[1].opt);
+  EXPECT_FALSE(keys[2].dup);
+  EXPECT_TRUE(keys[2].opt);
+}
 
 TEST_F(TableKeysTest, AddChangeAndDeleteKeepEntriesAndCountersInStep) {
   ASSERT_EQ(Change({}, Image(1, "anna"), 1), 0);
