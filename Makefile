@@ -34,7 +34,7 @@ test: build
 asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCINEVO_SANITIZE=ON $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
-	@ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) --timeout 1200
+	@LSAN_OPTIONS=suppressions=$(CURDIR)/cmake/lsan.supp ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) --timeout 1200
 
 # libFuzzer targets, built with clang.
 fuzz: deps

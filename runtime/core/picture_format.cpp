@@ -149,7 +149,7 @@ size_t FormatTimeInto(const CompiledPicture& pic, int64_t value, char* out) {
 size_t FormatStringInto(const CompiledPicture& pic, std::string_view value, char* out) {
   const size_t width = static_cast<size_t>(pic.Width());
   size_t len = value.size() < width ? value.size() : width;
-  std::memcpy(out, value.data(), len);
+  if (len > 0) std::memcpy(out, value.data(), len);  // an empty value may have no bytes at all
   std::memset(out + len, ' ', width - len);
   return width;
 }

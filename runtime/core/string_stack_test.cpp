@@ -252,7 +252,7 @@ TEST_F(StringStackTest, RandomOperationsKeepEveryEntrysTextAndRules) {
         break;
       case 3:
         if (count < StringStack::kDepth) {
-          int32_t v = static_cast<int32_t>(rng()) - INT32_MAX / 2;
+          int32_t v = static_cast<int32_t>(static_cast<int64_t>(rng() >> 1) - INT32_MAX / 2);
           stack_.PushLong(v);
           model.push_back(std::to_string(v));
         }

@@ -114,7 +114,13 @@ void ShutdownEvents() {
 void SetMessageHook(MessageHook hook) { g_messageHook = std::move(hook); }
 
 void SetApplicationTimer(int hundredths, std::function<void()> handler) {
-  if (g_applicationTimer) g_applicationTimer->deleteLater();
+  if (g_applicationTimer) {
+    // Deleted later, as a timeout may be running it; stopped and cut off now, so that the
+    // handler being replaced is never called again.
+    g_applicationTimer->stop();
+    g_applicationTimer->disconnect();
+    g_applicationTimer->deleteLater();
+  }
   g_applicationTimer.clear();
   if (hundredths <= 0 || !handler || QCoreApplication::instance() == nullptr) return;
   auto* timer = new QTimer(QCoreApplication::instance());  // owned by the application object
