@@ -118,6 +118,20 @@ class UiDriverTest : public ::testing::Test {
     EXPECT_EQ(first[0].event, EVENT::OpenWindow);
   }
 
+  // A window of two masked entries (a phone number into a LONG, a code into a 6-byte STRING)
+  // and a button; both values are bound and blank, and the entries' widgets are handed back.
+  void OpenMasked(int32_t& phone, char (&code)[6], QLineEdit*& phoneEdit, QLineEdit*& codeEdit) {
+    WindowDefinition d;
+    d.controls = {Entry("@P###-####P"), Entry("@K^@@-##K"), Button("OK")};
+    Open(d);
+    phone = 0;
+    std::memcpy(code, "      ", 6);
+    ASSERT_TRUE(w.Bind(1, ValueRef::Make(TypeCode::kLong, &phone)));
+    ASSERT_TRUE(w.Bind(2, ValueRef::Make(TypeCode::kString, code, 6)));
+    phoneEdit = qobject_cast<QLineEdit*>(ControlWidget(w, 1));
+    codeEdit = qobject_cast<QLineEdit*>(ControlWidget(w, 2));
+  }
+
   std::vector<int> fatals;
   Window w;
   std::unique_ptr<UiDriver> ui;
@@ -290,16 +304,10 @@ TEST_F(UiDriverTest, AnEntrysOwnAlertKeyTakesWhatWasTypedFirst) {
 }
 
 TEST_F(UiDriverTest, AMaskedEntryChecksEachKeystrokeAsItIsTyped) {
-  WindowDefinition d;
-  d.controls = {Entry("@P###-####P"), Entry("@K^@@-##K"), Button("OK")};
-  Open(d);
   int32_t phone = 0;
   char code[6];
-  std::memcpy(code, "      ", 6);
-  ASSERT_TRUE(w.Bind(1, ValueRef::Make(TypeCode::kLong, &phone)));
-  ASSERT_TRUE(w.Bind(2, ValueRef::Make(TypeCode::kString, code, 6)));
-  auto* phoneEdit = qobject_cast<QLineEdit*>(ControlWidget(w, 1));
-  auto* codeEdit = qobject_cast<QLineEdit*>(ControlWidget(w, 2));
+  QLineEdit *phoneEdit = nullptr, *codeEdit = nullptr;
+  ASSERT_NO_FATAL_FAILURE(OpenMasked(phone, code, phoneEdit, codeEdit));
   // An empty value shows the mask's literals with blanks to type into.
   EXPECT_EQ(phoneEdit->text(), "   -    ");
   EXPECT_EQ(codeEdit->text(), "   -  ");
@@ -367,16 +375,10 @@ void TriggerMenuAction(QLineEdit* edit, const QString& name) {
 
 // Text that arrives other than by keystrokes goes through the mask at once, as if typed there.
 TEST_F(UiDriverTest, PastedCutAndInputMethodTextGoesThroughTheMaskAtOnce) {
-  WindowDefinition d;
-  d.controls = {Entry("@P###-####P"), Entry("@K^@@-##K"), Button("OK")};
-  Open(d);
   int32_t phone = 0;
   char code[6];
-  std::memcpy(code, "      ", 6);
-  ASSERT_TRUE(w.Bind(1, ValueRef::Make(TypeCode::kLong, &phone)));
-  ASSERT_TRUE(w.Bind(2, ValueRef::Make(TypeCode::kString, code, 6)));
-  auto* phoneEdit = qobject_cast<QLineEdit*>(ControlWidget(w, 1));
-  auto* codeEdit = qobject_cast<QLineEdit*>(ControlWidget(w, 2));
+  QLineEdit *phoneEdit = nullptr, *codeEdit = nullptr;
+  ASSERT_NO_FATAL_FAILURE(OpenMasked(phone, code, phoneEdit, codeEdit));
   phoneEdit->setFocus(Qt::OtherFocusReason);
   Without(ui->Run(), EVENT::Selected);
 
