@@ -67,6 +67,30 @@ class RowNode {
   virtual void Expect(int64_t /*rows*/) {}
 };
 
+// The caller's declared read (View::ExpectReads) as a node that keeps rows sees it: how many
+// rows it still means to read, and whether the rows kept now were read within it (then they
+// are delivered without the look for other programs' commits).
+class DeclaredRead {
+ public:
+  // A new declared read, or with 0 its end: rows kept before it are not of it.
+  void Begin(int64_t rows) {
+    left_ = rows > 0 ? rows : 0;
+    kept_within_ = false;
+  }
+  // A filling starts: what it keeps is of the read while one lasts.
+  void Filling() { kept_within_ = left_ > 0; }
+  // One of the read's rows was delivered; after its last one the read is over.
+  void Delivered() {
+    if (left_ > 0 && --left_ == 0) kept_within_ = false;
+  }
+  int64_t left() const { return left_; }  // 0: not known, or over
+  bool kept_within() const { return kept_within_; }
+
+ private:
+  int64_t left_ = 0;
+  bool kept_within_ = false;
+};
+
 using RowPtr = std::unique_ptr<RowNode>;
 
 // How a file node reads its file: the whole file in record order or in a key's order, or the

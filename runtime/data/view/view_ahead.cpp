@@ -81,16 +81,13 @@ class AheadNode final : public RowNode {
     current_.clear();
     if (!Capture(current_)) return Uncaptured();
     Fill(forward);
-    Delivered();
+    declared_.Delivered();
     if (!ahead_) return 0;  // the files still hold the row
     return Reget(current_, false);
   }
 
   // A new declared read (or its end): rows kept before it are not of it.
-  void Expect(int64_t rows) override {
-    expect_ = rows > 0 ? rows : 0;
-    declared_fill_ = false;
-  }
+  void Expect(int64_t rows) override { declared_.Begin(rows); }
 
   int ReadKept(bool forward) override {
     if (!Kept(forward)) return kErrChangedElsewhere;
@@ -173,13 +170,8 @@ class AheadNode final : public RowNode {
   // kept rows after it.
   int Uncaptured() {
     delivered_ = false;
-    Delivered();
+    declared_.Delivered();
     return 0;
-  }
-
-  // One row more of those the caller expects has been delivered.
-  void Delivered() {
-    if (expect_ > 0 && --expect_ == 0) declared_fill_ = false;
   }
 
   // Reads the rows after the one just read, each filling more than the one before.
@@ -189,14 +181,15 @@ class AheadNode final : public RowNode {
     next_ = 0;
     at_end_ = false;
     broken_ = false;
-    declared_fill_ = expect_ > 0;
+    declared_.Filling();
     for (size_t i = 0; i < files_.size(); ++i) {
       stamps_[i] = ChangeStamp(*files_[i]);
       if (stamps_[i] == 0) return;  // a driver without stamps: nothing can be kept
     }
     const auto start = std::chrono::steady_clock::now();
     // The caller's count includes the row just read.
-    const size_t limit = expect_ > 0 ? std::min<size_t>(want_, static_cast<size_t>(expect_ - 1)) : want_;
+    const int64_t left = declared_.left();
+    const size_t limit = left > 0 ? std::min<size_t>(want_, static_cast<size_t>(left - 1)) : want_;
     size_t n = 0;
     for (; n < limit; ++n) {
       if ((n & 7) == 7 && std::chrono::steady_clock::now() - start > kMaxAheadTime) break;
@@ -238,7 +231,7 @@ class AheadNode final : public RowNode {
     current_.assign(rows_, starts_[next_], (next_ + 1 < starts_.size() ? starts_[next_ + 1] : rows_.size()) - starts_[next_]);
     ++next_;
     delivered_ = true;
-    Delivered();
+    declared_.Delivered();
     return 0;
   }
 
@@ -252,7 +245,7 @@ class AheadNode final : public RowNode {
     for (size_t i = 0; i < files_.size(); ++i) {
       const size_t n = files_[i]->record.size();
       if (int e = RegetPiece(*files_[i], records, {image, n}, kept_only || ahead_ ? stamps_[i] : 0, kept_only,
-                             declared_fill_)) {
+                             declared_.kept_within())) {
         return e;
       }
       image += n;
@@ -306,8 +299,7 @@ class AheadNode final : public RowNode {
   bool broken_ = false;        // a read after the kept rows failed
   bool forward_ = true;        // the direction of the kept rows
   size_t want_ = kFirstAhead;  // how many rows the next filling keeps
-  int64_t expect_ = 0;         // rows the caller still means to read (0: not known)
-  bool declared_fill_ = false;  // the kept rows were read within the caller's current declared read
+  DeclaredRead declared_;      // the rows the caller still means to read
   std::string scratch_;
 };
 

@@ -112,17 +112,13 @@ class OrderNode final : public RowNode {
     }
     EnsureSorted(static_cast<size_t>(pos_), forward);
     const int e = Deliver(static_cast<size_t>(pos_));
-    if (e == 0) Delivered();
+    if (e == 0) declared_.Delivered();
     return e;
   }
 
   void Clear() override { input_->Clear(); }
 
-  // A new declared read (or its end): a list filled before it is not of it.
-  void Expect(int64_t rows) override {
-    expect_ = rows > 0 ? rows : 0;
-    declared_fill_ = false;
-  }
+  void Expect(int64_t rows) override { declared_.Begin(rows); }
 
   int Save(std::string& out) override {
     if (!filled_ || pos_ < 0 || pos_ >= static_cast<int64_t>(entries_.size())) return kErrRecordNotAvailable;
@@ -169,7 +165,7 @@ class OrderNode final : public RowNode {
     EnsureSorted(static_cast<size_t>(next), forward);
     if (entries_[static_cast<size_t>(next)].image == kNoImage) return kErrChangedElsewhere;
     if (int e = Deliver(static_cast<size_t>(next), true)) return e;
-    Delivered();
+    declared_.Delivered();
     fresh_ = false;
     pos_ = next;
     return 0;
@@ -186,7 +182,7 @@ class OrderNode final : public RowNode {
     sorted_ = 0;
     sorted_back_ = 0;
     images_.Clear();
-    declared_fill_ = expect_ > 0;
+    declared_.Filling();
     if (int e = input_->Start(true)) return e;
     // The filling reads only: the stamps stay as they are now until it ends.
     bool keep = row_bytes_ > 0 && row_bytes_ <= ImageStore::kBlock;
@@ -377,10 +373,6 @@ class OrderNode final : public RowNode {
     sorted_ = want;
   }
 
-  void Delivered() {
-    if (expect_ > 0 && --expect_ == 0) declared_fill_ = false;
-  }
-
   // Re-reads the row's records, offering the kept ones (see the top of the file). The input's
   // RegetRecord takes one piece per file in the order of Files(); so does this.
   // `kept_only`: from the kept records or not at all (89).
@@ -391,7 +383,7 @@ class OrderNode final : public RowNode {
     const uint8_t* image = images_.At(entry.image);
     for (size_t i = 0; i < files_.size(); ++i) {
       const size_t n = files_[i]->record.size();
-      if (int e = RegetPiece(*files_[i], positions, {image, n}, stamps_[i], kept_only, declared_fill_)) return e;
+      if (int e = RegetPiece(*files_[i], positions, {image, n}, stamps_[i], kept_only, declared_.kept_within())) return e;
       image += n;
     }
     return 0;
@@ -415,8 +407,7 @@ class OrderNode final : public RowNode {
   bool fresh_ = false;
   bool start_forward_ = true;
   int64_t pos_ = -1;
-  int64_t expect_ = 0;          // rows the caller still means to read in its declared read
-  bool declared_fill_ = false;  // the list was filled within that read
+  DeclaredRead declared_;  // the caller's declared read, and whether the list was filled within it
 };
 
 }  // namespace
