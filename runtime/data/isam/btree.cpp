@@ -171,6 +171,32 @@ Status BTree::StepAcross(const Path& path, bool forward, Record& out, bool& foun
   return Status::Ok();
 }
 
+// From the leaf at the end of a scan's `path`, the first record of the next leaf. The path moves
+// along to it (it ends at the record given), so that the scan's next step starts in that leaf
+// rather than with a descent. Nothing is found after the last leaf; the path then stays.
+Status BTree::StepAlong(Path& path, Record& out, bool& found) {
+  found = false;
+  // The deepest level whose page has a next child.
+  size_t turn = path.size() - 1;
+  for (;;) {
+    if (turn == 0) return Status::Ok();  // the leaf is the last of the tree
+    --turn;
+    if (static_cast<size_t>(path[turn].index) + 1 < path[turn].page->size()) break;
+  }
+  ++path[turn].index;
+  for (size_t depth = turn + 1; depth < path.size(); ++depth) {
+    const Step& parent = path[depth - 1];
+    const size_t index = static_cast<size_t>(parent.index);
+    PageRef page;
+    ISAM_RETURN_IF_ERROR(LoadAt(depth, parent.page->children[index], page, parent.page.get(), index));
+    if (page->level != path.size() - 1 - depth || page->empty()) return Status::Internal(kCheckTreeLevel, "bad subtree");
+    path[depth] = Step{std::move(page), 0};
+  }
+  path.back().page->CopyTo(0, out);
+  found = true;
+  return Status::Ok();
+}
+
 // After a descent to `key`: whether the leaf record the path ends at has that key.
 bool BTree::ExactMatch(std::string_view key) const {
   if (path_.empty() || path_.back().index < 0) return false;
@@ -244,8 +270,9 @@ Status BTree::After(std::string_view key, Record& out, bool& found) {
     if (next + 1 < leaf.size()) leaf.Prefetch(next + 1);  // most likely the scan's next record
     found = true;
     scan_.back().index = static_cast<int>(next);  // the scan's path now ends at the record given
-  } else {
-    ISAM_RETURN_IF_ERROR(StepAcross(scan_, true, out, found));
+  } else if (Status st = StepAlong(scan_, out, found); !st.ok()) {
+    scan_epoch_ = 0;
+    return st;
   }
   return MovedOn(key, out, found, true);
 }

@@ -79,6 +79,7 @@ class BTree {
   bool ScanAt(std::string_view key);
   Status EdgeRecord(uint32_t address, uint8_t level, bool first, Record& out);
   Status StepAcross(const Path& path, bool forward, Record& out, bool& found);
+  Status StepAlong(Path& path, Record& out, bool& found);
   // An error (check 9) when `out`, found by a step from `from`, does not lie beyond it.
   Status MovedOn(std::string_view from, Record& out, bool& found, bool forward);
   size_t PropagateFirst(Path& path, size_t level_index);

@@ -7,6 +7,12 @@
 // chunk of the smallest entries and sorting only that chunk, so a browse page of a large list
 // costs one pass over the list rather than a full sort.
 //
+// When the caller has declared how many rows it means to read (a browse page), and that is few,
+// the filling keeps only that many entries: the first ones of the order (the last ones, when the
+// stream starts from the end), held in a heap whose top is the worst entry kept. A row that does
+// not beat the top is looked at only for its values and is neither saved nor kept. The list is
+// then partial; a read past its edge fills the whole list and goes on from the same row.
+//
 // Besides, the list keeps each row's records as they were read (up to kMaxImageBytes in all),
 // with each file's change stamp at the filling. A row is delivered through REGET as ever, but the
 // REGET carries the kept record: while the file's stamp has not moved, the driver delivers that
@@ -37,8 +43,19 @@ struct Entry {
   uint64_t prefix;
 };
 
+// Fields are stored filled with blanks, mostly many: they are dropped eight at a time.
+std::string_view WithoutTrailingBlanks(std::string_view t) {
+  static constexpr char kBlanks[8] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  size_t n = t.size();
+  while (n >= 8 && std::memcmp(t.data() + n - 8, kBlanks, 8) == 0) n -= 8;
+  while (n > 0 && t[n - 1] == ' ') --n;
+  return t.substr(0, n);
+}
+
 constexpr uint64_t kNoImage = ~uint64_t{0};
 constexpr size_t kMaxImageBytes = size_t{256} << 20;
+// The most rows a declared read may ask for and still be filled as a partial list.
+constexpr int64_t kMaxPartialRows = 4096;
 
 // The rows' records one after another in blocks that never move (a row never spans two).
 class ImageStore {
@@ -97,15 +114,18 @@ class OrderNode final : public RowNode {
 
   int Read(bool forward) override {
     if (!filled_) {
-      if (int e = Fill()) return e;
+      if (int e = Fill(declared_.left())) return e;
       pos_ = start_forward_ ? -1 : static_cast<int64_t>(entries_.size());
     }
-    const int64_t n = static_cast<int64_t>(entries_.size());
-    if (fresh_) {
-      fresh_ = false;
-    } else {
-      pos_ += forward ? 1 : -1;
+    int64_t n = static_cast<int64_t>(entries_.size());
+    int64_t next = fresh_ ? pos_ : pos_ + (forward ? 1 : -1);
+    if (partial_ && (partial_front_ ? next >= n : next < 0)) {
+      if (int e = Widen(forward)) return e;
+      n = static_cast<int64_t>(entries_.size());
+      next = fresh_ ? pos_ : pos_ + (forward ? 1 : -1);
     }
+    fresh_ = false;
+    pos_ = next;
     if (pos_ < 0 || pos_ >= n) {
       pos_ = pos_ < 0 ? -1 : n;
       return kErrRecordNotAvailable;
@@ -134,7 +154,7 @@ class OrderNode final : public RowNode {
     if (int e = input_->RegetRecord(rest)) return e;
     positions = positions.substr(0, positions.size() - rest.size());
     in = rest;
-    if (!filled_) {
+    if (!filled_ || partial_) {
       if (int e = Fill()) return e;
     }
     EnsureSorted(entries_.size() ? entries_.size() - 1 : 0, false);
@@ -161,6 +181,7 @@ class OrderNode final : public RowNode {
   int ReadKept(bool forward) override {
     if (!filled_) return kErrChangedElsewhere;
     const int64_t next = fresh_ ? pos_ : pos_ + (forward ? 1 : -1);
+    // Past the edge of a partial list the next row is not known: a Read fills the whole list.
     if (next < 0 || next >= static_cast<int64_t>(entries_.size())) return kErrChangedElsewhere;
     EnsureSorted(static_cast<size_t>(next), forward);
     if (entries_[static_cast<size_t>(next)].image == kNoImage) return kErrChangedElsewhere;
@@ -176,13 +197,19 @@ class OrderNode final : public RowNode {
   void Files(std::vector<FileControlBlock*>& out) const override { input_->Files(out); }
 
  private:
-  int Fill() {
+  // Fills the list from the input. `limit` > 0: the caller means to read that many rows; when
+  // they are few only they are kept (a partial list, see the top of the file).
+  int Fill(int64_t limit = 0) {
     entries_.clear();
     arena_.clear();
     sorted_ = 0;
     sorted_back_ = 0;
     images_.Clear();
+    partial_ = false;
+    partial_front_ = start_forward_;
+    replaced_ = 0;
     declared_.Filling();
+    const size_t best = limit > 0 && limit <= kMaxPartialRows ? static_cast<size_t>(limit) : 0;
     if (int e = input_->Start(true)) return e;
     // The filling reads only: the stamps stay as they are now until it ends.
     bool keep = row_bytes_ > 0 && row_bytes_ <= ImageStore::kBlock;
@@ -195,6 +222,10 @@ class OrderNode final : public RowNode {
       int e = input_->Read(true);
       if (e == kErrRecordNotAvailable) break;
       if (e != 0) return e;
+      if (best && entries_.size() == best && !BeatsWorst(sequence)) {
+        ++sequence;
+        continue;
+      }
       positions_.clear();
       if ((e = input_->SaveRecord(positions_))) return e;
       Entry entry{arena_.size(), by_pointer_ ? PrimaryPointer() : 0, sequence++, kNoImage, 0};
@@ -209,8 +240,108 @@ class OrderNode final : public RowNode {
       AppendRow(arena_, positions_);
       entry.prefix = Prefix(Values(entry));
       entries_.push_back(entry);
+      if (best) KeepBest(best);
+    }
+    if (best) {
+      partial_ = sequence > best;
+      std::sort(entries_.begin(), entries_.end(), [this](const Entry& x, const Entry& y) { return Less(x, y); });
+      sorted_ = entries_.size();
     }
     filled_ = true;
+    return 0;
+  }
+
+  // The heap of a partial list has the worst entry kept on top: the greatest when the list holds
+  // the first entries of the order, the least when it holds the last ones.
+  bool HeapLess(const Entry& x, const Entry& y) const { return partial_front_ ? Less(x, y) : Less(y, x); }
+
+  // Whether the current input row, which would get `sequence`, belongs before the heap's top
+  // in a partial list, judged by its values (and pointer) without saving or keeping it.
+  bool BeatsWorst(uint64_t sequence) {
+    const Entry& worst = entries_.front();
+    values_.clear();
+    AppendValues(values_);
+    const uint8_t* values = reinterpret_cast<const uint8_t*>(values_.data());
+    const uint64_t prefix = Prefix(values);
+    int c = prefix < worst.prefix ? -1 : prefix > worst.prefix ? 1 : CompareValues(values, Values(worst));
+    if (c == 0 && by_pointer_) {
+      const uint64_t pointer = PrimaryPointer();
+      c = pointer < worst.pointer ? -1 : pointer > worst.pointer ? 1 : 0;
+    }
+    if (c == 0) c = sequence < worst.sequence ? -1 : 1;
+    return partial_front_ ? c < 0 : c > 0;
+  }
+
+  // The entry just appended joins the heap; when it holds more than `keep`, the worst leaves.
+  void KeepBest(size_t keep) {
+    auto heap_less = [this](const Entry& x, const Entry& y) { return HeapLess(x, y); };
+    std::push_heap(entries_.begin(), entries_.end(), heap_less);
+    if (entries_.size() <= keep) return;
+    std::pop_heap(entries_.begin(), entries_.end(), heap_less);
+    entries_.pop_back();
+    // The rows that left stay in the arena and the image store until there are many of them.
+    if (++replaced_ > 2 * keep + 1024) Compact();
+  }
+
+  // Copies the kept rows into a new arena and image store, dropping those of rows that left.
+  void Compact() {
+    std::string arena;
+    ImageStore images;
+    for (Entry& e : entries_) {
+      const uint8_t* row = Row(e);
+      uint16_t n;
+      std::memcpy(&n, row, 2);
+      const uint8_t* end = ValuesAt(row);
+      for (size_t i = 0; i < items_.size(); ++i) {
+        if (kinds_[i] == ItemKind::kText) {
+          uint32_t len;
+          std::memcpy(&len, end, 4);
+          end += 4 + len;
+        } else {
+          end += 8;
+        }
+      }
+      const uint64_t offset = arena.size();
+      arena.append(reinterpret_cast<const char*>(row), static_cast<size_t>(end - row));
+      e.offset = offset;
+      if (e.image != kNoImage) {
+        uint8_t* at = nullptr;
+        const uint8_t* from = images_.At(e.image);
+        e.image = images.Append(row_bytes_, at);
+        std::memcpy(at, from, row_bytes_);
+      }
+    }
+    arena_ = std::move(arena);
+    images_ = std::move(images);
+    replaced_ = 0;
+  }
+
+  // A read went past the edge of a partial list: the whole list is filled, and the position
+  // moves to the same row in it. Unless a file changed meanwhile, that row has the same place
+  // counted from the list's edge; otherwise it is looked for by its positions.
+  int Widen(bool forward) {
+    const int64_t part = static_cast<int64_t>(entries_.size());
+    const bool front = partial_front_;
+    std::string anchor;
+    const bool had = pos_ >= 0 && pos_ < part;
+    if (had) anchor = PositionsOf(entries_[static_cast<size_t>(pos_)]);
+    if (int e = Fill()) return e;
+    const int64_t full = static_cast<int64_t>(entries_.size());
+    int64_t at = front ? pos_ : full - part + pos_;
+    if (had) {
+      if (at >= 0 && at < full) EnsureSorted(static_cast<size_t>(at), forward);
+      if (at < 0 || at >= full || PositionsOf(entries_[static_cast<size_t>(at)]) != anchor) {
+        EnsureSorted(full ? static_cast<size_t>(full - 1) : 0, false);
+        at = std::clamp<int64_t>(at, 0, full);
+        for (int64_t i = 0; i < full; ++i) {
+          if (PositionsOf(entries_[static_cast<size_t>(i)]) == anchor) {
+            at = i;
+            break;
+          }
+        }
+      }
+    }
+    pos_ = std::clamp<int64_t>(at, -1, full);
     return 0;
   }
 
@@ -223,6 +354,11 @@ class OrderNode final : public RowNode {
     uint16_t n = static_cast<uint16_t>(positions.size());
     out.append(reinterpret_cast<const char*>(&n), 2);
     out.append(positions);
+    AppendValues(out);
+  }
+
+  // The order items' values of the current row (see the top of the file).
+  void AppendValues(std::string& out) {
     const auto& weights = Locale().collation;
     for (size_t i = 0; i < items_.size(); ++i) {
       CompiledExpression& x = *items_[i].expression;
@@ -239,12 +375,13 @@ class OrderNode final : public RowNode {
         }
         case ItemKind::kText: {
           std::string_view t = x.Text();
-          while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+          t = WithoutTrailingBlanks(t);
           uint32_t len = static_cast<uint32_t>(t.size());
           out.append(reinterpret_cast<const char*>(&len), 4);
-          size_t at = out.size();
+          const size_t at = out.size();
           out.resize(at + len);
-          for (uint32_t k = 0; k < len; ++k) out[at + k] = static_cast<char>(weights[static_cast<uint8_t>(t[k])]);
+          char* to = out.data() + at;
+          for (uint32_t k = 0; k < len; ++k) to[k] = static_cast<char>(weights[static_cast<uint8_t>(t[k])]);
           break;
         }
       }
@@ -401,9 +538,12 @@ class OrderNode final : public RowNode {
   std::vector<uint64_t> stamps_;          // each file's change stamp at the filling
   size_t row_bytes_ = 0;                  // the records of one row
   ImageStore images_;
-  std::string positions_, probe_;
+  std::string positions_, probe_, values_;
   size_t sorted_ = 0, sorted_back_ = 0;
+  size_t replaced_ = 0;         // rows that left the heap of a partial list since it was compacted
   bool filled_ = false;
+  bool partial_ = false;        // the list holds only the first (or last) entries of the order
+  bool partial_front_ = true;   // which: the first
   bool fresh_ = false;
   bool start_forward_ = true;
   int64_t pos_ = -1;

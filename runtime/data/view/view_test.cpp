@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "platform/profile.h"
@@ -260,6 +261,123 @@ TEST_F(ViewTest, PositionsRestoreTheRowStreamWithAndWithoutOrder) {
     }
     EXPECT_EQ(Records(v.block()), 5);
   }
+}
+
+// A browse declares a page of a few rows; the order then keeps only that many of its rows. Every
+// read in either direction, past the declared count too, gives the rows of the whole order.
+TEST_F(ViewTest, AShortDeclaredReadOfAnOrderGoesOnPastItsRows) {
+  std::mt19937 rng(5);
+  const char* groups[] = {"Summer", "Autumn", "Winter"};
+  for (int i = 0; i < 300; ++i) {
+    // Few distinct paths, so that many rows tie on the order's values.
+    AddMovie(*movies_, groups[rng() % 3], "C:\\M" + std::to_string(rng() % 40) + ".AVI");
+  }
+  ViewDeclaration d;
+  d.primary = movies_.get();
+  View v(d);
+  ASSERT_EQ(Open(v.block()), 0);
+  for (const char* order : {"-POD:NASLOV", "UPPER(POD:SIFRA), POD:NASLOV"}) {
+    SCOPED_TRACE(order);
+    ASSERT_EQ(SetProperty(v.block(), kPropViewOrder, order), 0);
+    const std::vector<std::string> all = Rows(v);
+    ASSERT_EQ(all.size(), 305u);
+    std::vector<std::string> back(all.rbegin(), all.rend());
+    for (int64_t k : {1, 3, 20}) {
+      SCOPED_TRACE(k);
+      ASSERT_EQ(SetProperty(v.block(), kPropViewOrder, order), 0);
+      v.ExpectReads(k);
+      EXPECT_EQ(Rows(v), all);
+      ASSERT_EQ(SetProperty(v.block(), kPropViewOrder, order), 0);
+      v.ExpectReads(k);
+      EXPECT_EQ(Rows(v, false), back);
+      // Forward past the declared rows, then back to the top.
+      ASSERT_EQ(SetProperty(v.block(), kPropViewOrder, order), 0);
+      v.ExpectReads(k);
+      ASSERT_EQ(SetView(v.block()), 0);
+      for (int64_t i = 0; i < k + 2; ++i) {
+        ASSERT_EQ(Next(v.block()), 0);
+        EXPECT_EQ(Row(v), all[static_cast<size_t>(i)]);
+      }
+      const std::string position = Position(v.block());
+      for (int64_t i = k; i >= 0; --i) {
+        ASSERT_EQ(Previous(v.block()), 0);
+        EXPECT_EQ(Row(v), all[static_cast<size_t>(i)]);
+      }
+      EXPECT_NE(Previous(v.block()), 0);
+      // From the end, back past the declared rows, then a saved position.
+      ASSERT_EQ(SetProperty(v.block(), kPropViewOrder, order), 0);
+      v.ExpectReads(k);
+      ASSERT_EQ(SetView(v.block()), 0);
+      for (int64_t i = 0; i < k + 2; ++i) {
+        ASSERT_EQ(Previous(v.block()), 0);
+        EXPECT_EQ(Row(v), back[static_cast<size_t>(i)]);
+      }
+      ASSERT_EQ(Reset(v.block(), position), 0);
+      ASSERT_EQ(Next(v.block()), 0);
+      EXPECT_EQ(Row(v), all[static_cast<size_t>(k + 1)]);
+      v.ExpectReads(0);
+    }
+  }
+}
+
+// A movie added between the rows of a short declared read: the read goes on from the row it
+// delivered last, in the order as it stands now.
+TEST_F(ViewTest, AShortDeclaredReadGoesOnFromItsRowAfterAChange) {
+  ViewDeclaration d;
+  d.primary = movies_.get();
+  View v(d);
+  ASSERT_EQ(Open(v.block()), 0);
+  ASSERT_EQ(SetProperty(v.block(), kPropViewOrder, "-POD:NASLOV"), 0);
+  v.ExpectReads(2);
+  ASSERT_EQ(SetView(v.block()), 0);
+  ASSERT_EQ(Next(v.block()), 0);
+  EXPECT_EQ(Row(v), "C:\\E.AVI");
+  ASSERT_EQ(Next(v.block()), 0);
+  EXPECT_EQ(Row(v), "C:\\D.MOV");
+  v.ExpectReads(0);
+  AddMovie(*movies_, "Summer", "C:\\Z.AVI");  // first in the order, before the rows read
+  AddMovie(*movies_, "Summer", "C:\\CC.AVI");
+  std::vector<std::string> rest;
+  while (Next(v.block()) == 0) rest.push_back(Row(v));
+  EXPECT_EQ(rest, (std::vector<std::string>{"C:\\CC.AVI", "C:\\C.AVI", "C:\\B.AVI", "C:\\A.MPG"}));
+}
+
+// Rows that arrive in the reverse of the order each push the worst kept row out: the rows that
+// left are dropped from memory now and then, and the rows kept stay whole.
+TEST_F(ViewTest, AShortDeclaredReadOverRowsInReverseOrder) {
+  // The first three rows of the order come first and stay; every later row pushes out the one
+  // before it.
+  for (const char* best : {"C:\\Z1.AVI", "C:\\Z2.AVI", "C:\\Z3.AVI"}) AddMovie(*movies_, "Summer", best);
+  char path[32];
+  for (int i = 1; i <= 1500; ++i) {
+    std::snprintf(path, sizeof path, "C:\\R%05d.AVI", i);
+    AddMovie(*movies_, "Summer", path);
+  }
+  ViewDeclaration d;
+  d.primary = movies_.get();
+  View v(d);
+  ASSERT_EQ(Open(v.block()), 0);
+  ASSERT_EQ(SetProperty(v.block(), kPropViewOrder, "-POD:NASLOV"), 0);
+  const std::vector<std::string> all = Rows(v);
+  ASSERT_EQ(all.size(), 1508u);
+  ASSERT_EQ(SetProperty(v.block(), kPropViewOrder, "-POD:NASLOV"), 0);
+  v.ExpectReads(4);
+  ASSERT_EQ(SetView(v.block()), 0);
+  std::vector<std::string> positions;
+  for (size_t i = 0; i < 4; ++i) {
+    ASSERT_EQ(Next(v.block()), 0);
+    EXPECT_EQ(Row(v), all[i]);
+    positions.push_back(Position(v.block()));
+  }
+  v.ExpectReads(0);
+  for (size_t i = 0; i < 4; ++i) {
+    ASSERT_EQ(Reget(v.block(), positions[i]), 0);
+    EXPECT_EQ(Row(v), all[i]);
+  }
+  ASSERT_EQ(SetProperty(v.block(), kPropViewOrder, "-POD:NASLOV"), 0);
+  v.ExpectReads(4);
+  EXPECT_EQ(Rows(v), all);
+  v.ExpectReads(0);
 }
 
 TEST_F(ViewTest, OperationsTheEngineDoesNotHandleGive80) {
