@@ -16,8 +16,9 @@
 // that read: they are delivered without the look at the files' headers while the read lasts,
 // and looked at like any other once it has ended or a new one has begun.
 // Each filling keeps twice as many rows as the one before (from kFirstAhead up to kMaxAhead),
-// so a browse page costs a few locks and a long scan one lock for every few hundred rows; a
-// filling also stops after kMaxAheadTime, so that the locks are not held for long.
+// so a long scan costs one lock for every few hundred rows; within a declared read, a filling
+// keeps every row the read has left (up to kMaxAhead), so a browse page costs one. A filling
+// also stops after kMaxAheadTime, so that the locks are not held for long.
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -189,7 +190,8 @@ class AheadNode final : public RowNode {
     const auto start = std::chrono::steady_clock::now();
     // The caller's count includes the row just read.
     const int64_t left = declared_.left();
-    const size_t limit = left > 0 ? std::min<size_t>(want_, static_cast<size_t>(left - 1)) : want_;
+    // Within a declared read the rows it has left are read at once: the caller said it wants them.
+    const size_t limit = left > 0 ? std::min<size_t>(kMaxAhead, static_cast<size_t>(left - 1)) : want_;
     size_t n = 0;
     for (; n < limit; ++n) {
       if ((n & 7) == 7 && std::chrono::steady_clock::now() - start > kMaxAheadTime) break;
