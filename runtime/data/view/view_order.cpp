@@ -131,7 +131,7 @@ class OrderNode final : public RowNode {
       return kErrRecordNotAvailable;
     }
     EnsureSorted(static_cast<size_t>(pos_), forward);
-    const int e = Deliver(static_cast<size_t>(pos_));
+    const int e = Deliver(static_cast<size_t>(pos_), forward);
     if (e == 0) declared_.Delivered();
     return e;
   }
@@ -185,7 +185,7 @@ class OrderNode final : public RowNode {
     if (next < 0 || next >= static_cast<int64_t>(entries_.size())) return kErrChangedElsewhere;
     EnsureSorted(static_cast<size_t>(next), forward);
     if (entries_[static_cast<size_t>(next)].image == kNoImage) return kErrChangedElsewhere;
-    if (int e = Deliver(static_cast<size_t>(next), true)) return e;
+    if (int e = Deliver(static_cast<size_t>(next), forward, true)) return e;
     declared_.Delivered();
     fresh_ = false;
     pos_ = next;
@@ -502,7 +502,10 @@ class OrderNode final : public RowNode {
       sorted_ = n;
       return;
     }
-    size_t want = std::max<size_t>({index + 1, sorted_ * 2, sorted_ + 64});
+    // A declared read of the rest of the list has it sorted at once, not chunk by chunk.
+    const int64_t left = declared_.left();
+    size_t want = left > 0 && static_cast<uint64_t>(left) >= n - index ? n - sorted_back_
+                                                                       : std::max<size_t>({index + 1, sorted_ * 2, sorted_ + 64});
     want = std::min(want, n - sorted_back_);
     auto first = entries_.begin() + sorted_, mid = entries_.begin() + want, last = entries_.end() - sorted_back_;
     if (mid != last) std::nth_element(first, mid, last, less);
@@ -512,9 +515,20 @@ class OrderNode final : public RowNode {
 
   // Re-reads the row's records, offering the kept ones (see the top of the file). The input's
   // RegetRecord takes one piece per file in the order of Files(); so does this.
-  // `kept_only`: from the kept records or not at all (89).
-  int Deliver(size_t index, bool kept_only = false) {
+  // `forward`: the direction of the reading. `kept_only`: from the kept records or not at all (89).
+  int Deliver(size_t index, bool forward, bool kept_only = false) {
     const Entry& entry = entries_[index];
+    // The rows' records lie in the image store in the order they were read, so each row in the
+    // list's order is a fresh miss in the processor's caches: ask now for a row a few ahead,
+    // where it is already in its final place.
+    constexpr size_t kAhead = 6;
+    const size_t ahead = forward ? index + kAhead : index - kAhead;  // wraps round below 0
+    const size_t n = entries_.size();
+    if (ahead < n && (ahead < sorted_ || ahead >= n - sorted_back_) && entries_[ahead].image != kNoImage) {
+      const uint8_t* at = images_.At(entries_[ahead].image);
+      for (size_t b = 0; b < row_bytes_; b += 64) __builtin_prefetch(at + b);
+      __builtin_prefetch(Row(entries_[ahead]));
+    }
     std::string_view positions = PositionsOf(entry);
     if (entry.image == kNoImage) return input_->RegetRecord(positions);
     const uint8_t* image = images_.At(entry.image);
