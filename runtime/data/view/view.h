@@ -85,7 +85,9 @@ class View {
   std::string Explain();
   // The caller means to read `rows` more rows (NEXT or PREVIOUS; a browse filling a page)
   // before it positions the VIEW again, as one read (see Sharing above): the VIEW then reads
-  // no rows ahead beyond them. 0: not known (the default), or the read has ended.
+  // no rows ahead beyond them, and an order it sorts in memory keeps only that many rows when
+  // they are few (reading on past them sorts the whole list first). 0: not known (the
+  // default), or the read has ended.
   void ExpectReads(int64_t rows);
   // The VIEW's identity in its trace lines ("VIEW:" and this number in hexadecimal).
   uint32_t identity() const;
