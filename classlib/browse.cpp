@@ -181,6 +181,7 @@ bool Browse::ResetViewTo(const std::string& position) {
 // --- Filling -------------------------------------------------------------------------------------------
 
 void Browse::FetchRows(int direction) {
+  if (itemsToFill <= 0) return;  // nothing to read: the VIEW is not even put at the edge
   const bool forward = direction == kForwards;
   std::string edge;
   if (!positions_.empty()) {
