@@ -62,6 +62,15 @@ class ViewTest : public ::testing::Test {
     return v;
   }
 
+  // A VIEW of the movies alone, opened.
+  std::unique_ptr<View> OpenMovies() {
+    ViewDeclaration d;
+    d.primary = movies_.get();
+    auto v = std::make_unique<View>(d);
+    EXPECT_EQ(Open(v->block()), 0);
+    return v;
+  }
+
   // The rows of a VIEW from SET to the end, each "group|movie|tag" of the files it reads.
   std::vector<std::string> Rows(View& v, bool forward = true) {
     std::vector<std::string> rows;
@@ -142,10 +151,8 @@ TEST_F(ViewTest, AfterTheEndTheNextReadStartsAgainWithClearedBuffers) {
 }
 
 TEST_F(ViewTest, DescendingOrderOnAFieldNoKeyHas) {
-  ViewDeclaration d;
-  d.primary = movies_.get();
-  View v(d);
-  ASSERT_EQ(Open(v.block()), 0);
+  std::unique_ptr<View> view = OpenMovies();
+  View& v = *view;
   ASSERT_EQ(SetProperty(v.block(), kPropViewOrder, " - POD:NASLOV "), 0);
   EXPECT_EQ(Rows(v), (std::vector<std::string>{"C:\\E.AVI", "C:\\D.MOV", "C:\\C.AVI", "C:\\B.AVI", "C:\\A.MPG"}));
   EXPECT_EQ(Rows(v, false),
@@ -157,10 +164,8 @@ TEST_F(ViewTest, DescendingOrderOnAFieldNoKeyHas) {
 }
 
 TEST_F(ViewTest, FilterTextsEmptyAndInvalid) {
-  ViewDeclaration d;
-  d.primary = movies_.get();
-  View v(d);
-  ASSERT_EQ(Open(v.block()), 0);
+  std::unique_ptr<View> view = OpenMovies();
+  View& v = *view;
   ASSERT_EQ(SetProperty(v.block(), kPropViewFilter, "INSTRING('.AVI', UPPER(POD:NASLOV), 1, 1)"), 0);
   EXPECT_EQ(Rows(v).size(), 3u);
   ASSERT_EQ(SetProperty(v.block(), kPropViewFilter, ""), 0);  // removes the filter
@@ -272,10 +277,8 @@ TEST_F(ViewTest, AShortDeclaredReadOfAnOrderGoesOnPastItsRows) {
     // Few distinct paths, so that many rows tie on the order's values.
     AddMovie(*movies_, groups[rng() % 3], "C:\\M" + std::to_string(rng() % 40) + ".AVI");
   }
-  ViewDeclaration d;
-  d.primary = movies_.get();
-  View v(d);
-  ASSERT_EQ(Open(v.block()), 0);
+  std::unique_ptr<View> view = OpenMovies();
+  View& v = *view;
   for (const char* order : {"-POD:NASLOV", "UPPER(POD:SIFRA), POD:NASLOV"}) {
     SCOPED_TRACE(order);
     ASSERT_EQ(SetProperty(v.block(), kPropViewOrder, order), 0);
@@ -323,10 +326,8 @@ TEST_F(ViewTest, AShortDeclaredReadOfAnOrderGoesOnPastItsRows) {
 // A movie added between the rows of a short declared read: the read goes on from the row it
 // delivered last, in the order as it stands now.
 TEST_F(ViewTest, AShortDeclaredReadGoesOnFromItsRowAfterAChange) {
-  ViewDeclaration d;
-  d.primary = movies_.get();
-  View v(d);
-  ASSERT_EQ(Open(v.block()), 0);
+  std::unique_ptr<View> view = OpenMovies();
+  View& v = *view;
   ASSERT_EQ(SetProperty(v.block(), kPropViewOrder, "-POD:NASLOV"), 0);
   v.ExpectReads(2);
   ASSERT_EQ(SetView(v.block()), 0);
@@ -353,10 +354,8 @@ TEST_F(ViewTest, AShortDeclaredReadOverRowsInReverseOrder) {
     std::snprintf(path, sizeof path, "C:\\R%05d.AVI", i);
     AddMovie(*movies_, "Summer", path);
   }
-  ViewDeclaration d;
-  d.primary = movies_.get();
-  View v(d);
-  ASSERT_EQ(Open(v.block()), 0);
+  std::unique_ptr<View> view = OpenMovies();
+  View& v = *view;
   ASSERT_EQ(SetProperty(v.block(), kPropViewOrder, "-POD:NASLOV"), 0);
   const std::vector<std::string> all = Rows(v);
   ASSERT_EQ(all.size(), 1508u);
@@ -381,10 +380,8 @@ TEST_F(ViewTest, AShortDeclaredReadOverRowsInReverseOrder) {
 }
 
 TEST_F(ViewTest, OperationsTheEngineDoesNotHandleGive80) {
-  ViewDeclaration d;
-  d.primary = movies_.get();
-  View v(d);
-  ASSERT_EQ(Open(v.block()), 0);
+  std::unique_ptr<View> view = OpenMovies();
+  View& v = *view;
   EXPECT_EQ(Add(v.block()), 80);
   EXPECT_EQ(Lock(v.block()), 80);
   EXPECT_EQ(GetProperty(v.block(), kPropViewFileCount), "1");
