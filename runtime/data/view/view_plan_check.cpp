@@ -49,15 +49,17 @@ int FillRandomTable(FileControlBlock& f, int count, std::mt19937& rng) {
   return 0;
 }
 
-std::vector<int32_t> ViewIds(View& v, bool forward) {
+std::vector<int32_t> ViewIds(View& v, bool forward, int64_t declared) {
   std::vector<int32_t> ids;
   if (int e = SetView(v.block())) return {-e};
+  v.ExpectReads(declared);
   FileControlBlock& f = *v.declaration().primary;
   int e;
   while ((e = forward ? Next(v.block()) : Previous(v.block())) == 0) {
     ids.push_back(static_cast<int32_t>(LoadU32(f.record.data())));
   }
   if (e != kErrRecordNotAvailable) ids.push_back(-e);
+  v.ExpectReads(0);
   return ids;
 }
 
@@ -104,7 +106,7 @@ std::string RandomOrder(std::mt19937& rng) {
 }
 
 std::string ComparePlanned(FileControlBlock& file, int key, const std::string& filter, const std::string& order,
-                           std::string* explain) {
+                           std::string* explain, int64_t declared) {
   ViewDeclaration d;
   d.primary = &file;
   d.key = key;
@@ -117,10 +119,11 @@ std::string ComparePlanned(FileControlBlock& file, int key, const std::string& f
   }
   if (explain) *explain = planned.Explain();
   for (bool forward : {true, false}) {
-    std::vector<int32_t> a = ViewIds(planned, forward), b = ViewIds(plain, forward);
+    std::vector<int32_t> a = ViewIds(planned, forward, declared), b = ViewIds(plain, forward);
     if (a != b) {
       std::string s = std::string(forward ? "forward" : "backward") + " rows differ for key " + std::to_string(key) +
-                      " filter [" + filter + "] order [" + order + "]\n" + planned.Explain() + "planned:";
+                      " filter [" + filter + "] order [" + order + "] declared " + std::to_string(declared) + "\n" +
+                      planned.Explain() + "planned:";
       for (int32_t x : a) s += " " + std::to_string(x);
       s += "\nplain:  ";
       for (int32_t x : b) s += " " + std::to_string(x);

@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string order = cut == std::string::npos ? std::string() : text.substr(cut + 1);
   Table& t = TheTable();
   for (int key = -1; key < 5; ++key) {
-    std::string diff = view::ComparePlanned(*t.file, key, filter, order);
+    // Some reads start as a short declared read, as a browse page does.
+    std::string diff = view::ComparePlanned(*t.file, key, filter, order, nullptr, (key + 2) % 4);
     if (!diff.empty()) {
       std::fprintf(stderr, "%s\n", diff.c_str());
       std::abort();
