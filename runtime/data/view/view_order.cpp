@@ -200,6 +200,7 @@ class OrderNode final : public RowNode {
   // Fills the list from the input. `limit` > 0: the caller means to read that many rows; when
   // they are few only they are kept (a partial list, see the top of the file).
   int Fill(int64_t limit = 0) {
+    filled_ = false;  // until the filling ends well: a failed one leaves no list to read from
     entries_.clear();
     arena_.clear();
     sorted_ = 0;

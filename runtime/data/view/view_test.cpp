@@ -379,6 +379,28 @@ TEST_F(ViewTest, AShortDeclaredReadOverRowsInReverseOrder) {
   v.ExpectReads(0);
 }
 
+// When filling the whole list past a short declared read fails (here the file was closed
+// meanwhile), the read gives the error, not the end; the sequence ends there, as a file's does,
+// and SET reads every row again.
+TEST_F(ViewTest, AFailedFillingPastAShortDeclaredReadGivesItsError) {
+  std::unique_ptr<View> view = OpenMovies();
+  View& v = *view;
+  ASSERT_EQ(SetProperty(v.block(), kPropViewOrder, "-POD:NASLOV"), 0);
+  const std::vector<std::string> all = Rows(v);
+  v.ExpectReads(2);
+  ASSERT_EQ(SetView(v.block()), 0);
+  ASSERT_EQ(Next(v.block()), 0);
+  ASSERT_EQ(Next(v.block()), 0);
+  EXPECT_EQ(Row(v), all[1]);
+  v.ExpectReads(0);
+  Close(*movies_);
+  EXPECT_NE(Next(v.block()), 0);
+  EXPECT_NE(v.block().last_error, 0);
+  EXPECT_NE(v.block().last_error, 33);
+  ASSERT_EQ(Share(*movies_, 0x42), 0);
+  EXPECT_EQ(Rows(v), all);
+}
+
 TEST_F(ViewTest, OperationsTheEngineDoesNotHandleGive80) {
   std::unique_ptr<View> view = OpenMovies();
   View& v = *view;
