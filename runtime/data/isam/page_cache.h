@@ -5,7 +5,8 @@
 // clean and not held by anyone but the cache: with `limit` or more clean pages cached the least
 // recently used clean page goes; from `low` clean pages upward it also goes when it has not been
 // used during the last 2 x `limit` page accesses (long enough for a full cache to have turned
-// over twice), so that a cache whose working set shrank gives its memory back. Dirty pages stay
+// over twice), so that a cache whose working set shrank gives its memory back (leaves only,
+// when index pages are kept apart: see below). Dirty pages stay
 // until the update that changed them is committed or dropped, and do not count against the
 // limit: a long update (a STREAM, a transaction) that has changed many pages still keeps the
 // pages it only reads, such as the upper levels of the tree.
@@ -14,9 +15,13 @@
 // and a limit of their own, and leaves never push them out. A lookup by key descends through
 // the index pages every time while it reaches each leaf once in a while, so a cache that lets
 // both compete loses the upper levels of a large tree to a stream of leaves, and every descent
-// then reads them again. An index page is small (its records are keys and child addresses), so
-// keeping them costs little memory beside the leaves. Without an index limit (0) every clean
-// page is on the one list under `limit`.
+// then reads them again. Kept apart, index pages do not age either: below the level of the
+// root each is reached only once in many lookups (a page above the leaves of the record tree
+// leads to a dozen leaves), so by the clock of all accesses most of them would look stale
+// though every lookup needs one of them; only their limit bounds them. There are far fewer
+// index pages than leaves, so keeping them costs little memory beside what reading them again
+// would cost in time. Without an index limit (0) every clean page is on the one list under
+// `limit`, and ages like any other.
 //
 // Invariants: every entry is in exactly one of the lists and in the hash table under its
 // address; an entry is on the dirty list exactly when its `dirty` flag is set. A use does not
@@ -42,7 +47,9 @@ inline constexpr size_t kDefaultCacheLimit = 100;  // clean pages kept per open 
 inline constexpr size_t kDefaultCacheLow = 20;
 
 // Clean index pages kept per open file. The record tree of a file of 1,000,000 records of
-// 150 bytes has about 8,000 index pages; decoded, one takes about a kilobyte.
+// 150 bytes has about 6,600 index pages (each of its index records is a whole record, so a page
+// leads to a dozen pages below it), its key of 30 bytes a few hundred more; decoded, one takes
+// about two kilobytes.
 inline constexpr size_t kDefaultIndexCacheLimit = 8192;
 
 class PageCache {
