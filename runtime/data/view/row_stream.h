@@ -58,9 +58,10 @@ class RowNode {
   virtual void Files(std::vector<FileControlBlock*>& out) const = 0;
   // Delivers the next row in that direction from what the node keeps in memory, while the
   // files are not held by the VIEW: each file's driver gives the kept record only when nothing
-  // was committed since it was read (kept_only REGET). 0: delivered, as Read would have; 89:
-  // not possible now, and the node reads as if the call had not been made (a Read under the
-  // files' locks comes next).
+  // was committed since it was read (kept_only REGET). 0: delivered, as Read would have; 33:
+  // the end, known from memory by the same rule, as Read would have found it; 89: not possible
+  // now, and the node reads as if the call had not been made (a Read under the files' locks
+  // comes next).
   virtual int ReadKept(bool /*forward*/) { return kErrChangedElsewhere; }
   // How many more rows the caller means to read before it positions the stream again (0: not
   // known): a node that reads ahead reads no further than that.

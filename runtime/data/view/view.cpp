@@ -165,6 +165,7 @@ class ViewEngine final : public DriverWorkingState {
   }
 
   int Read(bool forward);
+  int AtEnd();
   int SetProperty(DriverArgs& args);
   int GetProperty(DriverArgs& args);
   int Records(DriverArgs& args);
@@ -188,11 +189,13 @@ uint64_t PointerOf(FileControlBlock& f) {
 
 int ViewEngine::Read(bool forward) {
   if (!root_) Compile();
-  if (pending_ == Pending::kNone && root_->ReadKept(forward) == 0) {
-    // A row kept from an earlier operation, delivered without taking the files' locks because
-    // no file has changed since it was read (view.h).
-    forward_ = forward;
-    return 0;
+  if (pending_ == Pending::kNone) {
+    // A row kept from an earlier operation (or the end found after such rows), delivered
+    // without taking the files' locks because no file has changed since it was read (view.h).
+    const int kept = root_->ReadKept(forward);
+    if (kept == 0 || kept == kErrRecordNotAvailable) forward_ = forward;
+    if (kept == 0) return 0;
+    if (kept == kErrRecordNotAvailable) return AtEnd();
   }
   FilesBracket bracket(v_.files);
   int e = 0;
@@ -218,12 +221,14 @@ int ViewEngine::Read(bool forward) {
   }
   if (e == 0) e = root_->Read(forward);
   forward_ = forward;
-  if (e == kErrRecordNotAvailable) {
-    // The end: the buffers are cleared and the next read begins anew.
-    root_->Clear();
-    pending_ = Pending::kSet;
-  }
-  return e;
+  return e == kErrRecordNotAvailable ? AtEnd() : e;
+}
+
+int ViewEngine::AtEnd() {
+  // The end: the buffers are cleared and the next read begins anew.
+  root_->Clear();
+  pending_ = Pending::kSet;
+  return kErrRecordNotAvailable;
 }
 
 int ViewEngine::SetProperty(DriverArgs& args) {

@@ -34,10 +34,11 @@
 //     records are delivered as the file holds them at the operation that delivers it: the
 //     records kept from the filling stand for them only while the file's change stamp has not
 //     moved and no commit has been seen since, as above, and are read under the locks
-//     otherwise;
+//     otherwise; past the last row of the whole list the end is delivered from memory;
 //   - a read the caller declares (ExpectReads: the next n NEXT or PREVIOUS, such as a browse
-//     filling a page) is one operation: rows kept by a filling made within it are delivered
-//     without the look while it lasts, as that filling read them under the locks. So such a
+//     filling a page) is one operation: rows kept by a filling made within it, and the end
+//     that filling met after them, are delivered without the look while it lasts, as that
+//     filling read them under the locks. So such a
 //     read sees every change committed before it began (its first filling looks), and a change
 //     committed while it runs shows from its next filling on. Rows kept before it began, or
 //     delivered after its n rows or after ExpectReads(0), are looked at as above;

@@ -91,8 +91,14 @@ class AheadNode final : public RowNode {
   void Expect(int64_t rows) override { declared_.Begin(rows); }
 
   int ReadKept(bool forward) override {
-    if (!Kept(forward)) return kErrChangedElsewhere;
-    return DeliverNext(true);
+    if (Kept(forward)) return DeliverNext(true);
+    // The end that a filling of the caller's current read met after its rows stands while the
+    // files' stamps do, as those rows did.
+    if (ahead_ && at_end_ && forward == forward_ && next_ == starts_.size() && declared_.kept_within() &&
+        StampsStand()) {
+      return kErrRecordNotAvailable;
+    }
+    return kErrChangedElsewhere;
   }
 
   void Clear() override {

@@ -181,8 +181,15 @@ class OrderNode final : public RowNode {
   int ReadKept(bool forward) override {
     if (!filled_) return kErrChangedElsewhere;
     const int64_t next = fresh_ ? pos_ : pos_ + (forward ? 1 : -1);
-    // Past the edge of a partial list the next row is not known: a Read fills the whole list.
-    if (next < 0 || next >= static_cast<int64_t>(entries_.size())) return kErrChangedElsewhere;
+    const int64_t n = static_cast<int64_t>(entries_.size());
+    if (next < 0 || next >= n) {
+      // Past the edge of a partial list the next row is not known: a Read fills the whole list.
+      // Past the end of a whole list a Read would find the end in memory too.
+      if (partial_) return kErrChangedElsewhere;
+      fresh_ = false;
+      pos_ = next < 0 ? -1 : n;
+      return kErrRecordNotAvailable;
+    }
     EnsureSorted(static_cast<size_t>(next), forward);
     if (entries_[static_cast<size_t>(next)].image == kNoImage) return kErrChangedElsewhere;
     if (int e = Deliver(static_cast<size_t>(next), forward, true)) return e;

@@ -266,6 +266,31 @@ TEST_F(ViewSharingTest, ADeclaredReadIsOneOperation) {
   view_->ExpectReads(0);
 }
 
+// The end that a declared read's filling met after its rows belongs to the read as well, like
+// the rows: a row another open adds meanwhile does not show before it, and shows from the next
+// read on. The same for the end of an order's whole list.
+TEST_F(ViewSharingTest, TheEndMetWithinADeclaredReadIsDeliveredAsFound) {
+  FileControlBlock& v = view_->block();
+  int before = 4;
+  for (const char* order : {"", "-POD:NASLOV"}) {
+    SCOPED_TRACE(order);
+    ASSERT_EQ(SetProperty(v, kPropViewOrder, order), 0);
+    view_->ExpectReads(10);
+    ASSERT_EQ(SetView(v), 0);
+    ASSERT_EQ(Next(v), 0);  // the filling reads every row and meets the end
+    AddMovie(*other_, "Autumn", std::string("C:\\E") + (*order ? "2" : "1") + ".AVI");
+    for (int i = 1; i < before; ++i) ASSERT_EQ(Next(v), 0);
+    EXPECT_EQ(Next(v), 33);
+    view_->ExpectReads(0);
+    view_->ExpectReads(10);
+    ASSERT_EQ(SetView(v), 0);
+    int rows = 0;
+    while (Next(v) == 0) ++rows;
+    EXPECT_EQ(rows, ++before);
+    view_->ExpectReads(0);
+  }
+}
+
 // Rows kept before a declared read began, or delivered after it ended, are looked at as in any
 // other operation: a change committed before the read shows.
 TEST_F(ViewSharingTest, RowsKeptOutsideADeclaredReadGiveWayToChanges) {
