@@ -171,6 +171,29 @@ TEST(PageCacheRules, IndexPagesKeptApartOutliveAStreamOfLeaves) {
   cache.CheckInvariants();
 }
 
+// Index pages do not age: a lookup in a large tree reaches each page of the level above the
+// leaves only once in many accesses, so each looks stale by the clock of all accesses though
+// every lookup needs one of them. Below the index limit none of them is dropped.
+TEST(PageCacheRules, IndexPagesReachedSeldomStayBelowTheirLimit) {
+  PageCache cache(10, 4, 500);
+  std::mt19937 rng(3);
+  uint64_t index_loads = 0;
+  for (uint32_t a = 1000; a < 21000; ++a) {
+    if (!cache.Find(0)) cache.Insert(MakeIndexPage(0, 2), false);  // the root, in every lookup
+    const uint32_t below = 1 + rng() % 400;                         // a page of the level below
+    if (!cache.Find(below)) {
+      cache.Insert(MakeIndexPage(below), false);
+      if (a >= 11000) ++index_loads;
+    }
+    cache.Insert(MakePage(a), false);
+  }
+  EXPECT_EQ(index_loads, 0u) << "once loaded, the index pages stay";
+  EXPECT_EQ(cache.clean_index_count(), 401u);
+  // Leaves still age: only the recent ones are kept.
+  EXPECT_LE(cache.size() - cache.clean_index_count(), 10u);
+  cache.CheckInvariants();
+}
+
 // A page changed in an update goes back to the list of its level when the update commits: a
 // leaf that became an index page (the root of a tree that grew) is then kept as one.
 TEST(PageCacheRules, ACommittedPageReturnsToTheListOfItsLevel) {
