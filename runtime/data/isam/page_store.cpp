@@ -44,6 +44,7 @@ void PageStore::set_io(FileIo* io) {
 
 Status PageStore::UndoJournalled() {
   if (!journal_) return Status::Ok();
+  map_.Unmap();  // the undo may cut the file short
   Status st = journal_->Undo(fd_);
   ClearCache();
   released_.clear();
@@ -133,7 +134,26 @@ Status PageStore::ReadAt(uint64_t offset, size_t size, std::string& out, size_t*
   return Status::Ok();
 }
 
+bool PageStore::MappedRead(uint64_t offset, size_t size) {
+  if (cipher_ || !options_.map_reads) return false;
+  if (offset + size <= map_.length()) return true;
+  // Beyond the mapping: map the file as it is now, once it holds the page. A file too short for
+  // it is read as before, which reports how much there was.
+  const uint64_t length = file_size();
+  return offset + size <= length && map_.Map(fd_, length);
+}
+
 Status PageStore::ReadPage(uint64_t offset, size_t size, std::string_view& out, size_t& got) {
+  if (MappedRead(offset, size)) {
+    if (read_buffer_.size() < size) read_buffer_.resize(size);
+    if (!map_.CopyOut(offset, size, read_buffer_.data())) {
+      map_.Unmap();
+      return Status::System(EIO, "read: the file was cut short while it was read");
+    }
+    out = std::string_view(read_buffer_).substr(0, size);
+    got = size;
+    return Status::Ok();
+  }
   if (window_length_ > 0 && offset >= window_start_ && offset + size <= window_start_ + window_length_) {
     out = std::string_view(window_).substr(offset - window_start_, size);
     got = size;
@@ -238,6 +258,7 @@ Status PageStore::Refresh() {
   // A commit that failed and could not be undone left part of an update in the file: it is
   // undone before anything of the file is read again.
   if (journal_ && journal_->hot() && !journal_->held()) {
+    map_.Unmap();  // the undo may cut the file short
     ISAM_RETURN_IF_ERROR(journal_->Undo(fd_));
     ClearCache();
   }
@@ -272,6 +293,7 @@ Status PageStore::Refresh() {
     header_.written_length = header_.committed_length;
     if (!options_.read_only) {
       DropReadWindow();
+      map_.Unmap();
       if (io_->Ftruncate(fd_, header_.committed_length) != 0) return Status::System(errno, "truncate");
       ISAM_RETURN_IF_ERROR(WriteAt(0, EncodeHeader(header_)));
       ISAM_RETURN_IF_ERROR(Sync());
@@ -634,6 +656,7 @@ void PageStore::UndoAndAbort(Status& st) {
   // Whatever reached the file goes back. When even that fails the journal stays hot: the next
   // Refresh tries again before it reads anything, and the next open replays it.
   if (journal_ && journal_->hot()) {
+    map_.Unmap();  // the undo may cut the file short
     Status undone = journal_->Undo(fd_);
     if (!undone.ok()) st.detail += "; " + undone.detail;
   }
@@ -730,6 +753,7 @@ Status PageStore::WriteUpdate(std::vector<PageRef>& dirty, uint32_t length, uint
   // Nothing above writes past `length`: the file is longer only if it was so before.
   if (length < size) {
     DropReadWindow();
+    map_.Unmap();
     if (io_->Ftruncate(fd_, length) != 0) return Status::System(errno, "truncate");
   }
   ISAM_RETURN_IF_ERROR(Sync());
@@ -742,7 +766,10 @@ void PageStore::Abort() {
     // changes nothing on disk and only puts it out of use.
     prepared_ = false;
     ForgetEncoded(prepared_pages_);
-    if (journal_ && journal_->hot()) static_cast<void>(journal_->Undo(fd_));
+    if (journal_ && journal_->hot()) {
+      map_.Unmap();  // the undo may cut the file short
+      static_cast<void>(journal_->Undo(fd_));
+    }
   }
   new_page_parents_.clear();
   cache_.DropDirty();

@@ -28,6 +28,7 @@
 #include "runtime/data/isam/page_cache.h"
 #include "runtime/data/isam/page_cipher.h"
 #include "runtime/data/isam/page_codec.h"
+#include "platform/mapped_file.h"
 
 namespace cinevo::isam {
 
@@ -39,6 +40,7 @@ struct PageStoreOptions {
   size_t index_cache_limit = kDefaultIndexCacheLimit;  // 0: index pages count under cache_limit
   std::string owner;         // non-empty: the file is enciphered with a key from this text
   bool journal = true;       // every commit is made atomic through a rollback journal (journal.h)
+  bool map_reads = true;     // pages are read through a mapping of the file (an enciphered file's never)
 };
 
 inline constexpr uint32_t kTempAddressBase = 0xF0000000;
@@ -195,6 +197,14 @@ class PageStore {
   // the same trust as the cached pages: it goes with the cache, and with every write or
   // truncation through this store.
   static constexpr size_t kReadWindow = 32 * 1024;
+  // Pages of a file that is not enciphered are copied from a shared mapping of it instead (see
+  // platform/mapped_file.h): the copy costs no system call, and the mapping shows every write to
+  // the file at once, whoever made it. It covers the file as long as it was when mapped, and is
+  // made again, as long as the file is then, for a page beyond it; this store drops it before it
+  // cuts the file short. A copy that fails because another program cut the file short under it
+  // is an I/O error, as a read that fails would be.
+  platform::MappedFile map_;
+  bool MappedRead(uint64_t offset, size_t size);
   static constexpr uint64_t kSequentialGap = 4096;
   Status ReadPage(uint64_t offset, size_t size, std::string_view& out, size_t& got);
   void DropReadWindow() { window_length_ = 0; }

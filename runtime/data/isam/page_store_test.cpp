@@ -304,6 +304,61 @@ void ExpectRunsNeverOutliveAChange(const std::string& path, PageStoreOptions opt
 
 TEST_F(StoreTest, PagesReadInARunNeverOutliveAChange) { ExpectRunsNeverOutliveAChange(path_, options_); }
 
+TEST_F(StoreTest, PagesReadInARunWithoutAMappingNeverOutliveAChange) {
+  options_.map_reads = false;
+  ExpectRunsNeverOutliveAChange(path_, options_);
+}
+
+// Pages are copied from a mapping of the file. It follows the file as another store makes it
+// longer, and when another program cuts the file short under it, a read of a page that is gone
+// is an I/O error: the process goes on, and the pages the file still holds read as before.
+TEST_F(StoreTest, MappedReadsFollowTheFileAndSurviveItBeingCutShort) {
+  options_.cache_limit = 4;
+  options_.cache_low = 2;
+  options_.index_cache_limit = 0;
+  auto key = [](uint32_t n) {
+    std::string k = "\xFF";
+    AppendBe32(k, n);
+    return k;
+  };
+  auto insert = [&](uint32_t from, uint32_t to) {
+    std::unique_ptr<PageStore> writer;
+    ASSERT_TRUE((from == 0 ? PageStore::Create(path_, options_, writer) : PageStore::Open(path_, options_, writer)).ok());
+    BTree tree(*writer);
+    bool existed = false;
+    for (uint32_t n = from; n < to; ++n) ASSERT_TRUE(tree.Insert(Record{key(n) + std::string(120, 'a' + n % 26), 5}, existed).ok());
+    ASSERT_TRUE(writer->Commit().ok());
+  };
+  insert(0, 2000);
+  std::unique_ptr<PageStore> reader;
+  ASSERT_TRUE(PageStore::Open(path_, options_, reader).ok());
+  BTree tree(*reader);
+  Record r;
+  bool found = false;
+  ASSERT_TRUE(tree.Find(key(1999), r, found).ok() && found);
+  const uint64_t mapped_length = std::filesystem::file_size(path_);
+
+  insert(2000, 6000);
+  ASSERT_GT(std::filesystem::file_size(path_), mapped_length);
+  ASSERT_TRUE(reader->Refresh().ok());
+  for (uint32_t n : {5999u, 3000u, 10u}) {
+    ASSERT_TRUE(tree.Find(key(n), r, found).ok() && found) << n;
+    EXPECT_EQ(r.bytes[r.key_length], static_cast<char>('a' + n % 26));
+  }
+
+  // Another program cuts the file to a tenth; the reader's header still says otherwise.
+  std::filesystem::resize_file(path_, std::filesystem::file_size(path_) / 10);
+  int failed = 0;
+  for (uint32_t n = 5999; n > 3000; n -= 97) {
+    Status st = tree.Find(key(n), r, found);
+    if (!st.ok()) {
+      ++failed;
+      EXPECT_EQ(st.code, kErrFileSystem) << st.detail;
+    }
+  }
+  EXPECT_GT(failed, 0) << "pages past the new end cannot be read";
+}
+
 TEST_F(StoreTest, PagesOfAnEncipheredFileReadInARunAreDeciphered) {
   options_.owner = "run owner";
   ExpectRunsNeverOutliveAChange(path_, options_);
