@@ -156,7 +156,7 @@ Status IsamTable::HeaderAsSeen(bool& same) {
   std::string& raw = header_raw_;
   size_t got = 0;
   same = false;
-  ISAM_RETURN_IF_ERROR(store.ReadAt(0, 64, raw, &got));
+  ISAM_RETURN_IF_ERROR(store.ReadFileStart(64, raw, got));
   if (got == 64 && raw.size() >= 0x20) {
     const FileHeader& h = store.header();
     const uint8_t* p = Bytes(raw);

@@ -143,6 +143,18 @@ bool PageStore::MappedRead(uint64_t offset, size_t size) {
   return offset + size <= length && map_.Map(fd_, length);
 }
 
+Status PageStore::ReadFileStart(size_t size, std::string& out, size_t& got) {
+  if (MappedRead(0, size)) {
+    out.resize(size);
+    if (map_.CopyOut(0, size, out.data())) {
+      got = size;
+      return Status::Ok();
+    }
+    map_.Unmap();  // cut short under the copy: the read below says how much is left
+  }
+  return ReadAt(0, size, out, &got);
+}
+
 Status PageStore::ReadPage(uint64_t offset, size_t size, std::string_view& out, size_t& got) {
   if (MappedRead(offset, size)) {
     if (read_buffer_.size() < size) read_buffer_.resize(size);

@@ -131,6 +131,9 @@ class PageStore {
 
   // Raw I/O in multiples of 64 bytes (deciphered when the file is enciphered).
   Status ReadAt(uint64_t offset, size_t size, std::string& out, size_t* got = nullptr) const;
+  // The first `size` bytes of the file (a multiple of 64) as the file holds them now: what
+  // ReadAt(0, size) gives, copied from the mapping of the file when it has one.
+  Status ReadFileStart(size_t size, std::string& out, size_t& got);
   Status WriteAt(uint64_t offset, std::string_view data);
 
  private:
