@@ -71,7 +71,8 @@ TEST_F(MappedFileTest, AFileCutShortMakesTheCopyFailAndNothingElse) {
   EXPECT_FALSE(sigismember(&blocked, SIGBUS));
 }
 
-// A SIGBUS that no guarded copy raised still ends the process as it would have.
+// A SIGBUS that no guarded copy raised still ends the process as it would have: by the signal,
+// or through the handler that was there before (a sanitizer's reports and exits).
 TEST_F(MappedFileTest, OtherBusErrorsStillEndTheProcess) {
   MappedFile map;
   ASSERT_TRUE(map.Map(fd_, kLength));  // installs the guard
@@ -83,8 +84,8 @@ TEST_F(MappedFileTest, OtherBusErrorsStillEndTheProcess) {
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFSIGNALED(status));
-  EXPECT_EQ(WTERMSIG(status), SIGBUS);
+  EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the process went on";
+  if (WIFSIGNALED(status)) EXPECT_EQ(WTERMSIG(status), SIGBUS);
 }
 
 }  // namespace
