@@ -85,7 +85,9 @@ TEST_F(MappedFileTest, OtherBusErrorsStillEndTheProcess) {
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the process went on";
-  if (WIFSIGNALED(status)) EXPECT_EQ(WTERMSIG(status), SIGBUS);
+  if (WIFSIGNALED(status)) {
+    EXPECT_EQ(WTERMSIG(status), SIGBUS);
+  }
 }
 
 }  // namespace

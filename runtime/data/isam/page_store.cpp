@@ -135,12 +135,14 @@ Status PageStore::ReadAt(uint64_t offset, size_t size, std::string& out, size_t*
 }
 
 bool PageStore::MappedRead(uint64_t offset, size_t size) {
-  if (cipher_ || !options_.map_reads) return false;
+  if (cipher_ || !options_.map_reads || map_refused_) return false;
   if (offset + size <= map_.length()) return true;
   // Beyond the mapping: map the file as it is now, once it holds the page. A file too short for
   // it is read as before, which reports how much there was.
   const uint64_t length = file_size();
-  return offset + size <= length && map_.Map(fd_, length);
+  if (offset + size > length) return false;
+  map_refused_ = !map_.Map(fd_, length);
+  return !map_refused_;
 }
 
 Status PageStore::ReadFileStart(size_t size, std::string& out, size_t& got) {

@@ -207,6 +207,7 @@ class PageStore {
   // cuts the file short. A copy that fails because another program cut the file short under it
   // is an I/O error, as a read that fails would be.
   platform::MappedFile map_;
+  bool map_refused_ = false;  // the system would not map the file: read it as before from then on
   bool MappedRead(uint64_t offset, size_t size);
   static constexpr uint64_t kSequentialGap = 4096;
   Status ReadPage(uint64_t offset, size_t size, std::string_view& out, size_t& got);

@@ -31,6 +31,20 @@ Record One(size_t payload) {
   return Record{bytes, 4};
 }
 
+// The key of record n: keys sort by number.
+std::string NumberKey(uint32_t n) {
+  std::string k = "\xFF";
+  AppendBe32(k, n);
+  return k;
+}
+
+// A cache of four pages and none kept apart for index pages: nearly every lookup reads pages.
+void UseATinyCache(PageStoreOptions& options) {
+  options.cache_limit = 4;
+  options.cache_low = 2;
+  options.index_cache_limit = 0;
+}
+
 class StoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -242,14 +256,8 @@ TEST_F(StoreTest, AReaderDropsItsCachedPagesWhenTheChangeCounterMoves) {
 // from it. Those bytes never outlive a change: neither another store's commit (seen at the next
 // refresh) nor this store's own.
 void ExpectRunsNeverOutliveAChange(const std::string& path, PageStoreOptions options) {
-  options.cache_limit = 4;
-  options.cache_low = 2;
-  options.index_cache_limit = 0;
-  auto key = [](uint32_t n) {
-    std::string k = "\xFF";
-    AppendBe32(k, n);
-    return k;
-  };
+  UseATinyCache(options);
+  auto key = NumberKey;
   auto record = [&](uint32_t n, char fill) { return Record{key(n) + std::string(120, fill), 5}; };
   constexpr uint32_t kCount = 6000;
   {
@@ -313,14 +321,8 @@ TEST_F(StoreTest, PagesReadInARunWithoutAMappingNeverOutliveAChange) {
 // longer, and when another program cuts the file short under it, a read of a page that is gone
 // is an I/O error: the process goes on, and the pages the file still holds read as before.
 TEST_F(StoreTest, MappedReadsFollowTheFileAndSurviveItBeingCutShort) {
-  options_.cache_limit = 4;
-  options_.cache_low = 2;
-  options_.index_cache_limit = 0;
-  auto key = [](uint32_t n) {
-    std::string k = "\xFF";
-    AppendBe32(k, n);
-    return k;
-  };
+  UseATinyCache(options_);
+  auto key = NumberKey;
   auto insert = [&](uint32_t from, uint32_t to) {
     std::unique_ptr<PageStore> writer;
     ASSERT_TRUE((from == 0 ? PageStore::Create(path_, options_, writer) : PageStore::Open(path_, options_, writer)).ok());
