@@ -193,9 +193,10 @@ int ViewEngine::Read(bool forward) {
     // A row kept from an earlier operation (or the end found after such rows), delivered
     // without taking the files' locks because no file has changed since it was read (view.h).
     const int kept = root_->ReadKept(forward);
-    if (kept == 0 || kept == kErrRecordNotAvailable) forward_ = forward;
-    if (kept == 0) return 0;
-    if (kept == kErrRecordNotAvailable) return AtEnd();
+    if (kept == 0 || kept == kErrRecordNotAvailable) {
+      forward_ = forward;
+      return kept == 0 ? 0 : AtEnd();
+    }
   }
   FilesBracket bracket(v_.files);
   int e = 0;

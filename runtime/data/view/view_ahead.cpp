@@ -94,8 +94,7 @@ class AheadNode final : public RowNode {
     if (Kept(forward)) return DeliverNext(true);
     // The end that a filling of the caller's current read met after its rows stands while the
     // files' stamps do, as those rows did.
-    if (ahead_ && at_end_ && forward == forward_ && next_ == starts_.size() && declared_.kept_within() &&
-        StampsStand()) {
+    if (ahead_ && at_end_ && forward == forward_ && declared_.kept_within() && StampsStand()) {
       return kErrRecordNotAvailable;
     }
     return kErrChangedElsewhere;

@@ -297,20 +297,8 @@ class OrderNode final : public RowNode {
     ImageStore images;
     for (Entry& e : entries_) {
       const uint8_t* row = Row(e);
-      uint16_t n;
-      std::memcpy(&n, row, 2);
-      const uint8_t* end = ValuesAt(row);
-      for (size_t i = 0; i < items_.size(); ++i) {
-        if (kinds_[i] == ItemKind::kText) {
-          uint32_t len;
-          std::memcpy(&len, end, 4);
-          end += 4 + len;
-        } else {
-          end += 8;
-        }
-      }
       const uint64_t offset = arena.size();
-      arena.append(reinterpret_cast<const char*>(row), static_cast<size_t>(end - row));
+      arena.append(reinterpret_cast<const char*>(row), static_cast<size_t>(RowEnd(row) - row));
       e.offset = offset;
       if (e.image != kNoImage) {
         uint8_t* at = nullptr;
@@ -409,6 +397,20 @@ class OrderNode final : public RowNode {
     return row + 2 + n;
   }
   const uint8_t* Values(const Entry& e) const { return ValuesAt(Row(e)); }
+  // Where the row that starts at `row` ends: after its last value.
+  const uint8_t* RowEnd(const uint8_t* row) const {
+    const uint8_t* end = ValuesAt(row);
+    for (size_t i = 0; i < items_.size(); ++i) {
+      if (kinds_[i] == ItemKind::kText) {
+        uint32_t len;
+        std::memcpy(&len, end, 4);
+        end += 4 + len;
+      } else {
+        end += 8;
+      }
+    }
+    return end;
+  }
 
   // Compares two 8-byte values of type T stored unaligned, and steps both pointers past them.
   template <typename T>
