@@ -199,6 +199,7 @@ class OrderNode final : public RowNode {
     return 0;
   }
 
+  bool RestoreReads() const override { return true; }  // the saved row, and the list to find it in
   int SaveRecord(std::string& out) override { return Save(out); }
   int RegetRecord(std::string_view& in) override { return input_->RegetRecord(in); }
   void Files(std::vector<FileControlBlock*>& out) const override { input_->Files(out); }
@@ -267,6 +268,12 @@ class OrderNode final : public RowNode {
   // in a partial list, judged by its values (and pointer) without saving or keeping it.
   bool BeatsWorst(uint64_t sequence) {
     const Entry& worst = entries_.front();
+    // Most rows lose on the first item's prefix alone, which is had without the other items or
+    // the rest of the first one.
+    if (!items_.empty()) {
+      const uint64_t first = FirstPrefix();
+      if (first != worst.prefix) return partial_front_ ? first < worst.prefix : first > worst.prefix;
+    }
     values_.clear();
     AppendValues(values_);
     const uint8_t* values = reinterpret_cast<const uint8_t*>(values_.data());
@@ -470,16 +477,13 @@ class OrderNode final : public RowNode {
       case ItemKind::kInteger: {
         int64_t v;
         std::memcpy(&v, values, 8);
-        p = static_cast<uint64_t>(v) ^ (uint64_t{1} << 63);
+        p = PrefixOfInteger(v);
         break;
       }
       case ItemKind::kFloating: {
         double v;
         std::memcpy(&v, values, 8);
-        if (v == 0 || v != v) v = 0;  // -0 orders with +0; NaN is left to the full comparison
-        uint64_t bits;
-        std::memcpy(&bits, &v, 8);
-        p = (bits >> 63) ? ~bits : bits | (uint64_t{1} << 63);
+        p = PrefixOfFloating(v);
         break;
       }
       case ItemKind::kText: {
@@ -490,6 +494,38 @@ class OrderNode final : public RowNode {
       }
     }
     return items_[0].descending ? ~p : p;
+  }
+
+  // Prefix() of the current row's values, evaluating only the first item and, for a text, only
+  // collating its first eight characters.
+  uint64_t FirstPrefix() {
+    CompiledExpression& x = *items_[0].expression;
+    uint64_t p = 0;
+    switch (kinds_[0]) {
+      case ItemKind::kInteger:
+        p = PrefixOfInteger(x.Integer());
+        break;
+      case ItemKind::kFloating:
+        p = PrefixOfFloating(x.Floating());
+        break;
+      case ItemKind::kText: {
+        // Blanks past the end weigh as the blanks a shorter text is filled with, so the
+        // trailing blanks need not be dropped first.
+        const std::string_view t = x.Text();
+        const auto& weights = Locale().collation;
+        for (size_t k = 0; k < 8; ++k) p = (p << 8) | (k < t.size() ? weights[static_cast<uint8_t>(t[k])] : blank_weight_);
+        break;
+      }
+    }
+    return items_[0].descending ? ~p : p;
+  }
+
+  static uint64_t PrefixOfInteger(int64_t v) { return static_cast<uint64_t>(v) ^ (uint64_t{1} << 63); }
+  static uint64_t PrefixOfFloating(double v) {
+    if (v == 0 || v != v) v = 0;  // -0 orders with +0; NaN is left to the full comparison
+    uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    return (bits >> 63) ? ~bits : bits | (uint64_t{1} << 63);
   }
 
   bool Less(const Entry& x, const Entry& y) const {
