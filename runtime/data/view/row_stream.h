@@ -53,6 +53,9 @@ class RowNode {
   virtual void Clear() = 0;                                  // clears the record buffers
   virtual int Save(std::string& out) = 0;
   virtual int Restore(std::string_view& in) = 0;
+  // Whether Restore reads the files (and so must run with them held), or only hands the
+  // positions to their drivers, which read nothing until the next Read.
+  virtual bool RestoreReads() const { return false; }
   virtual int SaveRecord(std::string& out) = 0;              // record positions of the row
   virtual int RegetRecord(std::string_view& in) = 0;
   virtual void Files(std::vector<FileControlBlock*>& out) const = 0;

@@ -1,6 +1,7 @@
 #include "runtime/data/view/view.h"
 
 #include <chrono>
+#include <optional>
 
 #include "runtime/core/error.h"
 #include "runtime/core/error_codes.h"
@@ -334,7 +335,10 @@ int ViewEngine::Run(DriverOp op, DriverArgs& args) {
     }
     case DriverOp::kResetFile: {
       if (!root_) Compile();
-      FilesBracket bracket(v_.files);
+      // A stream that only hands the positions to the files' drivers reads nothing here: the
+      // files are held for the reads that follow, not for this.
+      std::optional<FilesBracket> bracket;
+      if (root_->RestoreReads()) bracket.emplace(v_.files);
       std::string_view in = args.text;
       int e = root_->Restore(in);
       pending_ = e == 0 ? Pending::kNone : Pending::kSet;

@@ -44,6 +44,9 @@
 //     delivered after its n rows or after ExpectReads(0), are looked at as above;
 //   - POSITION gives the position of the row delivered last, as the operation that read it
 //     found it (taken while that operation held the files, so it costs no read of its own).
+//     RESET to it reads nothing and takes no lock when the rows are not sorted in memory: it
+//     hands the positions to the files' drivers, and the NEXT or PREVIOUS after it reads
+//     under the locks. A sorted VIEW re-reads the row to find it in its list, under the locks.
 // The look at the header is sound because a writer writes its pages, then the header with the
 // change counter moved, and only then reaches its commit point; nothing is read from the
 // file's pages on the word of such a look.

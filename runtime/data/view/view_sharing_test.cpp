@@ -3,6 +3,8 @@
 // VIEW keeps from earlier operations (positions, an order's rows and their records).
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "runtime/data/view/view.h"
 #include "runtime/data/view/view_test_support.h"
 
@@ -349,6 +351,32 @@ TEST_F(ViewSharingTest, PositionsOfRowsDeliveredFromWhatWasKept) {
   ASSERT_EQ(Next(v), 0);
   ASSERT_EQ(Previous(v), 0);
   EXPECT_EQ(Text(*movies_, 2), "C:\\A.AVI");
+}
+
+// RESET of a VIEW whose rows are not sorted in memory only hands the positions to the drivers:
+// it does not wait for another open that holds the file, and the NEXT after it reads under the
+// locks, seeing what that open committed meanwhile.
+TEST_F(ViewSharingTest, AResetReadsNothingAndTheReadAfterItSeesCommits) {
+  FileControlBlock& v = view_->block();
+  ASSERT_EQ(SetView(v), 0);
+  ASSERT_EQ(Next(v), 0);
+  const std::string at_a = Position(v);
+  FileControlBlock* files[] = {other_.get()};
+  ASSERT_EQ(Logout(1, files), 0);  // the other open holds the file until it commits
+  ASSERT_EQ(Set(*other_), 0);
+  ASSERT_EQ(Next(*other_), 0);
+  ASSERT_EQ(Next(*other_), 0);
+  ASSERT_EQ(Text(*other_, 2), "C:\\B.AVI");
+  PutText(*other_, 4, "X");
+  ASSERT_EQ(Put(*other_), 0);
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(Reset(v, at_a), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10)) << "RESET waited for the lock";
+  ASSERT_EQ(Commit(files), 0);
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\A.AVI|");
+  ASSERT_EQ(Next(v), 0);
+  EXPECT_EQ(Row(), "C:\\B.AVI|X");
 }
 
 }  // namespace
