@@ -10,7 +10,8 @@
 // When the caller has declared how many rows it means to read (a browse page), and that is few,
 // the filling keeps only that many entries: the first ones of the order (the last ones, when the
 // stream starts from the end), held in a heap whose top is the worst entry kept. A row that does
-// not beat the top is looked at only for its values and is neither saved nor kept. The list is
+// not beat the top is looked at only for its values (most often only for its first item's
+// prefix, see Entry) and is neither saved nor kept. The list is
 // then partial; a read past its edge fills the whole list and goes on from the same row.
 //
 // Besides, the list keeps each row's records as they were read (up to kMaxImageBytes in all),
