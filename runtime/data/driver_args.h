@@ -12,6 +12,23 @@ namespace cinevo {
 
 inline constexpr int kNoKey = -1;
 
+// A test the caller of NEXT in file order offers the driver (DriverArgs::screen): records whose
+// text field at `offset` (`size` bytes) ranks strictly above `bound` (strictly below it, with
+// `skip_below`) need not be delivered, and the driver may step over them, counting them in
+// `skipped`. A field ranks by its first eight characters, each weighed through `weights` (256
+// entries), as a big-endian number; a field shorter than eight is filled with blanks. A driver
+// that cannot judge a record as the caller would (it converts the record when reading it, say)
+// delivers it; the caller judges every record delivered.
+struct RowScreen {
+  bool on = false;  // the screen applies to the next NEXT
+  uint32_t offset = 0;
+  uint32_t size = 0;
+  const uint8_t* weights = nullptr;
+  uint64_t bound = 0;
+  bool skip_below = false;
+  uint64_t skipped = 0;
+};
+
 struct DriverArgs {
   // Key operations: the key as a 0-based index into FileDeclaration::keys (kNoKey: none).
   int key = kNoKey;
@@ -51,6 +68,8 @@ struct DriverArgs {
   // the contents of memo/BLOB n).
   uint32_t property = 0;
   int32_t index = 0;
+  // NEXT in file order: records the caller need not see (RowScreen); null or off: none.
+  RowScreen* screen = nullptr;
 
   // Results. String results (GET_PROPERTY, GETPROPERTYkey, BLOB_SET_PROP, NAME, POSITIONfile,
   // POSITIONkey, SEND) go to `text_result`; numbers (RECORDS, POINTER, BYTES, BOF, EOF,

@@ -171,11 +171,11 @@ Status BTree::StepAcross(const Path& path, bool forward, Record& out, bool& foun
   return Status::Ok();
 }
 
-// From the leaf at the end of a scan's `path`, the first record of the next leaf. The path moves
-// along to it (it ends at the record given), so that the scan's next step starts in that leaf
-// rather than with a descent. Nothing is found after the last leaf; the path then stays.
-Status BTree::StepAlong(Path& path, Record& out, bool& found) {
-  found = false;
+// From the leaf at the end of a scan's `path` to the first record of the next leaf: the path
+// moves along to it, so that the scan's next step starts in that leaf rather than with a
+// descent. After the last leaf nothing moves (`moved` false) and the path stays.
+Status BTree::StepAlong(Path& path, bool& moved) {
+  moved = false;
   // The deepest level whose page has a next child.
   size_t turn = path.size() - 1;
   for (;;) {
@@ -192,8 +192,7 @@ Status BTree::StepAlong(Path& path, Record& out, bool& found) {
     if (page->level != path.size() - 1 - depth || page->empty()) return Status::Internal(kCheckTreeLevel, "bad subtree");
     path[depth] = Step{std::move(page), 0};
   }
-  path.back().page->CopyTo(0, out);
-  found = true;
+  moved = true;
   return Status::Ok();
 }
 
@@ -254,7 +253,7 @@ bool BTree::ScanAt(std::string_view key) {
   return true;
 }
 
-Status BTree::After(std::string_view key, Record& out, bool& found) {
+Status BTree::After(std::string_view key, Record& out, bool& found, RecordScreen* screen) {
   found = false;
   if (!ScanAt(key)) {
     scan_epoch_ = 0;
@@ -263,16 +262,31 @@ Status BTree::After(std::string_view key, Record& out, bool& found) {
     scan_epoch_ = path_epoch_;
   }
   if (scan_.empty()) return Status::Ok();
-  const Page& leaf = *scan_.back().page;
   size_t next = static_cast<size_t>(scan_.back().index + 1);
-  if (next < leaf.size()) {
-    leaf.CopyTo(next, out);
+  for (;;) {
+    const Page& leaf = *scan_.back().page;
+    if (next >= leaf.size()) {
+      // Should the screen pass by every record up to the end of the tree, the path is left in
+      // the last leaf at a record that is not the one given last: the next step descends.
+      bool moved = false;
+      if (Status st = StepAlong(scan_, moved); !st.ok()) {
+        scan_epoch_ = 0;
+        return st;
+      }
+      if (!moved) return Status::Ok();
+      next = 0;
+      continue;
+    }
     if (next + 1 < leaf.size()) leaf.Prefetch(next + 1);  // most likely the scan's next record
+    if (screen && screen->skip(screen->context, leaf.record(next))) {
+      ++screen->skipped;
+      ++next;
+      continue;
+    }
+    leaf.CopyTo(next, out);
     found = true;
     scan_.back().index = static_cast<int>(next);  // the scan's path now ends at the record given
-  } else if (Status st = StepAlong(scan_, out, found); !st.ok()) {
-    scan_epoch_ = 0;
-    return st;
+    break;
   }
   return MovedOn(key, out, found, true);
 }

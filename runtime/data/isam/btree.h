@@ -24,6 +24,14 @@
 
 namespace cinevo::isam {
 
+// A test a forward scan applies to the records it steps over (BTree::After): a record for which
+// `skip(context, record)` is true is passed by without being given, and counted in `skipped`.
+struct RecordScreen {
+  bool (*skip)(const void* context, RecordView record) = nullptr;
+  const void* context = nullptr;
+  uint64_t skipped = 0;
+};
+
 class BTree {
  public:
   explicit BTree(PageStore& store) : store_(store) {}
@@ -34,7 +42,8 @@ class BTree {
   Status AppendPayload(std::string_view key, std::string& out, bool& found);
   Status AtOrAfter(std::string_view key, Record& out, bool& found);      // first >= key
   Status AtOrBefore(std::string_view key, Record& out, bool& found);     // last <= key
-  Status After(std::string_view key, Record& out, bool& found);          // first > key
+  Status After(std::string_view key, Record& out, bool& found,           // first > key
+               RecordScreen* screen = nullptr);                         // ... that `screen` keeps
   Status Before(std::string_view key, Record& out, bool& found);         // last < key
 
   // Inserts a record; when one with the same key exists nothing changes and `existed` is set.
@@ -79,7 +88,7 @@ class BTree {
   bool ScanAt(std::string_view key);
   Status EdgeRecord(uint32_t address, uint8_t level, bool first, Record& out);
   Status StepAcross(const Path& path, bool forward, Record& out, bool& found);
-  Status StepAlong(Path& path, Record& out, bool& found);
+  Status StepAlong(Path& path, bool& moved);
   // An error (check 9) when `out`, found by a step from `from`, does not lie beyond it.
   Status MovedOn(std::string_view from, Record& out, bool& found, bool forward);
   size_t PropagateFirst(Path& path, size_t level_index);

@@ -552,7 +552,7 @@ int IsamTable::Run(DriverOp op, DriverArgs& args) {
     case DriverOp::kSetKeyKeyPtr:
       return SetOrder(op, args);
     case DriverOp::kNext:
-      return Step(true, true);
+      return Step(true, true, 1, args.screen);
     case DriverOp::kPrevious:
       return Step(false, true);
     case DriverOp::kSkip:

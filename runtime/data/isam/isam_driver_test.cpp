@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -966,6 +967,111 @@ TEST_F(IsamDriverTest, OemFilesChangeAndDeleteThroughTheKeptRecord) {
   EXPECT_EQ(RecordsKey(f, 1), 1);
   ASSERT_EQ(Close(f), 0);
   ExpectClean();
+}
+
+// A NEXT in file order with a caller's screen steps over the records the screen skips and counts
+// them; it ends at the end of the table, never skipping into another's records. Where the
+// driver could not rank a record as the caller does (in key order, with a HOLD pending, in an
+// OEM file) it delivers every record.
+TEST_F(IsamDriverTest, ANextInFileOrderStepsOverTheRecordsTheScreenSkips) {
+  std::array<uint8_t, 256> weights;
+  for (int i = 0; i < 256; ++i) weights[static_cast<size_t>(i)] = static_cast<uint8_t>(255 - i);  // Z before A
+  auto rank = [&](std::string_view name) {
+    uint64_t r = 0;
+    for (size_t k = 0; k < 8; ++k) r = (r << 8) | weights[k < name.size() ? static_cast<uint8_t>(name[k]) : uint8_t{' '}];
+    return r;
+  };
+  auto run = [&](FileControlBlock& f, RowScreen& screen, bool by_key, const std::vector<std::string>& names) {
+    std::vector<int32_t> got;
+    screen.skipped = 0;
+    if (by_key) {
+      EXPECT_EQ(SetKey(f, 0), 0);
+    } else {
+      EXPECT_EQ(Set(f), 0);
+    }
+    for (;;) {
+      screen.on = true;
+      DriverArgs a;
+      a.screen = &screen;
+      const int e = Dispatch(DriverOp::kNext, f, a);
+      if (e != 0) {
+        EXPECT_EQ(e, 33);
+        break;
+      }
+      got.push_back(Id(f));
+      EXPECT_EQ(std::string(reinterpret_cast<char*>(f.record.data() + 4), names[static_cast<size_t>(Id(f) - 1)].size()),
+                names[static_cast<size_t>(Id(f) - 1)]);
+    }
+    return got;
+  };
+  // Another table of the same file, after this one, whose records the screen would skip.
+  FileDeclaration second = decl_;
+  second.name = path_ + "\\!SECOND";
+  FileControlBlock g(second);
+  ASSERT_EQ(Create(g), 0);
+  ASSERT_EQ(Open(g), 0);
+  Fill(g, 1, "ZZZ", 1.0f);
+  ASSERT_EQ(Add(g), 0);
+
+  std::mt19937 rng(3);
+  std::vector<std::string> names;
+  for (int32_t id = 1; id <= 400; ++id) {
+    // Ties with the bound are never skipped (the first record is one); the second is one to skip.
+    std::string name = id == 2 ? "A" : id % 7 == 0 || id == 1 ? "MMMMMMMM" : "";
+    for (int k = 0; k < 10; ++k) name += static_cast<char>('A' + rng() % 26);
+    names.push_back(name);
+    ASSERT_EQ(AddMovie(id, name, static_cast<float>(id)), 0);
+  }
+  RowScreen screen;
+  screen.offset = 4;
+  screen.size = 20;
+  screen.weights = weights.data();
+  screen.bound = rank("MMMMMMMM");
+  for (bool below : {false, true}) {
+    SCOPED_TRACE(below);
+    screen.skip_below = below;
+    std::vector<int32_t> want;
+    for (int32_t id = 1; id <= 400; ++id) {
+      const uint64_t r = rank(names[static_cast<size_t>(id - 1)]);
+      if (below ? r >= screen.bound : r <= screen.bound) want.push_back(id);
+    }
+    ASSERT_GT(want.size(), 100u);
+    ASSERT_LT(want.size(), 300u);
+    EXPECT_EQ(run(*f_, screen, false, names), want);
+    EXPECT_EQ(screen.skipped, 400 - want.size());
+    // In key order every record comes.
+    EXPECT_EQ(run(*f_, screen, true, names).size(), 400u);
+    EXPECT_EQ(screen.skipped, 0u);
+  }
+  // With a HOLD pending each record read is held: none is stepped over.
+  screen.skip_below = false;
+  ASSERT_EQ(Set(*f_), 0);
+  ASSERT_EQ(Next(*f_), 0);
+  screen.on = true;
+  screen.skipped = 0;
+  ASSERT_EQ(Hold(*f_), 0);
+  DriverArgs a;
+  a.screen = &screen;
+  ASSERT_EQ(Dispatch(DriverOp::kNext, *f_, a), 0);
+  EXPECT_EQ(Id(*f_), 2);
+  EXPECT_EQ(screen.skipped, 0u);
+  ASSERT_EQ(Release(*f_), 0);
+  ASSERT_EQ(Close(g), 0);
+
+  // An OEM file's records are converted on reading: every record comes.
+  FileDeclaration d = decl_;
+  d.driver_string = "/OEM";
+  d.name = (dir_ / "OEM.TVX").string();
+  FileControlBlock oem(d);
+  ASSERT_EQ(Create(oem), 0);
+  ASSERT_EQ(Open(oem), 0);
+  for (int32_t id = 1; id <= 40; ++id) {
+    Fill(oem, id, names[static_cast<size_t>(id - 1)], static_cast<float>(id));
+    ASSERT_EQ(Add(oem), 0);
+  }
+  EXPECT_EQ(run(oem, screen, false, names).size(), 40u);
+  EXPECT_EQ(screen.skipped, 0u);
+  ASSERT_EQ(Close(oem), 0);
 }
 
 TEST_F(IsamDriverTest, TablesOfOneFileAreRemovedOneByOne) {

@@ -14,11 +14,34 @@ namespace {
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 std::span<const uint8_t> Span(const std::string& s) { return {Bytes(s), s.size()}; }
 
+// A caller's RowScreen applied to the tree's records in a scan in file order. Anything but a data
+// record of the table (the scan has reached the end of the table's records) is not skipped, so
+// that the step ends there as it would without the screen.
+struct ScreenedScan {
+  const RowScreen* screen;
+  char prefix[5];  // of the table's data records
+
+  static bool Skip(const void* context, RecordView r) {
+    const auto& scan = *static_cast<const ScreenedScan*>(context);
+    if (r.key_length != 9 || r.bytes.substr(0, 5) != std::string_view(scan.prefix, 5)) return false;
+    const RowScreen& s = *scan.screen;
+    const std::string_view stored = r.bytes.substr(9);
+    const size_t n = std::min<size_t>(s.size, 8);
+    if (stored.size() < size_t{s.offset} + n) return false;
+    uint64_t rank = 0;
+    for (size_t k = 0; k < 8; ++k) {
+      rank = (rank << 8) | s.weights[k < n ? static_cast<uint8_t>(stored[s.offset + k]) : uint8_t{' '}];
+    }
+    return s.skip_below ? rank < s.bound : rank > s.bound;
+  }
+};
+
 }  // namespace
 
 Status IsamTable::Neighbour(bool forward, bool fresh, const std::string& point, std::string& found_key, uint32_t& recno,
-                            bool& found) {
-  return seq_.Neighbour(table_.file->tree(), forward, fresh, point, step_record_, found_key, recno, found);
+                            bool& found, RecordScreen* screen) {
+  return seq_.Neighbour(table_.file->tree(), forward, fresh, point, step_record_, found_key, recno, found, nullptr,
+                        screen);
 }
 
 int IsamTable::SetOrder(DriverOp op, DriverArgs& args) {
@@ -90,17 +113,35 @@ int IsamTable::SetOrder(DriverOp op, DriverArgs& args) {
   return End(0, false);
 }
 
-int IsamTable::Step(bool forward, bool read, int64_t count) {
+int IsamTable::Step(bool forward, bool read, int64_t count, RowScreen* screen) {
   if (seq_.order() == Order::kNone) return kErrRecordNotAvailable;
   int e = Begin();
   if (e != 0) return e;
+  // The caller's screen, where the stored records are what the buffer will hold (no conversion)
+  // and a record stepped over needs nothing else (no HOLD or WATCH pending).
+  ScreenedScan scan{screen, {}};
+  RecordScreen tree_screen{&ScreenedScan::Skip, &scan, 0};
+  RecordScreen* use = nullptr;
+  if (screen && screen->on && screen->weights && forward && read && seq_.order() == Order::kFile &&
+      !keys_.codec().oem && !(fcb_.state & (kStateHoldRequested | kStateWatchRequested))) {
+    PutBe32(reinterpret_cast<uint8_t*>(scan.prefix), table_.number);
+    scan.prefix[4] = static_cast<char>(kTagData);
+    use = &tree_screen;
+  }
+  struct CountSkipped {
+    RecordScreen& from;
+    RowScreen* to;
+    ~CountSkipped() {
+      if (to) to->skipped += from.skipped;
+    }
+  } count_skipped{tree_screen, use ? screen : nullptr};
   uint32_t recno = 0;
   std::string_view stored;  // the stored record of the last step
   for (int64_t done = 0; done < count;) {
     bool fresh = false;
     const std::string& point = seq_.From(forward, fresh);
     bool found = false;
-    Status st = Neighbour(forward, fresh, point, step_found_, recno, found);
+    Status st = Neighbour(forward, fresh, point, step_found_, recno, found, use);
     if (!st.ok()) return End(Fail(st), false);
     if (!found) {
       ahead_.Reset();  // the scan is at its end

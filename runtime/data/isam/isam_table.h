@@ -118,7 +118,8 @@ class IsamTable : public DriverWorkingState {
 
   // Sequence (isam_handlers_sequence.cpp).
   int SetOrder(DriverOp op, DriverArgs& args);
-  int Step(bool forward, bool read, int64_t count = 1);
+  // `screen`: a NEXT in file order may step over the records it skips (DriverArgs::screen).
+  int Step(bool forward, bool read, int64_t count = 1, RowScreen* screen = nullptr);
   int TestEnd(bool forward, DriverArgs& args);
   int Position(int key, DriverArgs& args);
   int Reset(int key, std::string_view position);
@@ -127,7 +128,7 @@ class IsamTable : public DriverWorkingState {
   int Reget(const DriverArgs& args);
   // The next entry of the sequence from `point`, left in step_record_.
   Status Neighbour(bool forward, bool fresh, const std::string& point, std::string& found_key, uint32_t& recno,
-                   bool& found);
+                   bool& found, RecordScreen* screen = nullptr);
 
   // BUILD with components and filter: dynamic indexes (isam_build.cpp). RouteBuild takes the
   // operations that concern a dynamic index (and drops dynamic indexes before the BUILDs that

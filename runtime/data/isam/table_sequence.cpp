@@ -102,9 +102,10 @@ void TableSequence::MovedTo(std::string_view found) {
 }
 
 Status TableSequence::Neighbour(BTree& tree, bool forward, bool fresh, const std::string& point, Record& r,
-                                std::string& found_key, uint32_t& recno, bool& found, std::string* data) const {
+                                std::string& found_key, uint32_t& recno, bool& found, std::string* data,
+                                RecordScreen* screen) const {
   if (forward) {
-    ISAM_RETURN_IF_ERROR(fresh ? tree.AtOrAfter(point, r, found) : tree.After(point, r, found));
+    ISAM_RETURN_IF_ERROR(fresh ? tree.AtOrAfter(point, r, found) : tree.After(point, r, found, screen));
   } else {
     ISAM_RETURN_IF_ERROR(fresh ? tree.AtOrBefore(point, r, found) : tree.Before(point, r, found));
   }

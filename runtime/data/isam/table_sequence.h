@@ -83,8 +83,10 @@ class TableSequence {
   // be the answer): `found` tells whether there is one within the order; `found_key` receives
   // its tree key and `recno` its record number; in file order `data`, when given, the stored
   // record. `scratch` receives the tree record found and keeps it until it is next used.
+  // `screen`, for a forward step that is not fresh, passes by the records it skips.
   Status Neighbour(BTree& tree, bool forward, bool fresh, const std::string& point, Record& scratch,
-                   std::string& found_key, uint32_t& recno, bool& found, std::string* data = nullptr) const;
+                   std::string& found_key, uint32_t& recno, bool& found, std::string* data = nullptr,
+                   RecordScreen* screen = nullptr) const;
 
   void CheckInvariants() const;
 

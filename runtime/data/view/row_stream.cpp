@@ -48,8 +48,9 @@ int Run(DriverOp op, FileControlBlock& f, DriverArgs& a) {
   return e;
 }
 
-int Step(FileControlBlock& f, bool forward) {
+int Step(FileControlBlock& f, bool forward, RowScreen* screen = nullptr) {
   DriverArgs a;
+  a.screen = screen;
   return Run(forward ? DriverOp::kNext : DriverOp::kPrevious, f, a);
 }
 
@@ -149,7 +150,10 @@ class FileNode final : public RowNode {
   int Read(bool forward) override {
     position_.clear();
     const bool key_forward = forward != range_.backwards;
-    int e = Step(file_, key_forward);
+    // The screen, for a forward read of the whole file in record order only: a key range
+    // would have the driver pass by records beyond its end. A traced VIEW shows every read.
+    const bool screened = screen_ && screen_->on && range_.key < 0 && key_forward && into_trace == nullptr;
+    int e = Step(file_, key_forward, screened ? screen_ : nullptr);
     if (e != 0 || range_.key < 0) return e;
     if (!InRange()) return kErrRecordNotAvailable;
     KeepPosition(file_, range_.key, position_);
@@ -170,6 +174,7 @@ class FileNode final : public RowNode {
   int SaveRecord(std::string& out) override { return SaveRecordOf(file_, false, out); }
   int RegetRecord(std::string_view& in) override { return RegetRecordOf(file_, in); }
   void Files(std::vector<FileControlBlock*>& out) const override { out.push_back(&file_); }
+  void Screen(RowScreen* screen) override { screen_ = screen; }
 
  private:
   const KeyDeclaration& Key() const { return file_.declaration->keys[range_.key]; }
@@ -218,6 +223,7 @@ class FileNode final : public RowNode {
   FileControlBlock& file_;
   KeyRange range_;
   std::string position_;  // of the row delivered last (key order), as a piece; empty: none
+  RowScreen* screen_ = nullptr;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -343,6 +349,9 @@ class ExpressionJoinNode final : public RowNode {
 class ChainNode final : public RowNode {
  public:
   explicit ChainNode(std::vector<RowPtr> members) : members_(std::move(members)) {}
+
+  // Every row of a primary record the screen skips shares that record's values.
+  void Screen(RowScreen* screen) override { members_[0]->Screen(screen); }
 
   int Start(bool forward) override {
     depth_ = 0;
@@ -508,6 +517,7 @@ class FilterNode final : public RowNode {
       if (filter_->Truth()) return 0;
     }
   }
+  void Screen(RowScreen* screen) override { input_->Screen(screen); }
   void Clear() override { input_->Clear(); }
   int Save(std::string& out) override { return input_->Save(out); }
   int Restore(std::string_view& in) override { return input_->Restore(in); }

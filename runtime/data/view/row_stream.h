@@ -69,6 +69,11 @@ class RowNode {
   // How many more rows the caller means to read before it positions the stream again (0: not
   // known): a node that reads ahead reads no further than that.
   virtual void Expect(int64_t /*rows*/) {}
+  // Rows whose primary record the screen skips (DriverArgs::screen) are not wanted: the node that
+  // reads the primary file offers it to the file's driver with each forward read of the whole
+  // file while it is on, and the nodes between pass it down. The reader of this node still
+  // judges every row it gets. The screen outlives the node.
+  virtual void Screen(RowScreen* /*screen*/) {}
 };
 
 // The caller's declared read (View::ExpectReads) as a node that keeps rows sees it: how many
@@ -134,7 +139,11 @@ struct OrderItem {
 };
 // `by_pointer`: rows of equal values follow the primary file's record pointers (the order in
 // which the primary is read in record order), then the input order.
-RowPtr MakeOrderNode(RowPtr input, std::vector<OrderItem> items, FileControlBlock* primary, bool by_pointer);
+// `first_field`: when the first item is a STRING field of the primary file and of no other
+// file, that field (its value is then its bytes); null otherwise. A partial list then asks the
+// primary file's driver to pass by the records that cannot be kept (RowNode::Screen).
+RowPtr MakeOrderNode(RowPtr input, std::vector<OrderItem> items, FileControlBlock* primary, bool by_pointer,
+                     const FieldDeclaration* first_field = nullptr);
 
 // Reads ahead: each Read under the files' locks delivers a row of the input and keeps the rows
 // that follow it (their records, positions and the files' change stamps), more with each read

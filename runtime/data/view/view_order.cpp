@@ -11,7 +11,9 @@
 // the filling keeps only that many entries: the first ones of the order (the last ones, when the
 // stream starts from the end), held in a heap whose top is the worst entry kept. A row that does
 // not beat the top is looked at only for its values (most often only for its first item's
-// prefix, see Entry) and is neither saved nor kept. The list is
+// prefix, see Entry) and is neither saved nor kept. When the first item is a text field of the
+// primary file, the primary's driver is asked (RowNode::Screen) to pass by the records whose
+// field ranks behind that prefix of the top: they never reach the record buffers. The list is
 // then partial; a read past its edge fills the whole list and goes on from the same row.
 //
 // Besides, the list keeps each row's records as they were read (up to kMaxImageBytes in all),
@@ -92,7 +94,8 @@ class ImageStore {
 
 class OrderNode final : public RowNode {
  public:
-  OrderNode(RowPtr input, std::vector<OrderItem> items, FileControlBlock* primary, bool by_pointer)
+  OrderNode(RowPtr input, std::vector<OrderItem> items, FileControlBlock* primary, bool by_pointer,
+            const FieldDeclaration* first_field)
       : input_(std::move(input)), items_(std::move(items)), primary_(primary), by_pointer_(by_pointer) {
     for (auto& item : items_) {
       ResultKind k = item.expression->kind();
@@ -104,6 +107,12 @@ class OrderNode final : public RowNode {
     input_->Files(files_);
     stamps_.assign(files_.size(), 0);
     for (FileControlBlock* f : files_) row_bytes_ += f->record.size();
+    if (first_field && !items_.empty() && kinds_[0] == ItemKind::kText) {
+      screen_.offset = first_field->offset;
+      screen_.size = first_field->size;
+      input_->Screen(&screen_);
+      screening_ = true;
+    }
   }
 
   int Start(bool forward) override {
@@ -220,6 +229,14 @@ class OrderNode final : public RowNode {
     replaced_ = 0;
     declared_.Filling();
     const size_t best = limit > 0 && limit <= kMaxPartialRows ? static_cast<size_t>(limit) : 0;
+    // Once the heap is full, the primary's driver may pass by the records whose first item's
+    // prefix loses to the top's: their rows could not be kept (BeatsWorst).
+    struct ScreenOff {
+      RowScreen& screen;
+      ~ScreenOff() { screen.on = false; }
+    } screen_off{screen_};
+    screen_.skipped = 0;
+    screen_.weights = Locale().collation.data();
     if (int e = input_->Start(true)) return e;
     // The filling reads only: the stamps stay as they are now until it ends.
     bool keep = row_bytes_ > 0 && row_bytes_ <= ImageStore::kBlock;
@@ -229,6 +246,7 @@ class OrderNode final : public RowNode {
     }
     uint64_t sequence = 0;
     for (;;) {
+      if (best && screening_) ScreenBy(best);
       int e = input_->Read(true);
       if (e == kErrRecordNotAvailable) break;
       if (e != 0) return e;
@@ -253,12 +271,24 @@ class OrderNode final : public RowNode {
       if (best) KeepBest(best);
     }
     if (best) {
-      partial_ = sequence > best;
+      partial_ = sequence > best || screen_.skipped > 0;
       std::sort(entries_.begin(), entries_.end(), [this](const Entry& x, const Entry& y) { return Less(x, y); });
       sorted_ = entries_.size();
     }
     filled_ = true;
     return 0;
+  }
+
+  // Sets the screen for the next read of a partial list of `best` entries: on once the heap is
+  // full, passing by what ranks beyond its top's prefix. The prefixes rank descending items
+  // reversed; the driver ranks the field's own characters.
+  void ScreenBy(size_t best) {
+    screen_.on = entries_.size() == best;
+    if (!screen_.on) return;
+    const bool descending = items_[0].descending;
+    const uint64_t worst = entries_.front().prefix;
+    screen_.bound = descending ? ~worst : worst;
+    screen_.skip_below = partial_front_ == descending;
   }
 
   // The heap of a partial list has the worst entry kept on top: the greatest when the list holds
@@ -609,12 +639,15 @@ class OrderNode final : public RowNode {
   bool start_forward_ = true;
   int64_t pos_ = -1;
   DeclaredRead declared_;  // the caller's declared read, and whether the list was filled within it
+  RowScreen screen_;        // offered to the primary's driver while a partial list is filled
+  bool screening_ = false;  // the first item is a field the driver can rank
 };
 
 }  // namespace
 
-RowPtr MakeOrderNode(RowPtr input, std::vector<OrderItem> items, FileControlBlock* primary, bool by_pointer) {
-  return std::make_unique<OrderNode>(std::move(input), std::move(items), primary, by_pointer);
+RowPtr MakeOrderNode(RowPtr input, std::vector<OrderItem> items, FileControlBlock* primary, bool by_pointer,
+                     const FieldDeclaration* first_field) {
+  return std::make_unique<OrderNode>(std::move(input), std::move(items), primary, by_pointer, first_field);
 }
 
 }  // namespace cinevo::view

@@ -274,12 +274,14 @@ TEST_F(ViewTest, AShortDeclaredReadOfAnOrderGoesOnPastItsRows) {
   std::mt19937 rng(5);
   const char* groups[] = {"Summer", "Autumn", "Winter"};
   for (int i = 0; i < 300; ++i) {
-    // Few distinct paths, so that many rows tie on the order's values.
-    AddMovie(*movies_, groups[rng() % 3], "C:\\M" + std::to_string(rng() % 40) + ".AVI");
+    // Few distinct paths, so that many rows tie on the order's values; some share more than
+    // their first eight characters.
+    const std::string folder = i % 4 == 0 ? "C:\\MOVIES\\" : "C:\\M";
+    AddMovie(*movies_, groups[rng() % 3], folder + std::to_string(rng() % 40) + ".AVI");
   }
   std::unique_ptr<View> view = OpenMovies();
   View& v = *view;
-  for (const char* order : {"-POD:NASLOV", "UPPER(POD:SIFRA), POD:NASLOV", "-LEN(CLIP(POD:NASLOV)), POD:NASLOV"}) {
+  for (const char* order : {"-POD:NASLOV", "POD:NASLOV", "UPPER(POD:SIFRA), POD:NASLOV", "-LEN(CLIP(POD:NASLOV)), POD:NASLOV"}) {
     SCOPED_TRACE(order);
     ASSERT_EQ(SetProperty(v.block(), kPropViewOrder, order), 0);
     const std::vector<std::string> all = Rows(v);
