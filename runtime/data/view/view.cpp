@@ -1,7 +1,5 @@
 #include "runtime/data/view/view.h"
 
-#include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <optional>
 
@@ -150,13 +148,15 @@ class ViewEngine final : public DriverWorkingState {
     }
     if (plan.materialise) {
       std::vector<view::OrderItem> items;
-      const FieldDeclaration* first_field = nullptr;
       for (const view::OrderText& t : view::SplitOrder(v_.order)) {
-        if (auto x = CompiledExpression::Compile(t.expression)) {
-          if (items.empty()) first_field = PrimaryTextField(t.expression);
-          items.push_back({std::move(x), t.descending});
-        }
+        if (auto x = CompiledExpression::Compile(t.expression)) items.push_back({std::move(x), t.descending});
       }
+      // The order holds only items that compiled (CompilableOrder), so the planner's first item
+      // is the node's.
+      const FileControlBlock& primary = *v_.declaration.primary;
+      const FieldDeclaration* first_field =
+          plan.screen_field ? &primary.declaration->fields[static_cast<size_t>(plan.screen_field) - 1] : nullptr;
+      if (first_field && first_field->offset + first_field->size > primary.record.size()) first_field = nullptr;
       root = view::MakeOrderNode(std::move(root), std::move(items), v_.declaration.primary, plan.by_pointer,
                                  first_field);
     } else {
@@ -164,31 +164,6 @@ class ViewEngine final : public DriverWorkingState {
     }
     root_ = std::move(root);
     root_->Expect(expect_);
-  }
-
-  // The primary file's STRING field that `expression` names, when it is nothing but a label of
-  // it that no other file of the VIEW has (its value is then the field's bytes); else null.
-  const FieldDeclaration* PrimaryTextField(std::string_view expression) const {
-    const size_t from = expression.find_first_not_of(" \t");
-    if (from == std::string_view::npos) return nullptr;
-    expression = expression.substr(from, expression.find_last_not_of(" \t") + 1 - from);
-    auto same = [](std::string_view a, std::string_view b) {
-      return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-             });
-    };
-    const FieldDeclaration* found = nullptr;
-    for (const FileControlBlock* f : v_.files) {
-      for (const FieldDeclaration& d : f->declaration->fields) {
-        if (d.type == TypeCode::kEnd) break;
-        if (!same(d.label, expression)) continue;
-        if (found || f != v_.declaration.primary) return nullptr;
-        found = &d;
-      }
-    }
-    const FileControlBlock& primary = *v_.declaration.primary;
-    if (!found || found->type != TypeCode::kString || found->offset + found->size > primary.record.size()) return nullptr;
-    return found;
   }
 
   // A changed filter, order or plan: the stream is compiled again and starts from the top.

@@ -379,6 +379,27 @@ ViewPlan PlainPlan(const ViewDeclaration& view, std::string_view filter, std::st
   return p;
 }
 
+namespace {
+
+// Whether a file the VIEW joins, at any depth, has a field labelled `label`.
+bool JoinedFileHas(const std::vector<JoinDeclaration>& joins, std::string_view label) {
+  for (const JoinDeclaration& j : joins) {
+    if (FieldByLabel(*j.file->declaration, label) != 0 || JoinedFileHas(j.joins, label)) return true;
+  }
+  return false;
+}
+
+// ViewPlan::screen_field of a plan that sorts in memory.
+int ScreenField(const ViewDeclaration& view, const std::vector<OrderText>& items, const ViewPlan& plan) {
+  if (!plan.materialise || plan.range.key >= 0 || items.empty()) return 0;
+  const std::string_view label = items[0].expression;
+  const int field = FieldByLabel(*view.primary->declaration, label);
+  if (field == 0 || view.primary->declaration->fields[static_cast<size_t>(field) - 1].type != TypeCode::kString) return 0;
+  return JoinedFileHas(view.joins, label) ? 0 : field;
+}
+
+}  // namespace
+
 ViewPlan PlanView(const ViewDeclaration& view, std::string_view filter, std::string_view order) {
   ViewPlan plain = PlainPlan(view, filter, order);
   const FileDeclaration& d = *view.primary->declaration;
@@ -424,7 +445,10 @@ ViewPlan PlanView(const ViewDeclaration& view, std::string_view filter, std::str
       best_delivers_order = delivers;
     }
   }
-  if (!best) return plain;
+  if (!best) {
+    plain.screen_field = ScreenField(view, items, plain);
+    return plain;
+  }
 
   ViewPlan p;
   p.range = best->range;
@@ -432,6 +456,7 @@ ViewPlan PlanView(const ViewDeclaration& view, std::string_view filter, std::str
   p.filter = terms.empty() ? plain.filter : JoinTerms(texts, best->used);
   p.materialise = !best_delivers_order;
   p.by_pointer = view.key == kNoKey;
+  p.screen_field = ScreenField(view, items, p);
   return p;
 }
 

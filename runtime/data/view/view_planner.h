@@ -32,6 +32,10 @@ struct ViewPlan {
   bool materialise = false;    // an order node sorts the rows
   bool by_pointer = false;     // the order node orders rows of equal values by record pointer
   std::string range_text;      // the range in words, for --explain ("" when none)
+  // The order's first item when it is nothing but a STRING field of the primary file that no
+  // joined file has (1-based; 0: none) and the primary is read whole in record order: the order
+  // node may then have the file's driver screen records by it (RowNode::Screen).
+  int screen_field = 0;
 };
 
 // The plan of the plain stream (no planning) and the planned one. `filter` and `order` are the
