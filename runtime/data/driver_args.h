@@ -27,6 +27,14 @@ struct RowScreen {
   uint64_t bound = 0;
   bool skip_below = false;
   uint64_t skipped = 0;
+
+  // The rank of a text: its first eight characters (blanks past its end) weighed through
+  // `weights`, as a big-endian number.
+  static uint64_t Rank(std::string_view text, const uint8_t* weights) {
+    uint64_t rank = 0;
+    for (size_t k = 0; k < 8; ++k) rank = (rank << 8) | weights[k < text.size() ? static_cast<uint8_t>(text[k]) : uint8_t{' '}];
+    return rank;
+  }
 };
 
 struct DriverArgs {

@@ -28,10 +28,7 @@ struct ScreenedScan {
     const std::string_view stored = r.bytes.substr(9);
     const size_t n = std::min<size_t>(s.size, 8);
     if (stored.size() < size_t{s.offset} + n) return false;
-    uint64_t rank = 0;
-    for (size_t k = 0; k < 8; ++k) {
-      rank = (rank << 8) | s.weights[k < n ? static_cast<uint8_t>(stored[s.offset + k]) : uint8_t{' '}];
-    }
+    const uint64_t rank = RowScreen::Rank(stored.substr(s.offset, n), s.weights);
     return s.skip_below ? rank < s.bound : rank > s.bound;
   }
 };

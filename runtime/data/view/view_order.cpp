@@ -539,14 +539,11 @@ class OrderNode final : public RowNode {
       case ItemKind::kFloating:
         p = PrefixOfFloating(x.Floating());
         break;
-      case ItemKind::kText: {
+      case ItemKind::kText:
         // Blanks past the end weigh as the blanks a shorter text is filled with, so the
-        // trailing blanks need not be dropped first.
-        const std::string_view t = x.Text();
-        const auto& weights = Locale().collation;
-        for (size_t k = 0; k < 8; ++k) p = (p << 8) | (k < t.size() ? weights[static_cast<uint8_t>(t[k])] : blank_weight_);
+        // trailing blanks need not be dropped first. The driver ranks a screened field so.
+        p = RowScreen::Rank(x.Text(), Locale().collation.data());
         break;
-      }
     }
     return items_[0].descending ? ~p : p;
   }
